@@ -1,0 +1,16 @@
+#pragma once
+// `payxref search [FOLDER]`: the search without a window. The practice folder
+// is FOLDER, or the one recorded for the current user; the result lines go to
+// standard output, a failure to standard error with exit code 1.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "framework/format.h"
+
+namespace app {
+
+int RunHeadlessSearch(const std::vector<std::string>& args, const fw::FormatSettings& settings,
+                      std::ostream& out, std::ostream& err);
+
+}  // namespace app

@@ -1,0 +1,22 @@
+// payxref: lists the payments and adjustments of a practice that are not
+// completely applied to charges.
+#include <QApplication>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/headless_search.h"
+#include "app/main_window.h"
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "search") {
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        return app::RunHeadlessSearch(args, fw::FormatSettings::FromEnvironment(), std::cout, std::cerr);
+    }
+    QApplication qtApplication(argc, argv);
+    app::TApplication application(app::ApplicationTitleFor(argv[0]));
+    TfrmMain frmMain(application, fw::FormatSettings::FromEnvironment());
+    frmMain.show();
+    return QApplication::exec();
+}

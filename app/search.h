@@ -1,0 +1,34 @@
+#pragma once
+// The search for payments and adjustments that are not completely applied.
+#include <string>
+
+#include "app/contracts.h"
+#include "framework/format.h"
+
+namespace app {
+
+struct SearchComponents {
+    IButton& SearchButton;
+    IPracticeLocation& Location;
+    IFolderDialog& FolderDialog;
+    IConnection& Connection;
+    IDataSet& Query;   // the payment query, master of Table
+    IDataSet& Table;   // the transaction table, kept on the query row's entry
+    IProgressBar& Bar;
+    IOutputPane& Pane;
+    IMessagePump& Messages;
+};
+
+// The data dictionary in a practice folder: the folder, the directory
+// separator and "ZTDDF.LDD", joined without any check.
+std::string DictionaryPathIn(const std::string& folder);
+
+// One output line for the transaction the table stands on and the query row.
+std::string BuildOutputLine(IDataSet& query, IDataSet& table, const fw::FormatSettings& settings);
+
+// Runs the whole search. Any failure leaves the components as the failing
+// step left them and travels on as an exception; the Search button is enabled
+// again on every way out.
+void RunSearch(const SearchComponents& components, const fw::FormatSettings& settings);
+
+}  // namespace app

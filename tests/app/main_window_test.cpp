@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include "app/application.h"
+#include "app/main_window.h"
+#include "app/rich_edit.h"
+#include "framework/exceptions.h"
+
+namespace {
+
+struct Geometry {
+    const char* name;
+    QRect rect;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    app::TApplication application{"payxref"};
+    TfrmMain window{application, fw::FormatSettings{}};
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, ControlsStandWhereTheWindowStoresThem) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)) << "offscreen window not shown";
+    EXPECT_EQ(window.windowTitle(), "Payment Cross Reference Tool");
+    EXPECT_EQ(window.size(), QSize(924, 401));
+    const Geometry cases[] = {
+        {"Button1", {720, 9, 75, 25}},
+        {"RichEdit1", {8, 40, 907, 329}},
+        {"Button2", {808, 8, 75, 25}},
+    };
+    for (const auto& c : cases) {
+        const auto* widget = window.findChild<QWidget*>(c.name);
+        ASSERT_NE(widget, nullptr) << c.name;
+        EXPECT_EQ(widget->geometry(), c.rect) << c.name;
+    }
+    EXPECT_EQ(window.Label1->pos(), QPoint(374, 21));
+    EXPECT_EQ(window.Label1->text(), "Search for Payments and Adjustments that are not completely applied.");
+    EXPECT_EQ(window.Button1->text(), "Search");
+    EXPECT_EQ(window.Button2->text(), "Print");
+    EXPECT_EQ(window.findChild<QWidget*>("pxProgressBar1")->geometry().topLeft(), QPoint(8, 375));
+    EXPECT_EQ(window.findChild<QWidget*>("pxProgressBar1")->width(), 908);
+
+    // Nothing is anchored but to the top-left corner.
+    window.resize(1200, 700);
+    EXPECT_EQ(window.RichEdit1->geometry(), QRect(8, 40, 907, 329));
+    EXPECT_EQ(window.Button2->geometry(), QRect(808, 8, 75, 25));
+}
+
+TEST_F(MainWindowTest, SearchHasTheFocusAndTabFollowsTheStoredOrder) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(QApplication::focusWidget(), window.Button1);
+    EXPECT_EQ(window.Button1->nextInFocusChain(), window.RichEdit1);
+    EXPECT_EQ(window.RichEdit1->nextInFocusChain(), window.Button2);
+    EXPECT_TRUE(window.Button1->autoDefault());
+    EXPECT_TRUE(window.RichEdit1->isReadOnly());
+    EXPECT_EQ(window.RichEdit1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(window.RichEdit1->lineWrapMode(), QTextEdit::WidgetWidth);
+}
+
+TEST(ErrorBox, ShowsTheMessageWithTheTitleAndThePeriodRule) {
+    struct Case {
+        std::string message;
+        QString shown;
+    };
+    const Case cases[] = {
+        {"tblpay: Field 'Date From' not found", "tblpay: Field 'Date From' not found."},
+        {"Already ends with a period.", "Already ends with a period."},
+        {"Ends in a blank ", "Ends in a blank "},
+        {"Ends in (parenthesis)", "Ends in (parenthesis)"},
+        {"Ends in !", "Ends in !"},
+        {"Ends in a digit 5", "Ends in a digit 5."},
+    };
+    app::TApplication application("payxref");
+    for (const auto& c : cases) {
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            box->button(QMessageBox::Ok)->click();
+        });
+        application.ShowExceptionMessage(fw::EDatabaseError(c.message));
+        EXPECT_EQ(title, "payxref");
+        EXPECT_EQ(text, c.shown) << c.message;
+        EXPECT_EQ(icon, QMessageBox::Critical);
+    }
+}
+
+TEST(ErrorBox, AbortIsDroppedAndOtherErrorsAreShown) {
+    class Recording : public app::TApplication {
+    public:
+        using TApplication::TApplication;
+        void ShowExceptionMessage(const std::exception& error) override { shown.emplace_back(error.what()); }
+        std::vector<std::string> shown;
+    } application("payxref");
+    application.RunHandler([] { throw fw::EAbort("Operation aborted"); });
+    application.RunHandler([] { throw fw::EOutOfResources("RichEdit line insertion error"); });
+    EXPECT_EQ(application.shown, std::vector<std::string>{"RichEdit line insertion error"});
+}
+
+TEST(ApplicationTitle, IsTheExecutableNameWithoutFolderOrExtension) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/usr/local/bin/payxref", "payxref"},
+        {"C:\\Tools\\PAYXREF.EXE", "Payxref"},
+        {"./PayXRef.tool.bin", "Payxref"},
+        {"payxref", "payxref"},
+    };
+    for (const auto& [path, title] : cases) EXPECT_EQ(app::ApplicationTitleFor(path), title) << path;
+}
+
+int main(int argc, char** argv) {
+    QApplication qtApplication(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
