@@ -2,13 +2,25 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QStringList>
 #include <cmath>
 
 namespace app {
 
+namespace {
+
+// Debian's Wine fonts ship a Tahoma face outside the fontconfig search path.
+bool HasTahoma() {
+    if (QFontDatabase::families().contains(QStringLiteral("Tahoma"))) return true;
+    for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
+        QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+    return QFontDatabase::families().contains(QStringLiteral("Tahoma"));
+}
+
+}  // namespace
+
 QFont DesignFont(int dpi) {
-    const QString family = QFontDatabase::families().contains(QStringLiteral("Tahoma"))
-                               ? QStringLiteral("Tahoma")
+    const QString family = HasTahoma() ? QStringLiteral("Tahoma")
                                : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
     QFont font(family);
     font.setPixelSize(static_cast<int>(std::lround(11.0 * dpi / DesignDpi)));

@@ -6,10 +6,15 @@
 #include <QScreen>
 
 #include "app/design_font.h"
+#include "app/main_window_description.h"
+#include "app/practice_location.h"
+#include "app/print_action.h"
+#include "app/print_dialog.h"
 #include "app/rich_edit.h"
 #include "app/search.h"
 #include "app/search_database.h"
 #include "app/window_contracts.h"
+#include "framework/reader.h"
 
 namespace {
 
@@ -60,14 +65,13 @@ void TfrmMain::CreateControls() {
     Button2->setObjectName("Button2");
     Button2->setGeometry(app::Scaled(kButton2, scale));
 
-    pxProgressBar1 = app::CreateProgressBar(this);
+    pxProgressBar1 = new TpxProgressBar(this);
     pxProgressBar1->setObjectName("pxProgressBar1");
     const QRect bar = app::Scaled(kProgressBar1, scale);
     pxProgressBar1->move(bar.topLeft());
     pxProgressBar1->resize(bar.width(), pxProgressBar1->height());
 
-    pxShellBrowserDialog1 = &app::CreateFolderDialog(*this);
-    PrintDialog1 = &app::CreatePrintDialog(*this);
+    ReadNonVisualComponents();
 
     // Windows buttons answer Enter while they have the focus.
     for (QPushButton* button : {Button1, Button2}) button->setAutoDefault(true);
@@ -78,6 +82,19 @@ void TfrmMain::CreateControls() {
 
     connect(Button1, &QPushButton::clicked, this, [this] { application_.RunHandler([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { application_.RunHandler([this] { Button2Click(); }); });
+}
+
+void TfrmMain::ReadNonVisualComponents() {
+    fw::TReader reader;
+    reader.RegisterClass("TpxShellBrowserDialog", [](fw::TComponent& owner) -> fw::TComponent& {
+        return owner.CreateOwned<TpxShellBrowserDialog>();
+    });
+    reader.RegisterClass("TPrintDialog", [](fw::TComponent& owner) -> fw::TComponent& {
+        return owner.CreateOwned<TPrintDialog>();
+    });
+    reader.Read(*this, app::MainWindowDescription());
+    pxShellBrowserDialog1 = dynamic_cast<TpxShellBrowserDialog*>(FindComponent("pxShellBrowserDialog1"));
+    PrintDialog1 = dynamic_cast<TPrintDialog*>(FindComponent("PrintDialog1"));
 }
 
 void TfrmMain::Button1Click() {

@@ -45,6 +45,7 @@ protected:
 
 private:
     void CreateControls();
+    void ReadNonVisualComponents();
 
     app::TApplication& application_;
     fw::FormatSettings settings_;

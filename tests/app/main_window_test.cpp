@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest/QTest>
 
@@ -60,12 +61,49 @@ TEST_F(MainWindowTest, SearchHasTheFocusAndTabFollowsTheStoredOrder) {
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     EXPECT_EQ(QApplication::focusWidget(), window.Button1);
-    EXPECT_EQ(window.Button1->nextInFocusChain(), window.RichEdit1);
-    EXPECT_EQ(window.RichEdit1->nextInFocusChain(), window.Button2);
-    EXPECT_TRUE(window.Button1->autoDefault());
+    for (QWidget* next : {static_cast<QWidget*>(window.RichEdit1), static_cast<QWidget*>(window.Button2)}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+    }
     EXPECT_TRUE(window.RichEdit1->isReadOnly());
     EXPECT_EQ(window.RichEdit1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(window.RichEdit1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     EXPECT_EQ(window.RichEdit1->lineWrapMode(), QTextEdit::WidgetWidth);
+}
+
+TEST_F(MainWindowTest, EnterAtStartOpensTheFolderDialogAndCancelEndsTheSearch) {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QString dialogTitle;
+    bool searchEnabledMeanwhile = true;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        dialogTitle = dialog->windowTitle();
+        searchEnabledMeanwhile = window.Button1->isEnabled();
+        dialog->close();
+    });
+    QTest::keyClick(window.Button1, Qt::Key_Return);
+    EXPECT_EQ(dialogTitle, "Browse for Folder");
+    EXPECT_FALSE(searchEnabledMeanwhile);
+    EXPECT_TRUE(window.Button1->isEnabled());
+    EXPECT_EQ(window.RichEdit1->TextLength(), 0);
+}
+
+TEST_F(MainWindowTest, CloseDuringAHandlerTakesEffectWhenItReturns) {
+    window.show();
+    bool visibleAfterCloseRequest = false;
+    application.RunHandler([&] {
+        QMetaObject::invokeMethod(&window, "close", Qt::QueuedConnection);
+        application.ProcessPendingMessages();
+        visibleAfterCloseRequest = window.isVisible();
+    });
+    EXPECT_TRUE(visibleAfterCloseRequest);
+    EXPECT_TRUE(application.Terminated());
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST(ErrorBox, ShowsTheMessageWithTheTitleAndThePeriodRule) {

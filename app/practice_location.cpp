@@ -1,0 +1,9 @@
+#include "app/practice_location.h"
+
+#include "app/registry/practice_store.h"
+
+namespace app {
+
+std::string RegistryPracticeLocation::ReadCurrentPracticePath() { return app::ReadCurrentPracticePath(); }
+
+}  // namespace app
