@@ -1,0 +1,165 @@
+#include "ui/progress_bar.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <algorithm>
+
+namespace {
+
+// Paints `text` centred in `rect` so that every pixel of its glyphs takes the
+// inverse of the colour beneath it, which keeps the text legible over the
+// filled and the empty part alike. The glyphs are drawn without smoothing so
+// that a pixel either belongs to them or not.
+void DrawInvertedText(QImage& target, const QRect& rect, const QString& text, const QFont& font) {
+    QImage mask(target.size(), QImage::Format_ARGB32_Premultiplied);
+    mask.fill(Qt::transparent);
+    {
+        QPainter painter(&mask);
+        QFont sharp(font);
+        sharp.setStyleStrategy(QFont::NoAntialias);
+        painter.setFont(sharp);
+        painter.setPen(Qt::white);
+        painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, text);
+    }
+    const QRect area = rect.intersected(target.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto* coverage = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+        auto* pixels = reinterpret_cast<QRgb*>(target.scanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (qAlpha(coverage[x]) == 0) continue;
+            pixels[x] = qRgb(255 - qRed(pixels[x]), 255 - qGreen(pixels[x]), 255 - qBlue(pixels[x]));
+        }
+    }
+}
+
+}  // namespace
+
+TpxProgressBar::TpxProgressBar(QWidget* parent) : QWidget(parent) {
+    // The bar shows a value; it does not take the mouse or the keyboard.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::NoFocus);
+    properties_.SetOnChanged([this] { PropertiesChanged(); });
+    resize(121, 21);
+    ApplyAutoSize();
+    viewInfo_.Calculate(properties_, position_, InnerRect(), settings_);
+}
+
+void TpxProgressBar::SetPosition(double position) {
+    if (position == position_) return;
+    const double min = properties_.Min();
+    const double max = properties_.Max();
+    if (!loading_ && max > min) position = std::min(max, std::max(min, position));
+    if (position == position_) return;  // clamped onto the value it already had
+    position_ = position;
+    Invalidate();
+}
+
+void TpxProgressBar::SetLoading(bool loading) {
+    if (loading_ == loading) return;
+    loading_ = loading;
+    if (!loading_) {
+        ClampPosition();
+        Invalidate();
+    }
+}
+
+void TpxProgressBar::ClampPosition() {
+    const double min = properties_.Min();
+    const double max = properties_.Max();
+    if (!loading_ && max > min) position_ = std::min(max, std::max(min, position_));
+}
+
+void TpxProgressBar::PropertiesChanged() {
+    ClampPosition();
+    ApplyAutoSize();
+    Invalidate();
+}
+
+void TpxProgressBar::SetFormatSettings(const fw::FormatSettings& settings) {
+    settings_ = settings;
+    Invalidate();
+}
+
+void TpxProgressBar::SetAutoSize(bool autoSize) {
+    if (autoSize_ == autoSize) return;
+    autoSize_ = autoSize;
+    if (!autoSize_) {
+        setMinimumHeight(0);
+        setMaximumHeight(QWIDGETSIZE_MAX);
+    }
+    ApplyAutoSize();
+    Invalidate();
+}
+
+int TpxProgressBar::AutoHeight() const {
+    return fontMetrics().height() + 2 * (FrameWidth + properties_.BorderWidth());
+}
+
+void TpxProgressBar::ApplyAutoSize() {
+    if (!autoSize_) return;
+    setFixedHeight(AutoHeight());
+    updateGeometry();
+}
+
+QSize TpxProgressBar::sizeHint() const { return {121, autoSize_ ? AutoHeight() : 21}; }
+
+QSize TpxProgressBar::minimumSizeHint() const { return {2 * FrameWidth, autoSize_ ? AutoHeight() : 2 * FrameWidth}; }
+
+QRect TpxProgressBar::InnerRect() const {
+    const int margin = FrameWidth + properties_.BorderWidth();
+    return rect().adjusted(margin, margin, -margin, -margin);
+}
+
+void TpxProgressBar::Invalidate() {
+    viewInfo_.Calculate(properties_, position_, InnerRect(), settings_);
+    ++invalidateCount_;
+    update();
+}
+
+QImage TpxProgressBar::Render() const {
+    QImage image(size(), QImage::Format_RGB32);
+    const QColor background = palette().color(QPalette::Base);
+    image.fill(background);
+    QPainter painter(&image);
+    // Flat frame: a one-pixel line in the shadow colour around the bar.
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    const QRect bar = viewInfo_.BarRect();
+    if (!bar.isEmpty()) painter.fillRect(bar, ToQColor(properties_.BeginColor()));
+    painter.end();
+
+    if (viewInfo_.ShowText() && !viewInfo_.Text().isEmpty()) {
+        if (properties_.SolidTextColor()) {
+            QPainter text(&image);
+            text.setFont(font());
+            text.setPen(palette().color(QPalette::Text));
+            text.drawText(viewInfo_.InnerRect(), Qt::AlignCenter | Qt::TextSingleLine, viewInfo_.Text());
+        } else {
+            DrawInvertedText(image, viewInfo_.InnerRect(), viewInfo_.Text(), font());
+        }
+    }
+    return image;
+}
+
+void TpxProgressBar::paintEvent(QPaintEvent*) {
+    // One copy of the finished image, so the bar never flickers.
+    QPainter painter(this);
+    painter.drawImage(0, 0, Render());
+}
+
+void TpxProgressBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Invalidate();
+}
+
+void TpxProgressBar::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        ApplyAutoSize();
+        Invalidate();
+    } else if (event->type() == QEvent::PaletteChange) {
+        Invalidate();
+    }
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The horizontal progress bar: a floating-point value between Min and Max
+// shown as a filled part and a centred text (by default the percentage).
+#include <QWidget>
+#include <cstdint>
+
+#include "framework/format.h"
+#include "ui/progress_bar_properties.h"
+#include "ui/progress_bar_view_info.h"
+
+class TpxProgressBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit TpxProgressBar(QWidget* parent = nullptr);
+
+    double Position() const { return position_; }
+    // An unchanged value does nothing. Otherwise, unless loading, the value is
+    // clamped into [Min, Max] when Max > Min; then the bar repaints.
+    void SetPosition(double position);
+
+    TpxProgressBarProperties& Properties() { return properties_; }
+    const TpxProgressBarProperties& Properties() const { return properties_; }
+    const TpxCustomProgressBarViewInfo& ViewInfo() const { return viewInfo_; }
+
+    // While the owner is being built from its stored description, values are
+    // taken as they come; ending the load clamps the value once.
+    void SetLoading(bool loading);
+    bool Loading() const { return loading_; }
+
+    // The height follows the font (one line plus the frame) while on.
+    bool AutoSize() const { return autoSize_; }
+    void SetAutoSize(bool autoSize);
+    int AutoHeight() const;
+
+    // Used by the pxtsPosition text style.
+    void SetFormatSettings(const fw::FormatSettings& settings);
+
+    // Number of repaints the bar has asked for; lets callers see that a change
+    // that alters nothing does not repaint.
+    std::uint64_t InvalidateCount() const { return invalidateCount_; }
+
+    // Draws the whole bar into an image of the widget's size; paintEvent
+    // copies exactly this image to the screen.
+    QImage Render() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+    // Frame around the inner rectangle: a one-pixel line and a one-pixel gap.
+    static constexpr int FrameWidth = 2;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QRect InnerRect() const;
+    void PropertiesChanged();
+    // Recomputes the drawing state and asks for a repaint.
+    void Invalidate();
+    void ApplyAutoSize();
+    void ClampPosition();
+
+    TpxProgressBarProperties properties_;
+    TpxCustomProgressBarViewInfo viewInfo_;
+    fw::FormatSettings settings_;
+    double position_ = 0;
+    bool loading_ = false;
+    bool autoSize_ = true;
+    std::uint64_t invalidateCount_ = 0;
+};
