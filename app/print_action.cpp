@@ -1,0 +1,13 @@
+#include "app/print_action.h"
+
+#include "app/print_dialog.h"
+#include "app/rich_edit.h"
+
+namespace app {
+
+void PrintPane(TPrintDialog& dialog, TRichEdit& pane, const std::string& title) {
+    if (!dialog.RunModal()) return;
+    pane.PrintDocument(title);
+}
+
+}  // namespace app
