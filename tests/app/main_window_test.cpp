@@ -161,6 +161,8 @@ TEST(ApplicationTitle, IsTheExecutableNameWithoutFolderOrExtension) {
 }
 
 int main(int argc, char** argv) {
+    // Also listing the tests needs a platform; a display is not wanted.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qtApplication(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
