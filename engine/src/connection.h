@@ -1,0 +1,68 @@
+// A connection: to a folder of free tables or to a data dictionary. It owns
+// the handles of the tables, cursors and statements made on it, which are
+// released when it disconnects.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/src/dictionary_store.h"
+#include "engine/src/handles.h"
+
+namespace lce {
+
+class Connection : public Object {
+ public:
+  Connection(std::string folder, std::optional<DictionaryStore> dictionary, std::string user);
+  HandleType handleType() const override {
+    return dictionary_ ? HandleType::DictionaryConnection : HandleType::Connection;
+  }
+
+  const std::string& folder() const { return folder_; }
+  bool isDictionary() const { return dictionary_.has_value(); }
+  const DictionaryStore& dictionary() const;
+  const std::string& user() const { return user_; }
+
+  // Resolves a table name or path given to the connection to a file.
+  // Through a dictionary a known name gives its entry (tableType set);
+  // an unknown plain name fails with 5132.
+  struct TableTarget {
+    std::string file;
+    std::uint16_t tableType = 0;  // 0: whatever the file holds
+    std::string dictionaryName;
+  };
+  TableTarget resolveTable(const std::string& nameOrPath, std::uint16_t tableType) const;
+
+  void adopt(std::uint32_t handle);
+  void forget(std::uint32_t handle);
+  void releaseAll();
+
+  // Transactions: nesting count and savepoints.
+  void begin();
+  void commit();
+  void rollback();
+  void rollbackTo(const std::string& savepoint);
+  void savepoint(const std::string& name);
+  std::uint32_t transactionCount() const { return transactions_; }
+
+  std::uint32_t sqlTimeout = 0;
+
+ private:
+  std::string folder_;
+  std::optional<DictionaryStore> dictionary_;
+  std::string user_;
+  mutable std::mutex mutex_;
+  std::set<std::uint32_t> children_;
+  std::uint32_t transactions_ = 0;
+  std::vector<std::string> savepoints_;
+};
+
+// Releases a table or cursor handle and its index handles.
+void closeCursorHandle(std::uint32_t handle);
+
+}  // namespace lce

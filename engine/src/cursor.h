@@ -1,0 +1,128 @@
+// A table or SQL cursor: one position in a table store, moved in natural
+// (record number) order or in the order of one of its indexes, with top and
+// bottom scopes per index that restrict navigation, visibility and counting.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/src/handles.h"
+#include "engine/src/table_store.h"
+
+namespace lce {
+
+class Cursor;
+
+// The handle of one index order of a cursor; order i of the cursor is
+// index i - 1 of its table.
+class IndexHandle : public Object {
+ public:
+  IndexHandle(std::weak_ptr<Cursor> cursor, std::size_t order) : cursor_(std::move(cursor)), order_(order) {}
+  HandleType handleType() const override { return HandleType::Index; }
+  std::shared_ptr<Cursor> cursor() const;
+  std::size_t order() const { return order_; }
+
+ private:
+  std::weak_ptr<Cursor> cursor_;
+  std::size_t order_;
+};
+
+class Cursor : public Object, public std::enable_shared_from_this<Cursor> {
+ public:
+  struct Options {
+    std::uint32_t openOptions = 0;  // as LumGetTableOpenOptions reports them
+    std::string collation;
+    bool sqlResult = false;
+  };
+  Cursor(std::shared_ptr<TableStore> store, Options options);
+  ~Cursor() override;
+  HandleType handleType() const override { return options_.sqlResult ? HandleType::Cursor : HandleType::Table; }
+
+  // Registers the index handles; call once after the cursor got its handle.
+  void registerIndexes();
+  void releaseHandles();
+
+  const TableStore& store() const { return *store_; }
+  const Options& options() const { return options_; }
+  std::string name() const;  // for messages
+  std::uint32_t indexHandle(std::size_t order) const { return orders_.at(order).handle; }
+  std::size_t orderCount() const { return orders_.size(); }
+  bool orderOpen(std::size_t order) const { return orders_.at(order).open; }
+  void closeOrder(std::size_t order) { orders_.at(order).open = false; }
+  const IndexInfo& index(std::size_t order) const;
+
+  // Navigation; order 0 is the natural order.
+  void gotoTop(std::size_t order);
+  void gotoBottom(std::size_t order);
+  void gotoBOF();
+  void gotoEOF();
+  void skip(std::size_t order, std::int64_t count);
+  void gotoRecord(std::int64_t recno);  // fails with 5022 when there is none
+  bool atBOF() const { return bof_; }
+  bool atEOF() const { return eof_; }
+  bool hasRecord() const { return onRecord_; }
+  std::int64_t recno() const { return recno_; }
+  const std::string& image() const;  // current record; fails 5068 when there is none
+  void refresh();
+
+  bool isVisible(std::size_t order);
+  std::int64_t count(std::size_t order, std::uint16_t mode);
+  std::int64_t keyNumber(std::size_t order, std::uint16_t mode);
+  void gotoKeyPosition(std::size_t order, double fraction);
+
+  // Scopes (raw key bytes as LumBuildRawKey gives them).
+  void setScope(std::size_t order, std::uint16_t which, std::string key);
+  const std::optional<std::string>& scope(std::size_t order, std::uint16_t which) const;
+  void clearScope(std::size_t order, std::uint16_t which);
+  void clearAllScopes();
+
+  // Key staging on an index order.
+  void initRawKey(std::size_t order);
+  void stage(std::size_t order, std::size_t column, Value value);
+  std::string buildRawKey(std::size_t order) const;
+  std::string textKey(std::size_t order, std::string_view text) const;
+
+  Value fieldValue(std::size_t column) const;  // current record
+
+ private:
+  struct Order {
+    std::uint32_t handle = 0;
+    bool open = true;
+    std::optional<std::string> top, bottom;
+    std::vector<std::optional<Value>> staged;  // per segment
+  };
+  enum class Dir { Forward, Backward };
+  struct Stream {
+    std::size_t order = 0;
+    Dir dir = Dir::Forward;
+    std::int64_t last = 0;
+    Stmt* stmt = nullptr;
+  };
+
+  Stmt& statement(const std::string& sql);
+  bool stepStream();
+  void startStream(std::size_t order, Dir dir, bool fromCurrent);
+  void landed(bool found, Dir dir, bool fromEnd);
+  std::optional<std::string> currentKey(std::size_t order);
+  std::string scopeClause(std::size_t order, const std::string& keyColumn) const;
+  void bindScope(Stmt& stmt, std::size_t order) const;
+  bool inScope(std::size_t order, const std::optional<std::string>& key) const;
+
+  std::shared_ptr<TableStore> store_;
+  Options options_;
+  std::vector<Order> orders_;
+  std::map<std::string, Stmt> statements_;
+  std::optional<Stream> stream_;
+  bool bof_ = true, eof_ = false, onRecord_ = false;
+  std::int64_t recno_ = 0;
+  std::string image_;
+  std::optional<std::string> key_;  // key of the current record in keyOrder_
+  std::size_t keyOrder_ = 0;
+  std::map<std::string, std::int64_t> counts_;
+};
+
+}  // namespace lce

@@ -1,0 +1,38 @@
+#include "engine/src/handles.h"
+
+namespace lce {
+
+HandleRegistry& HandleRegistry::instance() {
+  static HandleRegistry registry;
+  return registry;
+}
+
+std::uint32_t HandleRegistry::add(std::shared_ptr<Object> object) {
+  std::lock_guard lock(mutex_);
+  do {
+    ++next_;
+    if (next_ == 0 || next_ == 0xFFFFFFFFu) next_ = 0x1000;
+  } while (objects_.count(next_));
+  object->handle = next_;
+  objects_[next_] = std::move(object);
+  return next_;
+}
+
+void HandleRegistry::remove(std::uint32_t handle) {
+  std::shared_ptr<Object> doomed;  // destroyed outside the lock
+  {
+    std::lock_guard lock(mutex_);
+    auto it = objects_.find(handle);
+    if (it == objects_.end()) return;
+    doomed = std::move(it->second);
+    objects_.erase(it);
+  }
+}
+
+std::shared_ptr<Object> HandleRegistry::find(std::uint32_t handle) const {
+  std::lock_guard lock(mutex_);
+  auto it = objects_.find(handle);
+  return it == objects_.end() ? nullptr : it->second;
+}
+
+}  // namespace lce

@@ -1,0 +1,328 @@
+#include "engine/src/statement.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <map>
+
+#include "engine/src/cursor.h"
+#include "engine/src/error.h"
+#include "engine/src/layout.h"
+#include "engine/src/sqlite_db.h"
+#include "engine/src/table_store.h"
+#include "engine/src/text.h"
+#include "engine/sql/functions.h"
+#include "engine/sql/translate.h"
+
+namespace lce {
+
+namespace {
+
+constexpr int kNativeTableNotFound = 7008;
+
+struct Cell {
+  int type = SQLITE_NULL;
+  std::int64_t i = 0;
+  double d = 0;
+  std::string s;
+};
+
+std::optional<ColumnDef> parseDeclared(const char* decl) {
+  if (!decl) return std::nullopt;
+  const std::string_view d(decl);
+  const auto pos = d.find("LCE_");
+  if (pos == std::string_view::npos) return std::nullopt;
+  ColumnDef def;
+  std::int64_t parts[3] = {0, 0, 0};
+  std::size_t p = pos + 4;
+  for (int k = 0; k < 3; ++k) {
+    const auto end = d.find_first_not_of("0123456789", p);
+    const auto num = parseInteger(d.substr(p, end == std::string_view::npos ? std::string_view::npos : end - p));
+    if (!num) return std::nullopt;
+    parts[k] = *num;
+    if (end == std::string_view::npos || d[end] != '_') break;
+    p = end + 1;
+  }
+  def.type = static_cast<std::uint16_t>(parts[0]);
+  def.length = static_cast<std::uint32_t>(parts[1]);
+  def.decimals = static_cast<std::uint16_t>(parts[2]);
+  if (!isKnownType(def.type)) return std::nullopt;
+  return def;
+}
+
+Value cellValue(std::uint16_t type, const Cell& c) {
+  if (c.type == SQLITE_NULL) return Value::null();
+  const std::int64_t asInt = c.type == SQLITE_FLOAT ? static_cast<std::int64_t>(std::llround(c.d)) : c.i;
+  const double asDouble = c.type == SQLITE_INTEGER ? static_cast<double>(c.i) : c.d;
+  switch (kindOf(type)) {
+    case Value::Kind::Integer: return Value::ofInteger(asInt);
+    case Value::Kind::Double: return Value::ofDouble(c.type == SQLITE_TEXT ? parseDouble(c.s).value_or(0) : asDouble);
+    case Value::Kind::Scaled: return Value::ofScaled(asInt);
+    case Value::Kind::Date: return Value::ofDate(asInt);
+    case Value::Kind::Time: return Value::ofTime(static_cast<std::uint32_t>(asInt));
+    case Value::Kind::Timestamp:
+      return Value::ofTimestamp(asInt / 86400000, static_cast<std::uint32_t>(asInt % 86400000));
+    case Value::Kind::Logical: return Value::ofLogical(asInt != 0);
+    case Value::Kind::Memo: return Value::ofMemo(c.type == SQLITE_TEXT || c.type == SQLITE_BLOB ? c.s : std::to_string(asInt));
+    case Value::Kind::Binary: return Value::ofBinary(c.s);
+    case Value::Kind::Text:
+      if (c.type == SQLITE_TEXT || c.type == SQLITE_BLOB) return Value::ofText(c.s);
+      return Value::ofText(c.type == SQLITE_INTEGER ? std::to_string(c.i) : formatDouble(c.d));
+    default: return Value::null();
+  }
+}
+
+bool fitsInt32(std::int64_t v) { return v > std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max(); }
+
+// The type of a result column from its values alone.
+ColumnDef typeFromValues(const std::vector<std::vector<Cell>>& rows, std::size_t c) {
+  bool anyReal = false, anyText = false, anyBlob = false, anyInt = false, wide = false;
+  std::size_t maxLen = 1;
+  for (const auto& row : rows) {
+    const Cell& cell = row[c];
+    switch (cell.type) {
+      case SQLITE_INTEGER: anyInt = true; wide |= !fitsInt32(cell.i); break;
+      case SQLITE_FLOAT: anyReal = true; break;
+      case SQLITE_TEXT: anyText = true; maxLen = std::max(maxLen, cell.s.size()); break;
+      case SQLITE_BLOB: anyBlob = true; maxLen = std::max(maxLen, cell.s.size()); break;
+      default: break;
+    }
+  }
+  ColumnDef def;
+  if (anyBlob) { def.type = kRaw; def.length = static_cast<std::uint32_t>(maxLen); }
+  else if (anyText) { def.type = kCharacter; def.length = static_cast<std::uint32_t>(maxLen); }
+  else if (anyReal) def.type = kDouble;
+  else if (anyInt) def.type = wide ? kLongInteger : kInteger;
+  else { def.type = kCharacter; def.length = 1; }
+  return def;
+}
+
+int progressAbort(void* deadline) {
+  const auto* d = static_cast<const std::chrono::steady_clock::time_point*>(deadline);
+  return std::chrono::steady_clock::now() > *d ? 1 : 0;
+}
+
+}  // namespace
+
+void failSql(int native, const std::string& message, const std::string& sql) {
+  std::string shown = sql.substr(0, 200);
+  for (char& ch : shown)
+    if (ch == '\r' || ch == '\n') ch = ' ';
+  fail(kErrSql, "Error 7200: SQL statement failed. NativeError = " + std::to_string(native) + "; " + message +
+                    " -- Statement: " + shown);
+}
+
+std::shared_ptr<Connection> Statement::connection() const {
+  auto c = connection_.lock();
+  if (!c) fail(kErrConnectionGone, "The connection of statement " + std::to_string(handle) + " is closed");
+  return c;
+}
+
+void Statement::prepare(const std::string& sql) {
+  connection();
+  try {
+    const sql::Translation t = sql::Translate(sql);
+    parameterNames_ = t.parameters;
+  } catch (const sql::TranslateError& e) {
+    failSql(e.nativeError(), std::string(e.what()) + (e.token().empty() ? "" : " near '" + e.token() + "'"), sql);
+  }
+  text_ = sql;
+  prepared_ = true;
+  parameters_.assign(parameterNames_.size(), std::nullopt);
+  rowCount_.reset();
+}
+
+void Statement::setParameter(const char* field, Value value) {
+  if (!prepared_) fail(kErrInvalidArgument, "Statement " + std::to_string(handle) + " has no prepared SQL text");
+  std::size_t index = 0;
+  const auto asNumber = reinterpret_cast<std::uintptr_t>(field);
+  if (asNumber == 0) fail(kErrInvalidArgument, "No parameter given");
+  if (asNumber < 0x10000) {
+    index = asNumber;
+  } else {
+    const std::string name(field[0] == ':' ? field + 1 : field);
+    for (std::size_t i = 0; i < parameterNames_.size() && index == 0; ++i)
+      if (equalsIgnoringCase(parameterNames_[i], name)) index = i + 1;
+    if (index == 0) fail(kErrFieldNotFound, "The statement has no parameter named " + name);
+  }
+  if (index < 1 || index > parameters_.size())
+    fail(kErrFieldNotFound, "The statement has no parameter " + std::to_string(index) + " (it has " +
+                                std::to_string(parameters_.size()) + ")");
+  parameters_[index - 1] = std::move(value);
+}
+
+std::uint32_t Statement::execute() {
+  auto conn = connection();
+  if (!prepared_) fail(kErrInvalidArgument, "Statement " + std::to_string(handle) + " has no prepared SQL text");
+  sql::Translation t;
+  try {
+    t = sql::Translate(text_);
+  } catch (const sql::TranslateError& e) {
+    failSql(e.nativeError(), std::string(e.what()) + (e.token().empty() ? "" : " near '" + e.token() + "'"), text_);
+  }
+  Db db("", Db::Mode::Memory);
+  if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
+  std::map<std::string, std::shared_ptr<TableStore>> stores;  // by upper-case name as written
+  int n = 0;
+  for (const std::string& name : t.tables) {
+    std::shared_ptr<TableStore> store;
+    try {
+      const auto target = conn->resolveTable(name, 0);
+      store = TableStore::open(target.file, false);
+    } catch (const Error& e) {
+      if (e.code() == kErrNotInDictionary || e.code() == kErrFileNotFound)
+        failSql(kNativeTableNotFound, "Table not found: " + name + " (" + e.what() + ")", text_);
+      failSql(static_cast<int>(e.code()), "Cannot open table " + name + ": " + e.what(), text_);
+    }
+    const std::string schema = "t" + std::to_string(++n);
+    Stmt attach(db, "ATTACH DATABASE ?1 AS " + schema);
+    std::string uri = "file:";
+    for (char ch : store->path()) uri += (ch == '?' ? std::string("%3f") : ch == '#' ? std::string("%23") : ch == '%' ? std::string("%25") : std::string(1, ch));
+    attach.bindText(1, uri + "?mode=ro");
+    try {
+      attach.step();
+    } catch (const Error& e) {
+      failSql(SQLITE_CANTOPEN, "Cannot attach table " + name + ": " + e.what(), text_);
+    }
+    std::string view = "CREATE TEMP VIEW " + quoteIdent(name) + " AS SELECT ";
+    bool first = true;
+    for (const ColumnLayout& c : store->layout().columns()) {
+      view += (first ? "" : ", ") + quoteIdent(c.def.name);
+      first = false;
+    }
+    db.exec(view + " FROM " + schema + ".records");
+    stores[upper(name)] = store;
+  }
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db.get(), t.sql.c_str(), static_cast<int>(t.sql.size()), &raw, nullptr) != SQLITE_OK)
+    failSql(sqlite3_errcode(db.get()), sqlite3_errmsg(db.get()), text_);
+  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
+  const int paramCount = sqlite3_bind_parameter_count(raw);
+  for (int i = 1; i <= paramCount; ++i) {
+    const std::optional<Value>& v = i <= static_cast<int>(parameters_.size()) ? parameters_[i - 1] : std::nullopt;
+    if (!v || v->isNull()) {
+      sqlite3_bind_null(raw, i);
+      continue;
+    }
+    switch (v->kind) {
+      case Value::Kind::Double: sqlite3_bind_double(raw, i, v->real); break;
+      case Value::Kind::Text: case Value::Kind::Memo:
+        sqlite3_bind_text(raw, i, v->text.data(), static_cast<int>(v->text.size()), SQLITE_TRANSIENT);
+        break;
+      case Value::Kind::Binary:
+        sqlite3_bind_blob(raw, i, v->text.data(), static_cast<int>(v->text.size()), SQLITE_TRANSIENT);
+        break;
+      case Value::Kind::Timestamp: sqlite3_bind_int64(raw, i, v->integer * 86400000 + v->millis); break;
+      default: sqlite3_bind_int64(raw, i, v->integer); break;
+    }
+  }
+  const std::uint32_t limit = timeout ? timeout : conn->sqlTimeout;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit);
+  if (limit) sqlite3_progress_handler(db.get(), 10000, progressAbort, &deadline);
+  const int columns = sqlite3_column_count(raw);
+  std::vector<std::vector<Cell>> rows;
+  for (;;) {
+    const int rc = sqlite3_step(raw);
+    if (rc == SQLITE_DONE) break;
+    if (rc != SQLITE_ROW) {
+      const int code = sqlite3_errcode(db.get());
+      const std::string msg = code == SQLITE_INTERRUPT ? "the statement ran longer than its time-out" : sqlite3_errmsg(db.get());
+      failSql(code, msg, text_);
+    }
+    std::vector<Cell> row(static_cast<std::size_t>(columns));
+    for (int c = 0; c < columns; ++c) {
+      Cell& cell = row[static_cast<std::size_t>(c)];
+      cell.type = sqlite3_column_type(raw, c);
+      if (cell.type == SQLITE_INTEGER) cell.i = sqlite3_column_int64(raw, c);
+      else if (cell.type == SQLITE_FLOAT) cell.d = sqlite3_column_double(raw, c);
+      else if (cell.type != SQLITE_NULL) {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(raw, c));
+        cell.s.assign(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(raw, c)));
+      }
+    }
+    rows.push_back(std::move(row));
+  }
+  if (columns == 0) {
+    rowCount_ = sqlite3_changes(db.get());
+    return 0;
+  }
+  // Column types come from the source columns where the select list names one.
+  const bool itemsMatch = t.columns.size() == static_cast<std::size_t>(columns) &&
+                          std::none_of(t.columns.begin(), t.columns.end(),
+                                       [](const sql::SelectItem& it) { return it.kind == sql::ItemKind::AllColumns; });
+  TableSchema schema;
+  schema.tableType = kLdt;
+  for (int c = 0; c < columns; ++c) {
+    const auto uc = static_cast<std::size_t>(c);
+    std::optional<ColumnDef> source;
+    const sql::SelectItem* item = itemsMatch ? &t.columns[uc] : nullptr;
+    if (item && item->hasColumn) {
+      for (std::size_t idx : item->candidates) {
+        if (idx >= t.sources.size()) continue;
+        auto it = stores.find(upper(t.sources[idx].name));
+        if (it == stores.end()) continue;
+        const int col = it->second->column(item->column.column);
+        if (col >= 0) {
+          source = it->second->layout().columns()[static_cast<std::size_t>(col)].def;
+          break;
+        }
+      }
+    }
+    if (!source && (!item || item->kind == sql::ItemKind::Column || item->kind == sql::ItemKind::Expression))
+      source = parseDeclared(sqlite3_column_decltype(raw, c));
+    ColumnDef def = typeFromValues(rows, uc);
+    const ColumnDef byValues = def;
+    const sql::ItemKind kind = item ? item->kind : sql::ItemKind::Column;
+    if (kind == sql::ItemKind::Count) {
+      def = ColumnDef{};
+      def.type = byValues.type == kLongInteger ? kLongInteger : kInteger;
+    } else if (kind == sql::ItemKind::Avg) {
+      def = ColumnDef{};
+      def.type = kDouble;
+    } else if (source) {
+      def = *source;
+      if (kind == sql::ItemKind::Sum || kind == sql::ItemKind::Min || kind == sql::ItemKind::Max) {
+        switch (kindOf(def.type)) {
+          case Value::Kind::Integer: def.type = byValues.type == kLongInteger ? kLongInteger : kInteger; break;
+          case Value::Kind::Double: if (def.type == kNumeric || kind == sql::ItemKind::Sum) def.type = def.type == kCurrencyDouble ? kCurrencyDouble : kDouble; break;
+          case Value::Kind::Scaled: break;
+          default: if (kind == sql::ItemKind::Sum) def = byValues; break;
+        }
+        if (def.type == kDouble && source->type == kCurrencyDouble) def.type = kCurrencyDouble;
+      }
+      if (isCharacterType(def.type) && byValues.type == kCharacter) def.length = std::max(def.length, byValues.length);
+      if (kindOf(def.type) == Value::Kind::Integer && byValues.type == kLongInteger) def.type = kLongInteger;
+    }
+    def.nullable = true;
+    def.permissions = 0;
+    std::string name = sqlite3_column_name(raw, c) ? sqlite3_column_name(raw, c) : "";
+    if (name.empty()) name = "EXPR_" + std::to_string(c + 1);
+    if (name.rfind("__", 0) == 0) name = "X" + name;
+    if (name.size() > 128) name.resize(128);
+    std::string unique = name;
+    for (int k = 2; schema.columnIndex(unique) >= 0; ++k) unique = name + "_" + std::to_string(k);
+    def.name = unique;
+    schema.columns.push_back(def);
+  }
+  auto store = TableStore::createInMemory(schema);
+  store->begin();
+  Row row(static_cast<std::size_t>(columns));
+  for (const auto& r : rows) {
+    for (std::size_t c = 0; c < row.size(); ++c) row[c] = cellValue(store->schema().columns[c].type, r[c]);
+    store->append(row);
+  }
+  store->commit();
+  rowCount_ = static_cast<std::int64_t>(rows.size());
+  Cursor::Options options;
+  options.openOptions = 2;
+  options.collation = collation;
+  options.sqlResult = true;
+  auto cursor = std::make_shared<Cursor>(store, options);
+  const std::uint32_t h = HandleRegistry::instance().add(cursor);
+  cursor->registerIndexes();
+  conn->adopt(h);
+  return h;
+}
+
+}  // namespace lce

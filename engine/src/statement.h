@@ -1,0 +1,47 @@
+// An SQL statement on a connection: the practice SQL is translated into
+// SQLite SQL, the table files it names are attached read-only to a private
+// in-memory database under views named as the tables, and a SELECT's result
+// is materialized as an LDT-layout table that an ordinary cursor serves.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/lce_builder.h"
+#include "engine/src/connection.h"
+#include "engine/src/handles.h"
+
+namespace lce {
+
+class Statement : public Object {
+ public:
+  explicit Statement(std::weak_ptr<Connection> connection) : connection_(std::move(connection)) {}
+  HandleType handleType() const override { return HandleType::Statement; }
+
+  void prepare(const std::string& sql);
+  // Returns the new cursor handle, 0 when there is no result set.
+  std::uint32_t execute();
+  void setParameter(const char* field, Value value);  // field: ordinal or name
+  std::optional<std::int64_t> rowCount() const { return rowCount_; }
+
+  std::uint16_t tableType = 3, charType = 1, lockType = 1, rights = 1, readOnly = 1, constrain = 2, readAll = 2;
+  std::string collation;
+  std::uint32_t timeout = 0;
+
+ private:
+  std::shared_ptr<Connection> connection() const;
+  std::weak_ptr<Connection> connection_;
+  std::string text_;
+  bool prepared_ = false;
+  std::vector<std::string> parameterNames_;
+  std::vector<std::optional<Value>> parameters_;
+  std::optional<std::int64_t> rowCount_;
+};
+
+// Message of an SQL failure, as the engine reports it under code 7200.
+[[noreturn]] void failSql(int native, const std::string& message, const std::string& sql);
+
+}  // namespace lce

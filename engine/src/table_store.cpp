@@ -1,0 +1,478 @@
+#include "engine/src/table_store.h"
+
+#include <charconv>
+#include <filesystem>
+
+#include "engine/src/error.h"
+#include "engine/src/keys.h"
+#include "engine/src/text.h"
+
+namespace lce {
+
+namespace {
+
+constexpr const char* kFormat = "lce-table";
+
+const char* affinityOf(std::uint16_t type) {
+  switch (kindOf(type)) {
+    case Value::Kind::Double: return "REAL";
+    case Value::Kind::Text: case Value::Kind::Memo: return "TEXT";
+    case Value::Kind::Binary: return "BLOB";
+    default: return "INTEGER";
+  }
+}
+
+void sqlBind(Stmt& stmt, int i, const Value& v) {
+  using K = Value::Kind;
+  switch (v.kind) {
+    case K::Null: stmt.bindNull(i); break;
+    case K::Double: stmt.bind(i, v.real); break;
+    case K::Text: case K::Memo: stmt.bindText(i, v.text); break;
+    case K::Binary: stmt.bindBlob(i, v.text.data(), v.text.size()); break;
+    case K::Timestamp: stmt.bind(i, v.integer * 86400000 + static_cast<std::int64_t>(v.millis)); break;
+    default: stmt.bind(i, v.integer); break;
+  }
+}
+
+void setupPragmas(const Db& db, bool writable) {
+  db.exec("PRAGMA cache_size=-65536");
+  if (writable) db.exec("PRAGMA synchronous=NORMAL");
+  db.exec("PRAGMA mmap_size=1073741824");
+}
+
+}  // namespace
+
+std::string TableStore::declaredType(const ColumnDef& def) {
+  return std::string(affinityOf(def.type)) + " LCE_" + std::to_string(def.type) + "_" + std::to_string(def.length) +
+         "_" + std::to_string(def.decimals);
+}
+
+std::shared_ptr<TableStore> TableStore::create(const std::string& rawPath, TableSchema schema) {
+  const std::string path = normalizePath(rawPath);
+  if (fileExists(path)) fail(kErrFileExists, "Table file " + path + " exists already");
+  std::shared_ptr<TableStore> store(new TableStore());
+  store->path_ = path;
+  store->writable_ = true;
+  // Validate before the file is made so a bad schema leaves nothing behind.
+  TableSchema checked = schema;
+  RecordLayout::build(checked);
+  store->db_ = Db(path, Db::Mode::Create);
+  try {
+    store->initialize(std::move(schema));
+  } catch (...) {
+    store.reset();
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    std::filesystem::remove(path + "-journal", ec);
+    throw;
+  }
+  return store;
+}
+
+std::shared_ptr<TableStore> TableStore::createInMemory(TableSchema schema) {
+  std::shared_ptr<TableStore> store(new TableStore());
+  store->path_ = ":memory:";
+  store->writable_ = true;
+  store->db_ = Db("", Db::Mode::Memory);
+  store->initialize(std::move(schema));
+  return store;
+}
+
+void TableStore::initialize(TableSchema schema) {
+  layout_ = RecordLayout::build(schema);
+  schema_ = std::move(schema);
+  prepareIndexes();
+  setupPragmas(db_, true);
+  db_.exec("BEGIN");
+  try {
+    db_.exec("CREATE TABLE lce_meta(key TEXT PRIMARY KEY, value TEXT)");
+    db_.exec("CREATE TABLE lce_columns(no INTEGER PRIMARY KEY, name TEXT NOT NULL, type INTEGER, length INTEGER, "
+             "decimals INTEGER, nullable INTEGER, permissions INTEGER)");
+    db_.exec("CREATE TABLE lce_indexes(no INTEGER PRIMARY KEY, name TEXT NOT NULL, fields TEXT, is_unique INTEGER, "
+             "descending INTEGER, is_primary INTEGER, candidate INTEGER, condition TEXT, page_size INTEGER)");
+    {
+      Stmt meta(db_, "INSERT INTO lce_meta VALUES(?1, ?2)");
+      const std::pair<const char*, std::string> entries[] = {
+          {"format", kFormat}, {"version", "1"}, {"table_type", std::to_string(schema_.tableType)},
+          {"char_type", std::to_string(schema_.charType)}, {"collation", schema_.collation}};
+      for (const auto& [k, v] : entries) {
+        meta.reset();
+        meta.bindText(1, k);
+        meta.bindText(2, v);
+        meta.step();
+      }
+    }
+    std::string create = "CREATE TABLE records(__recno INTEGER PRIMARY KEY, __rec BLOB NOT NULL";
+    for (const IndexInfo& ix : indexes_) create += ", " + ix.keyColumn + " BLOB";
+    Stmt col(db_, "INSERT INTO lce_columns VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    int no = 1;
+    for (const ColumnLayout& c : layout_.columns()) {
+      const ColumnDef& d = c.def;
+      create += ", " + quoteIdent(d.name) + " " + declaredType(d);
+      if (isCharacterType(d.type)) create += " COLLATE RTRIM";
+      col.reset();
+      col.bind(1, static_cast<std::int64_t>(no++));
+      col.bindText(2, d.name);
+      col.bind(3, static_cast<std::int64_t>(d.type));
+      col.bind(4, static_cast<std::int64_t>(d.length));
+      col.bind(5, static_cast<std::int64_t>(d.decimals));
+      col.bind(6, static_cast<std::int64_t>(d.nullable));
+      col.bind(7, static_cast<std::int64_t>(d.permissions));
+      col.step();
+    }
+    db_.exec(create + ")");
+    Stmt ixs(db_, "INSERT INTO lce_indexes VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+    no = 1;
+    for (const IndexInfo& ix : indexes_) {
+      std::string fields;
+      for (const std::string& f : ix.def.fields) fields += (fields.empty() ? "" : ";") + f;
+      ixs.reset();
+      ixs.bind(1, static_cast<std::int64_t>(no++));
+      ixs.bindText(2, ix.def.name);
+      ixs.bindText(3, fields);
+      ixs.bind(4, static_cast<std::int64_t>(ix.def.unique));
+      ixs.bind(5, static_cast<std::int64_t>(ix.def.descending));
+      ixs.bind(6, static_cast<std::int64_t>(ix.def.primary));
+      ixs.bind(7, static_cast<std::int64_t>(ix.def.candidate));
+      ixs.bindText(8, ix.def.condition);
+      ixs.bind(9, static_cast<std::int64_t>(ix.def.pageSize));
+      ixs.step();
+      if (!ix.def.condition.empty()) {
+        try {
+          Stmt check(db_, "SELECT count(*) FROM records WHERE (" + ix.def.condition + ")");
+        } catch (const Error&) {
+          fail(kErrInvalidArgument, "Invalid condition of index " + ix.def.name + ": " + ix.def.condition);
+        }
+      }
+    }
+    createSqlIndexes();
+    db_.exec("COMMIT");
+  } catch (...) {
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+void TableStore::prepareIndexes() {
+  indexes_.clear();
+  for (std::size_t i = 0; i < schema_.indexes.size(); ++i) {
+    const IndexDef& def = schema_.indexes[i];
+    if (def.name.empty()) fail(kErrInvalidArgument, "An index needs a name");
+    for (std::size_t j = 0; j < i; ++j)
+      if (equalsIgnoringCase(schema_.indexes[j].name, def.name))
+        fail(kErrInvalidArgument, "Duplicate index name \"" + def.name + "\"");
+    if (def.fields.empty()) fail(kErrInvalidArgument, "Index " + def.name + " has no segments");
+    IndexInfo info;
+    info.def = def;
+    info.keyColumn = "__k" + std::to_string(i + 1);
+    for (const std::string& f : def.fields) {
+      const int c = layout_.find(std::string(trimBlanks(f)));
+      if (c < 0) fail(kErrFieldNotFound, "Index " + def.name + " names the unknown field \"" + f + "\"");
+      const ColumnDef& cd = layout_.columns()[static_cast<std::size_t>(c)].def;
+      if (isBlobType(cd.type)) fail(kErrInvalidArgument, "Index " + def.name + " cannot use the blob field " + f);
+      info.segments.push_back(static_cast<std::size_t>(c));
+      info.keyLength += maxSegmentLength(cd.type, cd.length);
+    }
+    indexes_.push_back(std::move(info));
+  }
+}
+
+std::string TableStore::sqlIndexes(bool create) const {
+  std::string sql;
+  std::vector<bool> done(layout_.columns().size(), false);
+  for (std::size_t i = 0; i < indexes_.size(); ++i) {
+    const IndexInfo& ix = indexes_[i];
+    const std::string name = "lce_k" + std::to_string(i + 1);
+    if (create)
+      sql += std::string("CREATE ") + (ix.def.unique ? "UNIQUE " : "") + "INDEX " + name + " ON records(" +
+             ix.keyColumn + ")" + (ix.def.condition.empty() ? "" : " WHERE " + ix.keyColumn + " IS NOT NULL") + ";";
+    else
+      sql += "DROP INDEX IF EXISTS " + name + ";";
+    // The SQL engine joins and filters on the plain columns: one index per
+    // distinct first segment.
+    const std::size_t first = ix.segments.front();
+    if (!done[first]) {
+      done[first] = true;
+      const std::string cname = "lce_c" + std::to_string(first + 1);
+      if (create)
+        sql += "CREATE INDEX " + cname + " ON records(" + quoteIdent(layout_.columns()[first].def.name) + ");";
+      else
+        sql += "DROP INDEX IF EXISTS " + cname + ";";
+    }
+  }
+  return sql;
+}
+
+void TableStore::createSqlIndexes() {
+  const std::string sql = sqlIndexes(true);
+  if (!sql.empty()) db_.exec(sql);
+}
+
+void TableStore::dropSqlIndexes() {
+  const std::string sql = sqlIndexes(false);
+  if (!sql.empty()) db_.exec(sql);
+}
+
+std::shared_ptr<TableStore> TableStore::open(const std::string& rawPath, bool writable) {
+  const std::string given = normalizePath(rawPath);
+  const std::string path = findFile(given);
+  if (path.empty()) fail(kErrFileNotFound, "Table file " + given + " not found");
+  std::shared_ptr<TableStore> store(new TableStore());
+  store->path_ = path;
+  store->writable_ = writable;
+  std::error_code ec;
+  const auto fileSize = std::filesystem::file_size(path, ec);
+  if (ec || fileSize < 512) fail(kErrNotATable, "File " + path + " is not a table file");
+  store->db_ = Db(path, writable ? Db::Mode::ReadWrite : Db::Mode::ReadOnly);
+  {
+    // A file shorter than its header says has been cut off.
+    sqlite3_stmt* raw = nullptr;
+    std::int64_t pages = -1, pageSize = -1;
+    if (sqlite3_prepare_v2(store->db_.get(), "PRAGMA page_count", -1, &raw, nullptr) == SQLITE_OK &&
+        sqlite3_step(raw) == SQLITE_ROW)
+      pages = sqlite3_column_int64(raw, 0);
+    const int rc = sqlite3_errcode(store->db_.get());
+    sqlite3_finalize(raw);
+    if (pages < 0)
+      fail(rc == SQLITE_NOTADB ? kErrNotATable : kErrDamaged,
+           "File " + path + (rc == SQLITE_NOTADB ? " is not a table file" : " is damaged"));
+    raw = nullptr;
+    if (sqlite3_prepare_v2(store->db_.get(), "PRAGMA page_size", -1, &raw, nullptr) == SQLITE_OK &&
+        sqlite3_step(raw) == SQLITE_ROW)
+      pageSize = sqlite3_column_int64(raw, 0);
+    sqlite3_finalize(raw);
+    if (pageSize <= 0 || static_cast<std::int64_t>(fileSize) < pages * pageSize ||
+        static_cast<std::int64_t>(fileSize) % pageSize != 0)
+      fail(kErrDamaged, "Table file " + path + " is damaged (truncated)");
+  }
+  try {
+    store->loadCatalog();
+  } catch (const Error& e) {
+    if (e.code() == kErrNotATable || e.code() == kErrDamaged) throw;
+    fail(kErrDamaged, "Table file " + path + " is damaged: " + e.what());
+  }
+  setupPragmas(store->db_, writable);
+  return store;
+}
+
+void TableStore::loadCatalog() {
+  {
+    sqlite3_stmt* raw = nullptr;
+    const int rc = sqlite3_prepare_v2(db_.get(), "SELECT value FROM lce_meta WHERE key='format'", -1, &raw, nullptr);
+    bool ok = rc == SQLITE_OK && sqlite3_step(raw) == SQLITE_ROW &&
+              std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0))
+                                   ? reinterpret_cast<const char*>(sqlite3_column_text(raw, 0))
+                                   : "") == kFormat;
+    const int err = sqlite3_errcode(db_.get());
+    sqlite3_finalize(raw);
+    if (!ok) {
+      if (err == SQLITE_CORRUPT) fail(kErrDamaged, "Table file " + path_ + " is damaged");
+      fail(kErrNotATable, "File " + path_ + " is not a table file");
+    }
+  }
+  TableSchema schema;
+  {
+    Stmt meta(db_, "SELECT key, value FROM lce_meta");
+    while (meta.step()) {
+      const std::string k = meta.text(0), v = meta.text(1);
+      if (k == "table_type") schema.tableType = static_cast<std::uint16_t>(parseInteger(v).value_or(0));
+      else if (k == "char_type") schema.charType = static_cast<std::uint16_t>(parseInteger(v).value_or(1));
+      else if (k == "collation") schema.collation = v;
+    }
+  }
+  {
+    Stmt cols(db_, "SELECT name, type, length, decimals, nullable, permissions FROM lce_columns ORDER BY no");
+    while (cols.step()) {
+      ColumnDef d;
+      d.name = cols.text(0);
+      d.type = static_cast<std::uint16_t>(cols.integer(1));
+      d.length = static_cast<std::uint32_t>(cols.integer(2));
+      d.decimals = static_cast<std::uint16_t>(cols.integer(3));
+      d.nullable = cols.integer(4) != 0;
+      d.permissions = static_cast<std::uint8_t>(cols.integer(5));
+      schema.columns.push_back(d);
+    }
+  }
+  {
+    Stmt ixs(db_, "SELECT name, fields, is_unique, descending, is_primary, candidate, condition, page_size "
+                  "FROM lce_indexes ORDER BY no");
+    while (ixs.step()) {
+      IndexDef d;
+      d.name = ixs.text(0);
+      const std::string fields = ixs.text(1);
+      std::size_t start = 0;
+      while (start <= fields.size()) {
+        const auto semi = fields.find(';', start);
+        d.fields.push_back(fields.substr(start, semi == std::string::npos ? std::string::npos : semi - start));
+        if (semi == std::string::npos) break;
+        start = semi + 1;
+      }
+      d.unique = ixs.integer(2) != 0;
+      d.descending = ixs.integer(3) != 0;
+      d.primary = ixs.integer(4) != 0;
+      d.candidate = ixs.integer(5) != 0;
+      d.condition = ixs.text(6);
+      d.pageSize = static_cast<std::uint32_t>(ixs.integer(7));
+      schema.indexes.push_back(d);
+    }
+  }
+  layout_ = RecordLayout::build(schema);
+  schema_ = std::move(schema);
+  prepareIndexes();
+  // Fails early on a file whose records table is missing.
+  Stmt probe(db_, "SELECT __recno, __rec FROM records LIMIT 0");
+}
+
+std::string TableStore::keyFor(std::size_t i, const Row& row) const {
+  const IndexInfo& ix = indexes_[i];
+  std::string key;
+  for (std::size_t c : ix.segments) appendKeySegment(key, layout_.columns()[c].def.type, row[c]);
+  if (ix.def.descending) invertKey(key);
+  return key;
+}
+
+std::int64_t TableStore::append(const Row& input) {
+  if (!writable_) fail(kErrReadOnly, "Table " + path_ + " is open read-only");
+  const auto& cols = layout_.columns();
+  if (input.size() != cols.size())
+    fail(kErrInvalidArgument, "Row has " + std::to_string(input.size()) + " values, table " + path_ + " has " +
+                                  std::to_string(cols.size()) + " columns");
+  Row row(cols.size());
+  for (std::size_t c = 0; c < cols.size(); ++c) {
+    try {
+      row[c] = layout_.normalize(c, input[c]);
+    } catch (const Error& e) {
+      fail(e.code(), std::string(e.what()) + " in table " + path_);
+    }
+    if (cols[c].def.type == kAutoIncrement) {
+      if (!nextAutoInc_) {
+        Stmt max(db_, "SELECT max(" + quoteIdent(cols[c].def.name) + ") FROM records");
+        max.step();
+        nextAutoInc_ = max.isNull(0) ? 1 : max.integer(0) + 1;
+      }
+      if (row[c].isNull()) row[c] = Value::ofInteger((*nextAutoInc_)++);
+      else if (row[c].integer >= *nextAutoInc_) nextAutoInc_ = row[c].integer + 1;
+    } else if (row[c].isNull() && !cols[c].def.nullable && layout_.tableType() == kLdt) {
+      // A column that may not be null takes its empty value.
+      switch (kindOf(cols[c].def.type)) {
+        case Value::Kind::Text: row[c] = Value::ofText(""); break;
+        case Value::Kind::Logical: row[c] = Value::ofLogical(false); break;
+        case Value::Kind::Double: row[c] = Value::ofDouble(0); break;
+        case Value::Kind::Integer: row[c] = Value::ofInteger(0); break;
+        case Value::Kind::Scaled: row[c] = Value::ofScaled(0); break;
+        default: break;
+      }
+    }
+  }
+  std::string image = layout_.nullImage();
+  for (std::size_t c = 0; c < cols.size(); ++c) layout_.encode(image, c, row[c]);
+  if (!insert_) {
+    std::string sql = "INSERT INTO records(__rec";
+    std::string values = "?1";
+    int n = 2;
+    for (const IndexInfo& ix : indexes_) {
+      sql += ", " + ix.keyColumn;
+      values += ", ?" + std::to_string(n++);
+    }
+    for (const ColumnLayout& c : cols) {
+      sql += ", " + quoteIdent(c.def.name);
+      values += ", ?" + std::to_string(n++);
+    }
+    insert_ = Stmt(db_, sql + ") VALUES(" + values + ")");
+    conditionUpdates_.clear();
+    for (const IndexInfo& ix : indexes_)
+      conditionUpdates_.emplace_back(ix.def.condition.empty()
+                                         ? Stmt()
+                                         : Stmt(db_, "UPDATE records SET " + ix.keyColumn +
+                                                         " = NULL WHERE __recno = ?1 AND NOT coalesce((" +
+                                                         ix.def.condition + "), 0)"));
+  }
+  insert_.reset();
+  insert_.bindBlob(1, image.data(), image.size());
+  int n = 2;
+  for (std::size_t i = 0; i < indexes_.size(); ++i) {
+    const std::string key = keyFor(i, row);
+    insert_.bindBlob(n++, key.data(), key.size());
+  }
+  for (std::size_t c = 0; c < cols.size(); ++c) sqlBind(insert_, n++, row[c]);
+  try {
+    insert_.step();
+  } catch (const Error& e) {
+    fail(e.code(), std::string("Cannot append to table ") + path_ + ": " + e.what());
+  }
+  const std::int64_t recno = sqlite3_last_insert_rowid(db_.get());
+  for (Stmt& upd : conditionUpdates_) {
+    if (!upd) continue;
+    upd.reset();
+    upd.bind(1, recno);
+    upd.step();
+  }
+  return recno;
+}
+
+void TableStore::begin() {
+  if (inTransaction_) fail(kErrTransaction, "A transaction is already active on table " + path_);
+  db_.exec("BEGIN IMMEDIATE");
+  inTransaction_ = true;
+  // Filling an empty table is quicker with the indexes built once at commit.
+  rebuildIndexesAtCommit_ = rowCount() == 0 && !indexes_.empty();
+  if (rebuildIndexesAtCommit_) {
+    insert_ = Stmt();
+    conditionUpdates_.clear();
+    dropSqlIndexes();
+  }
+}
+
+void TableStore::commit() {
+  if (!inTransaction_) fail(kErrTransaction, "No transaction is active on table " + path_);
+  try {
+    if (rebuildIndexesAtCommit_) {
+      insert_ = Stmt();
+      conditionUpdates_.clear();
+      createSqlIndexes();
+    }
+    db_.exec("COMMIT");
+  } catch (...) {
+    rollback();
+    throw;
+  }
+  inTransaction_ = false;
+  rebuildIndexesAtCommit_ = false;
+}
+
+void TableStore::rollback() {
+  if (!inTransaction_) return;
+  insert_ = Stmt();
+  conditionUpdates_.clear();
+  sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+  inTransaction_ = false;
+  rebuildIndexesAtCommit_ = false;
+  nextAutoInc_.reset();
+}
+
+Value TableStore::blobValue(std::int64_t recno, std::size_t c) const {
+  const ColumnDef& d = layout_.columns()[c].def;
+  Stmt q(db_, "SELECT " + quoteIdent(d.name) + " FROM records WHERE __recno = ?1");
+  q.bind(1, recno);
+  if (!q.step() || q.isNull(0)) return Value::null();
+  if (kindOf(d.type) == Value::Kind::Memo) return Value::ofMemo(q.text(0));
+  const auto b = q.blob(0);
+  return Value::ofBinary(std::string(b));
+}
+
+Row TableStore::decodeRow(std::int64_t recno, std::string_view image) const {
+  Row row(layout_.columns().size());
+  for (std::size_t c = 0; c < row.size(); ++c) {
+    const std::uint16_t t = layout_.columns()[c].def.type;
+    row[c] = isBlobType(t) ? (layout_.isNull(image, c) ? Value::null() : blobValue(recno, c)) : layout_.decode(image, c);
+  }
+  return row;
+}
+
+std::int64_t TableStore::rowCount() const {
+  Stmt q(db_, "SELECT count(*) FROM records");
+  q.step();
+  return q.integer(0);
+}
+
+}  // namespace lce

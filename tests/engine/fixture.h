@@ -1,0 +1,34 @@
+// Small fixtures for the engine tests: a temporary folder and helpers that
+// build table files with the builder API and call the C operations.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "data/engine/lce32.h"
+#include "engine/lce_builder.h"
+
+namespace lcetest {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  std::string path(const std::string& name = "") const;
+
+ private:
+  std::filesystem::path dir_;
+};
+
+lce::ColumnDef col(const std::string& name, std::uint16_t type, std::uint32_t length = 0, std::uint16_t decimals = 0);
+std::string lastErrorText();
+UNSIGNED32 lastErrorCode();
+
+// Opens a table of a free-table connection; fails the test on error.
+LUMHANDLE openTable(LUMHANDLE conn, const std::string& name, UNSIGNED16 type = LUM_LDT);
+std::vector<UNSIGNED32> recordNumbers(LUMHANDLE table, LUMHANDLE order);  // GotoTop .. EOF
+
+}  // namespace lcetest

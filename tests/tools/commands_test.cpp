@@ -1,0 +1,251 @@
+// payxref-db's commands on real practice files.
+#include "tools/commands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/lce_builder.h"
+
+#if PAYXREF_DB_HAVE_REGISTRY
+#include <cstdlib>
+
+#include "app/registry/practice_store.h"
+#endif
+
+namespace payxref::db {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder per test, removed afterwards.
+class TempFolder {
+public:
+    TempFolder() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        path_ = fs::path(::testing::TempDir()) /
+                (std::string("payxref_db_") + info->test_suite_name() + "_" + info->name());
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+int Tool(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr) {
+    std::ostringstream o;
+    std::ostringstream e;
+    const int code = RunCommandLine(args, o, e);
+    if (out != nullptr) *out = o.str();
+    if (err != nullptr) *err = e.str();
+    return code;
+}
+
+std::string Export(const std::string& folder, const std::string& table) {
+    std::ostringstream out;
+    ExportCsv(folder, table, out);
+    return out.str();
+}
+
+// A table with a column of every importable kind.
+constexpr const char* kSchema = R"({
+  "tables": [{
+    "name": "ITEMS",
+    "properties": {"213": "BYCODE"},
+    "columns": [
+      {"name": "Id", "type": "autoinc"},
+      {"name": "Code", "type": "character", "length": 6},
+      {"name": "Count", "type": "integer"},
+      {"name": "Price", "type": "double"},
+      {"name": "Cost", "type": "money"},
+      {"name": "Paid", "type": "logical"},
+      {"name": "Day", "type": "date"},
+      {"name": "Stamp", "type": "timestamp"},
+      {"name": "Note", "type": "memo"}],
+    "indexes": [{"name": "BYCODE", "fields": "CODE"}, {"name": "BYID", "fields": "ID", "unique": true}]}],
+  "users": [{"name": "user", "password": "pw"}]})";
+
+class ItemsPractice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteFile(folder_ / "items.json", kSchema);
+        ASSERT_EQ(Tool({"create", folder_ / "db", "--schema", folder_ / "items.json"}), kExitSuccess);
+    }
+    std::string Db() const { return folder_ / "db"; }
+    TempFolder folder_;
+};
+
+TEST_F(ItemsPractice, ExportThenImportChangesNothing) {
+    // A byte-order mark; header in another case and order, columns left out,
+    // quoting, nulls, an empty text.
+    WriteFile(folder_ / "in.csv",
+              "\xEF\xBB\xBF" "code,ID,price,COST,paid,day,stamp,note\r\n"
+              "A1,,12.5,3.25,T,2011-03-15,2011-03-15 08:30:05.250,\"multi\r\nline, \"\"quoted\"\"\"\r\n"
+              "\"\",7,,,n,,,\r\n"
+              "B2,,30.3,-0.0001,1,1999-12-31,2000-01-01 00:00:00,plain\r\n");
+    ASSERT_EQ(ImportCsv(Db(), "items", folder_ / "in.csv"), 3);
+    const std::string first = Export(Db(), "ITEMS");
+    EXPECT_EQ(first,
+              "Id,Code,Count,Price,Cost,Paid,Day,Stamp,Note\r\n"
+              "1,A1,,12.5,3.25,T,2011-03-15,2011-03-15 08:30:05.250,\"multi\r\nline, \"\"quoted\"\"\"\r\n"
+              "7,\"\",,,,F,,,\r\n"
+              "8,B2,,30.3,-0.0001,T,1999-12-31,2000-01-01 00:00:00,plain\r\n");
+
+    // The export imported into a fresh practice exports to the same text.
+    WriteFile(folder_ / "again.json", kSchema);
+    ASSERT_EQ(Tool({"create", folder_ / "db2", "--schema", folder_ / "again.json"}), kExitSuccess);
+    WriteFile(folder_ / "export.csv", first);
+    ASSERT_EQ(ImportCsv(folder_ / "db2", "ITEMS.LDT", folder_ / "export.csv"), 3);
+    EXPECT_EQ(Export(folder_ / "db2", "items"), first);
+}
+
+TEST_F(ItemsPractice, ABadCellStopsTheImportAndNothingOfItStays) {
+    WriteFile(folder_ / "good.csv", "Code,Price\r\nOK,1\r\n");
+    ASSERT_EQ(ImportCsv(Db(), "ITEMS", folder_ / "good.csv"), 1);
+    const std::string before = Export(Db(), "ITEMS");
+
+    struct Case {
+        const char* name;
+        const char* csv;
+        const char* message;  // after the file name
+    };
+    const Case cases[] = {
+        {"number", "Code,Price\r\nX1,2\r\nX2,12,5\r\n", ", line 3: 3 fields where the header has 2"},
+        {"decimal comma", "Code,Price\r\nX1,2\r\nX2,\"12,5\"\r\n",
+         ", line 3, column \"Price\": value \"12,5\" is not a number"},
+        {"date", "Code,Day\r\nX1,2011-03-15\r\nX2,15.03.2011\r\n",
+         ", line 3, column \"Day\": value \"15.03.2011\" is not a date (YYYY-MM-DD)"},
+        {"logical", "Paid\r\nT\r\nmaybe\r\n", ", line 3, column \"Paid\": value \"maybe\" is not a logical value"},
+        {"too long", "Code\r\nX1\r\nTOOLONG\r\n",
+         ", line 3, column \"Code\": value \"TOOLONG\" is longer than the column's 6 characters"},
+        {"unknown column", "Code,Colour\r\nX1,red\r\n", ", line 1: table ITEMS has no column \"Colour\""},
+        {"duplicate column", "Code,CODE\r\nX1,X2\r\n", ", line 1: column \"CODE\" appears twice"},
+        {"open quote", "Code\r\nX1\r\n\"X2\r\n", ", line 3: a quoted field is never closed"},
+        {"duplicate key", "Id,Code\r\n50,X1\r\n50,X2\r\n", ", line 3: "},
+        {"empty", "", ": the file is empty (no header row)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string csv = folder_ / (std::string(c.name) + ".csv");
+        WriteFile(csv, c.csv);
+        std::string err;
+        EXPECT_EQ(Tool({"import", Db(), "ITEMS", csv}, nullptr, &err), kExitFailure);
+        EXPECT_NE(err.find(csv + c.message), std::string::npos) << err;
+        EXPECT_EQ(Export(Db(), "ITEMS"), before);
+    }
+}
+
+TEST(Create, DefaultPracticeHasTheTransactionLayout) {
+    const TempFolder folder;
+    std::string out;
+    ASSERT_EQ(Tool({"create", folder / "practice"}, &out), kExitSuccess) << out;
+    const lce::TableFile trn = lce::TableFile::openForReading(folder / "practice/ZTTRN.LDT");
+    EXPECT_EQ(trn.schema().columns.size(), 122u);
+    EXPECT_EQ(trn.schema().indexes.size(), 24u);
+    EXPECT_EQ(trn.schema().columns[2].name, "Entry Number");
+    EXPECT_EQ(trn.schema().columns[2].type, lce::kAutoIncrement);
+    EXPECT_EQ(trn.rowCount(), 0);
+    const lce::Dictionary dictionary = lce::Dictionary::open(folder / "practice/ZTDDF.LDD");
+    std::vector<std::string> names;
+    for (const auto& t : dictionary.tables()) names.push_back(t.name + "=" + t.file);
+    EXPECT_EQ(names, (std::vector<std::string>{"ZTTRN=ZTTRN.LDT", "ZTPAX=ZTPAX.LDT"}));
+    // Creating over it is refused and leaves it as it was.
+    std::string err;
+    EXPECT_EQ(Tool({"create", folder / "practice"}, nullptr, &err), kExitFailure);
+    EXPECT_NE(err.find("exists already"), std::string::npos) << err;
+    EXPECT_TRUE(fs::exists(folder / "practice/ZTTRN.LDT"));
+}
+
+TEST(DemoCommand, SameSeedGivesTheSameFiles) {
+    const TempFolder folder;
+    ASSERT_EQ(Tool({"demo", folder / "a", "--transactions", "500", "--seed", "42"}), kExitSuccess);
+    ASSERT_EQ(Tool({"demo", folder / "b", "--seed", "42", "--transactions", "500"}), kExitSuccess);
+    ASSERT_EQ(Tool({"demo", folder / "c", "--transactions", "500", "--seed", "43"}), kExitSuccess);
+    EXPECT_EQ(lce::TableFile::openForReading(folder / "a/ZTTRN.LDT").rowCount(), 500);
+    for (const char* table : {"ZTTRN", "ZTPAX"}) {
+        EXPECT_EQ(Export(folder / "a", table), Export(folder / "b", table)) << table;
+        EXPECT_NE(Export(folder / "a", table), Export(folder / "c", table)) << table;
+    }
+}
+
+// The practice's own layout, every filled column kind, through export and import.
+TEST(DemoCommand, ExportOfADemoPracticeImportsBackUnchanged) {
+    const TempFolder folder;
+    ASSERT_EQ(Tool({"demo", folder / "a", "--transactions", "400", "--seed", "9"}), kExitSuccess);
+    ASSERT_EQ(Tool({"create", folder / "b"}), kExitSuccess);
+    for (const std::string table : {"ZTTRN", "ZTPAX"}) {
+        const std::string csv = folder / (table + ".csv");
+        WriteFile(csv, Export(folder / "a", table));
+        EXPECT_GT(ImportCsv(folder / "b", table, csv), 0);
+        EXPECT_EQ(Export(folder / "b", table), Export(folder / "a", table)) << table;
+    }
+}
+
+TEST(CommandLine, UsageAndExitCodes) {
+    const TempFolder folder;
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* text;  // expected in the output (code 0) or the messages
+    };
+    const Case cases[] = {
+        {{"--help"}, kExitSuccess, "usage: payxref-db COMMAND"},
+        {{}, kExitUsage, "no command given"},
+        {{"frobnicate"}, kExitUsage, "unknown command \"frobnicate\""},
+        {{"create"}, kExitUsage, "usage: payxref-db create FOLDER [--schema FILE.json]"},
+        {{"create", "x", "--colour", "red"}, kExitUsage, "unknown option --colour"},
+        {{"create", "x", "--schema"}, kExitUsage, "--schema needs a value"},
+        {{"import", "x", "T"}, kExitUsage, "usage: payxref-db import FOLDER TABLE FILE.csv"},
+        {{"export", "x"}, kExitUsage, "usage: payxref-db export FOLDER TABLE"},
+        {{"demo", "x", "--transactions", "many"}, kExitUsage, "--transactions needs a whole number"},
+        {{"demo", "x", "--transactions", "-5"}, kExitUsage, "--transactions needs a whole number"},
+        {{"export", folder / "nowhere", "ZTTRN"}, kExitFailure, "no practice dictionary"},
+        {{"create", folder / "p", "--schema", folder / "missing.json"}, kExitFailure, "cannot read"},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        std::string err;
+        const int code = Tool(c.args, &out, &err);
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(code, c.code);
+        EXPECT_NE((code == kExitSuccess ? out : err).find(c.text), std::string::npos) << out << err;
+    }
+    // A table the dictionary does not know.
+    ASSERT_EQ(Tool({"create", folder / "q"}), kExitSuccess);
+    std::string err;
+    EXPECT_EQ(Tool({"export", folder / "q", "ZTXYZ"}, nullptr, &err), kExitFailure);
+    EXPECT_NE(err.find("has no table \"ZTXYZ\""), std::string::npos) << err;
+}
+
+#if PAYXREF_DB_HAVE_REGISTRY
+// "use" records the practice in the current user's store; the test points the
+// store at its own folder.
+TEST(Use, RecordsTheFolderAsCurrentPractice) {
+    const TempFolder folder;
+    ASSERT_EQ(setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1), 0);
+    ASSERT_EQ(Tool({"create", folder / "practice"}), kExitSuccess);
+    std::string err;
+    EXPECT_EQ(Tool({"use", folder / "empty"}, nullptr, &err), kExitFailure);
+    EXPECT_NE(err.find("no practice dictionary"), std::string::npos) << err;
+    EXPECT_EQ(app::ReadCurrentPracticePath(), "");
+    EXPECT_EQ(Tool({"use", folder / "practice"}), kExitSuccess);
+    EXPECT_EQ(app::ReadCurrentPracticePath(), folder / "practice");
+    unsetenv("XDG_CONFIG_HOME");
+}
+#endif
+
+}  // namespace
+}  // namespace payxref::db

@@ -1,0 +1,307 @@
+#include "tools/cells.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace payxref::db {
+namespace {
+
+bool IsCharacter(std::uint16_t type) {
+    return type == lce::kCharacter || type == lce::kCiCharacter || type == lce::kVarChar;
+}
+bool IsMemo(std::uint16_t type) { return type == lce::kMemo || type == lce::kVarMemo; }
+bool IsBinary(std::uint16_t type) {
+    return type == lce::kBinary || type == lce::kImage || type == lce::kRaw ||
+           type == lce::kVarBinary || type == lce::kBlob51 || type == lce::kBlob52;
+}
+
+std::int64_t ParseInteger(std::string_view text, std::int64_t low, std::int64_t high) {
+    std::int64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec == std::errc::result_out_of_range) throw CellError("is out of range");
+    if (ec != std::errc() || ptr != end) throw CellError("is not a whole number");
+    if (value < low || value > high) throw CellError("is out of range");
+    return value;
+}
+
+double ParseDouble(std::string_view text) {
+    if (text.empty() || !(text[0] == '-' || text[0] == '.' || (text[0] >= '0' && text[0] <= '9'))) {
+        throw CellError("is not a number");
+    }
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || !std::isfinite(value)) throw CellError("is not a number");
+    return value;
+}
+
+// Decimal text with up to four decimals as an exact count of ten-thousandths.
+std::int64_t ParseScaled(std::string_view text) {
+    bool negative = false;
+    std::string_view rest = text;
+    if (!rest.empty() && (rest[0] == '-' || rest[0] == '+')) {
+        negative = rest[0] == '-';
+        rest.remove_prefix(1);
+    }
+    const std::size_t dot = rest.find('.');
+    const std::string_view whole = rest.substr(0, dot);
+    std::string_view fraction = dot == std::string_view::npos ? std::string_view{} : rest.substr(dot + 1);
+    if (whole.empty() && fraction.empty()) throw CellError("is not a number");
+    if (fraction.size() > 4) throw CellError("has more than four decimals");
+    for (const char c : whole) {
+        if (c < '0' || c > '9') throw CellError("is not a number");
+    }
+    for (const char c : fraction) {
+        if (c < '0' || c > '9') throw CellError("is not a number");
+    }
+    // The money column's null pattern is the lowest 64-bit value; stay above it.
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    std::int64_t value = 0;
+    for (const char c : whole) {
+        if (value > (kMax - (c - '0')) / 10) throw CellError("is out of range");
+        value = value * 10 + (c - '0');
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        const int digit = i < fraction.size() ? fraction[i] - '0' : 0;
+        if (value > (kMax - digit) / 10) throw CellError("is out of range");
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+int Digits(std::string_view text, std::size_t at, std::size_t count) {
+    if (at + count > text.size()) throw CellError("");
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') throw CellError("");
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+bool LeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && LeapYear(year) ? 29 : kDays[month - 1];
+}
+
+std::int64_t ParseDate(std::string_view text) {
+    try {
+        if (text.size() != 10 || text[4] != '-' || text[7] != '-') throw CellError("");
+        const int year = Digits(text, 0, 4);
+        const int month = Digits(text, 5, 2);
+        const int day = Digits(text, 8, 2);
+        if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) {
+            throw CellError("");
+        }
+        return JulianDay(year, month, day);
+    } catch (const CellError&) {
+        throw CellError("is not a date (YYYY-MM-DD)");
+    }
+}
+
+// HH:MM:SS[.fff] as milliseconds since midnight.
+std::uint32_t ParseTime(std::string_view text) {
+    if (text.size() != 8 && text.size() != 12) throw CellError("");
+    if (text[2] != ':' || text[5] != ':') throw CellError("");
+    const int hours = Digits(text, 0, 2);
+    const int minutes = Digits(text, 3, 2);
+    const int seconds = Digits(text, 6, 2);
+    int millis = 0;
+    if (text.size() == 12) {
+        if (text[8] != '.') throw CellError("");
+        millis = Digits(text, 9, 3);
+    }
+    if (hours > 23 || minutes > 59 || seconds > 59) throw CellError("");
+    return static_cast<std::uint32_t>(((hours * 60 + minutes) * 60 + seconds) * 1000 + millis);
+}
+
+bool ParseLogical(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (lower == "t" || lower == "y" || lower == "1" || lower == "true") return true;
+    if (lower == "f" || lower == "n" || lower == "0" || lower == "false") return false;
+    throw CellError("is not a logical value (T/F, Y/N, 1/0, true/false)");
+}
+
+std::string ParseHex(std::string_view text) {
+    if (text.size() % 2 != 0) throw CellError("is not hexadecimal bytes");
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        unsigned value = 0;
+        const auto [ptr, ec] = std::from_chars(text.data() + i, text.data() + i + 2, value, 16);
+        if (ec != std::errc() || ptr != text.data() + i + 2) throw CellError("is not hexadecimal bytes");
+        bytes.push_back(static_cast<char>(value));
+    }
+    return bytes;
+}
+
+std::string TwoDigits(int value) {
+    return std::string(1, static_cast<char>('0' + value / 10)) + static_cast<char>('0' + value % 10);
+}
+
+std::string FormatDate(std::int64_t julianDay) {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    CivilDate(julianDay, year, month, day);
+    std::string y = std::to_string(year);
+    while (y.size() < 4) y.insert(y.begin(), '0');
+    return y + "-" + TwoDigits(month) + "-" + TwoDigits(day);
+}
+
+std::string FormatTime(std::uint32_t millis) {
+    const std::uint32_t seconds = millis / 1000;
+    std::string text = TwoDigits(static_cast<int>(seconds / 3600)) + ":" +
+                       TwoDigits(static_cast<int>(seconds / 60 % 60)) + ":" +
+                       TwoDigits(static_cast<int>(seconds % 60));
+    if (millis % 1000 != 0) {
+        std::string fraction = std::to_string(millis % 1000);
+        while (fraction.size() < 3) fraction.insert(fraction.begin(), '0');
+        text += "." + fraction;
+    }
+    return text;
+}
+
+std::string FormatDouble(double value) {
+    char buffer[64];
+    const auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc() ? std::string(buffer, ptr) : std::string();
+}
+
+std::string FormatScaled(std::int64_t value) {
+    const bool negative = value < 0;
+    // Negate in unsigned arithmetic so the lowest value cannot overflow.
+    const std::uint64_t magnitude =
+        negative ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
+    std::string text = std::to_string(magnitude / 10000);
+    std::string fraction = std::to_string(magnitude % 10000);
+    while (fraction.size() < 4) fraction.insert(fraction.begin(), '0');
+    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+    if (!fraction.empty()) text += "." + fraction;
+    return negative ? "-" + text : text;
+}
+
+}  // namespace
+
+std::int64_t JulianDay(int year, int month, int day) {
+    // Fliegel and Van Flandern's integer form.
+    const std::int64_t a = (14 - month) / 12;
+    const std::int64_t y = year + 4800 - a;
+    const std::int64_t m = month + 12 * a - 3;
+    return day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045;
+}
+
+void CivilDate(std::int64_t julianDay, int& year, int& month, int& day) {
+    const std::int64_t a = julianDay + 32044;
+    const std::int64_t b = (4 * a + 3) / 146097;
+    const std::int64_t c = a - 146097 * b / 4;
+    const std::int64_t d = (4 * c + 3) / 1461;
+    const std::int64_t e = c - 1461 * d / 4;
+    const std::int64_t m = (5 * e + 2) / 153;
+    day = static_cast<int>(e - (153 * m + 2) / 5 + 1);
+    month = static_cast<int>(m + 3 - 12 * (m / 10));
+    year = static_cast<int>(100 * b + d - 4800 + m / 10);
+}
+
+lce::Value ParseCell(std::string_view text, bool quoted, const lce::ColumnDef& column) {
+    const std::uint16_t type = column.type;
+    if (text.empty()) {
+        if (quoted && IsCharacter(type)) return lce::Value::ofText("");
+        if (quoted && IsMemo(type)) return lce::Value::ofMemo("");
+        return lce::Value::null();
+    }
+    if (IsCharacter(type)) {
+        if (text.size() > column.length) {
+            throw CellError("is longer than the column's " + std::to_string(column.length) + " characters");
+        }
+        return lce::Value::ofText(std::string(text));
+    }
+    if (IsMemo(type)) return lce::Value::ofMemo(std::string(text));
+    if (IsBinary(type)) return lce::Value::ofBinary(ParseHex(text));
+    switch (type) {
+        case lce::kLogical:
+            return lce::Value::ofLogical(ParseLogical(text));
+        case lce::kNumeric:
+        case lce::kDouble:
+        case lce::kCurrencyDouble:
+            return lce::Value::ofDouble(ParseDouble(text));
+        case lce::kInteger:  // the lowest value is the column's null pattern
+            return lce::Value::ofInteger(ParseInteger(text, -2147483647, 2147483647));
+        case lce::kAutoIncrement:
+            return lce::Value::ofInteger(ParseInteger(text, 0, 2147483647));
+        case lce::kShortInteger:
+            return lce::Value::ofInteger(ParseInteger(text, -32767, 32767));
+        case lce::kLongInteger:
+            return lce::Value::ofInteger(
+                ParseInteger(text, std::numeric_limits<std::int64_t>::min() + 1,
+                             std::numeric_limits<std::int64_t>::max()));
+        case lce::kMoney:
+            return lce::Value::ofScaled(ParseScaled(text));
+        case lce::kDate:
+        case lce::kCompactDate:
+            return lce::Value::ofDate(ParseDate(text));
+        case lce::kTime:
+            try {
+                return lce::Value::ofTime(ParseTime(text));
+            } catch (const CellError&) {
+                throw CellError("is not a time (HH:MM:SS[.fff])");
+            }
+        case lce::kTimestamp:
+        case lce::kModTime:
+            try {
+                if (text.size() < 19 || text[10] != ' ') throw CellError("");
+                return lce::Value::ofTimestamp(ParseDate(text.substr(0, 10)), ParseTime(text.substr(11)));
+            } catch (const CellError&) {
+                throw CellError("is not a timestamp (YYYY-MM-DD HH:MM:SS[.fff])");
+            }
+        default:
+            throw CellError("cannot be imported into a column of engine type " + std::to_string(type));
+    }
+}
+
+std::string FormatCell(const lce::Value& value, const lce::ColumnDef& column, bool& quoted) {
+    quoted = false;
+    using Kind = lce::Value::Kind;
+    switch (value.kind) {
+        case Kind::Null:
+            return {};
+        case Kind::Text:
+        case Kind::Memo:
+            quoted = value.text.empty();
+            return value.text;
+        case Kind::Binary: {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            std::string text;
+            for (const char c : value.text) {
+                const auto byte = static_cast<unsigned char>(c);
+                text.push_back(kHex[byte >> 4]);
+                text.push_back(kHex[byte & 15]);
+            }
+            return text;
+        }
+        case Kind::Integer:
+            return std::to_string(value.integer);
+        case Kind::Double:
+            return FormatDouble(value.real);
+        case Kind::Scaled:
+            if (column.type == lce::kMoney) return FormatScaled(value.integer);
+            return FormatDouble(static_cast<double>(value.integer) / 10000.0);
+        case Kind::Logical:
+            return value.integer != 0 ? "T" : "F";
+        case Kind::Date:
+            return FormatDate(value.integer);
+        case Kind::Timestamp:
+            return FormatDate(value.integer) + " " + FormatTime(value.millis);
+        case Kind::Time:
+            return FormatTime(static_cast<std::uint32_t>(value.integer));
+    }
+    return {};
+}
+
+}  // namespace payxref::db

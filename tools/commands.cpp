@@ -1,0 +1,331 @@
+#include "tools/commands.h"
+
+#include <charconv>
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+
+#include "tools/cells.h"
+#include "tools/csv.h"
+#include "tools/practice_files.h"
+
+#if PAYXREF_DB_HAVE_REGISTRY
+#include "app/registry/practice_store.h"
+#endif
+
+namespace payxref::db {
+namespace {
+
+namespace fs = std::filesystem;
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+constexpr const char* kUsage =
+    "usage: payxref-db COMMAND ...\n"
+    "\n"
+    "Builds and fills practice databases (dictionary ZTDDF.LDD and table files).\n"
+    "\n"
+    "commands:\n"
+    "  create FOLDER [--schema FILE.json]   create the dictionary and empty tables\n"
+    "                                       (default: the practice's ZTTRN and ZTPAX)\n"
+    "  import FOLDER TABLE FILE.csv         append the rows of a CSV file, all or nothing\n"
+    "  export FOLDER TABLE                  write a table as CSV to standard output\n"
+    "  demo FOLDER [--transactions N] [--seed S]\n"
+    "                                       create a synthetic practice (default 10000, seed 1)\n"
+#if PAYXREF_DB_HAVE_REGISTRY
+    "  use FOLDER                           record FOLDER as the current user's practice\n"
+#endif
+    "  --help                               show this text\n"
+    "\n"
+    "CSV: header row of field names (any case); empty cell = null; numbers with \".\";\n"
+    "dates YYYY-MM-DD; timestamps YYYY-MM-DD HH:MM:SS[.fff]; logicals T/F Y/N 1/0 true/false.\n"
+    "exit codes: 0 success, 1 failure, 2 usage\n";
+
+// Removes the files a failed create made, so a retry starts clean.
+class CreatedFiles {
+public:
+    ~CreatedFiles() {
+        if (keep_) return;
+        for (const fs::path& p : files_) {
+            std::error_code ignored;
+            fs::remove(p, ignored);
+        }
+    }
+    void Add(const fs::path& p) { files_.push_back(p); }
+    void Keep() { keep_ = true; }
+
+private:
+    std::vector<fs::path> files_;
+    bool keep_ = false;
+};
+
+struct CreatedPractice {
+    std::vector<lce::TableFile> tables;  // in layout order
+};
+
+CreatedPractice Create(const fs::path& folder, const PracticeLayout& layout) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) throw std::runtime_error("cannot create the folder " + folder.string() + ": " + ec.message());
+    const fs::path dictionaryPath = folder / layout.dictionary;
+    if (fs::exists(dictionaryPath)) throw std::runtime_error(dictionaryPath.string() + " exists already");
+    for (const TableLayout& t : layout.tables) {
+        if (fs::exists(folder / t.file)) throw std::runtime_error((folder / t.file).string() + " exists already");
+    }
+    CreatedFiles created;
+    CreatedPractice practice;
+    created.Add(dictionaryPath);
+    lce::Dictionary dictionary = lce::Dictionary::create(dictionaryPath.string());
+    for (const UserLayout& u : layout.users) dictionary.addUser(u.name, u.password, u.groups);
+    for (const TableLayout& t : layout.tables) {
+        created.Add(folder / t.file);
+        practice.tables.push_back(lce::TableFile::create((folder / t.file).string(), t.schema));
+        dictionary.addTable({t.name, t.file, t.schema.tableType, t.properties});
+    }
+    created.Keep();
+    return practice;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::int64_t ParseCount(const std::string& option, const std::string& text, std::int64_t low) {
+    std::int64_t value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size() || value < low) {
+        throw UsageError(option + " needs a whole number of at least " + std::to_string(low) + ", not \"" +
+                         text + "\"");
+    }
+    return value;
+}
+
+// Splits arguments into positional ones and --name value options.
+struct Arguments {
+    std::vector<std::string> positional;
+    std::vector<std::pair<std::string, std::string>> options;
+};
+
+Arguments Split(const std::vector<std::string>& args, std::size_t from,
+                const std::vector<std::string>& known) {
+    Arguments result;
+    for (std::size_t i = from; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+            bool ok = false;
+            for (const std::string& k : known) ok = ok || k == a;
+            if (!ok) throw UsageError("unknown option " + a);
+            if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
+            result.options.emplace_back(a, args[++i]);
+        } else {
+            result.positional.push_back(a);
+        }
+    }
+    return result;
+}
+
+void ExpectPositional(const Arguments& a, std::size_t count, const std::string& usage) {
+    if (a.positional.size() != count) throw UsageError("usage: payxref-db " + usage);
+}
+
+int Run(const std::vector<std::string>& args, std::ostream& out) {
+    if (args.empty()) throw UsageError("no command given");
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return kExitSuccess;
+    }
+    if (command == "create") {
+        const Arguments a = Split(args, 1, {"--schema"});
+        ExpectPositional(a, 1, "create FOLDER [--schema FILE.json]");
+        PracticeLayout layout = DefaultLayout();
+        for (const auto& [name, value] : a.options) layout = ParseLayout(ReadFile(value), value);
+        CreatePractice(a.positional[0], layout);
+        out << "created " << (fs::path(a.positional[0]) / layout.dictionary).string() << " with "
+            << layout.tables.size() << " tables\n";
+        return kExitSuccess;
+    }
+    if (command == "import") {
+        const Arguments a = Split(args, 1, {});
+        ExpectPositional(a, 3, "import FOLDER TABLE FILE.csv");
+        const std::int64_t rows = ImportCsv(a.positional[0], a.positional[1], a.positional[2]);
+        out << "imported " << rows << " rows into " << a.positional[1] << "\n";
+        return kExitSuccess;
+    }
+    if (command == "export") {
+        const Arguments a = Split(args, 1, {});
+        ExpectPositional(a, 2, "export FOLDER TABLE");
+        ExportCsv(a.positional[0], a.positional[1], out);
+        return kExitSuccess;
+    }
+    if (command == "demo") {
+        const Arguments a = Split(args, 1, {"--transactions", "--seed"});
+        ExpectPositional(a, 1, "demo FOLDER [--transactions N] [--seed S]");
+        DemoOptions options;
+        for (const auto& [name, value] : a.options) {
+            if (name == "--transactions") options.transactions = ParseCount(name, value, 0);
+            if (name == "--seed") options.seed = static_cast<std::uint64_t>(ParseCount(name, value, 0));
+        }
+        const auto start = std::chrono::steady_clock::now();
+        const DemoSummary s = BuildDemo(a.positional[0], options);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        out << "demo practice in " << a.positional[0] << ": " << s.transactions << " transactions ("
+            << s.charges << " charges, " << s.payments << " payments and adjustments, " << s.blankType
+            << " with a blank type), " << s.applications << " applications; payments settled exactly "
+            << s.exact << ", partly " << s.partial << ", over-applied " << s.over << ", sign flipped "
+            << s.signFlip << ", rounding only " << s.rounding << ", with a vanished charge " << s.dangling
+            << ", without application " << s.unapplied << "; " << took.count() << " s\n";
+        return kExitSuccess;
+    }
+#if PAYXREF_DB_HAVE_REGISTRY
+    if (command == "use") {
+        const Arguments a = Split(args, 1, {});
+        ExpectPositional(a, 1, "use FOLDER");
+        const fs::path folder = fs::absolute(a.positional[0]).lexically_normal();
+        if (!fs::exists(folder / kDictionaryName)) {
+            throw std::runtime_error("no practice dictionary " + (folder / kDictionaryName).string());
+        }
+        app::RecordCurrentPractice(folder.string());
+        out << "current practice: " << folder.string() << "\n";
+        return kExitSuccess;
+    }
+#endif
+    throw UsageError("unknown command \"" + command + "\"");
+}
+
+// Spreadsheet programs start UTF-8 CSV files with a byte-order mark.
+void SkipByteOrderMark(std::istream& in) {
+    char head[3] = {};
+    in.read(head, 3);
+    if (in.gcount() == 3 && head[0] == '\xEF' && head[1] == '\xBB' && head[2] == '\xBF') return;
+    in.clear();
+    in.seekg(0);
+}
+
+}  // namespace
+
+void CreatePractice(const std::string& folder, const PracticeLayout& layout) { Create(folder, layout); }
+
+std::int64_t ImportCsv(const std::string& folder, const std::string& table, const std::string& csvPath) {
+    lce::TableFile file = lce::TableFile::openForAppend(TableFilePath(folder, table).string());
+    const lce::TableSchema& schema = file.schema();
+    std::ifstream in(csvPath, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + csvPath);
+    SkipByteOrderMark(in);
+    CsvReader reader(in);
+    std::int64_t count = 0;
+    try {
+        const std::optional<CsvRecord> header = reader.Next();
+        if (!header) throw std::runtime_error(csvPath + ": the file is empty (no header row)");
+        std::vector<std::size_t> columns;
+        for (const CsvField& f : header->fields) {
+            const auto at = FindColumn(schema, f.text);
+            if (!at) {
+                throw std::runtime_error(csvPath + ", line " + std::to_string(header->line) + ": table " +
+                                         table + " has no column \"" + f.text + "\"");
+            }
+            for (const std::size_t c : columns) {
+                if (c == *at) {
+                    throw std::runtime_error(csvPath + ", line " + std::to_string(header->line) +
+                                             ": column \"" + f.text + "\" appears twice");
+                }
+            }
+            columns.push_back(*at);
+        }
+        lce::TableFile::Transaction transaction(file);
+        lce::Row row(schema.columns.size());
+        while (const std::optional<CsvRecord> record = reader.Next()) {
+            const std::string where = csvPath + ", line " + std::to_string(record->line);
+            if (record->fields.size() != columns.size()) {
+                throw std::runtime_error(where + ": " + std::to_string(record->fields.size()) +
+                                         " fields where the header has " + std::to_string(columns.size()));
+            }
+            for (lce::Value& v : row) v = lce::Value::null();
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                const lce::ColumnDef& column = schema.columns[columns[i]];
+                try {
+                    row[columns[i]] = ParseCell(record->fields[i].text, record->fields[i].quoted, column);
+                } catch (const CellError& e) {
+                    throw std::runtime_error(where + ", column \"" + column.name + "\": value \"" +
+                                             record->fields[i].text + "\" " + e.what());
+                }
+            }
+            try {
+                file.append(row);
+            } catch (const lce::Error& e) {
+                throw std::runtime_error(where + ": " + e.what());
+            }
+            ++count;
+        }
+        transaction.commit();
+    } catch (const CsvError& e) {
+        throw std::runtime_error(csvPath + ", line " + std::to_string(e.line()) + ": " + e.what());
+    }
+    return count;
+}
+
+void ExportCsv(const std::string& folder, const std::string& table, std::ostream& out) {
+    const lce::TableFile file = lce::TableFile::openForReading(TableFilePath(folder, table).string());
+    const lce::TableSchema& schema = file.schema();
+    CsvWriter writer(out);
+    std::vector<CsvField> fields(schema.columns.size());
+    for (std::size_t i = 0; i < schema.columns.size(); ++i) fields[i] = {schema.columns[i].name, false};
+    writer.Write(fields);
+    file.forEachRow([&](std::int64_t, const lce::Row& row) {
+        for (std::size_t i = 0; i < schema.columns.size(); ++i) {
+            fields[i].text = FormatCell(row[i], schema.columns[i], fields[i].quoted);
+        }
+        writer.Write(fields);
+        return true;
+    });
+    out.flush();
+    if (!out) throw std::runtime_error("cannot write the CSV output");
+}
+
+DemoSummary BuildDemo(const std::string& folder, const DemoOptions& options) {
+    const PracticeLayout& layout = DefaultLayout();
+    CreatedPractice practice = Create(folder, layout);
+    lce::TableFile& transactions = practice.tables.at(0);
+    lce::TableFile& applications = practice.tables.at(1);
+
+    class Sink : public DemoSink {
+    public:
+        Sink(lce::TableFile& t, lce::TableFile& a) : t_(t), a_(a) {}
+        void Transaction(const lce::Row& row) override { t_.append(row); }
+        void Application(const lce::Row& row) override { a_.append(row); }
+
+    private:
+        lce::TableFile& t_;
+        lce::TableFile& a_;
+    } sink(transactions, applications);
+
+    lce::TableFile::Transaction txTransactions(transactions);
+    lce::TableFile::Transaction txApplications(applications);
+    const DemoSummary summary = GenerateDemo(options, transactions.schema(), applications.schema(), sink);
+    txTransactions.commit();
+    txApplications.commit();
+    return summary;
+}
+
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    try {
+        return Run(args, out);
+    } catch (const UsageError& e) {
+        err << "payxref-db: " << e.what() << "\n(payxref-db --help lists the commands)\n";
+        return kExitUsage;
+    } catch (const std::exception& e) {
+        err << "payxref-db: " << e.what() << "\n";
+        return kExitFailure;
+    }
+}
+
+}  // namespace payxref::db
