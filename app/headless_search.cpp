@@ -5,7 +5,10 @@
 
 #include "app/application.h"
 #include "app/search.h"
+#include "app/main_window_description.h"
 #include "app/search_database.h"
+#include "framework/component.h"
+#include "framework/reader.h"
 #include "app/practice_location.h"
 #include "framework/exceptions.h"
 
@@ -77,13 +80,19 @@ int RunHeadlessSearch(const std::vector<std::string>& args, const fw::FormatSett
     RegistryPracticeLocation recorded;
     GivenLocation none;
     ConfirmingDialog dialog(args.empty() ? std::nullopt : std::optional<std::string>(args[0]));
-    const auto database = CreateSearchDatabase();
+    // The window's database components, read as the window reads them.
+    fw::TComponent owner;
+    owner.SetName("frmMain");
+    fw::TReader reader;
+    RegisterWindowClasses(reader);
+    reader.Read(owner, MainWindowDescription());
+    SearchDatabase database(owner);
     NoBar bar;
     StreamPane pane(out);
     NoMessages messages;
     IPracticeLocation& location = args.empty() ? static_cast<IPracticeLocation&>(recorded) : none;
     try {
-        RunSearch({button, location, dialog, database->Connection(), database->Query(), database->Table(), bar, pane,
+        RunSearch({button, location, dialog, database.Connection(), database.Query(), database.Table(), bar, pane,
                    messages},
                   settings);
     } catch (const fw::EAbort&) {

@@ -29,7 +29,7 @@ const QRect kProgressBar1{8, 375, 908, 21};
 }  // namespace
 
 TfrmMain::TfrmMain(app::TApplication& application, const fw::FormatSettings& settings, QWidget* parent)
-    : QWidget(parent), application_(application), settings_(settings), database_(app::CreateSearchDatabase()) {
+    : QWidget(parent), application_(application), settings_(settings) {
     SetName("frmMain");
     setObjectName("frmMain");
     setWindowTitle(QString::fromLatin1(Caption));
@@ -86,15 +86,11 @@ void TfrmMain::CreateControls() {
 
 void TfrmMain::ReadNonVisualComponents() {
     fw::TReader reader;
-    reader.RegisterClass("TpxShellBrowserDialog", [](fw::TComponent& owner) -> fw::TComponent& {
-        return owner.CreateOwned<TpxShellBrowserDialog>();
-    });
-    reader.RegisterClass("TPrintDialog", [](fw::TComponent& owner) -> fw::TComponent& {
-        return owner.CreateOwned<TPrintDialog>();
-    });
+    app::RegisterWindowClasses(reader);
     reader.Read(*this, app::MainWindowDescription());
     pxShellBrowserDialog1 = dynamic_cast<TpxShellBrowserDialog*>(FindComponent("pxShellBrowserDialog1"));
     PrintDialog1 = dynamic_cast<TPrintDialog*>(FindComponent("PrintDialog1"));
+    database_ = std::make_unique<app::SearchDatabase>(*this);
 }
 
 void TfrmMain::Button1Click() {

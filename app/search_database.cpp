@@ -1,57 +1,55 @@
 #include "app/search_database.h"
 
-#include <string>
-
+#include "data/lum/connection.h"
+#include "data/lum/query.h"
+#include "data/lum/table.h"
+#include "framework/component.h"
+#include "framework/dataset/dataset.h"
+#include "framework/dataset/field.h"
 #include "framework/exceptions.h"
 
 namespace app {
+
+std::string FieldContract::ValueAsText() const { return field_.ValueAsText(); }
+std::int32_t FieldContract::ValueAsInteger() const { return field_.ValueAsInteger(); }
+double FieldContract::ValueAsDateTime() const { return field_.ValueAsDateTime(); }
+fw::Variant FieldContract::ValueAsVariant() const { return field_.ValueAsVariant(); }
+
+void DataSetContract::SetActive(bool active) {
+    // Reopening makes new field objects; wrappers of the old ones go.
+    fields_.clear();
+    dataSet_.SetActive(active);
+}
+void DataSetContract::MoveToFirst() { dataSet_.MoveToFirst(); }
+void DataSetContract::MoveToNext() { dataSet_.MoveToNext(); }
+bool DataSetContract::AtEnd() const { return dataSet_.AtEnd(); }
+std::int64_t DataSetContract::CountRecords() { return dataSet_.CountRecords(); }
+
+IField& DataSetContract::FieldNamed(const std::string& name) {
+    const fw::TField& field = dataSet_.FieldNamed(name);
+    auto& wrapper = fields_[&field];
+    if (!wrapper) wrapper = std::make_unique<FieldContract>(field);
+    return *wrapper;
+}
+
+void ConnectionContract::SetIsConnected(bool connected) { connection_.SetIsConnected(connected); }
+void ConnectionContract::SetConnectPath(const std::string& path) { connection_.SetConnectPath(path); }
+std::string ConnectionContract::ConnectPath() const { return connection_.ConnectPath(); }
+
 namespace {
 
-// Until the database access layer joins the build, the window's connection
-// keeps its path and its datasets refuse to open with a message that says so.
-class UnavailableDataSet : public IDataSet {
-public:
-    explicit UnavailableDataSet(std::string name) : name_(std::move(name)) {}
-    void SetActive(bool active) override {
-        if (active) throw fw::EDatabaseError(name_ + ": The database access layer is not part of this build");
-    }
-    void MoveToFirst() override { Refuse(); }
-    void MoveToNext() override { Refuse(); }
-    bool AtEnd() const override { return true; }
-    std::int64_t CountRecords() override { Refuse(); }
-    IField& FieldNamed(const std::string&) override { Refuse(); }
-
-private:
-    [[noreturn]] void Refuse() const { throw fw::EDatabaseError(name_ + ": Cannot perform this operation on a closed dataset"); }
-    std::string name_;
-};
-
-class UnavailableConnection : public IConnection {
-public:
-    void SetIsConnected(bool connected) override {
-        if (connected) throw fw::EDatabaseError("The database access layer is not part of this build");
-    }
-    void SetConnectPath(const std::string& path) override { path_ = path; }
-    std::string ConnectPath() const override { return path_; }
-
-private:
-    std::string path_ = "\\\\devhost\\Orvanta\\Data\\ZTDDF.LDD";
-};
-
-class UnavailableDatabase : public SearchDatabase {
-public:
-    IConnection& Connection() override { return connection_; }
-    IDataSet& Query() override { return query_; }
-    IDataSet& Table() override { return table_; }
-
-private:
-    UnavailableConnection connection_;
-    UnavailableDataSet query_{"qryPay"};
-    UnavailableDataSet table_{"tblpay"};
-};
+template <class T>
+T& Find(fw::TComponent& owner, const char* name) {
+    auto* found = dynamic_cast<T*>(owner.FindComponent(name));
+    if (found == nullptr) throw fw::EConvertError(fw::Format("Component %s not found", {name}));
+    return *found;
+}
 
 }  // namespace
 
-std::unique_ptr<SearchDatabase> CreateSearchDatabase() { return std::make_unique<UnavailableDatabase>(); }
+SearchDatabase::SearchDatabase(fw::TComponent& owner)
+    : connection_(std::make_unique<ConnectionContract>(Find<lum::TLumConnection>(owner, "LumConnection1"))),
+      query_(std::make_unique<DataSetContract>(Find<lum::TLumQuery>(owner, "qryPay"))),
+      table_(std::make_unique<DataSetContract>(Find<lum::TLumTable>(owner, "tblpay"))) {}
 
 }  // namespace app

@@ -1,0 +1,251 @@
+#include "data/lum/connection.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+#include "data/lum/binding.h"
+#include "data/lum/dataset.h"
+#include "data/lum/errors.h"
+
+namespace lum {
+
+namespace {
+
+bool EndsWithLdd(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string tail = path.substr(path.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return tail == ".LDD";
+}
+
+template <class T>
+const T& Stored(const fw::PropertyValue& value, const std::string& path) {
+    if (const auto* v = std::get_if<T>(&value)) return *v;
+    throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+}
+
+}  // namespace
+
+TLumConnection::TLumConnection(fw::TComponent* owner)
+    : fw::TComponent(owner), engine_(&DefaultEngine()), ownerThread_(std::this_thread::get_id()) {
+    ConnectionRegistry::Instance().Add(*this);
+}
+
+TLumConnection::~TLumConnection() {
+    const std::vector<TLumDataSet*> attached = attached_;
+    if (connected_) {
+        for (TLumDataSet* dataSet : attached) {
+            try {
+                dataSet->SetActive(false);
+            } catch (...) {
+                // A destructor cannot report; the dataset's cursor is released by its close step.
+            }
+            dataSet->ConnectionClosed();
+        }
+        // A failure to disconnect cannot be reported from here; the handle is
+        // forgotten either way so nothing refers to it afterwards.
+        engine_->LumDisconnect(handle_);
+        if (OnDisconnect) OnDisconnect(*this);
+        connected_ = false;
+        handle_ = 0;
+    }
+    for (TLumDataSet* dataSet : attached) dataSet->AttachTo(nullptr);
+    ConnectionRegistry::Instance().Remove(*this);
+}
+
+void TLumConnection::DetachDataSet(TLumDataSet& dataSet) {
+    const auto at = std::find(attached_.begin(), attached_.end(), &dataSet);
+    if (at != attached_.end()) attached_.erase(at);
+}
+
+void TLumConnection::SetConnectPath(const std::string& path) {
+    if (connected_) throw LumConnectionError("The TLumConnection.ConnectPath may not be changed when IsConnected is TRUE");
+    connectPath_ = path;
+    isDictionary_ = EndsWithLdd(path);
+}
+
+std::string TLumConnection::DataSetFolder() const {
+    const std::string& path = ConnectionPath();
+    if (path.size() > 4 && path[path.size() - 4] == '.' && EndsWithLdd(path)) {
+        // The dictionary's folder: cut at the last separator of either kind,
+        // since a folder chosen on this system may be joined with "\".
+        const auto separator = path.find_last_of("/\\");
+        if (separator == std::string::npos) return ".\\";
+        return path.substr(0, separator);
+    }
+    return path;
+}
+
+void TLumConnection::SetSQLTimeout(std::uint32_t value) {
+    sqlTimeout_ = value;
+    if (connected_) CheckLCEResult(*engine_, nullptr, engine_->LumSetSQLTimeout(handle_, value));
+}
+
+void TLumConnection::SetIsConnected(bool connected) {
+    if (connected == connected_) return;
+    if (connected) {
+        DoConnect();
+    } else {
+        DoDisconnect();
+    }
+}
+
+void TLumConnection::DoConnect() {
+    if (Loading()) {
+        connectAfterLoad_ = true;
+        return;
+    }
+    if (BeforeConnect) BeforeConnect(*this);
+    if (ConnectionPath().empty()) {
+        throw LumConnectionError("Must specify connection string before getting a server connection.");
+    }
+    OpenEngineConnection(ConnectionPath().substr(0, 254));
+    connected_ = true;
+    if (isDictionary_) {
+        const std::vector<TLumDataSet*> attached = attached_;
+        for (TLumDataSet* dataSet : attached) dataSet->ReadDefaultIndex();
+    }
+    if (AfterConnect) AfterConnect(*this);
+    if (OnConnect) OnConnect(*this);
+}
+
+void TLumConnection::OpenEngineConnection(const std::string& path) {
+    std::string user = username_;
+    std::string password = password_;
+    if (loginPrompt_ && isDictionary_) {
+        if (OnLogin) {
+            user.clear();
+            password.clear();
+            OnLogin(*this, user, password);
+        } else {
+            user = username_;
+            password.clear();
+            if (!ShowLoginDialog || !ShowLoginDialog(Name(), user, password)) {
+                throw fw::EDatabaseError("Cannot connect to database '" + Name() + "'");
+            }
+        }
+        username_ = user;
+        password_ = password;
+    }
+    user = user.substr(0, 260);
+    password = password.substr(0, 260);
+    if (!isDictionary_) {
+        // Free tables take no credentials.
+        user.clear();
+        password.clear();
+    }
+    UNSIGNED16 mask = 0;
+    if (serverTypes_.Contains(TLumServerType::stLUM_REMOTE)) mask |= LUM_REMOTE_SERVER;
+    if (serverTypes_.Contains(TLumServerType::stLUM_LOCAL)) mask |= LUM_LOCAL_SERVER;
+    if (serverTypes_.Contains(TLumServerType::stLUM_LIS)) mask |= LUM_LIS_SERVER;
+    UNSIGNED32 options = 0;
+    if (middleTier_) options |= 1;
+    if (storedProcedure_) options |= 2;
+    switch (compression_) {
+        case TLumCompressionTypes::ccLumCompressInternet: options |= 12; break;
+        case TLumCompressionTypes::ccLumCompressAlways: options |= 4; break;
+        case TLumCompressionTypes::ccLumCompressNever: options |= 8; break;
+        case TLumCompressionTypes::ccLumCompressionNotSet: break;
+    }
+    switch (communication_) {
+        case TLumCommunicationType::ctLumUDPIP: options |= 32; break;
+        case TLumCommunicationType::ctLumIPX: options |= 64; break;
+        case TLumCommunicationType::ctLumTCPIP: options |= 128; break;
+        case TLumCommunicationType::ctLumDefault: break;
+    }
+    LUMHANDLE handle = 0;
+    CheckLCEResult(*engine_, nullptr,
+                   engine_->LumConnect60(path.c_str(), mask, user.c_str(), password.c_str(), options, &handle));
+    handle_ = handle;
+    if (sqlTimeout_ != 0) {
+        const UNSIGNED32 rc = engine_->LumSetSQLTimeout(handle_, sqlTimeout_);
+        if (rc != 0) {
+            // The connection is not kept when its set-up fails.
+            std::optional<ELUMDatabaseError> failure;
+            try {
+                CheckLCEResult(*engine_, nullptr, rc);
+            } catch (const ELUMDatabaseError& e) {
+                failure.emplace(e);
+            }
+            engine_->LumDisconnect(handle_);
+            handle_ = 0;
+            if (failure) throw *failure;
+        }
+    }
+}
+
+void TLumConnection::DoDisconnect() {
+    if (BeforeDisconnect) BeforeDisconnect(*this);
+    const std::vector<TLumDataSet*> attached = attached_;
+    for (TLumDataSet* dataSet : attached) {
+        try {
+            dataSet->SetActive(false);
+        } catch (...) {
+            // Closing goes on for the other datasets; the connection goes regardless.
+        }
+        dataSet->ConnectionClosed();
+    }
+    std::optional<LumError> failure;
+    if (const UNSIGNED32 rc = engine_->LumDisconnect(handle_); rc != 0) failure.emplace(*engine_, rc);
+    connected_ = false;
+    handle_ = 0;
+    if (AfterDisconnect) AfterDisconnect(*this);
+    if (OnDisconnect) OnDisconnect(*this);
+    if (failure) throw *failure;
+}
+
+void TLumConnection::Loaded() {
+    fw::TComponent::Loaded();
+    if (connectAfterLoad_ && !connected_) {
+        connectAfterLoad_ = false;
+        SetIsConnected(true);
+    }
+}
+
+void TLumConnection::SetStoredProperty(const std::string& path, const fw::PropertyValue& value) {
+    if (path == "ConnectPath") return SetConnectPath(Stored<std::string>(value, path));
+    if (path == "IsConnected") return SetIsConnected(Stored<bool>(value, path));
+    if (path == "LumServerTypes") {
+        TLumServerTypes types;
+        for (const std::string& item : Stored<fw::IdentSet>(value, path).Items) {
+            if (item == "stLUM_REMOTE") types.Include(TLumServerType::stLUM_REMOTE);
+            else if (item == "stLUM_LOCAL") types.Include(TLumServerType::stLUM_LOCAL);
+            else if (item == "stLUM_LIS") types.Include(TLumServerType::stLUM_LIS);
+            else throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+        }
+        return SetLumServerTypes(types);
+    }
+    if (path == "LoginPrompt") return SetLoginPrompt(Stored<bool>(value, path));
+    if (path == "Username") return SetUsername(Stored<std::string>(value, path));
+    if (path == "Password") return SetPassword(Stored<std::string>(value, path));
+    if (path == "MiddleTierConnection") return SetMiddleTierConnection(Stored<bool>(value, path));
+    if (path == "StoreConnected") return SetStoreConnected(Stored<bool>(value, path));
+    if (path == "StoredProcedureConnection") return SetStoredProcedureConnection(Stored<bool>(value, path));
+    if (path == "Compression") {
+        static const char* const names[] = {"ccLumCompressionNotSet", "ccLumCompressInternet", "ccLumCompressAlways",
+                                            "ccLumCompressNever"};
+        const std::string& name = Stored<fw::Ident>(value, path).Name;
+        for (int i = 0; i < 4; ++i)
+            if (name == names[i]) return SetCompression(static_cast<TLumCompressionTypes>(i));
+        throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+    }
+    if (path == "CommunicationType") {
+        static const char* const names[] = {"ctLumDefault", "ctLumUDPIP", "ctLumIPX", "ctLumTCPIP"};
+        const std::string& name = Stored<fw::Ident>(value, path).Name;
+        for (int i = 0; i < 4; ++i)
+            if (name == names[i]) return SetCommunicationType(static_cast<TLumCommunicationType>(i));
+        throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+    }
+    if (path == "ReadOnly") return SetReadOnly(Stored<bool>(value, path));
+    if (path == "CancelOnRollback") return SetCancelOnRollback(Stored<bool>(value, path));
+    if (path == "SQLTimeout") {
+        const long long number = Stored<long long>(value, path);
+        if (number < 0 || number > 0xFFFFFFFFLL) throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+        return SetSQLTimeout(static_cast<std::uint32_t>(number));
+    }
+    if (path == "LumCollation") return SetLumCollation(Stored<std::string>(value, path));
+    throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
+}
+
+}  // namespace lum

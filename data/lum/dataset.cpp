@@ -1,0 +1,463 @@
+#include "data/lum/dataset.h"
+
+#include <cstring>
+
+#include "data/lum/binding.h"
+#include "data/lum/connection.h"
+
+namespace lum {
+
+using fw::TFetchMode;
+using fw::TFetchResult;
+using fw::TFieldType;
+
+namespace {
+
+// The record info block after the calculated area and the blob cache slots.
+struct RecordInfo {
+    std::int32_t RecordNumber;
+    std::uint8_t Zero;
+    std::uint8_t BookmarkFlag;
+    std::uint8_t Spare[2];
+};
+static_assert(sizeof(RecordInfo) == 8);
+
+bool IsBlobType(std::uint16_t type) { return type >= 5 && type <= 8; }
+
+}  // namespace
+
+TLumDataSet::TLumDataSet(fw::TComponent* owner)
+    : fw::TDataSet(owner), engine_(&DefaultEngine()), options_(std::make_unique<TLumTableOptions>(*this)),
+      masterLink_(*this) {
+    masterLink_.OnMasterChange = [this] { ApplyMasterValues(); };
+    masterLink_.OnMasterDisable = [this] { DropRange(); };
+    DataSetRegistry::Instance().Add(*this);
+}
+
+TLumDataSet::~TLumDataSet() {
+    masterLink_.SetDataSource(nullptr);
+    AttachTo(nullptr);
+    try {
+        Close();
+    } catch (...) {
+        // A destructor reports nothing; the cursor is released by the close step.
+    }
+    DataSetRegistry::Instance().Remove(*this);
+}
+
+// --- opening and closing --------------------------------------------------
+
+void TLumDataSet::OpenEngineCursor() {
+    if (cursorHandle_ != NoHandle) RaiseLayerError(this, "Table is already open.");
+    if (activeHandle_ == NoHandle) {
+        cursorHandle_ = AcquireCursorHandle();
+    } else {
+        // A handle handed in from outside.
+        cursorHandle_ = activeHandle_;
+        Check(engine_->LumGetTableType(cursorHandle_, &engineTableType_));
+    }
+    UNSIGNED32 length = 0;
+    Check(engine_->LumGetRecordLength(cursorHandle_, &length));
+    recordSize_ = length;
+    UNSIGNED32 openOptions = 0;
+    Check(engine_->LumGetTableOpenOptions(cursorHandle_, &openOptions));
+    tableOpenOptions_ = openOptions;
+    cursorWritable_ = (openOptions & 2u) == 0;
+    if (cursorWritable_ && (openOptions & 1u) != 0) {
+        UNSIGNED16 live = 1;
+        if (engine_->LumSqlPeekStatement(cursorHandle_, &live) == 0 && live == 0) CursorOpenedExclusively();
+    }
+    switch (options_->LumRecordCache()) {
+        case TLumRecordCacheTypes::rcNone: Check(engine_->LumCacheRecords(cursorHandle_, 0)); break;
+        case TLumRecordCacheTypes::rcAggressive: Check(engine_->LumCacheRecords(cursorHandle_, 100)); break;
+        case TLumRecordCacheTypes::rcStandard: break;
+    }
+    // The page size of the first index; any failure means none.
+    {
+        LUMHANDLE first = 0;
+        UNSIGNED16 room = 1;
+        const UNSIGNED32 rc = engine_->LumGetAllIndexes(cursorHandle_, &first, &room);
+        UNSIGNED32 pageSize = 0;
+        if ((rc == 0 || rc == 5005) && room > 0 && engine_->LumGetIndexPageSize(first, &pageSize) == 0 &&
+            pageSize <= 8192) {
+            options_->SetLumIndexPageSize(static_cast<std::uint16_t>(pageSize));
+        } else {
+            options_->SetLumIndexPageSize(0);
+        }
+    }
+    recordBufferSize_ = recordSize_;
+    {
+        const LUMHANDLE handle = (activeHandle_ != NoHandle && activeHandle_ != 0) ? activeHandle_ : cursorHandle_;
+        UNSIGNED32 bookmark = 0;
+        Check(engine_->LumGetBookmarkLength(handle, &bookmark));
+        bookmarkSize_ = bookmark;
+    }
+    AllocateKeyBuffers();
+    FieldDefs().SetUpdated(false);
+    LoadFieldDefs(cursorHandle_);
+    if (DefaultFields()) CreateDefaultFields();
+    for (std::size_t i = 0; i < FieldCount(); ++i) {
+        fw::TField& field = Field(i);
+        const int column = lceFieldDefs_.IndexOf(field.FieldName());
+        const std::uint16_t type = column >= 0 ? lceFieldDefs_[static_cast<std::size_t>(column)].EngineType : 0;
+        if (auto* bcd = dynamic_cast<fw::TBCDField*>(&field); bcd != nullptr && field.DataType() == TFieldType::ftBCD) {
+            if (dynamic_cast<TLumBCDField*>(&field) == nullptr) {
+                bcd->SetCurrencyDisplay(true);
+            } else if (type == 2 || type == 21) {
+                bcd->SetCurrencyDisplay(false);
+            }
+        }
+        if (auto* text = dynamic_cast<TLumStringField*>(&field); text != nullptr && type == 20) text->SetCaseInsensitive(true);
+    }
+    ComputeBufferLayout();
+    indexDefs_.SetUpdated(false);
+    ReadIndexDefsFromEngine();
+    if (cursorHandle_ != 0) ChooseActiveIndex();
+    if (cursorHandle_ != 0) SeekBeforeFirst();
+}
+
+void TLumDataSet::CloseEngineCursor() {
+    DestroyDefaultFields();
+    for (KeyBuffer& key : keys_) key = KeyBuffer();
+    currentKey_ = nullptr;
+    if (cursorHandle_ != NoHandle) {
+        engine_->LumCloseTable(cursorHandle_);  // a failure here changes nothing for the caller
+    }
+    cursorHandle_ = NoHandle;
+    activeHandle_ = NoHandle;
+    cursorWritable_ = false;
+}
+
+void TLumDataSet::DoAfterOpen() {
+    fw::TDataSet::DoAfterOpen();
+    const fw::TDataSource* master = MasterSource();
+    if (master != nullptr && master->DataSet() != nullptr && master->DataSet()->Active()) ApplyMasterValues();
+}
+
+void TLumDataSet::ReadCharType(LUMHANDLE handle) {
+    Check(engine_->LumGetTableCharType(handle, &openCharType_));
+    char collation[101] = {};
+    UNSIGNED16 length = sizeof collation;
+    const UNSIGNED32 rc = engine_->LumGetTableCollation(handle, collation, &length);
+    if (rc != 0 && rc != 5025) Check(rc);
+    if (rc == 5025 || collation[0] == '\0') {
+        const int ordinal = static_cast<int>(openCharType_) - 1;
+        if (ordinal < 0 || ordinal >= CharTypeCount) RaiseLayerError(this, "Invalid or unknown character type.");
+        options_->SetLumCharType(static_cast<TLumCharTypes>(ordinal));
+    }
+}
+
+void TLumDataSet::ApplyRecordCache(std::uint16_t records) {
+    if (cursorHandle_ != NoHandle) Check(engine_->LumCacheRecords(cursorHandle_, records));
+}
+
+std::string TLumDataSet::CollationName() const {
+    if (!options_->LumCollation().empty()) return options_->LumCollation();
+    if (connection_ != nullptr && !connection_->LumCollation().empty()) return connection_->LumCollation();
+    return CollationNames(options_->LumCharType());
+}
+
+// --- field definitions ----------------------------------------------------
+
+void TLumDataSet::LoadFieldDefs(LUMHANDLE handle) {
+    UNSIGNED16 count = 0;
+    Check(engine_->LumGetNumFields(handle, &count));
+    FieldDefs().Clear();
+    lceFieldDefs_.Clear();
+    blobColumnCount_ = 0;
+    for (UNSIGNED16 c = 1; c <= count; ++c) {
+        const LUMFIELD column = LUM_FIELD_NUMBER(c);
+        UNSIGNED16 type = 0;
+        Check(engine_->LumGetFieldType(handle, column, &type));
+        UNSIGNED32 length = 0;
+        Check(engine_->LumGetFieldLength(handle, column, &length));
+        UNSIGNED16 decimals = 0;
+        TFieldType fieldType = TFieldType::ftUnknown;
+        std::int32_t size = 0;
+        switch (type) {
+            case 1: fieldType = TFieldType::ftBoolean; break;
+            case 2:
+                Check(engine_->LumGetFieldDecimals(handle, column, &decimals));
+                if (engineTableType_ == 3 && !options_->LumNumericsAsFloats()) {
+                    fieldType = (decimals > 4 || length > 18) ? TFieldType::ftFMTBcd : TFieldType::ftBCD;
+                    size = decimals;
+                } else {
+                    fieldType = (decimals != 0 || length >= 5) ? TFieldType::ftFloat : TFieldType::ftSmallint;
+                }
+                break;
+            case 3: case 9: fieldType = TFieldType::ftDate; break;
+            case 4: case 20: case 23: fieldType = TFieldType::ftString; size = static_cast<std::int32_t>(length); break;
+            case 5: case 8: fieldType = TFieldType::ftMemo; size = 1; break;
+            case 6: case 7: case 51: case 52: fieldType = TFieldType::ftBlob; size = 1; break;
+            case 10: fieldType = TFieldType::ftFloat; break;
+            case 11: fieldType = TFieldType::ftInteger; break;
+            case 12: fieldType = TFieldType::ftSmallint; break;
+            case 13: fieldType = TFieldType::ftTime; break;
+            case 14: case 22: fieldType = TFieldType::ftDateTime; break;
+            case 15: fieldType = TFieldType::ftAutoInc; break;
+            case 16: fieldType = TFieldType::ftBytes; size = static_cast<std::int32_t>(length); break;
+            case 17: fieldType = TFieldType::ftCurrency; break;
+            case 18: fieldType = TFieldType::ftBCD; size = 4; break;
+            case 21: fieldType = TFieldType::ftBCD; break;
+            case 24: fieldType = TFieldType::ftVarBytes; size = static_cast<std::int32_t>(length); break;
+            case 26: case 27: case 28:
+                RaiseLayerError(this, "Unicode field type (" + std::to_string(type) +
+                                          ") encountered.  Unicode field types are not supported by this version of "
+                                          "the database access layer.");
+            default: RaiseLayerError(this, "Unknown field type (" + std::to_string(type) + ") encountered.");
+        }
+        char name[129] = {};
+        UNSIGNED16 nameLength = sizeof name;
+        Check(engine_->LumGetFieldName(handle, c, name, &nameLength));
+        fw::TFieldDef& def = FieldDefs().Add(std::string(name, strnlen(name, 128)), fieldType, size, false);
+        if (fieldType == TFieldType::ftBCD || fieldType == TFieldType::ftFMTBcd) {
+            if (type == 2) {
+                def.Precision = static_cast<std::int32_t>(decimals != 0 ? length - 2 : length - 1);
+            } else {
+                def.Precision = 20;
+            }
+        }
+        UNSIGNED16 nullable = 0;
+        Check(engine_->LumIsNullable(handle, def.Name.c_str(), &nullable));
+        TLCEFieldDef column_def;
+        column_def.ColumnName = def.Name;
+        column_def.ColumnNumber = c;
+        column_def.ColumnLength = length;
+        column_def.EngineType = type;
+        column_def.Decimals = type == 2 ? decimals : 0;
+        column_def.Nullable = nullable != 0 ? 1 : 0;
+        UNSIGNED32 offset = 0;
+        Check(engine_->LumGetFieldOffset(handle, column, &offset));
+        column_def.ColumnOffset = offset;
+        UNSIGNED16 permissions = 0;
+        Check(engine_->LumGetColumnPermissions(handle, column, &permissions));
+        column_def.Permissions = static_cast<std::uint8_t>(permissions);
+        lceFieldDefs_.Add(column_def);
+        if (IsBlobType(type)) ++blobColumnCount_;
+    }
+    FieldDefs().SetUpdated(true);
+}
+
+std::unique_ptr<fw::TField> TLumDataSet::CreateFieldObject(const fw::TFieldDef& def) {
+    std::unique_ptr<fw::TField> field;
+    if (def.DataType == TFieldType::ftString) {
+        field = std::make_unique<TLumStringField>(*this, def.DataType, def.Name, def.Size, def.FieldNo);
+    } else if (def.DataType == TFieldType::ftBCD) {
+        auto bcd = std::make_unique<TLumBCDField>(*this, def.DataType, def.Name, def.Size, def.FieldNo);
+        bcd->SetPrecision(def.Precision);
+        field = std::move(bcd);
+    } else {
+        field = fw::TDataSet::CreateFieldObject(def);
+        if (auto* fmt = dynamic_cast<fw::TBCDField*>(field.get())) fmt->SetPrecision(def.Precision);
+    }
+    return field;
+}
+
+// --- record buffers -------------------------------------------------------
+
+void TLumDataSet::ComputeBufferLayout() {
+    blobCacheOffset_ = recordSize_;  // no calculated fields yet
+    recordInfoOffset_ = blobCacheOffset_ + 4 * static_cast<std::uint32_t>(blobColumnCount_);
+    bookmarkOffset_ = recordInfoOffset_ + sizeof(RecordInfo);
+    const LUMHANDLE handle = (activeHandle_ != NoHandle && activeHandle_ != 0) ? activeHandle_ : cursorHandle_;
+    UNSIGNED32 bookmark = 0;
+    Check(engine_->LumGetBookmarkLength(handle, &bookmark));
+    bookmarkSize_ = bookmark;
+    recordBufferSize_ = bookmarkOffset_ + bookmarkSize_;
+}
+
+fw::TBookmarkFlag TLumDataSet::BookmarkFlagOf(const fw::RecordBuffer& buffer) const {
+    return static_cast<fw::TBookmarkFlag>(buffer.at(recordInfoOffset_ + offsetof(RecordInfo, BookmarkFlag)));
+}
+
+void TLumDataSet::SetBookmarkFlag(fw::RecordBuffer& buffer, fw::TBookmarkFlag flag) {
+    buffer.at(recordInfoOffset_ + offsetof(RecordInfo, BookmarkFlag)) = static_cast<std::uint8_t>(flag);
+}
+
+void TLumDataSet::SeekBeforeFirst() { Check(engine_->LumGotoBOF(activeHandle_)); }
+void TLumDataSet::SeekAfterLast() { Check(engine_->LumGotoEOF(activeHandle_)); }
+
+void TLumDataSet::GotoBookmark(std::uint32_t bookmark) {
+    const UNSIGNED32 rc = engine_->LumGotoBookmark(cursorHandle_, bookmark);
+    if (rc != 5022) Check(rc);
+}
+
+void TLumDataSet::PositionOnBuffer(const fw::RecordBuffer& buffer) {
+    std::uint32_t bookmark = 0;
+    if (bookmarkSize_ >= 4) std::memcpy(&bookmark, buffer.data() + bookmarkOffset_, 4);
+    GotoBookmark(bookmark);
+}
+
+TFetchResult TLumDataSet::FetchRecord(fw::RecordBuffer& buffer, TFetchMode mode) {
+    if (cursorHandle_ == NoHandle || State() == fw::TDataSetState::dsInsert) return TFetchResult::Failed;
+    if (mode == TFetchMode::Next) Check(engine_->LumSkip(activeHandle_, 1));
+    if (mode == TFetchMode::Prior) Check(engine_->LumSkip(activeHandle_, -1));
+    for (;;) {
+        UNSIGNED16 flag = 0;
+        Check(engine_->LumAtEOF(cursorHandle_, &flag));
+        if (flag != 0 && mode != TFetchMode::Prior) return TFetchResult::HitEnd;
+        Check(engine_->LumAtBOF(cursorHandle_, &flag));
+        if (flag != 0 && mode != TFetchMode::Next) return TFetchResult::HitBeginning;
+        UNSIGNED16 visible = 0;
+        const UNSIGNED32 rc = engine_->LumIsRecordVisible(activeHandle_, &visible);
+        if (rc != 5068) Check(rc);
+        if (rc == 0 && visible != 0) {
+            LoadRecordImage(buffer);
+            break;
+        }
+        if (mode == TFetchMode::Current) return TFetchResult::Failed;
+        Check(engine_->LumSkip(activeHandle_, mode == TFetchMode::Next ? 1 : -1));
+    }
+    RecordInfo info{};
+    info.RecordNumber = CurrentRecordNumber();
+    info.Zero = 0;
+    info.BookmarkFlag = static_cast<std::uint8_t>(fw::TBookmarkFlag::Current);
+    std::memcpy(buffer.data() + recordInfoOffset_, &info, sizeof info);
+    return TFetchResult::Ok;
+}
+
+std::int32_t TLumDataSet::CurrentRecordNumber() {
+    UNSIGNED32 number = 0;
+    if ((indexName_.empty() && indexFieldNames_.empty()) || !sequenced_) {
+        Check(engine_->LumGetRecordNum(cursorHandle_, 2, &number));
+        return static_cast<std::int32_t>(number);
+    }
+    if (sequencedLevel_ == TLumSequencedLevel::slExact) {
+        Check(engine_->LumGetKeyNum(activeHandle_, 1, &number));
+        return static_cast<std::int32_t>(number);
+    }
+    UNSIGNED32 count = 0;
+    Check(engine_->LumGetRecordCount(cursorHandle_, 2, &count));
+    double position = 0;
+    const UNSIGNED32 rc = engine_->LumGetRelKeyPos(activeHandle_, &position);
+    if (rc == 5041) {
+        position = 0;
+    } else {
+        Check(rc);
+    }
+    return static_cast<std::int32_t>(static_cast<double>(count) * position);
+}
+
+void TLumDataSet::LoadRecordImage(fw::RecordBuffer& buffer) {
+    UNSIGNED16 count = 0;
+    Check(engine_->LumGetNumFields(cursorHandle_, &count));
+    UNSIGNED32 length = recordBufferSize_;
+    Check(engine_->LumGetRecord(cursorHandle_, buffer.data(), &length));
+    const LUMHANDLE bookmarkHandle = (activeHandle_ == NoHandle || activeHandle_ == 0) ? cursorHandle_ : activeHandle_;
+    UNSIGNED32 bookmarkLength = bookmarkSize_;
+    Check(engine_->LumGetBookmark60(bookmarkHandle, buffer.data() + bookmarkOffset_, &bookmarkLength));
+    if (blobColumnCount_ > 0) {
+        for (std::size_t i = 0; i < lceFieldDefs_.Count(); ++i) {
+            const TLCEFieldDef& column = lceFieldDefs_[i];
+            if (!IsBlobType(column.EngineType) || column.ColumnOffset + 4 > recordSize_) continue;
+            UNSIGNED16 empty = 0, null = 0;
+            Check(engine_->LumIsEmpty(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &empty));
+            Check(engine_->LumIsNull(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &null));
+            const std::uint32_t flag = (empty != 0 || null != 0) ? 0u : 0xFFFFFFFFu;
+            std::memcpy(buffer.data() + column.ColumnOffset, &flag, 4);
+        }
+    }
+    if (openCharType_ == 2) {
+        // The engine converts an OEM table's text; it writes a zero byte after the column.
+        for (std::size_t i = 0; i < lceFieldDefs_.Count(); ++i) {
+            const TLCEFieldDef& column = lceFieldDefs_[i];
+            if (column.EngineType != 4 && column.EngineType != 20 && column.EngineType != 23) continue;
+            const std::size_t end = column.ColumnOffset + column.ColumnLength;
+            if (end >= buffer.size()) continue;
+            const std::uint8_t saved = buffer[end];
+            UNSIGNED32 fieldLength = column.ColumnLength + 1;
+            const UNSIGNED32 rc = engine_->LumGetField(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber),
+                                                       buffer.data() + column.ColumnOffset, &fieldLength, 0);
+            buffer[end] = saved;
+            Check(rc);
+        }
+    }
+}
+
+// --- counting and field values --------------------------------------------
+
+std::int32_t TLumDataSet::CountRecords() {
+    if (!Active()) throw fw::EDatabaseError(Prefixed("Cannot perform this operation on a closed dataset"));
+    const UNSIGNED16 baseMode = [&]() -> UNSIGNED16 {
+        if (options_->LumFilterOptions() == TLumRespectFilters::RESPECT_WHEN_COUNTING) return 1;
+        if (options_->LumScopeOptions() == TLumRespectScopes::RESPECT_SCOPES_WHEN_COUNTING) return 3;
+        return 2;
+    }();
+    LUMHANDLE handle = activeHandle_;
+    if (baseMode == 1 && activeHandle_ != cursorHandle_) {
+        UNSIGNED32 flags = 0;
+        Check(engine_->LumGetIndexFlags(activeHandle_, &flags));
+        if (tableType_ == TLumTableTypes::ttLumLDT || (flags & 1u) == 0) {
+            char condition[510] = {};
+            UNSIGNED16 length = sizeof condition;
+            Check(engine_->LumGetIndexCondition(activeHandle_, reinterpret_cast<char*>(condition), &length));
+            const auto scoped = [&](UNSIGNED16 end) {
+                std::vector<UNSIGNED8> scope(4082);
+                UNSIGNED16 scopeLength = static_cast<UNSIGNED16>(scope.size());
+                const UNSIGNED32 rc = engine_->LumGetScope(activeHandle_, end, scope.data(), &scopeLength);
+                if (rc == 5038) return false;
+                Check(rc);
+                return true;
+            };
+            if (condition[0] == '\0' && !scoped(1) && !scoped(2)) handle = cursorHandle_;
+        }
+    }
+    const UNSIGNED16 mode = options_->LumFreshRecordCount() ? static_cast<UNSIGNED16>(baseMode + 4) : baseMode;
+    UNSIGNED32 count = 0;
+    Check(engine_->LumGetRecordCount(handle, mode, &count));
+    return static_cast<std::int32_t>(count);
+}
+
+RecordContext TLumDataSet::Context() const {
+    return RecordContext{*engine_, const_cast<TLumDataSet*>(this), cursorHandle_, engineTableType_};
+}
+
+const std::uint8_t* TLumDataSet::FieldSource() const {
+    switch (State()) {
+        case fw::TDataSetState::dsBrowse:
+        case fw::TDataSetState::dsBlockRead: {
+            const fw::RecordBuffer* buffer = ActiveBuffer();
+            return buffer != nullptr ? buffer->data() : nullptr;
+        }
+        case fw::TDataSetState::dsSetKey: return currentKey_ != nullptr ? currentKey_->Image.data() : nullptr;
+        default: return nullptr;
+    }
+}
+
+bool TLumDataSet::GetFieldData(const fw::TField& field, void* buffer) const {
+    const std::uint8_t* image = FieldSource();
+    if (image == nullptr || field.FieldNo() < 1) return false;
+    const auto index = static_cast<std::size_t>(field.FieldNo() - 1);
+    if (index >= lceFieldDefs_.Count()) return false;
+    const TLCEFieldDef& column = lceFieldDefs_[index];
+    if (field.DataType() == TFieldType::ftMemo || field.DataType() == TFieldType::ftBlob) {
+        // Blob values are not in the record image; only their presence is.
+        return DecodeFieldValue(Context(), column, field.DataType(), image, recordSize_, nullptr);
+    }
+    return DecodeFieldValue(Context(), column, field.DataType(), image, recordSize_, buffer);
+}
+
+void TLumDataSet::SetFieldData(fw::TField& field, const void* buffer) {
+    if (State() != fw::TDataSetState::dsSetKey || currentKey_ == nullptr) RaiseLayerError(this, "Dataset not in edit mode");
+    if (!IsIndexField(field)) {
+        throw fw::EDatabaseError(fw::Format("Field '%s' is not indexed and cannot be modified", {field.DisplayName()}));
+    }
+    if (field.FieldNo() < 1 || static_cast<std::size_t>(field.FieldNo()) > lceFieldDefs_.Count()) return;
+    const auto index = static_cast<std::size_t>(field.FieldNo() - 1);
+    const TLCEFieldDef& column = lceFieldDefs_[index];
+    KeyBuffer& key = *currentKey_;
+    std::uint16_t marker = 1;
+    if (buffer == nullptr) {
+        // Cleared: the column's bytes of the engine's empty record.
+        const std::size_t extent = column.ColumnLength + ((column.EngineType == 23 || column.EngineType == 24) ? 2 : 0);
+        if (column.ColumnOffset + extent <= key.Image.size() && column.ColumnOffset + extent <= nullRecord_.size()) {
+            std::memcpy(key.Image.data() + column.ColumnOffset, nullRecord_.data() + column.ColumnOffset, extent);
+        }
+        if (field.DataType() == TFieldType::ftString) marker = 0;
+    } else {
+        marker = EncodeFieldValue(Context(), column, field.DataType(), key.Image.data(), key.Image.size(), buffer);
+    }
+    key.Markers.at(index) = marker;
+}
+
+}  // namespace lum

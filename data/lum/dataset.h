@@ -1,0 +1,207 @@
+#pragma once
+// TLumDataSet: the common base of the layer's datasets. It turns an engine
+// cursor (a table or an SQL result) into the framework's dataset: opening and
+// closing, fetching records into buffers, counting, decoding fields, the
+// index order and the range that keeps a detail on its master's record. A
+// subclass supplies only AcquireCursorHandle, the step that obtains the
+// engine handle.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "data/lum/engine.h"
+#include "data/lum/errors.h"
+#include "data/lum/fields.h"
+#include "data/lum/master_detail.h"
+#include "data/lum/table_options.h"
+#include "data/lum/table_types.h"
+#include "framework/dataset/data_link.h"
+#include "framework/dataset/data_source.h"
+#include "framework/dataset/dataset.h"
+
+namespace lum {
+
+class TLumConnection;
+
+enum class TLumSequencedLevel : std::uint8_t { slStandard, slExact };
+enum class TIndexSelection : std::uint8_t { None, ByName, ByFields, DictionaryDefault };
+
+// The handle a dataset holds when it has none.
+constexpr LUMHANDLE NoHandle = static_cast<LUMHANDLE>(-1);
+
+class TLumDataSet : public fw::TDataSet {
+public:
+    explicit TLumDataSet(fw::TComponent* owner = nullptr);
+    ~TLumDataSet() override;
+
+    const LumFunctions& Engine() const { return *engine_; }
+    void SetEngine(const LumFunctions& engine) { engine_ = &engine; }
+
+    LUMHANDLE CursorHandle() const { return cursorHandle_; }
+    LUMHANDLE ActiveHandle() const { return activeHandle_; }
+    std::uint32_t RecordSize() const { return recordSize_; }
+    std::uint16_t EngineTableType() const { return engineTableType_; }
+    std::uint16_t OpenCharType() const { return openCharType_; }
+    std::uint32_t TableOpenOptions() const { return tableOpenOptions_; }
+    bool CursorWritable() const { return cursorWritable_; }
+    const TLCEFieldDefs& LCEFieldDefs() const { return lceFieldDefs_; }
+    TLumTableOptions& LumTableOptions() { return *options_; }
+    const TLumTableOptions& LumTableOptions() const { return *options_; }
+
+    // Table format; refused while open.
+    TLumTableTypes TableType() const { return tableType_; }
+    virtual void SetTableType(TLumTableTypes type);
+    std::uint16_t OpenTableType() const { return openTableType_; }
+
+    // Binding to a connection and a working folder.
+    const std::string& DatabaseName() const { return databaseName_; }
+    virtual void SetDatabaseName(const std::string& name);
+    TLumConnection* LumConnection() const { return connection_; }
+    void SetLumConnection(TLumConnection* connection);
+    std::string ResolveDatabasePath();
+    LUMHANDLE AcquireConnectionHandle();
+    virtual std::string TableName() const { return {}; }
+
+    // Index order: by field names or by index name (each empties the other).
+    const std::string& IndexFieldNames() const { return indexFieldNames_; }
+    void SetIndexFieldNames(const std::string& names);
+    const std::string& IndexName() const { return indexName_; }
+    void SetIndexName(const std::string& name);
+    TIndexSelection IndexSelection() const { return indexSelection_; }
+    const std::string& DictionaryDefaultIndex() const { return dictionaryDefaultIndex_; }
+    // The engine's index definitions, read when out of date.
+    const fw::TIndexDefs& IndexDefs();
+    // The data dictionary's default index; a table reads it, a query has none.
+    virtual void ReadDefaultIndex() {}
+
+    // Master-detail: the detail shows the records whose active index key
+    // equals the master's current values of MasterFields.
+    fw::TDataSource* MasterSource() const { return masterLink_.DataSource(); }
+    // "Circular Data Link" when the source leads back to this dataset.
+    void SetMasterSource(fw::TDataSource* source);
+    const std::string& MasterFields() const { return masterFields_; }
+    void SetMasterFields(const std::string& fields);
+    fw::TDataSource* DataSource() const override { return MasterSource(); }
+
+    bool Sequenced() const { return sequenced_; }
+    void SetSequenced(bool value) { sequenced_ = value; }
+    TLumSequencedLevel SequencedLevel() const { return sequencedLevel_; }
+    void SetSequencedLevel(TLumSequencedLevel value) { sequencedLevel_ = value; }
+
+    std::int32_t CountRecords() override;
+    bool GetFieldData(const fw::TField& field, void* buffer) const override;
+    void SetFieldData(fw::TField& field, const void* buffer) override;
+
+    // Told by the connection after it closed this dataset and disconnected.
+    virtual void ConnectionClosed() {}
+    // Changes the engine's read-ahead of the open cursor.
+    void ApplyRecordCache(std::uint16_t records);
+    // The collation the dataset opens with.
+    std::string CollationName() const;
+
+    // Engine-result check on behalf of this dataset.
+    void Check(UNSIGNED32 result) { CheckLCEResult(*engine_, this, result); }
+
+protected:
+    // Open the engine table or run the statement; set EngineTableType.
+    virtual LUMHANDLE AcquireCursorHandle() = 0;
+    virtual std::int32_t CurrentRecordNumber();
+    // The engine reports the writable cursor as opened exclusively.
+    virtual void CursorOpenedExclusively() {}
+    void SetEngineTableType(std::uint16_t type) { engineTableType_ = type; }
+    void SetOpenTableType(std::uint16_t type) { openTableType_ = type; }
+    // Reads the table's character type and aligns LumCharType with it.
+    void ReadCharType(LUMHANDLE handle);
+    // Whether the dataset is a table, for the engine table type rules.
+    bool Bound() const { return connection_ != nullptr; }
+    // The dictionary default is chosen directly, leaving IndexFieldNames as it is.
+    void SelectDictionaryDefault(const std::string& indexName);
+    void ForgetDictionaryDefault();
+
+    // Framework hooks.
+    void OpenEngineCursor() override;
+    void CloseEngineCursor() override;
+    bool CursorIsOpen() const override { return cursorHandle_ != NoHandle; }
+    fw::TFetchResult FetchRecord(fw::RecordBuffer& buffer, fw::TFetchMode mode) override;
+    void SeekBeforeFirst() override;
+    void SeekAfterLast() override;
+    void PositionOnBuffer(const fw::RecordBuffer& buffer) override;
+    std::size_t RecordBufferSize() const override { return recordBufferSize_; }
+    fw::TBookmarkFlag BookmarkFlagOf(const fw::RecordBuffer& buffer) const override;
+    void SetBookmarkFlag(fw::RecordBuffer& buffer, fw::TBookmarkFlag flag) override;
+    std::unique_ptr<fw::TField> CreateFieldObject(const fw::TFieldDef& def) override;
+    void DoAfterOpen() override;
+    void Notification(fw::TComponent& component, fw::Operation operation) override;
+
+private:
+    friend class TLumConnection;
+    void AttachTo(TLumConnection* connection);
+
+    // Fields and records.
+    void LoadFieldDefs(LUMHANDLE handle);
+    void ComputeBufferLayout();
+    void LoadRecordImage(fw::RecordBuffer& buffer);
+    RecordContext Context() const;
+    const std::uint8_t* FieldSource() const;
+    void GotoBookmark(std::uint32_t bookmark);
+
+    // Index order.
+    void ReadIndexDefsFromEngine();
+    LUMHANDLE IndexHandleForFields(const std::string& names);
+    void ChooseActiveIndex();
+    bool IsIndexField(const fw::TField& field);
+
+    // Ranges for a master.
+    void AllocateKeyBuffers();
+    void ResetKey(KeyBuffer& key);
+    KeyBuffer& Key(KeyKind kind) { return keys_[static_cast<std::size_t>(kind)]; }
+    fw::TField& SegmentField(std::uint16_t segment);
+    void ApplyMasterValues();
+    void FillRangeFromMaster(const std::vector<fw::TField*>& masterFields);
+    void ActivateRange();
+    bool ScopeToRange();
+    void ComposeRangeKey(const KeyBuffer& key, std::uint8_t* area, UNSIGNED16& length);
+    void DropRange();
+    bool ClearRangeScopes();
+
+    const LumFunctions* engine_;
+    LUMHANDLE cursorHandle_ = NoHandle;
+    LUMHANDLE activeHandle_ = NoHandle;
+    std::uint32_t recordSize_ = 0;
+    std::uint32_t blobCacheOffset_ = 0;
+    std::uint32_t recordInfoOffset_ = 0;
+    std::uint32_t bookmarkOffset_ = 0;
+    std::uint32_t recordBufferSize_ = 0;
+    std::uint32_t bookmarkSize_ = 0;
+    std::uint16_t engineTableType_ = 0;
+    std::uint16_t openCharType_ = 0;
+    std::uint32_t tableOpenOptions_ = 0;
+    bool cursorWritable_ = false;
+    TLCEFieldDefs lceFieldDefs_;
+    std::size_t blobColumnCount_ = 0;
+    std::unique_ptr<TLumTableOptions> options_;
+    TLumTableTypes tableType_ = TLumTableTypes::ttLumLDT;
+    std::uint16_t openTableType_ = 3;
+
+    std::string databaseName_;
+    std::string aliasPath_;
+    TLumConnection* connection_ = nullptr;
+
+    std::string indexFieldNames_;
+    std::string indexName_;
+    TIndexSelection indexSelection_ = TIndexSelection::None;
+    std::string dictionaryDefaultIndex_;
+    fw::TIndexDefs indexDefs_;
+
+    fw::TMasterDataLink masterLink_;
+    std::string masterFields_;
+    std::array<KeyBuffer, 6> keys_;
+    KeyBuffer* currentKey_ = nullptr;
+    std::vector<std::uint8_t> nullRecord_;
+
+    bool sequenced_ = false;
+    TLumSequencedLevel sequencedLevel_ = TLumSequencedLevel::slStandard;
+};
+
+}  // namespace lum

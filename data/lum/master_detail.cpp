@@ -1,0 +1,163 @@
+// The range that keeps a detail dataset on its master's current record: the
+// master's values go into a key of the detail's active index, which becomes a
+// top and a bottom engine scope.
+#include <cstring>
+
+#include "data/lum/dataset.h"
+#include "data/lum/connection.h"
+
+namespace lum {
+
+void TLumDataSet::SetMasterSource(fw::TDataSource* source) {
+    // Following the masters upward must not lead back here.
+    for (const fw::TDataSource* s = source; s != nullptr;) {
+        const fw::TDataSet* dataSet = s->DataSet();
+        if (dataSet == this) RaiseLayerError(this, "Circular Data Link");
+        s = dataSet != nullptr ? dataSet->DataSource() : nullptr;
+    }
+    if (MasterSource() != nullptr) RemoveFreeNotification(*MasterSource());
+    masterLink_.SetDataSource(source);
+    if (source != nullptr) {
+        FreeNotification(*source);
+    } else {
+        SetMasterFields("");
+    }
+}
+
+void TLumDataSet::SetMasterFields(const std::string& fields) {
+    masterLink_.SetFieldNames(fields);
+    masterFields_ = fields;
+}
+
+void TLumDataSet::Notification(fw::TComponent& component, fw::Operation operation) {
+    fw::TDataSet::Notification(component, operation);
+    if (operation != fw::Operation::Remove) return;
+    if (&component == MasterSource()) masterLink_.SetDataSource(nullptr);
+    if (connection_ != nullptr && &component == static_cast<fw::TComponent*>(connection_)) AttachTo(nullptr);
+}
+
+void TLumDataSet::AllocateKeyBuffers() {
+    for (KeyBuffer& key : keys_) ResetKey(key);
+}
+
+void TLumDataSet::ResetKey(KeyBuffer& key) {
+    UNSIGNED16 columns = 0;
+    Check(engine_->LumGetNumFields(cursorHandle_, &columns));
+    key.Changed = false;
+    key.FieldCount = 0;
+    key.Size = recordSize_ + 2u * columns + 12u;
+    key.Image.assign(recordSize_, 0);
+    UNSIGNED32 length = recordSize_;
+    Check(engine_->LumGetNullRecord(cursorHandle_, key.Image.data(), &length));
+    nullRecord_ = key.Image;
+    key.Markers.assign(columns, KeyBuffer::NotSet);
+}
+
+fw::TField& TLumDataSet::SegmentField(std::uint16_t segment) {
+    char name[129] = {};
+    UNSIGNED16 length = sizeof name;
+    Check(engine_->LumGetSegmentFieldname(activeHandle_, segment, name, &length));
+    return FieldNamed(name);
+}
+
+void TLumDataSet::ApplyMasterValues() {
+    CheckBrowseMode();
+    FillRangeFromMaster(masterLink_.Fields());
+    ActivateRange();
+}
+
+void TLumDataSet::FillRangeFromMaster(const std::vector<fw::TField*>& masterFields) {
+    const fw::TDataSetState saved = SetTempState(fw::TDataSetState::dsSetKey);
+    try {
+        KeyBuffer& start = Key(KeyKind::RangeStartKey);
+        ResetKey(start);
+        currentKey_ = &start;
+        start.Changed = true;
+        for (std::size_t i = 0; i < masterFields.size(); ++i) {
+            SegmentField(static_cast<std::uint16_t>(i)).SetValueAsVariant(masterFields[i]->ValueAsVariant());
+        }
+        start.FieldCount = static_cast<std::int32_t>(masterFields.size());
+    } catch (...) {
+        currentKey_ = nullptr;
+        RestoreState(saved);
+        throw;
+    }
+    currentKey_ = nullptr;
+    RestoreState(saved);
+    Key(KeyKind::RangeEndKey) = Key(KeyKind::RangeStartKey);
+}
+
+void TLumDataSet::ActivateRange() {
+    CheckBrowseMode();
+    if (ScopeToRange()) MoveToFirst();
+}
+
+bool TLumDataSet::ScopeToRange() {
+    const KeyBuffer& start = Key(KeyKind::RangeStartKey);
+    const KeyBuffer& end = Key(KeyKind::RangeEndKey);
+    if (start.SameKey(Key(KeyKind::AppliedStartKey)) && end.SameKey(Key(KeyKind::AppliedEndKey))) return false;
+    UNSIGNED16 keyLength = 0;
+    Check(engine_->LumGetKeyLength(activeHandle_, &keyLength));
+    std::vector<std::uint8_t> area(RawKeyAreaSize);
+    if (start.Changed) {
+        UNSIGNED16 length = RawKeyAreaSize;
+        ComposeRangeKey(start, area.data(), length);
+        Check(engine_->LumSetScope(activeHandle_, LUM_TOP, area.data(), length, LUM_RAWKEY));
+        Key(KeyKind::AppliedStartKey) = start;
+    }
+    if (end.Changed) {
+        UNSIGNED16 length = RawKeyAreaSize;
+        ComposeRangeKey(end, area.data(), length);
+        Check(engine_->LumSetScope(activeHandle_, LUM_BOTTOM, area.data(), length, LUM_RAWKEY));
+        Key(KeyKind::AppliedEndKey) = end;
+    }
+    SetState(fw::TDataSetState::dsBrowse);
+    return true;
+}
+
+void TLumDataSet::ComposeRangeKey(const KeyBuffer& key, std::uint8_t* area, UNSIGNED16& length) {
+    Check(engine_->LumInitRawKey(activeHandle_));
+    for (UNSIGNED16 segment = 0;; ++segment) {
+        char name[129] = {};
+        UNSIGNED16 nameLength = sizeof name;
+        if (engine_->LumGetSegmentFieldname(activeHandle_, segment, name, &nameLength) != 0) break;
+        const int column = lceFieldDefs_.IndexOf(name);
+        if (column < 0) continue;
+        const TLCEFieldDef& def = lceFieldDefs_[static_cast<std::size_t>(column)];
+        const std::uint16_t marker = key.Markers.at(static_cast<std::size_t>(column));
+        if (marker == KeyBuffer::NotSet) {
+            if (options_->LumAutoKeyFieldCount() || key.FieldCount != 0) continue;
+            Check(engine_->LumSetEmpty(activeHandle_, name));
+            continue;
+        }
+        const std::size_t extent = def.ColumnLength + ((def.EngineType == 23 || def.EngineType == 24) ? 2 : 0);
+        if (def.ColumnOffset + extent > key.Image.size()) continue;
+        const std::uint8_t* value = key.Image.data() + def.ColumnOffset;
+        if (def.EngineType == 4 || def.EngineType == 20 || def.EngineType == 23) {
+            Check(engine_->LumSetField(activeHandle_, name, value, def.ColumnLength));
+        } else {
+            Check(engine_->LumSetFieldRaw(activeHandle_, name, value, def.ColumnLength));
+        }
+    }
+    Check(engine_->LumBuildRawKey(activeHandle_, area, &length));
+}
+
+void TLumDataSet::DropRange() {
+    CheckBrowseMode();
+    UpdateCursorPos();
+    if (ClearRangeScopes()) Resync();
+}
+
+bool TLumDataSet::ClearRangeScopes() {
+    if (!Key(KeyKind::AppliedStartKey).Changed && !Key(KeyKind::AppliedEndKey).Changed) return false;
+    Check(engine_->LumClearAllScopes(cursorHandle_));
+    UNSIGNED16 eof = 0, bof = 0;
+    Check(engine_->LumAtEOF(cursorHandle_, &eof));
+    Check(engine_->LumAtBOF(cursorHandle_, &bof));
+    if (eof != 0 && bof != 0) Check(engine_->LumGotoTop(activeHandle_));
+    ResetKey(Key(KeyKind::AppliedStartKey));
+    ResetKey(Key(KeyKind::AppliedEndKey));
+    return true;
+}
+
+}  // namespace lum

@@ -1,0 +1,146 @@
+#include "data/lum/table.h"
+
+#include "data/lum/connection.h"
+#include <cstring>
+
+namespace lum {
+
+namespace {
+
+template <class T>
+const T& Stored(const fw::PropertyValue& value, const std::string& path) {
+    if (const auto* v = std::get_if<T>(&value)) return *v;
+    throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+}
+
+}  // namespace
+
+TLumTable::TLumTable(fw::TComponent* owner) : TLumExtendedTable(owner) {}
+
+TLumTable::~TLumTable() {
+    try {
+        Close();
+    } catch (...) {
+    }
+}
+
+void TLumTable::SetTableName(const std::string& name) {
+    if (Active()) RaiseLayerError(this, "Cannot perform this operation on an open dataset");
+    tableName_ = name;
+    ReadDefaultIndex();
+}
+
+void TLumTable::SetExclusive(bool value) {
+    CheckInactive();
+    exclusive_ = value;
+}
+
+void TLumTable::SetReadOnly(bool value) {
+    CheckInactive();
+    readOnly_ = value;
+}
+
+void TLumTable::SetIndexCollationMismatch(TIndexCollationMismatchOptions value) {
+    if (Active()) RaiseLayerError(this, "Cannot perform this operation on an open dataset");
+    collationMismatch_ = value;
+}
+
+void TLumTable::ReadDefaultIndex() {
+    TLumConnection* connection = LumConnection();
+    if (connection == nullptr || !connection->IsDictionaryConnection()) return;
+    char buffer[200] = {};
+    UNSIGNED16 length = sizeof buffer;
+    const UNSIGNED32 rc =
+        Engine().LumDDGetTableProperty(connection->ConnectionHandle(), tableName_.c_str(), 213, buffer, &length);
+    if (rc == 5138) {
+        // No default index: an earlier dictionary's default gives way to the
+        // order the table asks for itself.
+        if (IndexName() == "LUM_DEFAULT") ForgetDictionaryDefault();
+        return;
+    }
+    if (rc != 0) return;
+    const std::string name(buffer, strnlen(buffer, sizeof buffer));
+    if (IndexName() == "LUM_DEFAULT" || (IndexName().empty() && !Loading())) SelectDictionaryDefault(name);
+}
+
+LUMHANDLE TLumTable::AcquireCursorHandle() {
+    if (tableName_.empty()) RaiseLayerError(this, "Missing TableName property");
+    UNSIGNED32 options = (exclusive_ ? 1u : 0u) | (readOnly_ ? 2u : 0u);
+    TLumConnection* connection = LumConnection();
+    if (connection != nullptr && connection->ReadOnly()) {
+        options |= 2u;
+        readOnly_ = true;
+    }
+    if (collationMismatch_ == TIndexCollationMismatchOptions::icmIgnore) options |= 0x200u;
+    if (collationMismatch_ == TIndexCollationMismatchOptions::icmReindex) options |= 0x100u;
+    options |= LumTableOptions().CachingOptionBits();
+    const UNSIGNED16 lockType = LumTableOptions().EngineLockType();
+    const UNSIGNED16 charType = LumTableOptions().EngineCharType();
+    const UNSIGNED16 rights = LumTableOptions().EngineRightsMode();
+    const std::string path = ResolveDatabasePath();
+    if (path.empty()) RaiseLayerError(this, "One of the DatabaseName property or the LumConnection property must have a value.");
+    const LUMHANDLE connectionHandle = AcquireConnectionHandle();
+    const bool dictionary = connection != nullptr && connection->IsDictionaryConnection();
+    const std::string byPath = path + "\\" + tableName_;
+    const std::string name = dictionary ? tableName_ : byPath;
+    if (connectionHandle == 0 || connectionHandle == NoHandle) RaiseLayerError(this, "Internal Error: invalid connection handle.");
+    const UNSIGNED16 tableType = dictionary ? 0 : OpenTableType();
+    const std::string collation = CollationName();
+    LUMHANDLE table = 0;
+    UNSIGNED32 rc = Engine().LumOpenTable90(connectionHandle, name.c_str(), nullptr, tableType, charType, lockType, rights,
+                                            options, collation.c_str(), &table);
+    if (rc == 5132 && dictionary) {
+        rc = Engine().LumOpenTable90(connectionHandle, byPath.c_str(), nullptr, OpenTableType(), charType, lockType,
+                                     rights, options, collation.c_str(), &table);
+    }
+    Check(rc);
+    try {
+        UNSIGNED16 type = 0;
+        Check(Engine().LumGetTableType(table, &type));
+        SetEngineTableType(type);
+        if (dictionary) {
+            UNSIGNED16 openType = 0;
+            Check(Engine().LumGetTableType(table, &openType));
+            SetOpenTableType(openType);
+            TLumExtendedTable::SetTableType(TableTypeOfCode(openType));
+        }
+        ReadCharType(table);
+        if (!encryptionPassword_.empty()) {
+            UNSIGNED16 encrypted = 0, enabled = 0;
+            Check(Engine().LumIsTableEncrypted(table, &encrypted));
+            Check(Engine().LumIsEncryptionEnabled(table, &enabled));
+            if (encrypted == 1 && enabled != 1) Check(Engine().LumEnableEncryption(table, encryptionPassword_.c_str()));
+        }
+    } catch (...) {
+        // The table is not kept when its set-up fails.
+        Engine().LumCloseTable(table);
+        throw;
+    }
+    return table;
+}
+
+void TLumTable::SetStoredProperty(const std::string& path, const fw::PropertyValue& value) {
+    if (SetCommonStoredProperty(path, value)) return;
+    if (path == "TableName") return SetTableName(Stored<std::string>(value, path));
+    if (path == "Exclusive") return SetExclusive(Stored<bool>(value, path));
+    if (path == "ReadOnly") return SetReadOnly(Stored<bool>(value, path));
+    if (path == "StoreDefs") return SetStoreDefs(Stored<bool>(value, path));
+    if (path == "EncryptionPassword") return SetEncryptionPassword(Stored<std::string>(value, path));
+    if (path == "TableType") {
+        static const char* const names[] = {"ttLumCDX", "ttLumNTX", "ttLumLDT", "ttLumDefault", "ttLumVFP"};
+        const std::string& name = Stored<fw::Ident>(value, path).Name;
+        for (int i = 0; i < 5; ++i)
+            if (name == names[i]) return SetTableType(static_cast<TLumTableTypes>(i));
+        throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+    }
+    if (path == "IndexCollationMismatch") {
+        static const char* const names[] = {"icmError", "icmIgnore", "icmReindex"};
+        const std::string& name = Stored<fw::Ident>(value, path).Name;
+        for (int i = 0; i < 3; ++i)
+            if (name == names[i]) return SetIndexCollationMismatch(static_cast<TIndexCollationMismatchOptions>(i));
+        throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+    }
+    throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
+}
+
+}  // namespace lum

@@ -1,0 +1,52 @@
+#pragma once
+// TLumTable: a dataset over one table, opened by its dictionary name or as a
+// file of the working folder, in the order of one of its indexes.
+#include <string>
+
+#include "data/lum/extended_dataset.h"
+
+namespace lum {
+
+enum class TIndexCollationMismatchOptions : std::uint8_t { icmError, icmIgnore, icmReindex };
+
+class TLumTable : public TLumExtendedTable {
+public:
+    explicit TLumTable(fw::TComponent* owner = nullptr);
+    ~TLumTable() override;
+
+    std::string TableName() const override { return tableName_; }
+    // Refused while open; reads the dictionary's default index for the table.
+    void SetTableName(const std::string& name);
+    bool Exclusive() const { return exclusive_; }
+    void SetExclusive(bool value);
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool value);
+    TIndexCollationMismatchOptions IndexCollationMismatch() const { return collationMismatch_; }
+    void SetIndexCollationMismatch(TIndexCollationMismatchOptions value);
+    const std::string& EncryptionPassword() const { return encryptionPassword_; }
+    void SetEncryptionPassword(const std::string& value) { encryptionPassword_ = value; }
+    // Whether field and index definitions are stored with the component.
+    bool StoreDefs() const { return storeDefs_; }
+    void SetStoreDefs(bool value) { storeDefs_ = value; }
+
+    // Property 213 of the data dictionary names the table's default index.
+    void ReadDefaultIndex() override;
+
+    // Stored properties: the common ones and "TableName", "TableType",
+    // "Exclusive", "ReadOnly", "StoreDefs", "EncryptionPassword", "IndexCollationMismatch".
+    void SetStoredProperty(const std::string& path, const fw::PropertyValue& value) override;
+
+protected:
+    LUMHANDLE AcquireCursorHandle() override;
+    void CursorOpenedExclusively() override { exclusive_ = true; }
+
+private:
+    std::string tableName_;
+    bool exclusive_ = false;
+    bool readOnly_ = false;
+    TIndexCollationMismatchOptions collationMismatch_ = TIndexCollationMismatchOptions::icmError;
+    std::string encryptionPassword_;
+    bool storeDefs_ = false;
+};
+
+}  // namespace lum

@@ -1,0 +1,148 @@
+#include "data/lum/table_options.h"
+
+#include <array>
+
+#include "data/lum/dataset.h"
+#include "data/lum/errors.h"
+
+namespace lum {
+
+namespace {
+
+#define LUM_CHAR_TYPE_NAME(name) #name,
+constexpr std::array<const char*, CharTypeCount> kCharTypeNames = {LUM_CHAR_TYPES(LUM_CHAR_TYPE_NAME)};
+#undef LUM_CHAR_TYPE_NAME
+
+template <class Enum, std::size_t N>
+Enum EnumOf(const fw::PropertyValue& value, const std::array<const char*, N>& names, const std::string& property) {
+    if (const auto* ident = std::get_if<fw::Ident>(&value)) {
+        for (std::size_t i = 0; i < N; ++i)
+            if (ident->Name == names[i]) return static_cast<Enum>(i);
+    }
+    throw fw::EConvertError(fw::Format("Invalid property value: %s", {property}));
+}
+
+bool BoolOf(const fw::PropertyValue& value, const std::string& property) {
+    if (const auto* b = std::get_if<bool>(&value)) return *b;
+    throw fw::EConvertError(fw::Format("Invalid property value: %s", {property}));
+}
+
+}  // namespace
+
+const char* CollationNames(TLumCharTypes type) {
+    switch (type) {
+        case TLumCharTypes::ENGL_AMER_LUM_CS_AS_1252: return "ENGL(AMER)_LUM_CS_AS_1252";
+        case TLumCharTypes::ENGL_CAN_LUM_CS_AS_1252: return "ENGL(CAN)_LUM_CS_AS_1252";
+        case TLumCharTypes::ENGL_UK_LUM_CS_AS_1252: return "ENGL(UK)_LUM_CS_AS_1252";
+        case TLumCharTypes::SPAN_MOD_LUM_CS_AS_1252: return "SPAN(MOD)_LUM_CS_AS_1252";
+        default: return kCharTypeNames.at(static_cast<std::size_t>(type));
+    }
+}
+
+bool CharTypeOfName(const std::string& name, TLumCharTypes& type) {
+    for (std::size_t i = 0; i < kCharTypeNames.size(); ++i)
+        if (name == kCharTypeNames[i]) {
+            type = static_cast<TLumCharTypes>(i);
+            return true;
+        }
+    return false;
+}
+
+TLumTableOptions::TLumTableOptions(TLumDataSet& dataSet) : dataSet_(dataSet) {}
+
+void TLumTableOptions::CheckClosed() const {
+    if (dataSet_.Active()) RaiseLayerError(&dataSet_, "Table must not be Active.");
+}
+
+void TLumTableOptions::SetLumLockType(TLumLockTypes value) {
+    CheckClosed();
+    lockType_ = value;
+}
+
+void TLumTableOptions::SetLumCharType(TLumCharTypes value) {
+    CheckClosed();
+    const TLumTableTypes table = dataSet_.TableType();
+    if ((table == TLumTableTypes::ttLumCDX || table == TLumTableTypes::ttLumNTX) && value != TLumCharTypes::ANSI &&
+        value != TLumCharTypes::OEM) {
+        RaiseLayerError(&dataSet_, "ttLumCDX and ttLumNTX table types only support an LumCharType of ANSI or OEM.");
+    }
+    if (static_cast<int>(value) >= CharTypeCount) RaiseLayerError(&dataSet_, "Invalid or unknown character type.");
+    charType_ = value;
+}
+
+void TLumTableOptions::SetLumRightsCheck(bool value) {
+    CheckClosed();
+    rightsCheck_ = value;
+}
+
+void TLumTableOptions::SetLumIndexPageSize(std::uint16_t value) {
+    if (value > 8192) throw fw::EConvertError("Invalid property value: LumIndexPageSize");
+    indexPageSize_ = value;
+}
+
+void TLumTableOptions::SetLumRecordCache(TLumRecordCacheTypes value) {
+    if (dataSet_.Active()) {
+        static constexpr std::uint16_t kRecords[] = {0, 10, 100};
+        dataSet_.ApplyRecordCache(kRecords[static_cast<int>(value)]);
+    }
+    recordCache_ = value;
+}
+
+void TLumTableOptions::SetLumCachingOption(TLumTableCachingOption value) {
+    CheckClosed();
+    cachingOption_ = value;
+}
+
+std::uint32_t TLumTableOptions::CachingOptionBits() const {
+    switch (cachingOption_) {
+        case TLumTableCachingOption::tcReads: return 0x20000000;
+        case TLumTableCachingOption::tcWrites: return 0x40000000;
+        default: return 0;
+    }
+}
+
+std::uint16_t TLumTableOptions::CountMode() const {
+    std::uint16_t mode = 2;
+    if (filterOptions_ == TLumRespectFilters::RESPECT_WHEN_COUNTING) {
+        mode = 1;
+    } else if (scopeOptions_ == TLumRespectScopes::RESPECT_SCOPES_WHEN_COUNTING) {
+        mode = 3;
+    }
+    return freshRecordCount_ ? static_cast<std::uint16_t>(mode + 4) : mode;
+}
+
+void TLumTableOptions::SetStoredProperty(const std::string& name, const fw::PropertyValue& value) {
+    static constexpr std::array<const char*, 2> kLockTypes = {"Proprietary", "Compatible"};
+    static constexpr std::array<const char*, 2> kFilters = {"IGNORE_WHEN_COUNTING", "RESPECT_WHEN_COUNTING"};
+    static constexpr std::array<const char*, 2> kScopes = {"IGNORE_SCOPES_WHEN_COUNTING", "RESPECT_SCOPES_WHEN_COUNTING"};
+    static constexpr std::array<const char*, 3> kCaches = {"rcNone", "rcStandard", "rcAggressive"};
+    static constexpr std::array<const char*, 3> kCaching = {"tcNone", "tcReads", "tcWrites"};
+    const std::string path = "LumTableOptions." + name;
+    if (name == "LumLockType") return SetLumLockType(EnumOf<TLumLockTypes>(value, kLockTypes, path));
+    if (name == "LumCharType") return SetLumCharType(EnumOf<TLumCharTypes>(value, kCharTypeNames, path));
+    if (name == "LumFilterOptions") return SetLumFilterOptions(EnumOf<TLumRespectFilters>(value, kFilters, path));
+    if (name == "LumFreshRecordCount") return SetLumFreshRecordCount(BoolOf(value, path));
+    if (name == "LumScopeOptions") return SetLumScopeOptions(EnumOf<TLumRespectScopes>(value, kScopes, path));
+    if (name == "LumRightsCheck") return SetLumRightsCheck(BoolOf(value, path));
+    if (name == "LumIndexPageSize") {
+        const auto* number = std::get_if<long long>(&value);
+        if (number == nullptr || *number < 0 || *number > 8192) {
+            throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+        }
+        return SetLumIndexPageSize(static_cast<std::uint16_t>(*number));
+    }
+    if (name == "LumRecordCache") return SetLumRecordCache(EnumOf<TLumRecordCacheTypes>(value, kCaches, path));
+    if (name == "LumAutoKeyFieldCount") return SetLumAutoKeyFieldCount(BoolOf(value, path));
+    if (name == "LumCalcFieldsBeforeFilter") return SetLumCalcFieldsBeforeFilter(BoolOf(value, path));
+    if (name == "LumPreserveSpaces") return SetLumPreserveSpaces(BoolOf(value, path));
+    if (name == "LumNumericsAsFloats") return SetLumNumericsAsFloats(BoolOf(value, path));
+    if (name == "LumCollation") {
+        const auto* text = std::get_if<std::string>(&value);
+        if (text == nullptr) throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+        return SetLumCollation(*text);
+    }
+    if (name == "LumCachingOption") return SetLumCachingOption(EnumOf<TLumTableCachingOption>(value, kCaching, path));
+    throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
+}
+
+}  // namespace lum

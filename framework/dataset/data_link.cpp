@@ -1,0 +1,87 @@
+#include "framework/dataset/data_link.h"
+
+#include "framework/dataset/data_source.h"
+#include "framework/exceptions.h"
+
+namespace fw {
+
+TDataLink::~TDataLink() {
+    if (source_ != nullptr) source_->RemoveLink(*this);
+}
+
+void TDataLink::SetDataSource(TDataSource* source) {
+    if (source == source_) return;
+    if (source_ != nullptr) source_->RemoveLink(*this);
+    source_ = source;
+    if (source_ != nullptr) source_->AddLink(*this);
+    UpdateActive();
+}
+
+TDataSet* TDataLink::DataSet() const { return source_ != nullptr ? source_->DataSet() : nullptr; }
+
+void TDataLink::UpdateActive() {
+    const TDataSet* dataSet = DataSet();
+    const bool active = dataSet != nullptr && dataSet->Active();
+    if (active == active_) return;
+    active_ = active;
+    ActiveChanged();
+}
+
+void TDataLink::DataEvent(TDataEvent event, TField* field) {
+    if (event == TDataEvent::deUpdateState) {
+        UpdateActive();
+        return;
+    }
+    if (!active_) return;
+    switch (event) {
+        case TDataEvent::deFieldChange:
+        case TDataEvent::deRecordChange: RecordChanged(field); break;
+        case TDataEvent::deDataSetChange: DataSetChanged(); break;
+        case TDataEvent::deDataSetScroll: DataSetScrolled(0); break;
+        case TDataEvent::deLayoutChange: LayoutChanged(); break;
+        case TDataEvent::deUpdateState: break;
+    }
+}
+
+void TMasterDataLink::SetFieldNames(const std::string& names) {
+    if (names == fieldNames_) return;
+    fieldNames_ = names;
+    ResolveFields();
+}
+
+void TMasterDataLink::ResolveFields() {
+    fields_.clear();
+    if (!Active()) return;
+    const TDataSet& master = *DataSet();
+    std::vector<TField*> found;
+    std::size_t start = 0;
+    while (start <= fieldNames_.size()) {
+        std::size_t end = fieldNames_.find(';', start);
+        if (end == std::string::npos) end = fieldNames_.size();
+        std::string name = fieldNames_.substr(start, end - start);
+        const auto first = name.find_first_not_of(' ');
+        name = first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of(' ') - first + 1);
+        if (!name.empty()) found.push_back(&master.FieldNamed(name));
+        start = end + 1;
+    }
+    fields_ = std::move(found);
+}
+
+void TMasterDataLink::ActiveChanged() {
+    ResolveFields();
+    if (!detail_.Active() || detail_.Destroying()) return;
+    if (Active() && !fields_.empty()) {
+        if (OnMasterChange) OnMasterChange();
+    } else {
+        if (OnMasterDisable) OnMasterDisable();
+    }
+}
+
+void TMasterDataLink::RecordChanged(TField* field) {
+    if (DataSource() == nullptr || DataSource()->State() == TDataSetState::dsSetKey) return;
+    if (!detail_.Active() || fields_.empty()) return;
+    if (field != nullptr && std::find(fields_.begin(), fields_.end(), field) == fields_.end()) return;
+    if (OnMasterChange) OnMasterChange();
+}
+
+}  // namespace fw

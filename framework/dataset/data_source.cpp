@@ -1,0 +1,73 @@
+#include "framework/dataset/data_source.h"
+
+#include <algorithm>
+
+#include "framework/dataset/data_link.h"
+#include "framework/exceptions.h"
+
+namespace fw {
+
+TDataSource::TDataSource(TComponent* owner) : TComponent(owner) {}
+
+TDataSource::~TDataSource() {
+    SetDataSet(nullptr);
+    const std::vector<TDataLink*> links = links_;
+    for (TDataLink* link : links) link->SetDataSource(nullptr);
+}
+
+void TDataSource::SetDataSet(TDataSet* dataSet) {
+    if (dataSet == dataSet_) return;
+    if (dataSet_ != nullptr) {
+        dataSet_->RemoveDataSource(*this);
+        RemoveFreeNotification(*dataSet_);
+    }
+    dataSet_ = dataSet;
+    if (dataSet_ != nullptr) {
+        dataSet_->AddDataSource(*this);
+        FreeNotification(*dataSet_);
+    }
+    NotifyLinks(TDataEvent::deUpdateState, nullptr);
+}
+
+TDataSetState TDataSource::State() const {
+    return dataSet_ != nullptr ? dataSet_->State() : TDataSetState::dsInactive;
+}
+
+void TDataSource::SetStoredProperty(const std::string& path, const PropertyValue& value) {
+    if (path == "DataSet") {
+        TComponent* const* target = std::get_if<TComponent*>(&value);
+        if (target == nullptr) throw EConvertError(Format("Invalid property value: %s", {path}));
+        TDataSet* dataSet = *target != nullptr ? dynamic_cast<TDataSet*>(*target) : nullptr;
+        if (*target != nullptr && dataSet == nullptr) throw EConvertError(Format("Invalid property value: %s", {path}));
+        SetDataSet(dataSet);
+        return;
+    }
+    throw EConvertError(Format("Unknown property: %s", {path}));
+}
+
+void TDataSource::Notification(TComponent& component, Operation operation) {
+    TComponent::Notification(component, operation);
+    if (operation == Operation::Remove && &component == dataSet_) SetDataSet(nullptr);
+}
+
+void TDataSource::AddLink(TDataLink& link) { links_.push_back(&link); }
+
+void TDataSource::RemoveLink(TDataLink& link) { std::erase(links_, &link); }
+
+void TDataSource::NotifyLinks(TDataEvent event, TField* field) {
+    const std::vector<TDataLink*> links = links_;
+    for (TDataLink* link : links)
+        if (std::find(links_.begin(), links_.end(), link) != links_.end()) link->DataEvent(event, field);
+}
+
+std::size_t TDataSource::WantedBufferCount() const {
+    std::size_t count = 1;
+    for (const TDataLink* link : links_) count = std::max(count, link->BufferCount());
+    return count;
+}
+
+void RegisterDataSetClasses(TReader& reader) {
+    reader.RegisterClass("TDataSource", [](TComponent& owner) -> TComponent& { return owner.CreateOwned<TDataSource>(); });
+}
+
+}  // namespace fw

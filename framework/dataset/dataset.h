@@ -1,0 +1,145 @@
+#pragma once
+// TDataSet: a cursor over records with named fields. It keeps a window of
+// record buffers and the navigation flags; a concrete dataset supplies the
+// cursor underneath through the protected operations (open, close, fetch one
+// record into a buffer, seek to either end, position on a buffer's record)
+// and the decoding of a field's bytes.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/component.h"
+#include "framework/dataset/field.h"
+#include "framework/dataset/field_defs.h"
+#include "framework/format.h"
+
+namespace fw {
+
+class TDataSource;
+
+enum class TDataSetState : std::uint8_t {
+    dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsCalcFields, dsFilter, dsNewValue, dsOldValue, dsBlockRead, dsOpening
+};
+enum class TDataEvent : std::uint8_t { deFieldChange, deRecordChange, deDataSetChange, deDataSetScroll, deLayoutChange, deUpdateState };
+enum class TFetchMode : std::uint8_t { Current, Next, Prior };
+enum class TFetchResult : std::uint8_t { Ok, HitBeginning, HitEnd, Failed };
+// Where a buffer's record lies: on a record, before the first, after the last, newly inserted.
+enum class TBookmarkFlag : std::uint8_t { Current = 0, BeforeFirst = 1, AfterLast = 2, Inserted = 3 };
+
+using RecordBuffer = std::vector<std::uint8_t>;
+
+class TDataSet : public TComponent {
+public:
+    explicit TDataSet(TComponent* owner = nullptr);
+    ~TDataSet() override;
+
+    bool Active() const { return state_ != TDataSetState::dsInactive && state_ != TDataSetState::dsOpening; }
+    void SetActive(bool active);
+    void Open() { SetActive(true); }
+    void Close() { SetActive(false); }
+    TDataSetState State() const { return state_; }
+
+    void MoveToFirst();
+    void MoveToNext();  // a move by one record
+    bool AtEnd() const { return eof_; }
+    bool AtBeginning() const { return bof_; }
+    bool IsEmpty() const { return recordCount_ == 0; }
+    // Raises EDatabaseError "Cannot perform this operation on a closed dataset" when closed.
+    virtual std::int32_t CountRecords();
+
+    std::size_t FieldCount() const { return fields_.size(); }
+    TField& Field(std::size_t index) const { return *fields_.at(index); }
+    TField* FindField(const std::string& name) const;  // ignoring case
+    // EDatabaseError "Field '%s' not found", prefixed by the dataset's name and ": ".
+    TField& FieldNamed(const std::string& name) const;
+    TFieldDefs& FieldDefs() { return fieldDefs_; }
+    const TFieldDefs& FieldDefs() const { return fieldDefs_; }
+
+    // The regional settings field texts are made with.
+    const FormatSettings& Settings() const { return settings_; }
+    void SetSettings(const FormatSettings& settings) { settings_ = settings; }
+
+    // Checks that raise EDatabaseError prefixed by the dataset's name.
+    void CheckActive() const;     // "Cannot perform this operation on a closed dataset"
+    void CheckInactive();         // "Cannot perform this operation on an open dataset"
+    void CheckBrowseMode();       // also ends a key edit
+
+    // The data source this dataset follows (a detail's master source); none by default.
+    virtual TDataSource* DataSource() const { return nullptr; }
+
+    std::function<void(TDataSet&)> BeforeOpen, AfterOpen, BeforeClose, AfterClose, BeforeScroll, AfterScroll;
+
+    // Called by fields: the value of a field in the value format of its type.
+    virtual bool GetFieldData(const TField& field, void* buffer) const = 0;
+    virtual void SetFieldData(TField& field, const void* buffer) = 0;
+
+    // Called by data sources.
+    void AddDataSource(TDataSource& source);
+    void RemoveDataSource(TDataSource& source);
+
+protected:
+    // What a concrete dataset supplies.
+    virtual void OpenEngineCursor() = 0;
+    virtual void CloseEngineCursor() = 0;
+    virtual bool CursorIsOpen() const = 0;
+    virtual TFetchResult FetchRecord(RecordBuffer& buffer, TFetchMode mode) = 0;
+    virtual void SeekBeforeFirst() = 0;
+    virtual void SeekAfterLast() = 0;
+    virtual void PositionOnBuffer(const RecordBuffer& buffer) = 0;
+    virtual std::size_t RecordBufferSize() const = 0;
+    virtual TBookmarkFlag BookmarkFlagOf(const RecordBuffer& buffer) const = 0;
+    virtual void SetBookmarkFlag(RecordBuffer& buffer, TBookmarkFlag flag) = 0;
+    virtual std::unique_ptr<TField> CreateFieldObject(const TFieldDef& def);
+    virtual void DoAfterOpen();
+
+    // Helpers for concrete datasets.
+    void CreateDefaultFields();
+    void DestroyDefaultFields();
+    bool DefaultFields() const { return defaultFields_; }
+    // The buffer of the current record, nullptr when there is none.
+    const RecordBuffer* ActiveBuffer() const;
+    // Empties and reallocates the buffer window, e.g. after the record layout changed.
+    void ReallocateBuffers();
+    // Fills the window again around the cursor's current record.
+    void Resync();
+    // Marks the cursor as no longer on any buffered record.
+    void CursorPosChanged() { currentRecord_ = -1; }
+    // Brings the cursor underneath to the current record, when there is one.
+    void UpdateCursorPos() {
+        if (recordCount_ > 0) SetCurrentRecord(activeRecord_);
+    }
+    // A state that lasts for one operation (a key being built, ...).
+    TDataSetState SetTempState(TDataSetState state);
+    void RestoreState(TDataSetState state) { state_ = state; }
+    void SetState(TDataSetState state);
+    void DataEvent(TDataEvent event, TField* field = nullptr);
+    // Prefixes the dataset's name and ": " when it has one.
+    std::string Prefixed(const std::string& message) const;
+
+private:
+    void OpenCursor();
+    void CloseCursor();
+    void ClearBuffers();
+    bool GetNextRecord();
+    void GetNextRecords();
+    void SetCurrentRecord(int index);
+    std::size_t WantedBufferCount() const;
+
+    TDataSetState state_ = TDataSetState::dsInactive;
+    TFieldDefs fieldDefs_;
+    std::vector<std::unique_ptr<TField>> fields_;
+    bool defaultFields_ = false;
+    std::vector<RecordBuffer> buffers_;  // bufferCount_ + 1: the last is the spare
+    std::size_t bufferCount_ = 0;
+    int recordCount_ = 0;
+    int activeRecord_ = 0;
+    int currentRecord_ = -1;  // the buffer the cursor stands on, -1 unknown
+    bool bof_ = true;
+    bool eof_ = true;
+    FormatSettings settings_;
+    std::vector<TDataSource*> sources_;
+};
+
+}  // namespace fw

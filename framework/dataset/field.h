@@ -1,0 +1,183 @@
+#pragma once
+// Fields: one column of a dataset's current record. A field holds no value of
+// its own; every read asks its dataset for the column's bytes in the value
+// format of the field's type and converts them:
+//   ftString: text ending in a zero byte (Size + 1 bytes); ftSmallint: 16 bits;
+//   ftInteger, ftAutoInc: 32 bits; ftBoolean: 16 bits, -1 true; ftFloat,
+//   ftCurrency: double; ftBCD, ftFMTBcd: an fw::Decimal; ftDate: 32-bit day
+//   number, 1 = 1 January of year 1; ftTime: 32-bit milliseconds since
+//   midnight; ftDateTime: double, day number x 86 400 000 + milliseconds;
+//   ftBytes: Size bytes; ftVarBytes: 16-bit length, then up to Size bytes.
+#include <cstdint>
+#include <string>
+
+#include "framework/dataset/field_type.h"
+#include "framework/variant.h"
+
+namespace fw {
+
+class TDataSet;
+
+enum class TFieldKind : std::uint8_t { fkData, fkCalculated, fkLookup };
+
+class TField {
+public:
+    TField(TDataSet& dataSet, TFieldType type, std::string name, std::int32_t size, std::int32_t fieldNo);
+    virtual ~TField() = default;
+    TField(const TField&) = delete;
+    TField& operator=(const TField&) = delete;
+
+    TDataSet& DataSet() const { return dataSet_; }
+    const std::string& FieldName() const { return name_; }
+    const std::string& DisplayName() const { return name_; }
+    TFieldType DataType() const { return type_; }
+    std::int32_t Size() const { return size_; }
+    std::int32_t FieldNo() const { return fieldNo_; }  // the column, from 1; 0 for calculated fields
+    TFieldKind FieldKind() const { return kind_; }
+    // Bytes of the value format of the field's type.
+    std::size_t DataSize() const;
+    bool IsNull() const;
+
+    // Reads. A null value reads as "" / 0 / Null; a read the type does not
+    // support raises EDatabaseError "Cannot access field '%s' as type %s".
+    virtual std::string ValueAsText() const;
+    virtual std::int32_t ValueAsInteger() const;
+    virtual double ValueAsFloat() const;
+    virtual double ValueAsDateTime() const;
+    virtual Variant ValueAsVariant() const;
+
+    // Writes go to the dataset's current record or key; Null clears the field.
+    virtual void SetValueAsVariant(const Variant& value);
+    void Clear();
+
+protected:
+    // True when the field has a value; the buffer (DataSize bytes) may be null.
+    bool ReadData(void* buffer) const;
+    void WriteData(const void* buffer);
+    [[noreturn]] void AccessError(const char* typeName) const;
+
+private:
+    TDataSet& dataSet_;
+    TFieldType type_;
+    std::string name_;
+    std::int32_t size_;
+    std::int32_t fieldNo_;
+    TFieldKind kind_ = TFieldKind::fkData;
+};
+
+class TStringField : public TField {
+public:
+    using TField::TField;
+    std::string ValueAsText() const override;
+    std::int32_t ValueAsInteger() const override;
+    double ValueAsFloat() const override;
+    double ValueAsDateTime() const override;
+    Variant ValueAsVariant() const override;
+    void SetValueAsVariant(const Variant& value) override;
+};
+
+// ftInteger and ftAutoInc (32 bits), ftSmallint (16 bits).
+class TIntegerField : public TField {
+public:
+    using TField::TField;
+    std::string ValueAsText() const override;
+    std::int32_t ValueAsInteger() const override;
+    double ValueAsFloat() const override;
+    Variant ValueAsVariant() const override;
+    void SetValueAsVariant(const Variant& value) override;
+
+private:
+    bool Read(std::int32_t& value) const;
+};
+class TSmallintField : public TIntegerField { public: using TIntegerField::TIntegerField; };
+class TAutoIncField : public TIntegerField { public: using TIntegerField::TIntegerField; };
+
+class TBooleanField : public TField {
+public:
+    using TField::TField;
+    std::string ValueAsText() const override;  // "True" / "False"
+    Variant ValueAsVariant() const override;
+    void SetValueAsVariant(const Variant& value) override;
+};
+
+class TFloatField : public TField {
+public:
+    using TField::TField;
+    std::string ValueAsText() const override;  // FormatGeneral15
+    std::int32_t ValueAsInteger() const override;
+    double ValueAsFloat() const override;
+    Variant ValueAsVariant() const override;   // a double
+    void SetValueAsVariant(const Variant& value) override;
+};
+class TCurrencyField : public TFloatField { public: using TFloatField::TFloatField; };
+
+// Fixed point with up to four decimals, read as a currency value.
+class TBCDField : public TField {
+public:
+    using TField::TField;
+    std::string ValueAsText() const override;
+    std::int32_t ValueAsInteger() const override;
+    double ValueAsFloat() const override;
+    Variant ValueAsVariant() const override;  // a currency
+    void SetValueAsVariant(const Variant& value) override;
+    // Shown as money; a display choice only.
+    bool CurrencyDisplay() const { return currencyDisplay_; }
+    void SetCurrencyDisplay(bool on) { currencyDisplay_ = on; }
+    std::int32_t Precision() const { return precision_; }
+    void SetPrecision(std::int32_t precision) { precision_ = precision; }
+
+protected:
+    bool ReadDecimal(Decimal& value) const;
+
+private:
+    bool currencyDisplay_ = false;
+    std::int32_t precision_ = 0;
+};
+
+// Fixed point with more decimals or digits than a currency holds.
+class TFMTBCDField : public TBCDField {
+public:
+    using TBCDField::TBCDField;
+    std::string ValueAsText() const override;
+    std::int32_t ValueAsInteger() const override;
+    double ValueAsFloat() const override;
+    Variant ValueAsVariant() const override;  // a decimal
+};
+
+// ftDateTime; TDateField and TTimeField read the day or the time alone.
+class TDateTimeField : public TField {
+public:
+    using TField::TField;
+    std::string ValueAsText() const override;
+    double ValueAsFloat() const override;
+    double ValueAsDateTime() const override;
+    Variant ValueAsVariant() const override;
+    void SetValueAsVariant(const Variant& value) override;
+
+protected:
+    bool ReadDateTime(double& value) const;
+};
+class TDateField : public TDateTimeField { public: using TDateTimeField::TDateTimeField; };
+class TTimeField : public TDateTimeField { public: using TDateTimeField::TDateTimeField; };
+
+// Raw bytes; the text is the bytes as they are.
+class TBytesField : public TField {
+public:
+    using TField::TField;
+    std::string ValueAsText() const override;
+    Variant ValueAsVariant() const override;
+};
+class TVarBytesField : public TBytesField { public: using TBytesField::TBytesField; };
+
+// Blob values are read through blob streams, which this build does not have
+// yet; the field exists so a table with such columns opens.
+class TBlobField : public TField { public: using TField::TField; };
+class TMemoField : public TBlobField { public: using TBlobField::TBlobField; };
+
+// Day numbers of the value formats and date-times (days since 30 Dec 1899).
+constexpr std::int32_t DateDelta = 693594;
+// EConvertError "'%d.%d' is not a valid timestamp" for a day number of 0 or
+// less or a negative time.
+double DateTimeFromTimeStamp(std::int64_t dayNumber, std::int64_t milliseconds);
+
+}  // namespace fw

@@ -1,0 +1,136 @@
+#include "tests/lum/fixture.h"
+
+#include <random>
+
+#include "data/lum/streaming.h"
+#include "framework/reader.h"
+
+namespace lumtest {
+
+using lce::Value;
+
+TempDir::TempDir() {
+    std::random_device rd;
+    dir_ = std::filesystem::temp_directory_path() / ("lumtest-" + std::to_string(rd()) + std::to_string(rd()));
+    std::filesystem::create_directories(dir_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+std::string TempDir::path(const std::string& name) const { return name.empty() ? dir_.string() : (dir_ / name).string(); }
+
+namespace {
+
+lce::ColumnDef Col(const std::string& name, std::uint16_t type, std::uint32_t length = 0) {
+    lce::ColumnDef c;
+    c.name = name;
+    c.type = type;
+    c.length = length;
+    return c;
+}
+
+lce::IndexDef Index(const std::string& name, std::vector<std::string> fields) {
+    lce::IndexDef ix;
+    ix.name = name;
+    ix.fields = std::move(fields);
+    return ix;
+}
+
+template <class T>
+Value Opt(const std::optional<T>& v, Value (*make)(T)) {
+    return v ? make(*v) : Value::null();
+}
+
+}  // namespace
+
+void BuildPractice(const TempDir& dir, const std::vector<Transaction>& transactions,
+                   const std::vector<Application>& applications, const std::string& defaultIndex) {
+    lce::TableSchema trn;
+    trn.columns = {Col("Chart Number", lce::kCharacter, 8), Col("Case Number", lce::kInteger),
+                   Col("Entry Number", lce::kAutoIncrement), Col("Date From", lce::kDate),
+                   Col("Procedure Code", lce::kCharacter, 10), Col("Transaction Type", lce::kCharacter, 1),
+                   Col("Amount", lce::kDouble), Col("Documentation", lce::kMemo),
+                   Col("CC Entry Number", lce::kInteger)};
+    trn.indexes = {Index("IDXENTRY NUMBER", {"CC ENTRY NUMBER"}), Index("IDXCHARTNUMBER", {"CHART NUMBER"}),
+                   Index("IDXENTRYNUMBER", {"ENTRY NUMBER"}),
+                   Index("PRIMARY", {"CHART NUMBER", "CASE NUMBER", "ENTRY NUMBER"})};
+    {
+        auto t = lce::TableFile::create(dir.path("ZTTRN.LDT"), trn);
+        for (const Transaction& x : transactions) {
+            t.append({Value::ofText(x.chart), Opt<std::int64_t>(x.caseNumber, &Value::ofInteger),
+                      Opt<std::int64_t>(x.entry, &Value::ofInteger), Opt<std::int64_t>(x.dateFrom, &Value::ofDate),
+                      Value::ofText(x.code), Value::ofText(x.type), Opt<double>(x.amount, &Value::ofDouble),
+                      Value::null(), Value::null()});
+        }
+    }
+    lce::TableSchema pax;
+    pax.columns = {Col("Payment Reference", lce::kInteger), Col("Charge Reference", lce::kInteger),
+                   Col("Payment Amount", lce::kDouble)};
+    {
+        auto t = lce::TableFile::create(dir.path("ZTPAX.LDT"), pax);
+        for (const Application& a : applications)
+            t.append({Value::ofInteger(a.payment), Value::ofInteger(a.charge), Value::ofDouble(a.amount)});
+    }
+    auto dd = lce::Dictionary::create(dir.path("ZTDDF.LDD"));
+    dd.addUser("user", "brindlex");
+    std::map<std::uint16_t, std::string> properties;
+    if (!defaultIndex.empty()) properties[213] = defaultIndex;
+    dd.addTable({"ZTTRN", "ZTTRN.LDT", lce::kLdt, properties});
+    dd.addTable({"ZTPAX", "ZTPAX.LDT", lce::kLdt, {}});
+}
+
+std::vector<std::string> SearchLines() {
+    return {"Select ",
+            " pay.[Entry Number],",
+            " pay.[Amount],",
+            " Sum([Payment Amount]) PayTotal",
+            "From ZTTRN pay, ZTPAX, ZTTRN chg",
+            "Where",
+            " pay.[Entry Number] = ZTPAX.[Payment Reference]",
+            " and chg.[Entry Number] = ZTPAX.[Charge Reference]",
+            " and Position(pay.[Transaction Type] in 'IJKLMNOSTUV') > 0",
+            "Group By pay.[Entry Number], pay.[Amount]"};
+}
+
+Components::Components() {
+    root.SetName("frmMain");
+    fw::TReader reader;
+    lum::RegisterLumClasses(reader);
+    const fw::StoredWindow description{
+        {},
+        {
+            {"TLumConnection", "LumConnection1",
+             {{"ConnectPath", std::string("\\\\devhost\\Orvanta\\Data\\ZTDDF.LDD")},
+              {"LumServerTypes", fw::IdentSet{{"stLUM_REMOTE", "stLUM_LOCAL"}}},
+              {"LoginPrompt", false},
+              {"Username", std::string("user")},
+              {"Password", std::string("brindlex")}}},
+            {"TLumQuery", "qryPay",
+             {{"DatabaseName", std::string("LumConnection1")},
+              {"LumConnection", fw::ComponentRef{"LumConnection1"}},
+              {"LumTableOptions.LumScopeOptions", fw::Ident{"RESPECT_SCOPES_WHEN_COUNTING"}},
+              {"LumTableOptions.LumIndexPageSize", 512LL},
+              {"SQL.Strings", SearchLines()}}},
+            {"TLumTable", "tblpay",
+             {{"TableName", std::string("ZTTRN.LDT")},
+              {"LumConnection", fw::ComponentRef{"LumConnection1"}},
+              {"IndexFieldNames", std::string("ENTRY NUMBER")},
+              {"MasterSource", fw::ComponentRef{"dsQryChg"}},
+              {"MasterFields", std::string("Entry Number")},
+              {"LumTableOptions.LumIndexPageSize", 512LL},
+              {"StoreDefs", true}}},
+            {"TDataSource", "dsQryChg", {{"DataSet", fw::ComponentRef{"qryPay"}}}},
+            {"TDataSource", "dsTblChg", {{"DataSet", fw::ComponentRef{"tblpay"}}}},
+        },
+    };
+    reader.Read(root, description);
+    connection = dynamic_cast<lum::TLumConnection*>(root.FindComponent("LumConnection1"));
+    query = dynamic_cast<lum::TLumQuery*>(root.FindComponent("qryPay"));
+    table = dynamic_cast<lum::TLumTable*>(root.FindComponent("tblpay"));
+    dsQryChg = dynamic_cast<fw::TDataSource*>(root.FindComponent("dsQryChg"));
+}
+
+}  // namespace lumtest
