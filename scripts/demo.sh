@@ -13,7 +13,7 @@ export XDG_CONFIG_HOME=$demo/config
 if [ -x "$bin/payxref-db" ]; then
   if [ ! -f "$practice/ZTDDF.LDD" ]; then
     echo "Creating the demo practice in $practice"
-    "$bin/payxref-db" demo "$practice" --transactions "${DEMO_TRANSACTIONS:-20000}" --seed 1
+    "$bin/payxref-db" demo "$practice" --transactions "${DEMO_TRANSACTIONS:-6000}" --seed 1
   fi
   if "$bin/payxref-db" --help 2>&1 | grep -q '\buse\b'; then
     "$bin/payxref-db" use "$practice"
