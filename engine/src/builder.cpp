@@ -70,12 +70,12 @@ std::int64_t TableFile::rowCount() const { return impl_->store->rowCount(); }
 
 void TableFile::forEachRow(const std::function<bool(std::int64_t, const Row&)>& visit) const {
   const TableStore& store = *impl_->store;
+  const auto lease = store.reading();
   Stmt q(store.db(), "SELECT __recno, __rec FROM records ORDER BY __recno");
+  std::string image;
   while (q.step()) {
     const std::int64_t recno = q.integer(0);
-    const auto image = q.blob(1);
-    if (image.size() != store.layout().recordSize())
-      fail(kErrDamaged, "Record " + std::to_string(recno) + " of table " + store.path() + " is damaged");
+    store.unpack(recno, q.blob(1), image);
     if (!visit(recno, store.decodeRow(recno, image))) break;
   }
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/src/error.h"
+#include "engine/src/image_codec.h"
 #include "engine/src/keys.h"
 #include "engine/src/value_text.h"
 
@@ -66,7 +67,7 @@ std::optional<std::string> Cursor::currentKey(std::size_t order) {
   if (!onRecord_ || order == 0) return std::nullopt;
   if (key_ && keyOrder_ == order) return key_;
   const IndexInfo& ix = index(order);
-  Stmt& q = statement("SELECT " + ix.keyColumn + " FROM records WHERE __recno = ?1");
+  Stmt& q = statement("SELECT " + ix.keyColumn + " FROM lce_keys WHERE __recno = ?1");
   q.bind(1, recno_);
   if (!q.step() || q.isNull(0)) return std::nullopt;
   return std::string(q.blob(0));
@@ -86,9 +87,12 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
       key = currentKey(order);
       if (!key) fromCurrent = false;  // the record is not in this order: start at its end
     }
-    sql = "SELECT __recno, __rec, " + k + " FROM records WHERE " + scopeClause(order, k);
-    if (fromCurrent) sql += fwd ? " AND (" + k + ", __recno) > (?1, ?2)" : " AND (" + k + ", __recno) < (?1, ?2)";
-    sql += fwd ? " ORDER BY " + k + ", __recno" : " ORDER BY " + k + " DESC, __recno DESC";
+    // The key table leads: its index gives the order, the record follows by number.
+    sql = "SELECT k.__recno, r.__rec, k." + k + " FROM lce_keys AS k CROSS JOIN records AS r ON r.__recno = k.__recno"
+          " WHERE " + scopeClause(order, "k." + k);
+    if (fromCurrent)
+      sql += fwd ? " AND (k." + k + ", k.__recno) > (?1, ?2)" : " AND (k." + k + ", k.__recno) < (?1, ?2)";
+    sql += fwd ? " ORDER BY k." + k + ", k.__recno" : " ORDER BY k." + k + " DESC, k.__recno DESC";
   }
   Stmt& stmt = statement(sql);
   if (order != 0) bindScope(stmt, order);
@@ -96,7 +100,7 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
     if (key) stmt.bindBlob(1, key->data(), key->size());
     stmt.bind(2, recno_);
   }
-  stream_ = Stream{order, dir, 0, &stmt};
+  stream_ = Stream{order, dir, 0, &stmt, store_->readEpoch()};
 }
 
 bool Cursor::stepStream() {
@@ -106,12 +110,11 @@ bool Cursor::stepStream() {
     return false;
   }
   recno_ = s.integer(0);
-  const auto image = s.blob(1);
-  if (image.size() != store_->layout().recordSize()) {
+  if (!unpackImage(s.blob(1), store_->layout().recordSize(), image_)) {
     stream_.reset();
+    onRecord_ = false;
     fail(kErrDamaged, "Record " + std::to_string(recno_) + " of table " + name() + " is damaged");
   }
-  image_.assign(image.data(), image.size());
   if (stream_->order != 0) {
     key_ = std::string(s.blob(2));
     keyOrder_ = stream_->order;
@@ -140,11 +143,13 @@ void Cursor::landed(bool found, Dir dir, bool fromEnd) {
 }
 
 void Cursor::gotoTop(std::size_t order) {
+  const auto lease = store_->reading();
   startStream(order, Dir::Forward, false);
   landed(stepStream(), Dir::Forward, true);
 }
 
 void Cursor::gotoBottom(std::size_t order) {
+  const auto lease = store_->reading();
   startStream(order, Dir::Backward, false);
   landed(stepStream(), Dir::Backward, true);
 }
@@ -170,11 +175,13 @@ void Cursor::skip(std::size_t order, std::int64_t count) {
     if (onRecord_) refresh();
     return;
   }
+  const auto lease = store_->reading();
   const Dir dir = count > 0 ? Dir::Forward : Dir::Backward;
   std::int64_t n = count > 0 ? count : -count;
   while (n-- > 0) {
     bool fromEnd = false;
-    if (onRecord_ && stream_ && stream_->order == order && stream_->dir == dir && stream_->last == recno_) {
+    if (onRecord_ && stream_ && stream_->order == order && stream_->dir == dir && stream_->last == recno_ &&
+        stream_->epoch == store_->readEpoch()) {
       // continue the running stream
     } else if (!onRecord_) {
       if (dir == Dir::Forward ? !bof_ : !eof_) return;  // already past that end
@@ -190,6 +197,7 @@ void Cursor::skip(std::size_t order, std::int64_t count) {
 }
 
 void Cursor::gotoRecord(std::int64_t recno) {
+  const auto lease = store_->reading();
   Stmt& q = statement("SELECT __recno, __rec FROM records WHERE __recno = ?2");
   q.bind(2, recno);
   stream_.reset();
@@ -198,7 +206,7 @@ void Cursor::gotoRecord(std::int64_t recno) {
     fail(kErrRecordNotFound, "Record " + std::to_string(recno) + " does not exist in table " + name());
   }
   recno_ = recno;
-  image_.assign(q.blob(1));
+  store_->unpack(recno, q.blob(1), image_);
   key_.reset();
   onRecord_ = true;
   bof_ = eof_ = false;
@@ -206,6 +214,7 @@ void Cursor::gotoRecord(std::int64_t recno) {
 
 void Cursor::refresh() {
   if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
+  const auto lease = store_->reading();
   const std::int64_t r = recno_;
   const auto saved = stream_;
   gotoRecord(r);
@@ -231,6 +240,7 @@ bool Cursor::inScope(std::size_t order, const std::optional<std::string>& key) c
 bool Cursor::isVisible(std::size_t order) {
   if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
   if (order == 0) return true;
+  const auto lease = store_->reading();
   return inScope(order, currentKey(order));
 }
 
@@ -240,7 +250,7 @@ std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
   if (m == 0) fail(kErrInvalidArgument, "Invalid count mode " + std::to_string(mode));
   const bool useScope = (m == 1 || m == 3) && order != 0;
   std::string cacheKey = std::to_string(order);
-  std::string sql = "SELECT count(*) FROM records";
+  std::string sql = order == 0 ? "SELECT count(*) FROM records" : "SELECT count(*) FROM lce_keys";
   if (order != 0) {
     const std::string& k = index(order).keyColumn;
     if (useScope) {
@@ -255,6 +265,7 @@ std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
     auto it = counts_.find(cacheKey);
     if (it != counts_.end()) return it->second;
   }
+  const auto lease = store_->reading();
   Stmt& q = statement(sql);
   if (useScope) bindScope(q, order);
   q.step();
@@ -265,6 +276,7 @@ std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
 
 std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
   if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
+  const auto lease = store_->reading();
   if (order == 0) {
     Stmt& q = statement("SELECT count(*) FROM records WHERE __recno <= ?2");
     q.bind(2, recno_);
@@ -275,7 +287,7 @@ std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
   if (!key) return 0;
   const int m = mode & 3;
   const std::string& k = index(order).keyColumn;
-  std::string sql = "SELECT count(*) FROM records WHERE ";
+  std::string sql = "SELECT count(*) FROM lce_keys WHERE ";
   if (m == 1 || m == 3) sql += scopeClause(order, k) + " AND ";
   else sql += k + " >= ?3 AND ";
   sql += "(" + k + ", __recno) <= (?1, ?2)";
@@ -291,6 +303,7 @@ std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
 void Cursor::gotoKeyPosition(std::size_t order, double fraction) {
   if (!(fraction >= 0.0)) fraction = 0.0;
   if (fraction > 1.0) fraction = 1.0;
+  const auto lease = store_->reading();
   const std::int64_t n = count(order, 3);
   if (n == 0) {
     gotoEOF();
@@ -303,13 +316,14 @@ void Cursor::gotoKeyPosition(std::size_t order, double fraction) {
     sql = "SELECT __recno, __rec FROM records ORDER BY __recno LIMIT 1 OFFSET ?5";
   } else {
     const std::string& k = index(order).keyColumn;
-    sql = "SELECT __recno, __rec, " + k + " FROM records WHERE " + scopeClause(order, k) + " ORDER BY " + k +
-          ", __recno LIMIT 1 OFFSET ?5";
+    sql = "SELECT k.__recno, r.__rec, k." + k +
+          " FROM lce_keys AS k CROSS JOIN records AS r ON r.__recno = k.__recno WHERE " + scopeClause(order, "k." + k) +
+          " ORDER BY k." + k + ", k.__recno LIMIT 1 OFFSET ?5";
   }
   Stmt& q = statement(sql);
   if (order != 0) bindScope(q, order);
   q.bind(5, offset);
-  stream_ = Stream{order, Dir::Forward, 0, &q};
+  stream_ = Stream{order, Dir::Forward, 0, &q, store_->readEpoch()};
   landed(stepStream(), Dir::Forward, true);
   stream_.reset();
 }

@@ -101,6 +101,7 @@ class Cursor : public Object, public std::enable_shared_from_this<Cursor> {
     Dir dir = Dir::Forward;
     std::int64_t last = 0;
     Stmt* stmt = nullptr;
+    std::uint64_t epoch = 0;  // the table's read in which the statement runs
   };
 
   Stmt& statement(const std::string& sql);

@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "engine/src/error.h"
+#include "engine/src/image_codec.h"
+#include "engine/src/read_reaper.h"
 #include "engine/src/keys.h"
 #include "engine/src/text.h"
 
@@ -12,6 +14,8 @@ namespace lce {
 namespace {
 
 constexpr const char* kFormat = "lce-table";
+// Version 2: packed images in "records", index keys in "lce_keys".
+constexpr const char* kVersion = "2";
 
 const char* affinityOf(std::uint16_t type) {
   switch (kindOf(type)) {
@@ -37,7 +41,15 @@ void sqlBind(Stmt& stmt, int i, const Value& v) {
 void setupPragmas(const Db& db, bool writable) {
   db.exec("PRAGMA cache_size=-65536");
   if (writable) db.exec("PRAGMA synchronous=NORMAL");
-  db.exec("PRAGMA mmap_size=1073741824");
+  // Reading maps the file (SQLite caps this at its compile-time limit).
+  db.exec("PRAGMA mmap_size=8589934592");
+}
+
+// The SQL engine joins on reference numbers: it gets a plain index on the
+// field of every one-field index over an integer field. Other lookups go
+// through the engine's own keys (each extra index costs the bulk load).
+bool wantsColumnIndex(const IndexInfo& ix, const RecordLayout& layout) {
+  return ix.segments.size() == 1 && kindOf(layout.columns()[ix.segments.front()].def.type) == Value::Kind::Integer;
 }
 
 }  // namespace
@@ -57,6 +69,7 @@ std::shared_ptr<TableStore> TableStore::create(const std::string& rawPath, Table
   TableSchema checked = schema;
   RecordLayout::build(checked);
   store->db_ = Db(path, Db::Mode::Create);
+  store->createdHere_ = true;
   try {
     store->initialize(std::move(schema));
   } catch (...) {
@@ -93,7 +106,7 @@ void TableStore::initialize(TableSchema schema) {
     {
       Stmt meta(db_, "INSERT INTO lce_meta VALUES(?1, ?2)");
       const std::pair<const char*, std::string> entries[] = {
-          {"format", kFormat}, {"version", "1"}, {"table_type", std::to_string(schema_.tableType)},
+          {"format", kFormat}, {"version", kVersion}, {"table_type", std::to_string(schema_.tableType)},
           {"char_type", std::to_string(schema_.charType)}, {"collation", schema_.collation}};
       for (const auto& [k, v] : entries) {
         meta.reset();
@@ -103,7 +116,11 @@ void TableStore::initialize(TableSchema schema) {
       }
     }
     std::string create = "CREATE TABLE records(__recno INTEGER PRIMARY KEY, __rec BLOB NOT NULL";
-    for (const IndexInfo& ix : indexes_) create += ", " + ix.keyColumn + " BLOB";
+    if (!indexes_.empty()) {
+      std::string keys = "CREATE TABLE lce_keys(__recno INTEGER PRIMARY KEY";
+      for (const IndexInfo& ix : indexes_) keys += ", " + ix.keyColumn + " BLOB";
+      db_.exec(keys + ")");
+    }
     Stmt col(db_, "INSERT INTO lce_columns VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
     int no = 1;
     for (const ColumnLayout& c : layout_.columns()) {
@@ -184,14 +201,12 @@ std::string TableStore::sqlIndexes(bool create) const {
     const IndexInfo& ix = indexes_[i];
     const std::string name = "lce_k" + std::to_string(i + 1);
     if (create)
-      sql += std::string("CREATE ") + (ix.def.unique ? "UNIQUE " : "") + "INDEX " + name + " ON records(" +
+      sql += std::string("CREATE ") + (ix.def.unique ? "UNIQUE " : "") + "INDEX " + name + " ON lce_keys(" +
              ix.keyColumn + ")" + (ix.def.condition.empty() ? "" : " WHERE " + ix.keyColumn + " IS NOT NULL") + ";";
     else
       sql += "DROP INDEX IF EXISTS " + name + ";";
-    // The SQL engine joins and filters on the plain columns: one index per
-    // distinct first segment.
     const std::size_t first = ix.segments.front();
-    if (!done[first]) {
+    if (wantsColumnIndex(ix, layout_) && !done[first]) {
       done[first] = true;
       const std::string cname = "lce_c" + std::to_string(first + 1);
       if (create)
@@ -220,6 +235,7 @@ std::shared_ptr<TableStore> TableStore::open(const std::string& rawPath, bool wr
   std::shared_ptr<TableStore> store(new TableStore());
   store->path_ = path;
   store->writable_ = writable;
+  store->leased_ = !writable;
   std::error_code ec;
   const auto fileSize = std::filesystem::file_size(path, ec);
   if (ec || fileSize < 512) fail(kErrNotATable, "File " + path + " is not a table file");
@@ -273,12 +289,17 @@ void TableStore::loadCatalog() {
   TableSchema schema;
   {
     Stmt meta(db_, "SELECT key, value FROM lce_meta");
+    std::string version;
     while (meta.step()) {
       const std::string k = meta.text(0), v = meta.text(1);
-      if (k == "table_type") schema.tableType = static_cast<std::uint16_t>(parseInteger(v).value_or(0));
+      if (k == "version") version = v;
+      else if (k == "table_type") schema.tableType = static_cast<std::uint16_t>(parseInteger(v).value_or(0));
       else if (k == "char_type") schema.charType = static_cast<std::uint16_t>(parseInteger(v).value_or(1));
       else if (k == "collation") schema.collation = v;
     }
+    if (version != kVersion)
+      fail(kErrNotATable, "Table file " + path_ + " has format version " + version + "; this engine reads version " +
+                              kVersion + " (build the table again)");
   }
   {
     Stmt cols(db_, "SELECT name, type, length, decimals, nullable, permissions FROM lce_columns ORDER BY no");
@@ -321,6 +342,11 @@ void TableStore::loadCatalog() {
   prepareIndexes();
   // Fails early on a file whose records table is missing.
   Stmt probe(db_, "SELECT __recno, __rec FROM records LIMIT 0");
+  if (!indexes_.empty()) {
+    std::string keys = "SELECT __recno";
+    for (const IndexInfo& ix : indexes_) keys += ", " + ix.keyColumn;
+    Stmt probeKeys(db_, keys + " FROM lce_keys LIMIT 0");
+  }
 }
 
 std::string TableStore::keyFor(std::size_t i, const Row& row) const {
@@ -366,41 +392,54 @@ std::int64_t TableStore::append(const Row& input) {
   }
   std::string image = layout_.nullImage();
   for (std::size_t c = 0; c < cols.size(); ++c) layout_.encode(image, c, row[c]);
+  const std::string packed = packImage(image);
   if (!insert_) {
     std::string sql = "INSERT INTO records(__rec";
     std::string values = "?1";
     int n = 2;
-    for (const IndexInfo& ix : indexes_) {
-      sql += ", " + ix.keyColumn;
-      values += ", ?" + std::to_string(n++);
-    }
     for (const ColumnLayout& c : cols) {
       sql += ", " + quoteIdent(c.def.name);
       values += ", ?" + std::to_string(n++);
     }
     insert_ = Stmt(db_, sql + ") VALUES(" + values + ")");
+    if (!indexes_.empty()) {
+      std::string keys = "INSERT INTO lce_keys(__recno", keyValues = "?1";
+      n = 2;
+      for (const IndexInfo& ix : indexes_) {
+        keys += ", " + ix.keyColumn;
+        keyValues += ", ?" + std::to_string(n++);
+      }
+      insertKeys_ = Stmt(db_, keys + ") VALUES(" + keyValues + ")");
+    }
     conditionUpdates_.clear();
     for (const IndexInfo& ix : indexes_)
-      conditionUpdates_.emplace_back(ix.def.condition.empty()
-                                         ? Stmt()
-                                         : Stmt(db_, "UPDATE records SET " + ix.keyColumn +
-                                                         " = NULL WHERE __recno = ?1 AND NOT coalesce((" +
-                                                         ix.def.condition + "), 0)"));
+      conditionUpdates_.emplace_back(
+          ix.def.condition.empty()
+              ? Stmt()
+              : Stmt(db_, "UPDATE lce_keys SET " + ix.keyColumn + " = NULL WHERE __recno = ?1 AND NOT coalesce((" +
+                              "SELECT (" + ix.def.condition + ") FROM records WHERE __recno = ?1), 0)"));
   }
   insert_.reset();
-  insert_.bindBlob(1, image.data(), image.size());
+  insert_.bindBlob(1, packed.data(), packed.size());
   int n = 2;
-  for (std::size_t i = 0; i < indexes_.size(); ++i) {
-    const std::string key = keyFor(i, row);
-    insert_.bindBlob(n++, key.data(), key.size());
-  }
   for (std::size_t c = 0; c < cols.size(); ++c) sqlBind(insert_, n++, row[c]);
+  std::int64_t recno = 0;
   try {
     insert_.step();
+    recno = sqlite3_last_insert_rowid(db_.get());
+    if (insertKeys_) {
+      insertKeys_.reset();
+      insertKeys_.bind(1, recno);
+      n = 2;
+      for (std::size_t i = 0; i < indexes_.size(); ++i) {
+        const std::string key = keyFor(i, row);
+        insertKeys_.bindBlob(n++, key.data(), key.size());
+      }
+      insertKeys_.step();
+    }
   } catch (const Error& e) {
     fail(e.code(), std::string("Cannot append to table ") + path_ + ": " + e.what());
   }
-  const std::int64_t recno = sqlite3_last_insert_rowid(db_.get());
   for (Stmt& upd : conditionUpdates_) {
     if (!upd) continue;
     upd.reset();
@@ -410,14 +449,37 @@ std::int64_t TableStore::append(const Row& input) {
   return recno;
 }
 
+// A table this process created and is filling while empty: nothing of the
+// file is worth keeping if the process dies, so the load skips the syncs
+// and journals only in memory (a rollback still works), with a large cache.
+void TableStore::bulkPragmas(bool on) {
+  if (on) {
+    db_.exec("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144; PRAGMA threads=2");
+  } else {
+    sqlite3_exec(db_.get(),
+                 "PRAGMA journal_mode=DELETE; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-65536; PRAGMA temp_store=0",
+                 nullptr, nullptr, nullptr);
+  }
+}
+
 void TableStore::begin() {
   if (inTransaction_) fail(kErrTransaction, "A transaction is already active on table " + path_);
-  db_.exec("BEGIN IMMEDIATE");
-  inTransaction_ = true;
   // Filling an empty table is quicker with the indexes built once at commit.
-  rebuildIndexesAtCommit_ = rowCount() == 0 && !indexes_.empty();
+  const bool empty = rowCount() == 0;
+  const bool bulk = empty && createdHere_;
+  if (bulk) bulkPragmas(true);
+  try {
+    db_.exec("BEGIN IMMEDIATE");
+  } catch (...) {
+    if (bulk) bulkPragmas(false);
+    throw;
+  }
+  inTransaction_ = true;
+  rebuildIndexesAtCommit_ = empty && !indexes_.empty();
+  bulk_ = bulk;
   if (rebuildIndexesAtCommit_) {
     insert_ = Stmt();
+    insertKeys_ = Stmt();
     conditionUpdates_.clear();
     dropSqlIndexes();
   }
@@ -428,6 +490,7 @@ void TableStore::commit() {
   try {
     if (rebuildIndexesAtCommit_) {
       insert_ = Stmt();
+      insertKeys_ = Stmt();
       conditionUpdates_.clear();
       createSqlIndexes();
     }
@@ -438,19 +501,25 @@ void TableStore::commit() {
   }
   inTransaction_ = false;
   rebuildIndexesAtCommit_ = false;
+  if (bulk_) bulkPragmas(false);
+  bulk_ = false;
 }
 
 void TableStore::rollback() {
   if (!inTransaction_) return;
   insert_ = Stmt();
+  insertKeys_ = Stmt();
   conditionUpdates_.clear();
   sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
   inTransaction_ = false;
   rebuildIndexesAtCommit_ = false;
+  if (bulk_) bulkPragmas(false);
+  bulk_ = false;
   nextAutoInc_.reset();
 }
 
 Value TableStore::blobValue(std::int64_t recno, std::size_t c) const {
+  const auto lease = reading();
   const ColumnDef& d = layout_.columns()[c].def;
   Stmt q(db_, "SELECT " + quoteIdent(d.name) + " FROM records WHERE __recno = ?1");
   q.bind(1, recno);
@@ -470,9 +539,65 @@ Row TableStore::decodeRow(std::int64_t recno, std::string_view image) const {
 }
 
 std::int64_t TableStore::rowCount() const {
+  const auto lease = reading();
   Stmt q(db_, "SELECT count(*) FROM records");
   q.step();
   return q.integer(0);
+}
+
+void TableStore::unpack(std::int64_t recno, std::string_view packed, std::string& image) const {
+  if (!unpackImage(packed, layout_.recordSize(), image))
+    fail(kErrDamaged, "Record " + std::to_string(recno) + " of table " + path_ + " is damaged");
+}
+
+TableStore::~TableStore() {
+  if (readHeld_) endRead();
+}
+
+TableStore::ReadLease::~ReadLease() {
+  if (!store_) return;
+  if (--store_->readDepth_ == 0) store_->readLastUse_ = std::chrono::steady_clock::now();
+  store_->readMutex_.unlock();
+}
+
+TableStore::ReadLease TableStore::reading() const {
+  if (!leased_) return ReadLease(nullptr);
+  readMutex_.lock();
+  ReadLease lease(this);
+  if (readDepth_++ > 0) return lease;
+  const auto now = std::chrono::steady_clock::now();
+  // A table in continuous use still lets writers in now and then.
+  if (readHeld_ && now - readSince_ > kReadMaxHold) endRead();
+  if (!readHeld_) {
+    db_.exec("BEGIN");
+    readHeld_ = true;
+    readSince_ = now;
+    if (!readWatched_) {
+      readWatched_ = true;
+      ReadReaper::instance().watch(weak_from_this());
+    }
+  }
+  return lease;
+}
+
+void TableStore::endRead() const {
+  sqlite3* db = db_.get();
+  for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
+    if (sqlite3_stmt_busy(s)) sqlite3_reset(s);
+  if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  readHeld_ = false;
+  ++readEpoch_;
+}
+
+bool TableStore::endReadIfIdle(std::chrono::steady_clock::time_point now) const {
+  std::unique_lock lock(readMutex_, std::try_to_lock);
+  if (!lock) return false;
+  if (readHeld_ && readDepth_ == 0 && (now - readLastUse_ >= kReadIdle || now - readSince_ >= kReadMaxHold))
+    endRead();
+  if (readHeld_) return false;
+  readWatched_ = false;
+  return true;
 }
 
 }  // namespace lce

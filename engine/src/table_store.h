@@ -1,14 +1,20 @@
 // A table file (NAME.LDT): an SQLite database holding the catalog (columns,
 // indexes, table type, character type, collation) and the table "records".
-// Each row of "records" carries its record number (__recno), the record
-// image (__rec), one order-preserving key per index (__k1, __k2, ...) and
-// one SQL-visible column per field, named as the field, for the SQL engine.
+// Each row of "records" carries its record number (__recno), the packed
+// record image (__rec, see image_codec.h) and one SQL-visible column per
+// field, named as the field, for the SQL engine. The order-preserving keys
+// of the indexes live in the narrow table "lce_keys" (__recno, __k1, __k2,
+// ...), each with an SQLite index, so an index is built by scanning a few
+// hundred bytes a row instead of the whole record.
 // Opening for reading uses SQLite's read-only mode: the file is never
-// created, changed or locked against other readers.
+// created or changed; its SHARED lock is held only while calls use the
+// table (see read_reaper.h), never against other readers.
 #pragma once
 
 #include <cstdint>
+#include <chrono>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,8 +32,23 @@ struct IndexInfo {
   std::uint32_t keyLength = 0;        // greatest key length in bytes
 };
 
-class TableStore {
+class TableStore : public std::enable_shared_from_this<TableStore> {
  public:
+  // Held by every call that reads a table opened read-only: keeps its read
+  // transaction open and other threads (the reaper) off its connection.
+  class ReadLease {
+   public:
+    explicit ReadLease(const TableStore* store) : store_(store) {}
+    ReadLease(ReadLease&& other) noexcept : store_(other.store_) { other.store_ = nullptr; }
+    ReadLease(const ReadLease&) = delete;
+    ReadLease& operator=(const ReadLease&) = delete;
+    ReadLease& operator=(ReadLease&&) = delete;
+    ~ReadLease();
+
+   private:
+    const TableStore* store_;
+  };
+
   static std::shared_ptr<TableStore> create(const std::string& path, TableSchema schema);
   static std::shared_ptr<TableStore> createInMemory(TableSchema schema);
   static std::shared_ptr<TableStore> open(const std::string& path, bool writable);
@@ -55,6 +76,18 @@ class TableStore {
   Value blobValue(std::int64_t recno, std::size_t c) const;
   Row decodeRow(std::int64_t recno, std::string_view image) const;
   std::int64_t rowCount() const;
+  // Unpacks a stored record image; a damaged one fails naming the record.
+  void unpack(std::int64_t recno, std::string_view packed, std::string& image) const;
+
+  // Begins (or continues) the read transaction of a read-only table.
+  ReadLease reading() const;
+  // Counts the read transactions ended so far: a statement stepped before
+  // the current count was reset when its read ended.
+  std::uint64_t readEpoch() const { return readEpoch_; }
+  // Ends the read transaction when it is idle or held too long; true when
+  // none is held any more (the reaper stops watching). Never blocks.
+  bool endReadIfIdle(std::chrono::steady_clock::time_point now) const;
+  ~TableStore();
 
   // SQL declaration of a field column; the declared type carries the engine
   // type as "LCE_type_length_decimals" so SQL results can recover it.
@@ -68,6 +101,8 @@ class TableStore {
   void createSqlIndexes();
   void dropSqlIndexes();
   std::string sqlIndexes(bool create) const;
+  void endRead() const;
+  void bulkPragmas(bool on);
 
   Db db_;
   std::string path_;
@@ -79,7 +114,19 @@ class TableStore {
   std::vector<Stmt> conditionUpdates_;
   std::optional<std::int64_t> nextAutoInc_;
   bool inTransaction_ = false;
+  Stmt insertKeys_;
   bool rebuildIndexesAtCommit_ = false;
+  bool createdHere_ = false;  // made by this process: bulk loading may skip syncs
+  bool bulk_ = false;
+
+  // Read transaction of a read-only table (guarded by readMutex_).
+  bool leased_ = false;
+  mutable std::recursive_mutex readMutex_;
+  mutable int readDepth_ = 0;
+  mutable bool readHeld_ = false;
+  mutable bool readWatched_ = false;
+  mutable std::uint64_t readEpoch_ = 0;
+  mutable std::chrono::steady_clock::time_point readSince_, readLastUse_;
 };
 
 }  // namespace lce
