@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "framework/format.h"
+
 namespace payxref::db {
 namespace {
 
@@ -190,23 +192,11 @@ std::string FormatScaled(std::int64_t value) {
 }  // namespace
 
 std::int64_t JulianDay(int year, int month, int day) {
-    // Fliegel and Van Flandern's integer form.
-    const std::int64_t a = (14 - month) / 12;
-    const std::int64_t y = year + 4800 - a;
-    const std::int64_t m = month + 12 * a - 3;
-    return day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045;
+    return static_cast<std::int64_t>(fw::EncodeDate(year, month, day)) + fw::JulianDayOfDateTimeZero;
 }
 
 void CivilDate(std::int64_t julianDay, int& year, int& month, int& day) {
-    const std::int64_t a = julianDay + 32044;
-    const std::int64_t b = (4 * a + 3) / 146097;
-    const std::int64_t c = a - 146097 * b / 4;
-    const std::int64_t d = (4 * c + 3) / 1461;
-    const std::int64_t e = c - 1461 * d / 4;
-    const std::int64_t m = (5 * e + 2) / 153;
-    day = static_cast<int>(e - (153 * m + 2) / 5 + 1);
-    month = static_cast<int>(m + 3 - 12 * (m / 10));
-    year = static_cast<int>(100 * b + d - 4800 + m / 10);
+    fw::DecodeDate(static_cast<double>(julianDay - fw::JulianDayOfDateTimeZero), year, month, day);
 }
 
 lce::Value ParseCell(std::string_view text, bool quoted, const lce::ColumnDef& column) {

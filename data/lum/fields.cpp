@@ -7,6 +7,7 @@
 
 #include "data/lum/errors.h"
 #include "framework/dataset/dataset.h"
+#include "framework/format.h"
 #include "framework/text_compare.h"
 
 namespace lum {
@@ -82,17 +83,9 @@ std::int32_t JulianFromText(const RecordContext& context, const std::string& tex
     return static_cast<std::int32_t>(std::trunc(julian) - JulianDayOfDayOne);
 }
 
-// Civil date of a Julian day number (proleptic Gregorian).
+// Civil date of a Julian day number.
 void CivilFromJulian(std::int64_t julian, int& year, int& month, int& day) {
-    const std::int64_t a = julian + 32044;
-    const std::int64_t b = (4 * a + 3) / 146097;
-    const std::int64_t c = a - 146097 * b / 4;
-    const std::int64_t d = (4 * c + 3) / 1461;
-    const std::int64_t e = c - 1461 * d / 4;
-    const std::int64_t m = (5 * e + 2) / 153;
-    day = static_cast<int>(e - (153 * m + 2) / 5 + 1);
-    month = static_cast<int>(m + 3 - 12 * (m / 10));
-    year = static_cast<int>(100 * b + d - 4800 + m / 10);
+    fw::DecodeDate(static_cast<double>(julian - fw::JulianDayOfDateTimeZero), year, month, day);
 }
 
 std::string Digits(long value, int width) {
