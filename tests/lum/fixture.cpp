@@ -1,5 +1,7 @@
 #include "tests/lum/fixture.h"
 
+#include "tests/common/search_statement.h"
+
 #include <random>
 
 #include "data/lum/streaming.h"
@@ -82,18 +84,7 @@ void BuildPractice(const TempDir& dir, const std::vector<Transaction>& transacti
     dd.addTable({"ZTPAX", "ZTPAX.LDT", lce::kLdt, {}});
 }
 
-std::vector<std::string> SearchLines() {
-    return {"Select ",
-            " pay.[Entry Number],",
-            " pay.[Amount],",
-            " Sum([Payment Amount]) PayTotal",
-            "From ZTTRN pay, ZTPAX, ZTTRN chg",
-            "Where",
-            " pay.[Entry Number] = ZTPAX.[Payment Reference]",
-            " and chg.[Entry Number] = ZTPAX.[Charge Reference]",
-            " and Position(pay.[Transaction Type] in 'IJKLMNOSTUV') > 0",
-            "Group By pay.[Entry Number], pay.[Amount]"};
-}
+std::vector<std::string> SearchLines() { return testing_search::SearchLines(); }
 
 Components::Components() {
     root.SetName("frmMain");

@@ -9,6 +9,7 @@
 
 #include "engine/sql/functions.h"
 #include "engine/sql/translate.h"
+#include "tests/common/search_statement.h"
 #include "tests/sql/sqlite_db.h"
 
 namespace lce::sql {
@@ -18,24 +19,7 @@ using testing::Exec;
 using testing::OpenMemoryDb;
 using testing::Prepare;
 
-// The ten lines exactly as the tool holds them, each followed by CR LF.
-std::string SearchStatement() {
-    const char* const lines[] = {
-        "Select ",
-        " pay.[Entry Number],",
-        " pay.[Amount],",
-        " Sum([Payment Amount]) PayTotal",
-        "From ZTTRN pay, ZTPAX, ZTTRN chg",
-        "Where",
-        " pay.[Entry Number] = ZTPAX.[Payment Reference]",
-        " and chg.[Entry Number] = ZTPAX.[Charge Reference]",
-        " and Position(pay.[Transaction Type] in 'IJKLMNOSTUV') > 0",
-        "Group By pay.[Entry Number], pay.[Amount]",
-    };
-    std::string text;
-    for (const char* line : lines) text += std::string(line) + "\r\n";
-    return text;
-}
+using testing_search::SearchStatement;
 
 // Tables as the engine's views show them: character values without trailing
 // blanks (blanks only = ''), doubles as REAL.
