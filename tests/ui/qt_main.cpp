@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+    // Listing the tests needs a platform too; no display is wanted.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
