@@ -4,6 +4,7 @@
 // in the build folder (LCE_BENCH_ROWS changes the size).
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -15,12 +16,12 @@
 
 namespace {
 
-struct FieldSpec {
+struct FieldLayout {
   const char* name;
   std::uint16_t type;
   std::uint32_t length;
 };
-const FieldSpec kFields[] = {
+const FieldLayout kFields[] = {
     {"Chart Number", 4, 8},
     {"Case Number", 11, 0},
     {"Entry Number", 15, 0},
@@ -144,12 +145,12 @@ const FieldSpec kFields[] = {
     {"NDCUnitMeasurement", 4, 2},
     {"NDCPrescriptionNumber", 4, 30},
 };
-struct IndexSpec {
+struct IndexLayout {
   const char* name;
   const char* fields;
   bool unique;
 };
-const IndexSpec kIndexes[] = {
+const IndexLayout kIndexes[] = {
     {"IDXENTRY NUMBER", "CC ENTRY NUMBER", false},
     {"IDXPROVIDER", "ATTENDING PROVIDER", false},
     {"IDXCASENUMBER", "CASE NUMBER", false},
@@ -185,14 +186,14 @@ std::string folder() { return std::string(LCE_BENCH_DATA) + "/rows-" + std::to_s
 
 void buildTable(const std::string& path) {
   lce::TableSchema schema;
-  for (const FieldSpec& f : kFields) {
+  for (const FieldLayout& f : kFields) {
     lce::ColumnDef c;
     c.name = f.name;
     c.type = f.type;
     c.length = f.length;
     schema.columns.push_back(c);
   }
-  for (const IndexSpec& s : kIndexes) {
+  for (const IndexLayout& s : kIndexes) {
     lce::IndexDef ix;
     ix.name = s.name;
     ix.unique = s.unique;
@@ -215,7 +216,7 @@ void buildTable(const std::string& path) {
     lce::Row row(schema.columns.size());
     for (std::int64_t n = 0; n < rowCount(); ++n) {
       for (std::size_t c = 0; c < schema.columns.size(); ++c) {
-        const FieldSpec& f = kFields[c];
+        const FieldLayout& f = kFields[c];
         lce::Value& v = row[c];
         switch (f.type) {
           case 4: v = lce::Value::ofText(c == 10 ? std::string(1, letters[rng() % 13])
@@ -245,9 +246,18 @@ struct Fixture {
     std::filesystem::create_directories(folder());
     const std::string path = folder() + "/ZTTRN.LDT";
     if (!std::filesystem::exists(path)) buildTable(path);
-    LumConnect(folder().c_str(), &conn);
-    LumOpenTable90(conn, "ZTTRN.LDT", nullptr, 3, 1, 1, 1, 0, "ANSI", &table);
-    LumGetIndexHandle(table, "IDXENTRYNUMBER", &index);
+    if (LumConnect(folder().c_str(), &conn) != 0) fatal("cannot connect");
+    if (LumOpenTable90(conn, "ZTTRN.LDT", nullptr, 3, 1, 1, 1, 0, "ANSI", &table) != 0) {
+      // A table kept from an older engine has an older file format.
+      std::filesystem::remove(path);
+      buildTable(path);
+      if (LumOpenTable90(conn, "ZTTRN.LDT", nullptr, 3, 1, 1, 1, 0, "ANSI", &table) != 0) fatal("cannot open");
+    }
+    if (LumGetIndexHandle(table, "IDXENTRYNUMBER", &index) != 0) fatal("no index");
+  }
+  [[noreturn]] static void fatal(const char* what) {
+    std::fprintf(stderr, "bench_engine: %s the benchmark table in %s\n", what, folder().c_str());
+    std::exit(1);
   }
 };
 

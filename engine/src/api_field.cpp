@@ -58,7 +58,17 @@ UNSIGNED32 LumGetRecordLength(LUMHANDLE hTable, UNSIGNED32* pulLength) {
 UNSIGNED32 LumGetRecord(LUMHANDLE hTable, UNSIGNED8* pucRec, UNSIGNED32* pulLen) {
   return guarded([&] {
     auto c = cursorOf(hTable);
-    copyBytes(c->image(), pucRec, pulLen);
+    c->requireRecord();
+    const UNSIGNED32 size = c->store().layout().recordSize();
+    UNSIGNED32& n = out(pulLen, "length");
+    if (!pucRec) fail(kErrInvalidArgument, "Missing buffer");
+    if (size > n) {
+      n = size;
+      fail(kErrBufferTooSmall, "Buffer is too small for " + std::to_string(size) + " bytes");
+    }
+    // Straight from the stored image into the caller's buffer.
+    c->copyImage(reinterpret_cast<char*>(pucRec));
+    n = size;
   });
 }
 

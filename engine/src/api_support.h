@@ -81,10 +81,21 @@ struct Target {
   std::size_t order = 0;
 };
 
+// Every call of a navigation loop looks its handle up: the handle type
+// tells the class, so no dynamic cast is needed.
 inline Target target(LUMHANDLE h) {
   auto object = HandleRegistry::instance().find(h);
-  if (auto ix = std::dynamic_pointer_cast<IndexHandle>(object)) return {ix->cursor(), ix->order()};
-  if (auto c = std::dynamic_pointer_cast<Cursor>(object)) return {c, 0};
+  if (object) {
+    switch (object->handleType()) {
+      case HandleType::Index: {
+        const auto& ix = static_cast<const IndexHandle&>(*object);
+        return {ix.cursor(), ix.order()};
+      }
+      case HandleType::Table:
+      case HandleType::Cursor: return {std::static_pointer_cast<Cursor>(std::move(object)), 0};
+      default: break;
+    }
+  }
   fail(kErrInvalidHandle, "Invalid table or index handle " + std::to_string(h));
 }
 

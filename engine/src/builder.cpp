@@ -71,7 +71,7 @@ std::int64_t TableFile::rowCount() const { return impl_->store->rowCount(); }
 void TableFile::forEachRow(const std::function<bool(std::int64_t, const Row&)>& visit) const {
   const TableStore& store = *impl_->store;
   const auto lease = store.reading();
-  Stmt q(store.db(), "SELECT __recno, __rec FROM records ORDER BY __recno");
+  Stmt q(store.db(), "SELECT __recno, __rec FROM lce_images ORDER BY __recno");
   std::string image;
   while (q.step()) {
     const std::int64_t recno = q.integer(0);

@@ -1,6 +1,7 @@
 #include "engine/src/cursor.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "engine/src/error.h"
 #include "engine/src/image_codec.h"
@@ -39,7 +40,7 @@ const IndexInfo& Cursor::index(std::size_t order) const {
   return store_->indexes()[order - 1];
 }
 
-Stmt& Cursor::statement(const std::string& sql) {
+Stmt& Cursor::statement(const std::string& sql) const {
   auto it = statements_.find(sql);
   if (it == statements_.end()) it = statements_.emplace(sql, Stmt(store_->db(), sql)).first;
   it->second.reset();
@@ -63,9 +64,38 @@ void Cursor::bindScope(Stmt& stmt, std::size_t order) const {
   }
 }
 
+void Cursor::noteSource(Stmt& stmt, int keyColumn) {
+  source_ = Source{&stmt, stmt.generation(), store_->readEpoch(), keyColumn};
+  imageReady_ = false;
+  key_.reset();
+}
+
+bool Cursor::sourceValid() const {
+  return source_.stmt && source_.stmt->generation() == source_.generation && source_.epoch == store_->readEpoch();
+}
+
+std::string_view Cursor::packedImage() const {
+  if (sourceValid()) return source_.stmt->blob(1);
+  // The statement has moved on or the read ended: look the record up again.
+  Stmt& q = statement("SELECT __recno, __rec FROM lce_images WHERE __recno = ?2");
+  q.bind(2, recno_);
+  if (!q.step()) fail(kErrRecordNotFound, "Record " + std::to_string(recno_) + " does not exist in table " + name());
+  return q.blob(1);
+}
+
+void Cursor::damaged() const {
+  fail(kErrDamaged, "Record " + std::to_string(recno_) + " of table " + name() + " is damaged");
+}
+
 std::optional<std::string> Cursor::currentKey(std::size_t order) {
   if (!onRecord_ || order == 0) return std::nullopt;
-  if (key_ && keyOrder_ == order) return key_;
+  if (keyOrder_ == order) {
+    if (key_) return key_;
+    if (source_.keyColumn >= 0 && sourceValid() && !source_.stmt->isNull(source_.keyColumn)) {
+      key_ = std::string(source_.stmt->blob(source_.keyColumn));
+      return key_;
+    }
+  }
   const IndexInfo& ix = index(order);
   Stmt& q = statement("SELECT " + ix.keyColumn + " FROM lce_keys WHERE __recno = ?1");
   q.bind(1, recno_);
@@ -78,7 +108,7 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
   const bool fwd = dir == Dir::Forward;
   std::optional<std::string> key;
   if (order == 0) {
-    sql = "SELECT __recno, __rec FROM records";
+    sql = "SELECT __recno, __rec FROM lce_images";
     if (fromCurrent) sql += fwd ? " WHERE __recno > ?2" : " WHERE __recno < ?2";
     sql += fwd ? " ORDER BY __recno" : " ORDER BY __recno DESC";
   } else {
@@ -88,8 +118,9 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
       if (!key) fromCurrent = false;  // the record is not in this order: start at its end
     }
     // The key table leads: its index gives the order, the record follows by number.
-    sql = "SELECT k.__recno, r.__rec, k." + k + " FROM lce_keys AS k CROSS JOIN records AS r ON r.__recno = k.__recno"
-          " WHERE " + scopeClause(order, "k." + k);
+    sql = "SELECT k.__recno, r.__rec, k." + k +
+          " FROM lce_keys AS k CROSS JOIN lce_images AS r ON r.__recno = k.__recno WHERE " +
+          scopeClause(order, "k." + k);
     if (fromCurrent)
       sql += fwd ? " AND (k." + k + ", k.__recno) > (?1, ?2)" : " AND (k." + k + ", k.__recno) < (?1, ?2)";
     sql += fwd ? " ORDER BY k." + k + ", k.__recno" : " ORDER BY k." + k + " DESC, k.__recno DESC";
@@ -110,17 +141,8 @@ bool Cursor::stepStream() {
     return false;
   }
   recno_ = s.integer(0);
-  if (!unpackImage(s.blob(1), store_->layout().recordSize(), image_)) {
-    stream_.reset();
-    onRecord_ = false;
-    fail(kErrDamaged, "Record " + std::to_string(recno_) + " of table " + name() + " is damaged");
-  }
-  if (stream_->order != 0) {
-    key_ = std::string(s.blob(2));
-    keyOrder_ = stream_->order;
-  } else {
-    key_.reset();
-  }
+  noteSource(s, stream_->order != 0 ? 2 : -1);
+  keyOrder_ = stream_->order;
   stream_->last = recno_;
   return true;
 }
@@ -198,7 +220,7 @@ void Cursor::skip(std::size_t order, std::int64_t count) {
 
 void Cursor::gotoRecord(std::int64_t recno) {
   const auto lease = store_->reading();
-  Stmt& q = statement("SELECT __recno, __rec FROM records WHERE __recno = ?2");
+  Stmt& q = statement("SELECT __recno, __rec FROM lce_images WHERE __recno = ?2");
   q.bind(2, recno);
   stream_.reset();
   if (recno <= 0 || !q.step()) {
@@ -206,10 +228,14 @@ void Cursor::gotoRecord(std::int64_t recno) {
     fail(kErrRecordNotFound, "Record " + std::to_string(recno) + " does not exist in table " + name());
   }
   recno_ = recno;
-  store_->unpack(recno, q.blob(1), image_);
-  key_.reset();
+  noteSource(q, -1);
+  keyOrder_ = 0;
   onRecord_ = true;
   bof_ = eof_ = false;
+  // Going to a record checks its image at once; a damaged one leaves the
+  // cursor on the record, whose image cannot be read.
+  if (!unpackImage(q.blob(1), store_->layout().recordSize(), image_)) damaged();
+  imageReady_ = true;
 }
 
 void Cursor::refresh() {
@@ -221,9 +247,29 @@ void Cursor::refresh() {
   stream_ = saved;
 }
 
-const std::string& Cursor::image() const {
+void Cursor::requireRecord() const {
   if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
+}
+
+const std::string& Cursor::image() const {
+  requireRecord();
+  if (!imageReady_) {
+    const auto lease = store_->reading();
+    if (!unpackImage(packedImage(), store_->layout().recordSize(), image_)) damaged();
+    imageReady_ = true;
+  }
   return image_;
+}
+
+void Cursor::copyImage(char* dst) const {
+  requireRecord();
+  const std::size_t size = store_->layout().recordSize();
+  if (imageReady_) {
+    std::memcpy(dst, image_.data(), size);
+    return;
+  }
+  const auto lease = store_->reading();
+  if (!unpackImage(packedImage(), dst, size)) damaged();
 }
 
 bool Cursor::inScope(std::size_t order, const std::optional<std::string>& key) const {
@@ -250,7 +296,7 @@ std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
   if (m == 0) fail(kErrInvalidArgument, "Invalid count mode " + std::to_string(mode));
   const bool useScope = (m == 1 || m == 3) && order != 0;
   std::string cacheKey = std::to_string(order);
-  std::string sql = order == 0 ? "SELECT count(*) FROM records" : "SELECT count(*) FROM lce_keys";
+  std::string sql = order == 0 ? "SELECT count(*) FROM lce_images" : "SELECT count(*) FROM lce_keys";
   if (order != 0) {
     const std::string& k = index(order).keyColumn;
     if (useScope) {
@@ -278,7 +324,7 @@ std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
   if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
   const auto lease = store_->reading();
   if (order == 0) {
-    Stmt& q = statement("SELECT count(*) FROM records WHERE __recno <= ?2");
+    Stmt& q = statement("SELECT count(*) FROM lce_images WHERE __recno <= ?2");
     q.bind(2, recno_);
     q.step();
     return q.integer(0);
@@ -313,11 +359,11 @@ void Cursor::gotoKeyPosition(std::size_t order, double fraction) {
   const auto offset = static_cast<std::int64_t>(std::llround(fraction * static_cast<double>(n - 1)));
   std::string sql;
   if (order == 0) {
-    sql = "SELECT __recno, __rec FROM records ORDER BY __recno LIMIT 1 OFFSET ?5";
+    sql = "SELECT __recno, __rec FROM lce_images ORDER BY __recno LIMIT 1 OFFSET ?5";
   } else {
     const std::string& k = index(order).keyColumn;
     sql = "SELECT k.__recno, r.__rec, k." + k +
-          " FROM lce_keys AS k CROSS JOIN records AS r ON r.__recno = k.__recno WHERE " + scopeClause(order, "k." + k) +
+          " FROM lce_keys AS k CROSS JOIN lce_images AS r ON r.__recno = k.__recno WHERE " + scopeClause(order, "k." + k) +
           " ORDER BY k." + k + ", k.__recno LIMIT 1 OFFSET ?5";
   }
   Stmt& q = statement(sql);

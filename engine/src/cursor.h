@@ -65,8 +65,14 @@ class Cursor : public Object, public std::enable_shared_from_this<Cursor> {
   bool atBOF() const { return bof_; }
   bool atEOF() const { return eof_; }
   bool hasRecord() const { return onRecord_; }
+  void requireRecord() const;  // fails 5068 when there is no current record
   std::int64_t recno() const { return recno_; }
-  const std::string& image() const;  // current record; fails 5068 when there is none
+  // The current record's image; fails 5068 when there is none. Navigation
+  // only notes where the stored image is: it is unpacked when first asked for.
+  const std::string& image() const;
+  // Writes the current record's image (layout().recordSize() bytes) to dst,
+  // unpacking it there directly when it has not been unpacked yet.
+  void copyImage(char* dst) const;
   void refresh();
 
   bool isVisible(std::size_t order);
@@ -104,7 +110,22 @@ class Cursor : public Object, public std::enable_shared_from_this<Cursor> {
     std::uint64_t epoch = 0;  // the table's read in which the statement runs
   };
 
-  Stmt& statement(const std::string& sql);
+  // The row of one of the cursor's statements that holds the current
+  // record (image in column 1, key of keyOrder_ in keyColumn): valid while
+  // that statement has not moved and the table's read has not ended.
+  struct Source {
+    Stmt* stmt = nullptr;
+    std::uint64_t generation = 0;
+    std::uint64_t epoch = 0;
+    int keyColumn = -1;
+  };
+
+  Stmt& statement(const std::string& sql) const;
+  void noteSource(Stmt& stmt, int keyColumn);
+  bool sourceValid() const;
+  // The stored image of the current record; needs a read lease.
+  std::string_view packedImage() const;
+  [[noreturn]] void damaged() const;
   bool stepStream();
   void startStream(std::size_t order, Dir dir, bool fromCurrent);
   void landed(bool found, Dir dir, bool fromEnd);
@@ -116,12 +137,14 @@ class Cursor : public Object, public std::enable_shared_from_this<Cursor> {
   std::shared_ptr<TableStore> store_;
   Options options_;
   std::vector<Order> orders_;
-  std::map<std::string, Stmt> statements_;
+  mutable std::map<std::string, Stmt> statements_;
   std::optional<Stream> stream_;
   bool bof_ = true, eof_ = false, onRecord_ = false;
   std::int64_t recno_ = 0;
-  std::string image_;
-  std::optional<std::string> key_;  // key of the current record in keyOrder_
+  Source source_;
+  mutable bool imageReady_ = false;
+  mutable std::string image_;
+  std::optional<std::string> key_;  // key of the current record in keyOrder_ once read
   std::size_t keyOrder_ = 0;
   std::map<std::string, std::int64_t> counts_;
 };

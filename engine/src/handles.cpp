@@ -24,6 +24,8 @@ void HandleRegistry::remove(std::uint32_t handle) {
     std::lock_guard lock(mutex_);
     auto it = objects_.find(handle);
     if (it == objects_.end()) return;
+    Recent& r = recent_[handle % recent_.size()];
+    if (r.handle == handle) r = Recent{};
     doomed = std::move(it->second);
     objects_.erase(it);
   }
@@ -31,8 +33,12 @@ void HandleRegistry::remove(std::uint32_t handle) {
 
 std::shared_ptr<Object> HandleRegistry::find(std::uint32_t handle) const {
   std::lock_guard lock(mutex_);
+  Recent& r = recent_[handle % recent_.size()];
+  if (r.handle == handle && r.object) return *r.object;
   auto it = objects_.find(handle);
-  return it == objects_.end() ? nullptr : it->second;
+  if (it == objects_.end()) return nullptr;
+  r = Recent{handle, &it->second};
+  return it->second;
 }
 
 }  // namespace lce

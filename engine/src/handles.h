@@ -5,6 +5,7 @@
 // thread closes its handle meanwhile.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -51,6 +52,14 @@ class HandleRegistry {
   mutable std::mutex mutex_;
   std::unordered_map<std::uint32_t, std::shared_ptr<Object>> objects_;
   std::uint32_t next_ = 0x1000;
+  // The handles looked up last (a navigation loop uses two or three over
+  // and over), pointing at their map entries: those stay where they are
+  // until erased, and remove() forgets them first.
+  struct Recent {
+    std::uint32_t handle = 0;
+    const std::shared_ptr<Object>* object = nullptr;
+  };
+  mutable std::array<Recent, 16> recent_{};
 };
 
 }  // namespace lce

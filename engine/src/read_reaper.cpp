@@ -40,7 +40,7 @@ void ReadReaper::run() {
     // Stores are checked outside the lock: ending a read may take a moment,
     // and watch() is called by the threads that use the tables.
     std::vector<std::weak_ptr<const TableStore>> still;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = coarseNow();
     for (auto& w : watched) {
       auto store = w.lock();
       if (store && !store->endReadIfIdle(now)) still.push_back(std::move(w));

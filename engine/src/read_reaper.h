@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -20,6 +21,17 @@ class TableStore;
 
 inline constexpr std::chrono::milliseconds kReadIdle{50};
 inline constexpr std::chrono::milliseconds kReadMaxHold{250};
+
+// The time of the last clock tick (a few milliseconds fine at most): enough
+// for the reaper's limits and far cheaper than the exact clock, which a
+// read lease would otherwise ask twice per call.
+inline std::chrono::steady_clock::time_point coarseNow() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+  return std::chrono::steady_clock::time_point(
+      std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::seconds(ts.tv_sec) +
+                                                                      std::chrono::nanoseconds(ts.tv_nsec)));
+}
 
 class ReadReaper {
  public:

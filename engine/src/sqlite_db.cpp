@@ -70,6 +70,7 @@ Stmt::Stmt(const Db& db, const std::string& sql) : db_(&db) {
 }
 
 bool Stmt::step() {
+  ++generation_;
   const int rc = sqlite3_step(stmt_.get());
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
@@ -84,6 +85,7 @@ bool Stmt::step() {
 }
 
 void Stmt::reset() {
+  ++generation_;
   sqlite3_reset(stmt_.get());
   sqlite3_clear_bindings(stmt_.get());
 }

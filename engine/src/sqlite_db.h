@@ -45,6 +45,9 @@ class Stmt {
   // true: a row is ready; false: done. Errors throw.
   bool step();
   void reset();
+  // Changes with every step and reset: a column value read at one
+  // generation is valid while the generation stays the same.
+  std::uint64_t generation() const { return generation_; }
   void bindNull(int i);
   void bind(int i, std::int64_t v);
   void bind(int i, double v);
@@ -64,6 +67,7 @@ class Stmt {
   };
   std::unique_ptr<sqlite3_stmt, Finalize> stmt_;
   const Db* db_ = nullptr;
+  std::uint64_t generation_ = 0;
 };
 
 // Quotes an identifier for SQL ("Entry Number" -> "\"Entry Number\"").

@@ -14,8 +14,12 @@ namespace lce {
 namespace {
 
 constexpr const char* kFormat = "lce-table";
-// Version 2: packed images in "records", index keys in "lce_keys".
-constexpr const char* kVersion = "2";
+// Version 3: packed images in "lce_images", index keys in "lce_keys", the
+// field columns in "records", 16 KB pages.
+constexpr const char* kVersion = "3";
+// Larger pages than SQLite's 4 KB default: a record row of a wide table
+// wastes less of a page and a scan crosses fewer page boundaries.
+constexpr int kPageSize = 16384;
 
 const char* affinityOf(std::uint16_t type) {
   switch (kindOf(type)) {
@@ -51,6 +55,29 @@ void setupPragmas(const Db& db, bool writable) {
 bool wantsColumnIndex(const IndexInfo& ix, const RecordLayout& layout) {
   return ix.segments.size() == 1 && kindOf(layout.columns()[ix.segments.front()].def.type) == Value::Kind::Integer;
 }
+
+// A savepoint that is rolled back unless released (does nothing when not
+// wanted).
+class Savepoint {
+ public:
+  Savepoint(const Db& db, bool wanted) : db_(wanted ? &db : nullptr) {
+    if (db_) db_->exec("SAVEPOINT lce_append");
+  }
+  Savepoint(const Savepoint&) = delete;
+  Savepoint& operator=(const Savepoint&) = delete;
+  ~Savepoint() {
+    if (db_)
+      sqlite3_exec(db_->get(), "ROLLBACK TO lce_append; RELEASE lce_append", nullptr, nullptr, nullptr);
+  }
+  void release() {
+    if (!db_) return;
+    db_->exec("RELEASE lce_append");
+    db_ = nullptr;
+  }
+
+ private:
+  const Db* db_;
+};
 
 }  // namespace
 
@@ -95,6 +122,7 @@ void TableStore::initialize(TableSchema schema) {
   layout_ = RecordLayout::build(schema);
   schema_ = std::move(schema);
   prepareIndexes();
+  db_.exec("PRAGMA page_size=" + std::to_string(kPageSize));
   setupPragmas(db_, true);
   db_.exec("BEGIN");
   try {
@@ -115,7 +143,8 @@ void TableStore::initialize(TableSchema schema) {
         meta.step();
       }
     }
-    std::string create = "CREATE TABLE records(__recno INTEGER PRIMARY KEY, __rec BLOB NOT NULL";
+    db_.exec("CREATE TABLE lce_images(__recno INTEGER PRIMARY KEY, __rec BLOB NOT NULL)");
+    std::string create = "CREATE TABLE records(__recno INTEGER PRIMARY KEY";
     if (!indexes_.empty()) {
       std::string keys = "CREATE TABLE lce_keys(__recno INTEGER PRIMARY KEY";
       for (const IndexInfo& ix : indexes_) keys += ", " + ix.keyColumn + " BLOB";
@@ -341,7 +370,8 @@ void TableStore::loadCatalog() {
   schema_ = std::move(schema);
   prepareIndexes();
   // Fails early on a file whose records table is missing.
-  Stmt probe(db_, "SELECT __recno, __rec FROM records LIMIT 0");
+  Stmt probe(db_, "SELECT __recno FROM records LIMIT 0");
+  Stmt probeImages(db_, "SELECT __recno, __rec FROM lce_images LIMIT 0");
   if (!indexes_.empty()) {
     std::string keys = "SELECT __recno";
     for (const IndexInfo& ix : indexes_) keys += ", " + ix.keyColumn;
@@ -394,14 +424,16 @@ std::int64_t TableStore::append(const Row& input) {
   for (std::size_t c = 0; c < cols.size(); ++c) layout_.encode(image, c, row[c]);
   const std::string packed = packImage(image);
   if (!insert_) {
-    std::string sql = "INSERT INTO records(__rec";
-    std::string values = "?1";
-    int n = 2;
+    std::string sql = "INSERT INTO records(";
+    std::string values;
+    int n = 1;
     for (const ColumnLayout& c : cols) {
-      sql += ", " + quoteIdent(c.def.name);
-      values += ", ?" + std::to_string(n++);
+      sql += (n == 1 ? "" : ", ") + quoteIdent(c.def.name);
+      values += (n == 1 ? "?" : ", ?") + std::to_string(n);
+      ++n;
     }
     insert_ = Stmt(db_, sql + ") VALUES(" + values + ")");
+    insertImage_ = Stmt(db_, "INSERT INTO lce_images(__recno, __rec) VALUES(?1, ?2)");
     if (!indexes_.empty()) {
       std::string keys = "INSERT INTO lce_keys(__recno", keyValues = "?1";
       n = 2;
@@ -420,13 +452,19 @@ std::int64_t TableStore::append(const Row& input) {
                               "SELECT (" + ix.def.condition + ") FROM records WHERE __recno = ?1), 0)"));
   }
   insert_.reset();
-  insert_.bindBlob(1, packed.data(), packed.size());
-  int n = 2;
+  int n = 1;
   for (std::size_t c = 0; c < cols.size(); ++c) sqlBind(insert_, n++, row[c]);
+  // A record is a row in each of three tables: outside a transaction of the
+  // caller's they go in together or not at all.
+  Savepoint whole(db_, !inTransaction_);
   std::int64_t recno = 0;
   try {
     insert_.step();
     recno = sqlite3_last_insert_rowid(db_.get());
+    insertImage_.reset();
+    insertImage_.bind(1, recno);
+    insertImage_.bindBlob(2, packed.data(), packed.size());
+    insertImage_.step();
     if (insertKeys_) {
       insertKeys_.reset();
       insertKeys_.bind(1, recno);
@@ -446,6 +484,7 @@ std::int64_t TableStore::append(const Row& input) {
     upd.bind(1, recno);
     upd.step();
   }
+  whole.release();
   return recno;
 }
 
@@ -479,6 +518,7 @@ void TableStore::begin() {
   bulk_ = bulk;
   if (rebuildIndexesAtCommit_) {
     insert_ = Stmt();
+    insertImage_ = Stmt();
     insertKeys_ = Stmt();
     conditionUpdates_.clear();
     dropSqlIndexes();
@@ -490,6 +530,7 @@ void TableStore::commit() {
   try {
     if (rebuildIndexesAtCommit_) {
       insert_ = Stmt();
+      insertImage_ = Stmt();
       insertKeys_ = Stmt();
       conditionUpdates_.clear();
       createSqlIndexes();
@@ -508,6 +549,7 @@ void TableStore::commit() {
 void TableStore::rollback() {
   if (!inTransaction_) return;
   insert_ = Stmt();
+  insertImage_ = Stmt();
   insertKeys_ = Stmt();
   conditionUpdates_.clear();
   sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
@@ -540,7 +582,7 @@ Row TableStore::decodeRow(std::int64_t recno, std::string_view image) const {
 
 std::int64_t TableStore::rowCount() const {
   const auto lease = reading();
-  Stmt q(db_, "SELECT count(*) FROM records");
+  Stmt q(db_, "SELECT count(*) FROM lce_images");
   q.step();
   return q.integer(0);
 }
@@ -556,7 +598,7 @@ TableStore::~TableStore() {
 
 TableStore::ReadLease::~ReadLease() {
   if (!store_) return;
-  if (--store_->readDepth_ == 0) store_->readLastUse_ = std::chrono::steady_clock::now();
+  if (--store_->readDepth_ == 0) store_->readLastUse_ = coarseNow();
   store_->readMutex_.unlock();
 }
 
@@ -565,7 +607,7 @@ TableStore::ReadLease TableStore::reading() const {
   readMutex_.lock();
   ReadLease lease(this);
   if (readDepth_++ > 0) return lease;
-  const auto now = std::chrono::steady_clock::now();
+  const auto now = coarseNow();
   // A table in continuous use still lets writers in now and then.
   if (readHeld_ && now - readSince_ > kReadMaxHold) endRead();
   if (!readHeld_) {

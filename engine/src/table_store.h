@@ -1,11 +1,12 @@
 // A table file (NAME.LDT): an SQLite database holding the catalog (columns,
-// indexes, table type, character type, collation) and the table "records".
-// Each row of "records" carries its record number (__recno), the packed
-// record image (__rec, see image_codec.h) and one SQL-visible column per
-// field, named as the field, for the SQL engine. The order-preserving keys
-// of the indexes live in the narrow table "lce_keys" (__recno, __k1, __k2,
-// ...), each with an SQLite index, so an index is built by scanning a few
-// hundred bytes a row instead of the whole record.
+// indexes, table type, character type, collation) and three tables keyed by
+// the record number (__recno). "records" has one SQL-visible column per
+// field, named as the field, for the SQL engine. "lce_images" holds the
+// packed record images (__rec, see image_codec.h) on their own, so the
+// engine's navigation reads a few hundred bytes a record and never the
+// field columns. The order-preserving keys of the indexes live in the narrow
+// table "lce_keys" (__recno, __k1, __k2, ...), each with an SQLite index, so
+// an index is built by scanning a few hundred bytes a row.
 // Opening for reading uses SQLite's read-only mode: the file is never
 // created or changed; its SHARED lock is held only while calls use the
 // table (see read_reaper.h), never against other readers.
@@ -110,7 +111,7 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
   TableSchema schema_;
   RecordLayout layout_;
   std::vector<IndexInfo> indexes_;
-  Stmt insert_;
+  Stmt insert_, insertImage_;
   std::vector<Stmt> conditionUpdates_;
   std::optional<std::int64_t> nextAutoInc_;
   bool inTransaction_ = false;

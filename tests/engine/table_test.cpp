@@ -1,4 +1,6 @@
 // Conformance of the table operations on real table files.
+#include <sqlite3.h>
+
 #include <cstring>
 #include <fstream>
 
@@ -439,6 +441,15 @@ TEST(EngineErrors, BrokenFilesAndWrongTypesAreClearErrors) {
   std::filesystem::copy_file(dir.path("GOOD.LDT"), dir.path("CUT.LDT"));
   std::filesystem::resize_file(dir.path("CUT.LDT"), std::filesystem::file_size(dir.path("CUT.LDT")) / 2);
   std::ofstream(dir.path("TEXT.LDT")) << std::string(4096, 'x');
+  // A table written by an engine of an older file format.
+  std::filesystem::copy_file(dir.path("GOOD.LDT"), dir.path("OLD.LDT"));
+  {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.path("OLD.LDT").c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "UPDATE lce_meta SET value = '2' WHERE key = 'version'", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+  }
   const auto before = std::filesystem::last_write_time(dir.path("GOOD.LDT"));
   LUMHANDLE conn = 0;
   ASSERT_EQ(LumConnect(dir.path().c_str(), &conn), 0u);
@@ -450,7 +461,8 @@ TEST(EngineErrors, BrokenFilesAndWrongTypesAreClearErrors) {
   };
   const Case cases[] = {{"CUT.LDT", 3, 7017, "CUT.LDT"},  {"TEXT.LDT", 3, 7016, "TEXT.LDT"},
                         {"CDX.DBF", 3, 5030, "CDX.DBF"},  {"MISSING.LDT", 3, 7008, "MISSING.LDT"},
-                        {"sub\\GOOD.LDT", 3, 7008, "sub/GOOD.LDT"}};
+                        {"sub\\GOOD.LDT", 3, 7008, "sub/GOOD.LDT"},
+                        {"OLD.LDT", 3, 7016, "OLD.LDT has format version 2; this engine reads version 3"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     LUMHANDLE t = 0;
@@ -496,6 +508,48 @@ TEST(EngineBuilder, ATransactionIsAllOrNothing) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[1][0], Value::ofInteger(2));  // auto-increment assigned
   EXPECT_EQ(rows[1][1], Value::ofText("two"));
+}
+
+}  // namespace
+
+namespace {
+
+// A record is stored in three tables of the file; an append that fails (here
+// on a unique index) must leave none of its rows behind.
+TEST(EngineBuilder, AFailedAppendLeavesNoPartOfTheRecord) {
+  TempDir dir;
+  lce::TableSchema schema;
+  schema.columns = {col("N", 11), col("Name", 4, 10)};
+  lce::IndexDef unique;
+  unique.name = "ByN";
+  unique.fields = {"N"};
+  unique.unique = true;
+  schema.indexes = {unique};
+  {
+    auto t = lce::TableFile::create(dir.path("U.LDT"), schema);
+    t.append({Value::ofInteger(1), Value::ofText("one")});
+    EXPECT_THROW(t.append({Value::ofInteger(1), Value::ofText("again")}), lce::Error);
+    t.append({Value::ofInteger(2), Value::ofText("two")});
+  }
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(dir.path("U.LDT").c_str(), &raw), SQLITE_OK);
+  for (const char* table : {"records", "lce_images", "lce_keys"}) {
+    SCOPED_TRACE(table);
+    sqlite3_stmt* q = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(raw, (std::string("SELECT count(*) FROM ") + table).c_str(), -1, &q, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(q), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(q, 0), 2);
+    sqlite3_finalize(q);
+  }
+  sqlite3_close(raw);
+  auto t = lce::TableFile::openForReading(dir.path("U.LDT"));
+  std::vector<std::string> names;
+  t.forEachRow([&](std::int64_t, const lce::Row& row) {
+    names.push_back(row[1].text);
+    return true;
+  });
+  EXPECT_EQ(names, (std::vector<std::string>{"one", "two"}));
 }
 
 }  // namespace
