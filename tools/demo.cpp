@@ -53,6 +53,14 @@ std::string Padded(std::int64_t value, std::size_t width) {
     return text;
 }
 
+std::size_t RequiredColumn(const lce::TableSchema& s, std::string_view table, std::string_view name) {
+    const auto at = FindColumn(s, name);
+    if (!at) {
+        throw std::invalid_argument("the " + std::string(table) + " table has no column \"" + std::string(name) + "\"");
+    }
+    return *at;
+}
+
 // Column positions of the fields the generator fills; absent ones stay unset.
 struct TransactionColumns {
     explicit TransactionColumns(const lce::TableSchema& s)
@@ -80,9 +88,7 @@ struct TransactionColumns {
           width(s.columns.size()) {}
 
     static std::size_t Required(const lce::TableSchema& s, std::string_view name) {
-        const auto at = FindColumn(s, name);
-        if (!at) throw std::invalid_argument("the transaction table has no column \"" + std::string(name) + "\"");
-        return *at;
+        return RequiredColumn(s, "transaction", name);
     }
 
     std::optional<std::size_t> chart, caseNumber;
@@ -106,9 +112,7 @@ struct ApplicationColumns {
           width(s.columns.size()) {}
 
     static std::size_t Required(const lce::TableSchema& s, std::string_view name) {
-        const auto at = FindColumn(s, name);
-        if (!at) throw std::invalid_argument("the application table has no column \"" + std::string(name) + "\"");
-        return *at;
+        return RequiredColumn(s, "application", name);
     }
 
     std::size_t payment, charge, amount;

@@ -150,6 +150,12 @@ private:
     void ReadIndexDefsFromEngine();
     LUMHANDLE IndexHandleForFields(const std::string& names);
     void ChooseActiveIndex();
+    struct IndexChoice {
+        std::string name;
+        std::string fieldNames;
+        TIndexSelection selection;
+    };
+    void ActivateIndexOrRestore(const IndexChoice& previous, bool clearRanges);
     bool IsIndexField(const fw::TField& field);
 
     // Ranges for a master.

@@ -112,37 +112,39 @@ void TLumDataSet::ChooseActiveIndex() {
     ReallocateBuffers();
 }
 
-void TLumDataSet::SetIndexFieldNames(const std::string& names) {
-    if (Active()) CheckBrowseMode();
-    const std::string oldNames = indexFieldNames_;
-    const std::string oldIndexName = indexName_;
-    const TIndexSelection oldSelection = indexSelection_;
-    indexFieldNames_ = Trim(names);
-    indexName_.clear();
-    indexSelection_ = indexFieldNames_.empty() ? TIndexSelection::None : TIndexSelection::ByFields;
-    if (cursorHandle_ != NoHandle) {
+// Makes the order just set the active one. When it cannot be chosen, the
+// order before it comes back and the failure travels on.
+void TLumDataSet::ActivateIndexOrRestore(const IndexChoice& previous, bool clearRanges) {
+    if (cursorHandle_ == NoHandle) return;
+    try {
+        if (clearRanges) ClearRangeScopes();
+        ChooseActiveIndex();
+    } catch (...) {
+        indexName_ = previous.name;
+        indexFieldNames_ = previous.fieldNames;
+        indexSelection_ = previous.selection;
         try {
             ChooseActiveIndex();
         } catch (...) {
-            indexFieldNames_ = oldNames;
-            indexName_ = oldIndexName;
-            indexSelection_ = oldSelection;
-            try {
-                ChooseActiveIndex();
-            } catch (...) {
-            }
-            if (Active()) Resync();
-            throw;
         }
         if (Active()) Resync();
+        throw;
     }
+}
+
+void TLumDataSet::SetIndexFieldNames(const std::string& names) {
+    if (Active()) CheckBrowseMode();
+    const IndexChoice previous{indexName_, indexFieldNames_, indexSelection_};
+    indexFieldNames_ = Trim(names);
+    indexName_.clear();
+    indexSelection_ = indexFieldNames_.empty() ? TIndexSelection::None : TIndexSelection::ByFields;
+    ActivateIndexOrRestore(previous, false);
+    if (cursorHandle_ != NoHandle && Active()) Resync();
 }
 
 void TLumDataSet::SetIndexName(const std::string& name) {
     if (Active()) CheckBrowseMode();
-    const std::string oldName = indexName_;
-    const std::string oldFieldNames = indexFieldNames_;
-    const TIndexSelection oldSelection = indexSelection_;
+    const IndexChoice previous{indexName_, indexFieldNames_, indexSelection_};
     indexName_ = name;
     indexFieldNames_.clear();
     if (name.empty()) {
@@ -152,22 +154,7 @@ void TLumDataSet::SetIndexName(const std::string& name) {
     } else {
         indexSelection_ = TIndexSelection::ByName;
     }
-    if (cursorHandle_ != NoHandle) {
-        try {
-            ClearRangeScopes();
-            ChooseActiveIndex();
-        } catch (...) {
-            indexName_ = oldName;
-            indexFieldNames_ = oldFieldNames;
-            indexSelection_ = oldSelection;
-            try {
-                ChooseActiveIndex();
-            } catch (...) {
-            }
-            if (Active()) Resync();
-            throw;
-        }
-    }
+    ActivateIndexOrRestore(previous, true);
     if (Active()) {
         if (masterLink_.Active() && !masterLink_.Fields().empty()) ApplyMasterValues();
         Resync();

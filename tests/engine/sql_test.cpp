@@ -4,6 +4,7 @@
 #include <map>
 #include <tuple>
 
+#include "tests/common/search_statement.h"
 #include "tests/engine/fixture.h"
 
 using namespace lcetest;
@@ -11,22 +12,7 @@ using lce::Value;
 
 namespace {
 
-const char* const kSearchLines[] = {"Select ",
-                                    " pay.[Entry Number],",
-                                    " pay.[Amount],",
-                                    " Sum([Payment Amount]) PayTotal",
-                                    "From ZTTRN pay, ZTPAX, ZTTRN chg",
-                                    "Where",
-                                    " pay.[Entry Number] = ZTPAX.[Payment Reference]",
-                                    " and chg.[Entry Number] = ZTPAX.[Charge Reference]",
-                                    " and Position(pay.[Transaction Type] in 'IJKLMNOSTUV') > 0",
-                                    "Group By pay.[Entry Number], pay.[Amount]"};
-
-std::string searchText() {
-  std::string text;
-  for (const char* line : kSearchLines) text += std::string(line) + "\r\n";
-  return text;
-}
+std::string searchText() { return testing_search::SearchStatement(); }
 
 class PracticeSql : public ::testing::Test {
  protected:
