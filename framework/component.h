@@ -70,7 +70,8 @@ protected:
     // Told when a component this one owns, or asked to watch, comes or goes;
     // also when a sibling (another component of the same owner) does. A
     // component that is both a sibling and watched is told twice, so an
-    // override should simply drop its references to `component`.
+    // override should simply drop its references to `component`. A failure
+    // on hearing of a Remove is dropped: the component goes regardless.
     virtual void Notification(TComponent& component, Operation operation);
     // Called once reading the stored description has ended.
     virtual void Loaded();
