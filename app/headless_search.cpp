@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 
 #include "app/application.h"
 #include "app/search.h"
@@ -9,7 +10,7 @@
 #include "app/search_database.h"
 #include "framework/component.h"
 #include "framework/reader.h"
-#include "app/practice_location.h"
+#include "app/registry/practice_store.h"
 #include "framework/exceptions.h"
 
 namespace app {
@@ -36,10 +37,29 @@ private:
     std::string path_;
 };
 
+// The folder is settled before the search starts: named or recorded.
 class GivenLocation : public IPracticeLocation {
 public:
-    std::string ReadCurrentPracticePath() override { return ""; }
+    explicit GivenLocation(std::string folder) : folder_(std::move(folder)) {}
+    std::string ReadCurrentPracticePath() override { return folder_; }
+
+private:
+    std::string folder_;
 };
+
+const char* const NoPracticeRecorded =
+    "no practice folder is recorded for this user. Record one with 'payxref-db use FOLDER', "
+    "or name it: 'payxref search FOLDER'.";
+
+// The recorded folder, or "" when none can be had: a missing, unreadable or
+// damaged store says as little about the practice as a store without the value.
+std::string RecordedPractice() {
+    try {
+        return app::ReadCurrentPracticePath();
+    } catch (...) {
+        return "";
+    }
+}
 
 class NoBar : public IProgressBar {
 public:
@@ -66,6 +86,39 @@ public:
     void ProcessPendingMessages() override {}
 };
 
+// Pushes the lines listed so far out when the search ends, before the
+// components are torn down, whichever way it ends.
+class FlushOnExit {
+public:
+    explicit FlushOnExit(std::ostream& out) : out_(out) {}
+    ~FlushOnExit() { out_.flush(); }
+    FlushOnExit(const FlushOnExit&) = delete;
+    FlushOnExit& operator=(const FlushOnExit&) = delete;
+
+private:
+    std::ostream& out_;
+};
+
+// The window's database components, read as the window reads them, searching
+// `folder`. They are torn down before this returns, whichever way it ends.
+void SearchFolder(const std::string& folder, const fw::FormatSettings& settings, std::ostream& out) {
+    fw::TComponent owner;
+    owner.SetName("frmMain");
+    fw::TReader reader;
+    RegisterWindowClasses(reader);
+    reader.Read(owner, MainWindowDescription());
+    SearchDatabase database(owner);
+    NoButton button;
+    GivenLocation location(folder);
+    ConfirmingDialog dialog(folder);
+    NoBar bar;
+    StreamPane pane(out);
+    NoMessages messages;
+    const FlushOnExit flush(out);
+    RunSearch({button, location, dialog, database.Connection(), database.Query(), database.Table(), bar, pane, messages},
+              settings);
+}
+
 }  // namespace
 
 int RunHeadlessSearch(const std::vector<std::string>& args, const fw::FormatSettings& settings,
@@ -76,32 +129,26 @@ int RunHeadlessSearch(const std::vector<std::string>& args, const fw::FormatSett
                                          "the current practice recorded for this user) that are not completely applied.\n";
         return args.size() > 1 ? 2 : 0;
     }
-    NoButton button;
-    RegistryPracticeLocation recorded;
-    GivenLocation none;
-    ConfirmingDialog dialog(args.empty() ? std::nullopt : std::optional<std::string>(args[0]));
-    // The window's database components, read as the window reads them.
-    fw::TComponent owner;
-    owner.SetName("frmMain");
-    fw::TReader reader;
-    RegisterWindowClasses(reader);
-    reader.Read(owner, MainWindowDescription());
-    SearchDatabase database(owner);
-    NoBar bar;
-    StreamPane pane(out);
-    NoMessages messages;
-    IPracticeLocation& location = args.empty() ? static_cast<IPracticeLocation&>(recorded) : none;
-    try {
-        RunSearch({button, location, dialog, database.Connection(), database.Query(), database.Table(), bar, pane,
-                   messages},
-                  settings);
-    } catch (const fw::EAbort&) {
-        return 1;
-    } catch (const std::exception& error) {
-        err << "payxref: " << ExceptionDisplayText(error.what()) << '\n';
+    const std::string folder = args.empty() ? RecordedPractice() : args[0];
+    if (args.empty() && folder.empty()) {
+        err << "payxref: " << NoPracticeRecorded << '\n';
         return 1;
     }
-    return 0;
+    std::optional<std::string> failure;
+    try {
+        SearchFolder(folder, settings, out);
+    } catch (const fw::EAbort&) {
+        failure.emplace();
+    } catch (const std::exception& error) {
+        failure = ExceptionDisplayText(error.what());
+    } catch (...) {
+        failure = ExceptionDisplayText("The search ended in an unknown failure");
+    }
+    // Every line listed before a failure is out before the message.
+    out.flush();
+    if (!failure) return 0;
+    if (!failure->empty()) err << "payxref: " << *failure << '\n';
+    return 1;
 }
 
 }  // namespace app

@@ -18,12 +18,12 @@ void Erase(std::vector<TComponent*>& list, const TComponent* item) {
 TComponent::TComponent(TComponent* owner) : owner_(owner) {}
 
 TComponent::~TComponent() {
-    destroying_ = true;
+    MarkDestroying();
     while (!watchers_.empty()) {
         TComponent* watcher = watchers_.back();
         watchers_.pop_back();
         Erase(watcher->watched_, this);
-        watcher->Notification(*this, Operation::Remove);
+        Quietly([&] { watcher->Notification(*this, Operation::Remove); });
     }
     for (TComponent* watched : watched_) Erase(watched->watchers_, this);
     watched_.clear();
@@ -56,13 +56,18 @@ void TComponent::DestroyOwned(TComponent& component) {
     DestroyAt(static_cast<std::size_t>(found - owned_.begin()));
 }
 
-void TComponent::DestroyAt(std::size_t index) {
+void TComponent::DestroyAt(std::size_t index) noexcept {
     // Out of the list first, so nobody told below can reach it through the owner.
     std::unique_ptr<TComponent> going = std::move(owned_[index]);
     owned_.erase(owned_.begin() + static_cast<std::ptrdiff_t>(index));
-    going->destroying_ = true;
-    NotifyAll(*going, Operation::Remove);
+    going->MarkDestroying();
+    NotifyAllRemoved(*going);
     going.reset();
+}
+
+void TComponent::MarkDestroying() noexcept {
+    destroying_ = true;
+    for (const auto& component : owned_) component->MarkDestroying();
 }
 
 void TComponent::FreeNotification(TComponent& other) {
@@ -95,6 +100,16 @@ void TComponent::NotifyAll(TComponent& component, Operation operation) {
     for (std::size_t i = 0; i < owned_.size(); ++i) {
         TComponent& other = *owned_[i];
         if (&other != &component) other.NotifyAll(component, operation);
+    }
+}
+
+// As NotifyAll with Remove; one listener that fails does not keep the others
+// from dropping their references, nor the component from going.
+void TComponent::NotifyAllRemoved(TComponent& component) noexcept {
+    Quietly([&] { Notification(component, Operation::Remove); });
+    for (std::size_t i = 0; i < owned_.size(); ++i) {
+        TComponent& other = *owned_[i];
+        if (&other != &component) other.NotifyAllRemoved(component);
     }
 }
 

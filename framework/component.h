@@ -11,6 +11,18 @@ namespace fw {
 
 enum class Operation { Insert, Remove };
 
+// Runs one step of a teardown (a destructor, a removal notice, a close on the
+// way out). Teardown must finish whatever a step meets, so a failure there is
+// dropped here, the one place that does so; the error a user sees is that of
+// the work that ran before.
+template <class Step>
+void Quietly(Step&& step) noexcept {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
 class TComponent {
 public:
     explicit TComponent(TComponent* owner = nullptr);
@@ -44,6 +56,9 @@ public:
     void DestroyOwned(TComponent& component);
 
     bool Loading() const { return loading_; }
+    // True from the moment this component or its owner starts going: an owner
+    // marks everything it owns before anyone is told, so a component going
+    // with the others does no work for them (a detail does not re-read).
     bool Destroying() const { return destroying_; }
 
     // Asks to be told (Notification with Remove) when `other` is destroyed,
@@ -55,16 +70,22 @@ protected:
     // Told when a component this one owns, or asked to watch, comes or goes;
     // also when a sibling (another component of the same owner) does. A
     // component that is both a sibling and watched is told twice, so an
-    // override should simply drop its references to `component`.
+    // override should simply drop its references to `component`. A failure
+    // on hearing of a Remove is dropped: the component goes regardless.
     virtual void Notification(TComponent& component, Operation operation);
     // Called once reading the stored description has ended.
     virtual void Loaded();
+    // Marks this component and everything below it as going. Destructors of
+    // subclasses that still call out (closing a cursor, telling links) call
+    // it first, so those they tell know the call comes from a teardown.
+    void MarkDestroying() noexcept;
 
 private:
     friend class TReader;
     void Adopt(std::unique_ptr<TComponent> component);
     void NotifyAll(TComponent& component, Operation operation);
-    void DestroyAt(std::size_t index);
+    void NotifyAllRemoved(TComponent& component) noexcept;
+    void DestroyAt(std::size_t index) noexcept;
 
     TComponent* owner_ = nullptr;
     std::string name_;

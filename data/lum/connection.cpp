@@ -34,19 +34,19 @@ TLumConnection::TLumConnection(fw::TComponent* owner)
 
 TLumConnection::~TLumConnection() {
     const std::vector<TLumDataSet*> attached = attached_;
+    MarkDestroying();
     if (connected_) {
         for (TLumDataSet* dataSet : attached) {
-            try {
-                dataSet->SetActive(false);
-            } catch (...) {
-                // A destructor cannot report; the dataset's cursor is released by its close step.
-            }
-            dataSet->ConnectionClosed();
+            // A destructor cannot report; the dataset's cursor is released by its close step.
+            fw::Quietly([dataSet] { dataSet->SetActive(false); });
+            fw::Quietly([dataSet] { dataSet->ConnectionClosed(); });
         }
         // A failure to disconnect cannot be reported from here; the handle is
         // forgotten either way so nothing refers to it afterwards.
         engine_->LumDisconnect(handle_);
-        if (OnDisconnect) OnDisconnect(*this);
+        fw::Quietly([this] {
+            if (OnDisconnect) OnDisconnect(*this);
+        });
         connected_ = false;
         handle_ = 0;
     }

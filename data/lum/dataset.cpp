@@ -31,17 +31,16 @@ TLumDataSet::TLumDataSet(fw::TComponent* owner)
       masterLink_(*this) {
     masterLink_.OnMasterChange = [this] { ApplyMasterValues(); };
     masterLink_.OnMasterDisable = [this] { DropRange(); };
+    masterLink_.OnMasterGone = [this] { ReleaseRange(); };
     DataSetRegistry::Instance().Add(*this);
 }
 
 TLumDataSet::~TLumDataSet() {
-    masterLink_.SetDataSource(nullptr);
+    // Marked first, so the links this dataset tells below know it is going.
+    MarkDestroying();
+    fw::Quietly([this] { masterLink_.SetDataSource(nullptr); });
     AttachTo(nullptr);
-    try {
-        Close();
-    } catch (...) {
-        // A destructor reports nothing; the cursor is released by the close step.
-    }
+    CloseQuietly();
     DataSetRegistry::Instance().Remove(*this);
 }
 

@@ -170,6 +170,7 @@ private:
     void ComposeRangeKey(const KeyBuffer& key, std::uint8_t* area, UNSIGNED16& length);
     void DropRange();
     bool ClearRangeScopes();
+    void ReleaseRange() noexcept;
 
     const LumFunctions* engine_;
     LUMHANDLE cursorHandle_ = NoHandle;

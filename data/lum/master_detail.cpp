@@ -148,6 +148,19 @@ void TLumDataSet::DropRange() {
     if (ClearRangeScopes()) Resync();
 }
 
+// The master is going while this detail stays. Nothing is read: the records
+// in the window stay as they are, and the engine's scopes go, so the next move
+// reads the whole table. When the scopes cannot be cleared the detail closes
+// rather than stay kept to a master that is gone.
+void TLumDataSet::ReleaseRange() noexcept {
+    KeyBuffer& start = Key(KeyKind::AppliedStartKey);
+    KeyBuffer& end = Key(KeyKind::AppliedEndKey);
+    if (!start.Changed && !end.Changed) return;
+    start = KeyBuffer();
+    end = KeyBuffer();
+    if (engine_->LumClearAllScopes(cursorHandle_) != 0) CloseQuietly();
+}
+
 bool TLumDataSet::ClearRangeScopes() {
     if (!Key(KeyKind::AppliedStartKey).Changed && !Key(KeyKind::AppliedEndKey).Changed) return false;
     Check(engine_->LumClearAllScopes(cursorHandle_));

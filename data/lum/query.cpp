@@ -24,10 +24,8 @@ TLumQuery::TLumQuery(fw::TComponent* owner) : TLumExtendedDataSet(owner) {}
 
 TLumQuery::~TLumQuery() {
     const bool connectionAlive = LumConnection() != nullptr && LumConnection()->IsConnected();
-    try {
-        Close();
-    } catch (...) {
-    }
+    MarkDestroying();
+    CloseQuietly();
     if (statement_ != NoHandle && ((cachedConnection_ != 0 && cachedConnection_ != NoHandle) || connectionAlive)) {
         Engine().LumCloseSQLStatement(statement_);  // an already closed statement (5106) is fine
     }

@@ -18,10 +18,8 @@ const T& Stored(const fw::PropertyValue& value, const std::string& path) {
 TLumTable::TLumTable(fw::TComponent* owner) : TLumExtendedTable(owner) {}
 
 TLumTable::~TLumTable() {
-    try {
-        Close();
-    } catch (...) {
-    }
+    MarkDestroying();
+    CloseQuietly();
 }
 
 void TLumTable::SetTableName(const std::string& name) {

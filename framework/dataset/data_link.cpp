@@ -11,11 +11,22 @@ TDataLink::~TDataLink() {
 
 void TDataLink::SetDataSource(TDataSource* source) {
     if (source == source_) return;
+    const bool leavingGoing = source_ != nullptr && source_->Going();
     if (source_ != nullptr) source_->RemoveLink(*this);
     source_ = source;
     if (source_ != nullptr) source_->AddLink(*this);
-    UpdateActive();
+    // Remembered while the link reacts, as the source it leaves is no longer at hand.
+    leavingGoingSource_ = leavingGoing;
+    try {
+        UpdateActive();
+    } catch (...) {
+        leavingGoingSource_ = false;
+        throw;
+    }
+    leavingGoingSource_ = false;
 }
+
+bool TDataLink::SourceGoing() const { return leavingGoingSource_ || (source_ != nullptr && source_->Going()); }
 
 TDataSet* TDataLink::DataSet() const { return source_ != nullptr ? source_->DataSet() : nullptr; }
 
@@ -72,6 +83,8 @@ void TMasterDataLink::ActiveChanged() {
     if (!detail_.Active() || detail_.Destroying()) return;
     if (Active() && !fields_.empty()) {
         if (OnMasterChange) OnMasterChange();
+    } else if (SourceGoing()) {
+        if (OnMasterGone) OnMasterGone();
     } else {
         if (OnMasterDisable) OnMasterDisable();
     }

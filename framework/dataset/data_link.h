@@ -28,6 +28,9 @@ public:
     virtual std::size_t BufferCount() const { return 1; }
 
 protected:
+    // The source this link hears from, or the one it is leaving, is being
+    // destroyed or is losing a dataset that is.
+    bool SourceGoing() const;
     virtual void ActiveChanged() {}
     virtual void RecordChanged(TField*) {}
     virtual void DataSetChanged() { RecordChanged(nullptr); }
@@ -41,6 +44,7 @@ private:
 
     TDataSource* source_ = nullptr;
     bool active_ = false;
+    bool leavingGoingSource_ = false;
 };
 
 class TMasterDataLink : public TDataLink {
@@ -54,6 +58,9 @@ public:
 
     std::function<void()> OnMasterChange;
     std::function<void()> OnMasterDisable;
+    // Instead of OnMasterDisable when the master is going while the detail
+    // stays; it must not fail, as it runs inside a teardown.
+    std::function<void()> OnMasterGone;
 
 protected:
     void ActiveChanged() override;

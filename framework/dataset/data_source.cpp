@@ -10,9 +10,20 @@ namespace fw {
 TDataSource::TDataSource(TComponent* owner) : TComponent(owner) {}
 
 TDataSource::~TDataSource() {
-    SetDataSet(nullptr);
+    MarkDestroying();
+    Quietly([this] { SetDataSet(nullptr); });
     const std::vector<TDataLink*> links = links_;
-    for (TDataLink* link : links) link->SetDataSource(nullptr);
+    for (TDataLink* link : links) Quietly([link] { link->SetDataSource(nullptr); });
+}
+
+bool TDataSource::Going() const {
+    return Destroying() || dataSetGoing_ || (dataSet_ != nullptr && dataSet_->Destroying());
+}
+
+void TDataSource::DataSetGoing() noexcept {
+    dataSetGoing_ = true;
+    Quietly([this] { SetDataSet(nullptr); });
+    dataSetGoing_ = false;
 }
 
 void TDataSource::SetDataSet(TDataSet* dataSet) {
@@ -47,7 +58,7 @@ void TDataSource::SetStoredProperty(const std::string& path, const PropertyValue
 
 void TDataSource::Notification(TComponent& component, Operation operation) {
     TComponent::Notification(component, operation);
-    if (operation == Operation::Remove && &component == dataSet_) SetDataSet(nullptr);
+    if (operation == Operation::Remove && &component == dataSet_) DataSetGoing();
 }
 
 void TDataSource::AddLink(TDataLink& link) { links_.push_back(&link); }

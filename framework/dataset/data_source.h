@@ -20,6 +20,9 @@ public:
     void SetDataSet(TDataSet* dataSet);
     // The dataset's state, dsInactive without one.
     TDataSetState State() const;
+    // This source or its dataset is being destroyed: links hear of a master
+    // that is going, not of one that merely closed.
+    bool Going() const;
 
     // Stored property: "DataSet" (a component reference).
     void SetStoredProperty(const std::string& path, const PropertyValue& value) override;
@@ -30,12 +33,15 @@ protected:
 private:
     friend class TDataLink;
     friend class TDataSet;
+    // Told by a dataset being destroyed; lets go of it without failing.
+    void DataSetGoing() noexcept;
     void AddLink(TDataLink& link);
     void RemoveLink(TDataLink& link);
     void NotifyLinks(TDataEvent event, TField* field);
     std::size_t WantedBufferCount() const;
 
     TDataSet* dataSet_ = nullptr;
+    bool dataSetGoing_ = false;
     std::vector<TDataLink*> links_;
 };
 

@@ -1,6 +1,7 @@
 #include "framework/dataset/dataset.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "framework/dataset/data_source.h"
 #include "framework/exceptions.h"
@@ -13,8 +14,9 @@ TDataSet::TDataSet(TComponent* owner) : TComponent(owner) {}
 TDataSet::~TDataSet() {
     // A concrete dataset closes itself in its own destructor; here only the
     // data sources that show this dataset let go of it.
+    MarkDestroying();
     const std::vector<TDataSource*> sources = sources_;
-    for (TDataSource* source : sources) source->SetDataSet(nullptr);
+    for (TDataSource* source : sources) source->DataSetGoing();
 }
 
 std::string TDataSet::Prefixed(const std::string& message) const {
@@ -74,11 +76,31 @@ void TDataSet::DoAfterOpen() {
 
 void TDataSet::CloseCursor() {
     if (BeforeClose) BeforeClose(*this);
-    SetState(TDataSetState::dsInactive);
+    // Once the state is inactive the close is done: a link that fails on
+    // hearing of it (a detail re-reading) does not keep the cursor open.
+    std::exception_ptr failure;
+    try {
+        SetState(TDataSetState::dsInactive);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    ReleaseCursor();
+    if (failure) std::rethrow_exception(failure);
+    if (AfterClose) AfterClose(*this);
+}
+
+void TDataSet::ReleaseCursor() noexcept {
+    state_ = TDataSetState::dsInactive;
     buffers_.clear();
     ClearBuffers();
-    CloseEngineCursor();
-    if (AfterClose) AfterClose(*this);
+    Quietly([this] { CloseEngineCursor(); });
+}
+
+void TDataSet::CloseQuietly() noexcept {
+    if (!Active()) return;
+    Quietly([this] { CloseCursor(); });
+    // A BeforeClose handler that failed did not stop the way out.
+    if (Active() || CursorIsOpen()) ReleaseCursor();
 }
 
 std::size_t TDataSet::WantedBufferCount() const {

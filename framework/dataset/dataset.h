@@ -117,10 +117,15 @@ protected:
     void DataEvent(TDataEvent event, TField* field = nullptr);
     // Prefixes the dataset's name and ": " when it has one.
     std::string Prefixed(const std::string& message) const;
+    // Closes on a way out (a destructor, a master that went): the events and
+    // links are told as by Close, but a failure among them is dropped and the
+    // cursor is released whatever happened.
+    void CloseQuietly() noexcept;
 
 private:
     void OpenCursor();
     void CloseCursor();
+    void ReleaseCursor() noexcept;
     void ClearBuffers();
     bool GetNextRecord();
     void GetNextRecords();

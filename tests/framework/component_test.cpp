@@ -120,6 +120,65 @@ TEST(Component, AGoneWatcherIsNotToldLater) {
     EXPECT_EQ(log, (Log{"~Second", "Target -Second"}));
 }
 
+// Fails whenever it is told that a component goes, as a detail that cannot
+// re-read would; notes whether it was itself marked as going by then.
+class FailingListener : public TComponent {
+public:
+    FailingListener(TComponent* owner, Log& log, bool& wasGoing) : TComponent(owner), log_(log), wasGoing_(wasGoing) {}
+
+protected:
+    void Notification(TComponent& component, Operation operation) override {
+        if (operation != Operation::Remove) return;
+        wasGoing_ = Destroying();
+        log_.push_back("failing -" + component.Name());
+        throw fw::EConvertError("cannot read");
+    }
+
+private:
+    Log& log_;
+    bool& wasGoing_;
+};
+
+TEST(Component, AnOwnerMarksEverythingItOwnsAsGoingBeforeAnyoneIsTold) {
+    Log log;
+    bool wasGoing = false;
+    {
+        TComponent form;
+        Probe& panel = form.CreateOwned<Probe>("Panel", log);
+        panel.CreateOwned<FailingListener>(log, wasGoing);
+        form.CreateOwned<Probe>("Last", log);
+        log.clear();
+    }
+    // Told first that Last goes, the listener deep in Panel was already marked,
+    // and its failure did not stop the rest from going.
+    EXPECT_TRUE(wasGoing);
+    EXPECT_EQ(log, (Log{"Panel -Last", "failing -Last", "~Last", "~Panel"}));
+}
+
+TEST(Component, AFailingRemovalNoticeStopsNeitherTheOthersNorTheDestruction) {
+    Log log;
+    bool wasGoing = true;
+    Probe form(nullptr, "Form", log);
+    form.CreateOwned<FailingListener>(log, wasGoing);
+    Probe& source = form.CreateOwned<Probe>("Source", log);
+    Probe& after = form.CreateOwned<Probe>("After", log);
+    after.Linked = &source;
+    auto outsider = std::make_unique<Probe>(nullptr, "Outsider", log);
+    bool watcherWasGoing = true;
+    FailingListener watcher(nullptr, log, watcherWasGoing);
+    watcher.FreeNotification(*outsider);
+    log.clear();
+    EXPECT_NO_THROW(form.DestroyOwned(source));
+    EXPECT_EQ(log, (Log{"Form -Source", "failing -Source", "After -Source", "~Source"}));
+    EXPECT_FALSE(wasGoing);  // only the one going is marked
+    EXPECT_EQ(after.Linked, nullptr);
+    EXPECT_EQ(form.FindComponent("Source"), nullptr);
+    log.clear();
+    EXPECT_NO_THROW(outsider.reset());  // a watcher of another owner fails too
+    EXPECT_EQ(log, (Log{"~Outsider", "failing -Outsider"}));
+    EXPECT_FALSE(watcherWasGoing);
+}
+
 TEST(Component, NamesAreUniqueAmongSiblingsIgnoringCase) {
     Log log;
     Probe form(nullptr, "Form", log);
