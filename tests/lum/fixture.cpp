@@ -1,11 +1,11 @@
+// The small practice the access layer's tests search, and the search's
+// components read from the description the window and the headless run use.
 #include "tests/lum/fixture.h"
-
-#include "tests/common/search_statement.h"
 
 #include <random>
 
-#include "data/lum/streaming.h"
 #include "framework/reader.h"
+#include "search/search_description.h"
 
 namespace lumtest {
 
@@ -84,40 +84,13 @@ void BuildPractice(const TempDir& dir, const std::vector<Transaction>& transacti
     dd.addTable({"ZTPAX", "ZTPAX.LDT", lce::kLdt, {}});
 }
 
-std::vector<std::string> SearchLines() { return testing_search::SearchLines(); }
+std::vector<std::string> SearchLines() { return app::SearchQueryLines(); }
 
 Components::Components() {
     root.SetName("frmMain");
     fw::TReader reader;
-    lum::RegisterLumClasses(reader);
-    const fw::StoredWindow description{
-        {},
-        {
-            {"TLumConnection", "LumConnection1",
-             {{"ConnectPath", std::string("\\\\devhost\\Orvanta\\Data\\ZTDDF.LDD")},
-              {"LumServerTypes", fw::IdentSet{{"stLUM_REMOTE", "stLUM_LOCAL"}}},
-              {"LoginPrompt", false},
-              {"Username", std::string("user")},
-              {"Password", std::string("brindlex")}}},
-            {"TLumQuery", "qryPay",
-             {{"DatabaseName", std::string("LumConnection1")},
-              {"LumConnection", fw::ComponentRef{"LumConnection1"}},
-              {"LumTableOptions.LumScopeOptions", fw::Ident{"RESPECT_SCOPES_WHEN_COUNTING"}},
-              {"LumTableOptions.LumIndexPageSize", 512LL},
-              {"SQL.Strings", SearchLines()}}},
-            {"TLumTable", "tblpay",
-             {{"TableName", std::string("ZTTRN.LDT")},
-              {"LumConnection", fw::ComponentRef{"LumConnection1"}},
-              {"IndexFieldNames", std::string("ENTRY NUMBER")},
-              {"MasterSource", fw::ComponentRef{"dsQryChg"}},
-              {"MasterFields", std::string("Entry Number")},
-              {"LumTableOptions.LumIndexPageSize", 512LL},
-              {"StoreDefs", true}}},
-            {"TDataSource", "dsQryChg", {{"DataSet", fw::ComponentRef{"qryPay"}}}},
-            {"TDataSource", "dsTblChg", {{"DataSet", fw::ComponentRef{"tblpay"}}}},
-        },
-    };
-    reader.Read(root, description);
+    app::RegisterSearchClasses(reader);
+    reader.Read(root, app::SearchDescription());
     connection = dynamic_cast<lum::TLumConnection*>(root.FindComponent("LumConnection1"));
     query = dynamic_cast<lum::TLumQuery*>(root.FindComponent("qryPay"));
     table = dynamic_cast<lum::TLumTable*>(root.FindComponent("tblpay"));

@@ -1,5 +1,5 @@
-// A small practice database in a temporary folder and the main window's
-// database components read from their stored description.
+// A small practice database in a temporary folder and the search's database
+// components read from their stored description.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -52,7 +52,7 @@ void BuildPractice(const TempDir& dir, const std::vector<Transaction>& transacti
 // The search query's ten lines.
 std::vector<std::string> SearchLines();
 
-// The window's database components, configured as the window stores them.
+// The search's database components, read from the search's own description.
 struct Components {
     fw::TComponent root;
     lum::TLumConnection* connection = nullptr;
