@@ -3,6 +3,8 @@
 #include "tests/lum/fixture.h"
 
 #include <random>
+#include <stdexcept>
+#include <variant>
 
 #include "framework/reader.h"
 #include "search/search_description.h"
@@ -41,6 +43,17 @@ lce::IndexDef Index(const std::string& name, std::vector<std::string> fields) {
     return ix;
 }
 
+// A text property of the search's stored connection, so that the practice
+// accepts the login the search is stored with.
+std::string StoredConnectionText(const std::string& property) {
+    for (const fw::StoredComponent& component : app::SearchComponentDescriptions()) {
+        if (component.Name != "LumConnection1") continue;
+        for (const auto& [name, value] : component.Properties)
+            if (name == property) return std::get<std::string>(value);
+    }
+    throw std::logic_error("the search's connection stores no " + property);
+}
+
 template <class T>
 Value Opt(const std::optional<T>& v, Value (*make)(T)) {
     return v ? make(*v) : Value::null();
@@ -77,7 +90,7 @@ void BuildPractice(const TempDir& dir, const std::vector<Transaction>& transacti
             t.append({Value::ofInteger(a.payment), Value::ofInteger(a.charge), Value::ofDouble(a.amount)});
     }
     auto dd = lce::Dictionary::create(dir.path("ZTDDF.LDD"));
-    dd.addUser("user", "brindlex");
+    dd.addUser(StoredConnectionText("Username"), StoredConnectionText("Password"));
     std::map<std::uint16_t, std::string> properties;
     if (!defaultIndex.empty()) properties[213] = defaultIndex;
     dd.addTable({"ZTTRN", "ZTTRN.LDT", lce::kLdt, properties});

@@ -45,7 +45,8 @@ struct Application {
     double amount;
 };
 
-// ZTTRN and ZTPAX files and the dictionary ZTDDF.LDD (user "user", password "brindlex").
+// ZTTRN and ZTPAX files and the dictionary ZTDDF.LDD, with the user and
+// password the search's connection is stored with.
 void BuildPractice(const TempDir& dir, const std::vector<Transaction>& transactions,
                    const std::vector<Application>& applications, const std::string& defaultIndex = "");
 
