@@ -5,19 +5,12 @@
 #include <functional>
 #include <string>
 
-#include "app/contracts.h"
+#include "search/contracts.h"
+#include "search/error_text.h"
 
 class QWidget;
 
 namespace app {
-
-// The executable's file name without folder, cut at its first full stop,
-// first character unchanged and the rest in lower case.
-std::string ApplicationTitleFor(const std::string& executablePath);
-
-// The text the error box shows: the message with a period appended when it is
-// not empty and its last character's code is above that of ".".
-std::string ExceptionDisplayText(const std::string& message);
 
 class TApplication : public IMessagePump {
 public:

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/headless_search.h"
+#include "search/headless_search.h"
 #include "app/main_window.h"
 
 int main(int argc, char** argv) {

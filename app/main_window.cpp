@@ -7,12 +7,12 @@
 
 #include "app/design_font.h"
 #include "app/main_window_description.h"
-#include "app/practice_location.h"
+#include "search/practice_location.h"
 #include "app/print_action.h"
 #include "app/print_dialog.h"
 #include "app/rich_edit.h"
-#include "app/search.h"
-#include "app/search_database.h"
+#include "search/search.h"
+#include "search/search_database.h"
 #include "app/window_contracts.h"
 #include "framework/reader.h"
 

@@ -1,63 +1,28 @@
+// The window's stored description: the search's own description plus the two
+// dialogs only the window has.
 #include "app/main_window_description.h"
 
 #include "app/print_dialog.h"
-#include "data/lum/streaming.h"
+#include "search/search_description.h"
 #include "ui/shell_browser_dialog.h"
 
 namespace app {
 
-const std::vector<std::string>& SearchQueryLines() {
-    static const std::vector<std::string> lines{
-        "Select ",
-        " pay.[Entry Number],",
-        " pay.[Amount],",
-        " Sum([Payment Amount]) PayTotal",
-        "From ZTTRN pay, ZTPAX, ZTTRN chg",
-        "Where",
-        " pay.[Entry Number] = ZTPAX.[Payment Reference]",
-        " and chg.[Entry Number] = ZTPAX.[Charge Reference]",
-        " and Position(pay.[Transaction Type] in 'IJKLMNOSTUV') > 0",
-        "Group By pay.[Entry Number], pay.[Amount]",
-    };
-    return lines;
-}
-
 const fw::StoredWindow& MainWindowDescription() {
-    // The connect path is replaced before every use; the dialogs keep their defaults.
-    static const fw::StoredWindow description{
-        {},
-        {
-            {"TpxShellBrowserDialog", "pxShellBrowserDialog1", {}},
-            {"TLumConnection", "LumConnection1",
-             {{"ConnectPath", std::string("\\\\devhost\\Orvanta\\Data\\ZTDDF.LDD")},
-              {"LumServerTypes", fw::IdentSet{{"stLUM_REMOTE", "stLUM_LOCAL"}}},
-              {"LoginPrompt", false},
-              {"Username", std::string("user")},
-              {"Password", std::string("brindlex")}}},
-            {"TLumQuery", "qryPay",
-             {{"DatabaseName", std::string("LumConnection1")},
-              {"LumConnection", fw::ComponentRef{"LumConnection1"}},
-              {"LumTableOptions.LumScopeOptions", fw::Ident{"RESPECT_SCOPES_WHEN_COUNTING"}},
-              {"LumTableOptions.LumIndexPageSize", 512LL},
-              {"SQL.Strings", SearchQueryLines()}}},
-            {"TLumTable", "tblpay",
-             {{"TableName", std::string("ZTTRN.LDT")},
-              {"LumConnection", fw::ComponentRef{"LumConnection1"}},
-              {"IndexFieldNames", std::string("ENTRY NUMBER")},
-              {"MasterSource", fw::ComponentRef{"dsQryChg"}},
-              {"MasterFields", std::string("Entry Number")},
-              {"LumTableOptions.LumIndexPageSize", 512LL},
-              {"StoreDefs", true}}},
-            {"TDataSource", "dsQryChg", {{"DataSet", fw::ComponentRef{"qryPay"}}}},
-            {"TDataSource", "dsTblChg", {{"DataSet", fw::ComponentRef{"tblpay"}}}},
-            {"TPrintDialog", "PrintDialog1", {}},
-        },
-    };
+    // The dialogs keep their defaults; the order is the window's stored one.
+    static const fw::StoredWindow description = [] {
+        fw::StoredWindow window;
+        window.Components.push_back({"TpxShellBrowserDialog", "pxShellBrowserDialog1", {}});
+        const auto& search = SearchComponentDescriptions();
+        window.Components.insert(window.Components.end(), search.begin(), search.end());
+        window.Components.push_back({"TPrintDialog", "PrintDialog1", {}});
+        return window;
+    }();
     return description;
 }
 
 void RegisterWindowClasses(fw::TReader& reader) {
-    lum::RegisterLumClasses(reader);
+    RegisterSearchClasses(reader);
     reader.RegisterClass("TpxShellBrowserDialog", [](fw::TComponent& owner) -> fw::TComponent& {
         return owner.CreateOwned<TpxShellBrowserDialog>();
     });

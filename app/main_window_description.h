@@ -1,14 +1,9 @@
 #pragma once
-// The main window's non-visual components as the window stores them.
-#include <string>
-#include <vector>
-
+// The main window's non-visual components as the window stores them: the
+// search's database components between the folder and the print dialog.
 #include "framework/reader.h"
 
 namespace app {
-
-// The search query's ten lines, as stored.
-const std::vector<std::string>& SearchQueryLines();
 
 const fw::StoredWindow& MainWindowDescription();
 

@@ -2,7 +2,7 @@
 // The main window's controls behind the search's contracts.
 #include <QPushButton>
 
-#include "app/contracts.h"
+#include "search/contracts.h"
 #include "app/rich_edit.h"
 #include "ui/progress_bar.h"
 #include "ui/shell_browser_dialog.h"

@@ -13,7 +13,7 @@
 #include <optional>
 #include <sstream>
 
-#include "app/headless_search.h"
+#include "search/headless_search.h"
 #include "app/registry/practice_store.h"
 #include "framework/format.h"
 #include "tests/lum/fixture.h"

@@ -6,9 +6,9 @@
 
 #include <unistd.h>
 
-#include "app/practice_location.h"
+#include "search/practice_location.h"
 #include "app/registry/practice_store.h"
-#include "app/search.h"
+#include "search/search.h"
 #include "search_doubles.h"
 
 using namespace testing_doubles;

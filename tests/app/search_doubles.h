@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/contracts.h"
+#include "search/contracts.h"
 #include "framework/exceptions.h"
 #include "framework/variant.h"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/search.h"
+#include "search/search.h"
 #include "framework/format.h"
 #include "search_doubles.h"
 

@@ -1,22 +1,14 @@
 #pragma once
-// The search's query as the tool holds it: ten lines, sent each followed by CR LF.
+// The search's query as the engine receives it: the search's own ten lines,
+// each followed by CR LF.
 #include <string>
 #include <vector>
 
+#include "search/search_query.h"
+
 namespace testing_search {
 
-inline std::vector<std::string> SearchLines() {
-    return {"Select ",
-            " pay.[Entry Number],",
-            " pay.[Amount],",
-            " Sum([Payment Amount]) PayTotal",
-            "From ZTTRN pay, ZTPAX, ZTTRN chg",
-            "Where",
-            " pay.[Entry Number] = ZTPAX.[Payment Reference]",
-            " and chg.[Entry Number] = ZTPAX.[Charge Reference]",
-            " and Position(pay.[Transaction Type] in 'IJKLMNOSTUV') > 0",
-            "Group By pay.[Entry Number], pay.[Amount]"};
-}
+inline const std::vector<std::string>& SearchLines() { return app::SearchQueryLines(); }
 
 inline std::string SearchStatement() {
     std::string text;

@@ -1,11 +1,13 @@
+// The small practice the access layer's tests search, and the search's
+// components read from the description the window and the headless run use.
 #include "tests/lum/fixture.h"
 
-#include "tests/common/search_statement.h"
-
 #include <random>
+#include <stdexcept>
+#include <variant>
 
-#include "data/lum/streaming.h"
 #include "framework/reader.h"
+#include "search/search_description.h"
 
 namespace lumtest {
 
@@ -39,6 +41,17 @@ lce::IndexDef Index(const std::string& name, std::vector<std::string> fields) {
     ix.name = name;
     ix.fields = std::move(fields);
     return ix;
+}
+
+// A text property of the search's stored connection, so that the practice
+// accepts the login the search is stored with.
+std::string StoredConnectionText(const std::string& property) {
+    for (const fw::StoredComponent& component : app::SearchComponentDescriptions()) {
+        if (component.Name != "LumConnection1") continue;
+        for (const auto& [name, value] : component.Properties)
+            if (name == property) return std::get<std::string>(value);
+    }
+    throw std::logic_error("the search's connection stores no " + property);
 }
 
 template <class T>
@@ -77,47 +90,20 @@ void BuildPractice(const TempDir& dir, const std::vector<Transaction>& transacti
             t.append({Value::ofInteger(a.payment), Value::ofInteger(a.charge), Value::ofDouble(a.amount)});
     }
     auto dd = lce::Dictionary::create(dir.path("ZTDDF.LDD"));
-    dd.addUser("user", "brindlex");
+    dd.addUser(StoredConnectionText("Username"), StoredConnectionText("Password"));
     std::map<std::uint16_t, std::string> properties;
     if (!defaultIndex.empty()) properties[213] = defaultIndex;
     dd.addTable({"ZTTRN", "ZTTRN.LDT", lce::kLdt, properties});
     dd.addTable({"ZTPAX", "ZTPAX.LDT", lce::kLdt, {}});
 }
 
-std::vector<std::string> SearchLines() { return testing_search::SearchLines(); }
+std::vector<std::string> SearchLines() { return app::SearchQueryLines(); }
 
 Components::Components() {
     root.SetName("frmMain");
     fw::TReader reader;
-    lum::RegisterLumClasses(reader);
-    const fw::StoredWindow description{
-        {},
-        {
-            {"TLumConnection", "LumConnection1",
-             {{"ConnectPath", std::string("\\\\devhost\\Orvanta\\Data\\ZTDDF.LDD")},
-              {"LumServerTypes", fw::IdentSet{{"stLUM_REMOTE", "stLUM_LOCAL"}}},
-              {"LoginPrompt", false},
-              {"Username", std::string("user")},
-              {"Password", std::string("brindlex")}}},
-            {"TLumQuery", "qryPay",
-             {{"DatabaseName", std::string("LumConnection1")},
-              {"LumConnection", fw::ComponentRef{"LumConnection1"}},
-              {"LumTableOptions.LumScopeOptions", fw::Ident{"RESPECT_SCOPES_WHEN_COUNTING"}},
-              {"LumTableOptions.LumIndexPageSize", 512LL},
-              {"SQL.Strings", SearchLines()}}},
-            {"TLumTable", "tblpay",
-             {{"TableName", std::string("ZTTRN.LDT")},
-              {"LumConnection", fw::ComponentRef{"LumConnection1"}},
-              {"IndexFieldNames", std::string("ENTRY NUMBER")},
-              {"MasterSource", fw::ComponentRef{"dsQryChg"}},
-              {"MasterFields", std::string("Entry Number")},
-              {"LumTableOptions.LumIndexPageSize", 512LL},
-              {"StoreDefs", true}}},
-            {"TDataSource", "dsQryChg", {{"DataSet", fw::ComponentRef{"qryPay"}}}},
-            {"TDataSource", "dsTblChg", {{"DataSet", fw::ComponentRef{"tblpay"}}}},
-        },
-    };
-    reader.Read(root, description);
+    app::RegisterSearchClasses(reader);
+    reader.Read(root, app::SearchDescription());
     connection = dynamic_cast<lum::TLumConnection*>(root.FindComponent("LumConnection1"));
     query = dynamic_cast<lum::TLumQuery*>(root.FindComponent("qryPay"));
     table = dynamic_cast<lum::TLumTable*>(root.FindComponent("tblpay"));

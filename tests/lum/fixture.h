@@ -1,5 +1,5 @@
-// A small practice database in a temporary folder and the main window's
-// database components read from their stored description.
+// A small practice database in a temporary folder and the search's database
+// components read from their stored description.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -45,14 +45,15 @@ struct Application {
     double amount;
 };
 
-// ZTTRN and ZTPAX files and the dictionary ZTDDF.LDD (user "user", password "brindlex").
+// ZTTRN and ZTPAX files and the dictionary ZTDDF.LDD, with the user and
+// password the search's connection is stored with.
 void BuildPractice(const TempDir& dir, const std::vector<Transaction>& transactions,
                    const std::vector<Application>& applications, const std::string& defaultIndex = "");
 
 // The search query's ten lines.
 std::vector<std::string> SearchLines();
 
-// The window's database components, configured as the window stores them.
+// The search's database components, read from the search's own description.
 struct Components {
     fw::TComponent root;
     lum::TLumConnection* connection = nullptr;

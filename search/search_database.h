@@ -4,7 +4,7 @@
 #include <map>
 #include <memory>
 
-#include "app/contracts.h"
+#include "search/contracts.h"
 
 namespace fw {
 class TComponent;
@@ -56,7 +56,8 @@ private:
     lum::TLumConnection& connection_;
 };
 
-// LumConnection1, qryPay and tblpay of a window read from its stored description.
+// LumConnection1, qryPay and tblpay of an owner read from the search's
+// description (alone, or within the window's).
 class SearchDatabase {
 public:
     // EConvertError when the owner lacks one of the three components.

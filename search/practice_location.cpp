@@ -1,4 +1,5 @@
-#include "app/practice_location.h"
+// The practice location the window's search uses: the per-user store.
+#include "search/practice_location.h"
 
 #include "app/registry/practice_store.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // The practice folder recorded for the current user, behind the search's contract.
-#include "app/contracts.h"
+#include "search/contracts.h"
 
 namespace app {
 

@@ -1,17 +1,19 @@
-#include "app/headless_search.h"
+// The core of `payxref search`: the search run with stand-ins for the window's
+// controls, the lines on a stream, a failure as the error box would word it.
+#include "search/headless_search.h"
 
 #include <optional>
 #include <ostream>
 #include <stdexcept>
 
-#include "app/application.h"
-#include "app/search.h"
-#include "app/main_window_description.h"
-#include "app/search_database.h"
-#include "framework/component.h"
-#include "framework/reader.h"
 #include "app/registry/practice_store.h"
+#include "framework/component.h"
 #include "framework/exceptions.h"
+#include "framework/reader.h"
+#include "search/error_text.h"
+#include "search/search.h"
+#include "search/search_database.h"
+#include "search/search_description.h"
 
 namespace app {
 namespace {
@@ -99,14 +101,14 @@ private:
     std::ostream& out_;
 };
 
-// The window's database components, read as the window reads them, searching
-// `folder`. They are torn down before this returns, whichever way it ends.
+// The search's database components, read from the description the window
+// reads them from too, searching `folder`. They are torn down before this returns, whichever way it ends.
 void SearchFolder(const std::string& folder, const fw::FormatSettings& settings, std::ostream& out) {
     fw::TComponent owner;
     owner.SetName("frmMain");
     fw::TReader reader;
-    RegisterWindowClasses(reader);
-    reader.Read(owner, MainWindowDescription());
+    RegisterSearchClasses(reader);
+    reader.Read(owner, SearchDescription());
     SearchDatabase database(owner);
     NoButton button;
     GivenLocation location(folder);

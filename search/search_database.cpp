@@ -1,4 +1,6 @@
-#include "app/search_database.h"
+// The search's contracts over the access layer's connection, datasets and
+// fields, and the three components found by name in their owner.
+#include "search/search_database.h"
 
 #include "data/lum/connection.h"
 #include "data/lum/query.h"

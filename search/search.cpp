@@ -1,4 +1,6 @@
-#include "app/search.h"
+// The search itself: it drives the components through their contracts only,
+// so the window, the headless run and the tests' doubles share it.
+#include "search/search.h"
 
 #include "framework/variant.h"
 
@@ -58,6 +60,9 @@ void RunSearch(const SearchComponents& c, const fw::FormatSettings& settings) {
     c.Bar.SetPosition(0);
     c.Bar.SetMax(static_cast<double>(c.Query.CountRecords()));
 
+    // The join: Table is read here but never moved. Its master link (tblpay on
+    // qryPay by Entry Number, in the search's description) puts it on the
+    // query row's own transaction at every move of the query.
     c.Query.MoveToFirst();
     while (!c.Query.AtEnd()) {
         c.Bar.SetPosition(c.Bar.Position() + 1);

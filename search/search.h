@@ -2,7 +2,7 @@
 // The search for payments and adjustments that are not completely applied.
 #include <string>
 
-#include "app/contracts.h"
+#include "search/contracts.h"
 #include "framework/format.h"
 
 namespace app {
@@ -13,7 +13,7 @@ struct SearchComponents {
     IFolderDialog& FolderDialog;
     IConnection& Connection;
     IDataSet& Query;   // the payment query, master of Table
-    IDataSet& Table;   // the transaction table, kept on the query row's entry
+    IDataSet& Table;   // the transaction table, linked to Query on Entry Number
     IProgressBar& Bar;
     IOutputPane& Pane;
     IMessagePump& Messages;
@@ -26,9 +26,11 @@ std::string DictionaryPathIn(const std::string& folder);
 // One output line for the transaction the table stands on and the query row.
 std::string BuildOutputLine(IDataSet& query, IDataSet& table, const fw::FormatSettings& settings);
 
-// Runs the whole search. Any failure leaves the components as the failing
-// step left them and travels on as an exception; the Search button is enabled
-// again on every way out.
+// Runs the whole search: one pass over Query, listing each row whose applied
+// total differs from its amount, with the transaction's details read from
+// Table, which its master link has put on that row's transaction. Any failure
+// leaves the components as the failing step left them and travels on as an
+// exception; the Search button is enabled again on every way out.
 void RunSearch(const SearchComponents& components, const fw::FormatSettings& settings);
 
 }  // namespace app
