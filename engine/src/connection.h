@@ -3,6 +3,7 @@
 // released when it disconnects.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -50,7 +51,12 @@ class Connection : public Object {
   void savepoint(const std::string& name);
   std::uint32_t transactionCount() const { return transactions_; }
 
+  // Milliseconds; 0: none. Also bounds the wait for another program's
+  // lock on the files opened through the connection.
   std::uint32_t sqlTimeout = 0;
+  std::chrono::milliseconds lockWait() const {
+    return sqlTimeout ? std::chrono::milliseconds(sqlTimeout) : kLockWait;
+  }
 
  private:
   std::string folder_;

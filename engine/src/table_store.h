@@ -52,7 +52,9 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
 
   static std::shared_ptr<TableStore> create(const std::string& path, TableSchema schema);
   static std::shared_ptr<TableStore> createInMemory(TableSchema schema);
-  static std::shared_ptr<TableStore> open(const std::string& path, bool writable);
+  // Waits up to lockWait for another program's lock on the file.
+  static std::shared_ptr<TableStore> open(const std::string& path, bool writable,
+                                          std::chrono::milliseconds lockWait = kLockWait);
 
   const TableSchema& schema() const { return schema_; }
   const RecordLayout& layout() const { return layout_; }
@@ -79,6 +81,15 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
   std::int64_t rowCount() const;
   // Unpacks a stored record image; a damaged one fails naming the record.
   void unpack(std::int64_t recno, std::string_view packed, std::string& image) const;
+  // Once per store, before the first scan in record-number order: every
+  // record has its stored image (a scan of the images would pass a missing
+  // one without a word). Fails 7017.
+  void checkImages() const;
+  // A record an index or the records name whose image is missing (7017).
+  [[noreturn]] void missingImage(std::int64_t recno) const;
+  // Whether the records table holds the record (a missing image is then
+  // damage, not a record deleted meanwhile).
+  bool hasRecord(std::int64_t recno) const;
 
   // Begins (or continues) the read transaction of a read-only table.
   ReadLease reading() const;
@@ -98,6 +109,9 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
   TableStore() = default;
   void initialize(TableSchema schema);
   void loadCatalog();
+  void checkStructures() const;
+  std::int64_t count(const char* table) const;
+  std::int64_t pragmaInteger(const std::string& name, const std::string& notOurs) const;
   void prepareIndexes();
   void createSqlIndexes();
   void dropSqlIndexes();
@@ -119,6 +133,7 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
   bool rebuildIndexesAtCommit_ = false;
   bool createdHere_ = false;  // made by this process: bulk loading may skip syncs
   bool bulk_ = false;
+  mutable bool imagesChecked_ = false;
 
   // Read transaction of a read-only table (guarded by readMutex_).
   bool leased_ = false;
