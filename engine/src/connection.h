@@ -55,7 +55,7 @@ class Connection : public Object {
   // lock on the files opened through the connection.
   std::uint32_t sqlTimeout = 0;
   std::chrono::milliseconds lockWait() const {
-    return sqlTimeout ? std::chrono::milliseconds(sqlTimeout) : kLockWait;
+    return sqlTimeout ? std::chrono::milliseconds(sqlTimeout) : defaultLockWait();
   }
 
  private:

@@ -69,7 +69,7 @@ DictionaryStore DictionaryStore::open(const std::string& rawPath, bool writable)
   if (!std::filesystem::is_regular_file(path, ec)) fail(kErrNotADictionary, notOurs);
   DictionaryStore store;
   store.path_ = path;
-  store.db_ = Db(path, writable ? Db::Mode::ReadWrite : Db::Mode::ReadOnly, kLockWait, FileKind::Dictionary);
+  store.db_ = Db(path, writable ? Db::Mode::ReadWrite : Db::Mode::ReadOnly, defaultLockWait(), FileKind::Dictionary);
   sqlite3_stmt* raw = nullptr;
   const int rc = sqlite3_prepare_v2(store.db_.get(), "SELECT value FROM lce_meta WHERE key='format'", -1, &raw, nullptr);
   const int stepped = rc == SQLITE_OK ? sqlite3_step(raw) : rc;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -49,12 +50,14 @@ bool folderWritable(const std::string& path) {
 // How a read-only connection reads a file without creating one beside it.
 // readonly_shm: the shared-memory file of a write-ahead log is only read,
 // never made or changed; without one SQLite cannot read the log and says it
-// cannot open the file (5036 then). A file in write-ahead-log mode with no
-// log beside it holds everything itself: in a folder that takes no files no
-// writer can change it, so it is read as immutable; elsewhere reading it
-// would create the log and its shared memory, so it is refused.
+// cannot open the file (5036 then). A file in write-ahead-log mode with an
+// empty log or none, and no shared memory (no program has it open), holds
+// everything itself: in a folder that takes no files no writer can change
+// it, so it is read as immutable; elsewhere reading it would create the log
+// and its shared memory, so it is refused.
 std::string readUri(const std::string& path, FileKind kind) {
-  if (inWalMode(path) && !fileExists(path + "-wal")) {
+  const bool inUse = fileExists(path + "-wal") && fileExists(path + "-shm");
+  if (inWalMode(path) && !inUse && !nonEmptyFile(path + "-wal")) {
     if (!folderWritable(path)) return uriFor(path, "mode=ro&immutable=1");
     fail(kErrNeedsWriter, kindText(kind) + path +
                               " is kept in write-ahead-log mode and no program has it open; reading it would "
@@ -65,6 +68,15 @@ std::string readUri(const std::string& path, FileKind kind) {
 }
 
 }  // namespace
+
+std::chrono::milliseconds defaultLockWait() {
+  static const std::chrono::milliseconds wait = [] {
+    const char* text = std::getenv("LCE_LOCK_WAIT_MS");
+    const auto ms = text ? parseInteger(text) : std::nullopt;
+    return ms && *ms >= 1 && *ms <= 3600000 ? std::chrono::milliseconds(*ms) : kLockWait;
+  }();
+  return wait;
+}
 
 std::string secondsText(std::chrono::milliseconds wait) {
   const auto ms = wait.count();

@@ -19,6 +19,9 @@ namespace lce {
 // SQL time-out is set: a writer of the practice's software holds its lock
 // while it commits, which is the normal case, not a failure.
 inline constexpr std::chrono::milliseconds kLockWait{10000};
+// The wait used when no SQL time-out is set: kLockWait, or the milliseconds
+// of the environment variable LCE_LOCK_WAIT_MS (1 .. 3 600 000), read once.
+std::chrono::milliseconds defaultLockWait();
 
 // What the files of a kind are called in messages.
 enum class FileKind { Table, Dictionary };
@@ -44,7 +47,7 @@ class Db {
   // nor a journal, write-ahead log or shared-memory file beside it (see
   // readUri); a file that cannot be read that way fails with 5036.
   // lockWait bounds every wait for another program's lock.
-  Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait = kLockWait,
+  Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait = defaultLockWait(),
      FileKind kind = FileKind::Table);
 
   sqlite3* get() const { return db_.get(); }

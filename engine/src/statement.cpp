@@ -105,7 +105,7 @@ int progressAbort(void* deadline) {
 
 bool isFileState(std::uint32_t code) {
   switch (code) {
-    case kErrLocked: case kErrNeedsWriter: case kErrDamaged: case kErrNotATable: return true;
+    case kErrLocked: case kErrNeedsWriter: case kErrDamaged: case kErrNotATable: case kErrFileNotFound: return true;
     default: return false;
   }
 }
@@ -192,18 +192,19 @@ std::uint32_t Statement::execute() {
   // The statement's time-out, else the connection's, also bounds each wait
   // for another program's lock on a table it reads.
   const std::uint32_t limit = timeout ? timeout : conn->sqlTimeout;
-  const std::chrono::milliseconds lockWait = limit ? std::chrono::milliseconds(limit) : kLockWait;
+  const std::chrono::milliseconds lockWait = limit ? std::chrono::milliseconds(limit) : defaultLockWait();
   Db db("", Db::Mode::Memory, lockWait);
   if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
   std::map<std::string, std::shared_ptr<TableStore>> stores;  // by upper-case name as written
   int n = 0;
   for (const std::string& name : t.tables) {
     std::shared_ptr<TableStore> store;
+    Connection::TableTarget target;
     try {
-      const auto target = conn->resolveTable(name, 0);
+      target = conn->resolveTable(name, 0);
       store = TableStore::open(target.file, false, lockWait);
     } catch (const Error& e) {
-      if (e.code() == kErrNotInDictionary || e.code() == kErrFileNotFound)
+      if (e.code() == kErrNotInDictionary || (e.code() == kErrFileNotFound && findFile(target.file).empty()))
         failSql(kNativeTableNotFound, "Table not found: " + name + " (" + e.what() + ")", text_);
       // A table's own state (locked, left mid-write, damaged, not ours) is
       // no fault of the statement: its error says what to do.

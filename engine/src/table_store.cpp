@@ -408,13 +408,14 @@ void TableStore::checkStructures() const {
       same = same && info.step() && equalsIgnoringCase(info.text(0), c.def.name) && info.text(1) == declaredType(c.def);
     if (!same || info.step()) fail(kErrDamaged, damaged + "its catalog of fields does not match its records" + restore);
   }
-  if (indexes_.empty()) return;
   {
+    // No lce_keys table at all for a table without indexes.
     Stmt info(db_, "SELECT count(*) FROM pragma_table_info('lce_keys')");
     info.step();
-    if (info.integer(0) != static_cast<std::int64_t>(indexes_.size()) + 1)
+    if (info.integer(0) != (indexes_.empty() ? 0 : static_cast<std::int64_t>(indexes_.size()) + 1))
       fail(kErrDamaged, damaged + "its catalog of indexes does not match its index keys" + restore);
   }
+  if (indexes_.empty()) return;
   const std::int64_t records = count("records"), keys = count("lce_keys");
   if (records != keys)
     fail(kErrDamaged, damaged + "it holds " + std::to_string(records) + " records but index keys for " +

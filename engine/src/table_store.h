@@ -54,7 +54,7 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
   static std::shared_ptr<TableStore> createInMemory(TableSchema schema);
   // Waits up to lockWait for another program's lock on the file.
   static std::shared_ptr<TableStore> open(const std::string& path, bool writable,
-                                          std::chrono::milliseconds lockWait = kLockWait);
+                                          std::chrono::milliseconds lockWait = defaultLockWait());
 
   const TableSchema& schema() const { return schema_; }
   const RecordLayout& layout() const { return layout_; }
