@@ -8,8 +8,18 @@
 // table "lce_keys" (__recno, __k1, __k2, ...), each with an SQLite index, so
 // an index is built by scanning a few hundred bytes a row.
 // Opening for reading uses SQLite's read-only mode: the file is never
-// created or changed; its SHARED lock is held only while calls use the
-// table (see read_reaper.h), never against other readers.
+// created or changed, nor any file beside it (see Db's read-only mode); its
+// SHARED lock is held only while calls use the table (see read_reaper.h),
+// never against other readers. A writer's lock is waited for up to the
+// store's lock wait (the connection's SQL time-out, else 10 s), then named.
+// What a reader sees while another program writes: a read transaction
+// lasts while calls use the table, at most kReadMaxHold, and every call of
+// one read sees the rows committed when it began; a later call may begin a
+// new read and see rows committed meanwhile (a record found by an index may
+// since have changed or gone). Each of the three tables' rows of a record
+// are written in one transaction, so a read never sees part of a record.
+// Opening checks the catalog against the columns and counts records and
+// key rows; stored images are checked where they are read.
 #pragma once
 
 #include <cstdint>
