@@ -192,6 +192,9 @@ TEST_F(PracticeFiles, DamagedOrHalfWrittenPracticesEndInTheListingOrTheirMessage
        [&] { std::ofstream(trn.string() + "-wal", std::ios::binary) << std::string(4096, 'w'); },
        {"ZTTRN.LDT was left mid-write", "ZTTRN.LDT-wal", recover}},
       {"an empty write-ahead log beside ZTTRN.LDT", [&] { std::ofstream(trn.string() + "-wal"); }, {}},
+      {"an empty journal beside ZTTRN.LDT", [&] { std::ofstream(trn.string() + "-journal"); }, {}},
+      {"a stray -shm beside ZTTRN.LDT",
+       [&] { std::ofstream(trn.string() + "-shm", std::ios::binary) << std::string(32768, '\0'); }, {}},
       {"a write-ahead log and its -shm left by a writer", [&] { runWriter("stop-mid-wal", trn.string()); }, {}},
       {"a read-only folder",
        [&] {
