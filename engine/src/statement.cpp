@@ -202,7 +202,9 @@ std::uint32_t Statement::execute() {
     Connection::TableTarget target;
     try {
       target = conn->resolveTable(name, 0);
-      store = TableStore::open(target.file, false, lockWait);
+      // The statement reads the records alone: their catalog is checked,
+      // the index keys are not its business.
+      store = TableStore::open(target.file, false, lockWait, TableStore::Checks::Catalog);
     } catch (const Error& e) {
       if (e.code() == kErrNotInDictionary || (e.code() == kErrFileNotFound && findFile(target.file).empty()))
         failSql(kNativeTableNotFound, "Table not found: " + name + " (" + e.what() + ")", text_);

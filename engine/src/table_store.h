@@ -62,9 +62,14 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
 
   static std::shared_ptr<TableStore> create(const std::string& path, TableSchema schema);
   static std::shared_ptr<TableStore> createInMemory(TableSchema schema);
+  // What opening checks: the catalog against the columns of the records
+  // (all the SQL engine reads), or that and the count of index key rows
+  // against the records (for navigation, which reads the keys).
+  enum class Checks { Catalog, Full };
   // Waits up to lockWait for another program's lock on the file.
   static std::shared_ptr<TableStore> open(const std::string& path, bool writable,
-                                          std::chrono::milliseconds lockWait = defaultLockWait());
+                                          std::chrono::milliseconds lockWait = defaultLockWait(),
+                                          Checks checks = Checks::Full);
 
   const TableSchema& schema() const { return schema_; }
   const RecordLayout& layout() const { return layout_; }
@@ -119,7 +124,7 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
   TableStore() = default;
   void initialize(TableSchema schema);
   void loadCatalog();
-  void checkStructures() const;
+  void checkStructures(Checks checks) const;
   std::int64_t count(const char* table) const;
   std::int64_t pragmaInteger(const std::string& name, const std::string& notOurs) const;
   void prepareIndexes();
