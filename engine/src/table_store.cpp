@@ -283,6 +283,8 @@ std::shared_ptr<TableStore> TableStore::open(const std::string& rawPath, bool wr
         static_cast<std::int64_t>(fileSize) % pageSize != 0)
       fail(kErrDamaged, damaged + " (truncated)" + restore);
   }
+  // Before the checks: they read through the mapped file and the cache.
+  setupPragmas(store->db_, writable);
   try {
     // One read for the catalog and the checks: a writer's commit between
     // two counts would make them differ.
@@ -295,7 +297,6 @@ std::shared_ptr<TableStore> TableStore::open(const std::string& rawPath, bool wr
       default: fail(kErrDamaged, damaged + " (" + e.what() + ")" + restore);
     }
   }
-  setupPragmas(store->db_, writable);
   return store;
 }
 
@@ -396,8 +397,8 @@ void TableStore::loadCatalog() {
 // The engine's structures checked against each other, cheaply enough for
 // every open: the catalog against the columns of "records" and of
 // "lce_keys", and the count of records against that of index key rows
-// (both answered from a narrow SQLite index: about 8 ms warm on 1 000 000
-// records). Stored images are checked
+// (both answered from a narrow SQLite index: about 2 ms on 1 000 000
+// records, 35 ms when the file is not in the system's cache). Stored images are checked
 // where they are read (see checkImages and the cursor's reads).
 void TableStore::checkStructures(Checks checks) const {
   const std::string damaged = "Table file " + path_ + " is damaged: ";
