@@ -23,7 +23,8 @@
  *   - Files are opened for reading only and reading creates no file beside
  *     them. A file another program holds locked is waited for, up to the
  *     SQL time-out of the connection (LumSetSQLTimeout, milliseconds) when
- *     one is set, else 10 seconds; then LUM_ERR_LOCKED. Failures of files
+ *     one is set, else 10 seconds; then LUM_ERR_LOCKED. A table keeps the
+ *     wait it was opened with; the dictionary follows its connection's. Failures of files
  *     are told apart: LUM_ERR_LOCKED, LUM_ERR_NEEDS_WRITER, LUM_ERR_NOT_A_TABLE
  *     or LUM_ERR_NOT_A_DICTIONARY, LUM_ERR_DAMAGED (the text names the file
  *     and the record where one is known); each text says what to do.

@@ -51,11 +51,13 @@ class Connection : public Object {
   void savepoint(const std::string& name);
   std::uint32_t transactionCount() const { return transactions_; }
 
-  // Milliseconds; 0: none. Also bounds the wait for another program's
-  // lock on the files opened through the connection.
-  std::uint32_t sqlTimeout = 0;
+  // The SQL time-out in milliseconds (0: none). It also bounds the wait for
+  // another program's lock on the dictionary and on the files opened
+  // through the connection from now on.
+  std::uint32_t sqlTimeout() const { return sqlTimeout_; }
+  void setSqlTimeout(std::uint32_t ms);
   std::chrono::milliseconds lockWait() const {
-    return sqlTimeout ? std::chrono::milliseconds(sqlTimeout) : defaultLockWait();
+    return sqlTimeout_ ? std::chrono::milliseconds(sqlTimeout_) : defaultLockWait();
   }
 
  private:
@@ -66,6 +68,7 @@ class Connection : public Object {
   std::set<std::uint32_t> children_;
   std::uint32_t transactions_ = 0;
   std::vector<std::string> savepoints_;
+  std::uint32_t sqlTimeout_ = 0;
 };
 
 // Releases a table or cursor handle and its index handles.

@@ -155,8 +155,13 @@ Db::Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait, F
     fail(rc == SQLITE_CANTOPEN ? kErrFileNotFound : kErrDamaged, "Cannot open file " + path + ": " + msg);
   }
   sqlite3_extended_result_codes(raw, 0);
-  const auto ms = std::min<std::chrono::milliseconds::rep>(lockWait.count(), INT_MAX);
-  sqlite3_busy_timeout(raw, static_cast<int>(ms));
+  setLockWait(lockWait);
+}
+
+void Db::setLockWait(std::chrono::milliseconds wait) {
+  lockWait_ = wait;
+  const auto ms = std::min<std::chrono::milliseconds::rep>(wait.count(), INT_MAX);
+  if (db_) sqlite3_busy_timeout(db_.get(), static_cast<int>(ms));
 }
 
 void Db::failAs(std::uint32_t code, const std::string& text) const {

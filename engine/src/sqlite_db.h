@@ -56,6 +56,7 @@ class Db {
   // The name SQLite opened (a URI): ATTACH uses it to read the same way.
   const std::string& uri() const { return uri_; }
   std::chrono::milliseconds lockWait() const { return lockWait_; }
+  void setLockWait(std::chrono::milliseconds wait);
   FileKind kind() const { return kind_; }
 
   void exec(const std::string& sql) const;

@@ -191,7 +191,7 @@ std::uint32_t Statement::execute() {
   }
   // The statement's time-out, else the connection's, also bounds each wait
   // for another program's lock on a table it reads.
-  const std::uint32_t limit = timeout ? timeout : conn->sqlTimeout;
+  const std::uint32_t limit = timeout ? timeout : conn->sqlTimeout();
   const std::chrono::milliseconds lockWait = limit ? std::chrono::milliseconds(limit) : defaultLockWait();
   Db db("", Db::Mode::Memory, lockWait);
   if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");

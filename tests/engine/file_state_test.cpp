@@ -199,6 +199,20 @@ TEST(EngineFileStates, ALockHeldPastTheSqlTimeOutIsNamedAsALock) {
   LumDisconnect(conn);
 }
 
+TEST(EngineFileStates, ADictionaryLockedPastTheConnectionsTimeOutIsNamedAsALock) {
+  TempDir dir;
+  makePractice(dir);
+  LUMHANDLE conn = 0, table = 0;
+  ASSERT_EQ(LumConnect60(dir.path("ZTDDF.LDD").c_str(), 1, "user", "pw", 0, &conn), 0u) << lastErrorText();
+  ASSERT_EQ(LumSetSQLTimeout(conn, 300), 0u);
+  LockHolder lock(dir.path("ZTDDF.LDD"), 1000);
+  ASSERT_TRUE(lock.locked());
+  // Opening a table by name looks it up in the dictionary.
+  const UNSIGNED32 rc = LumOpenTable90(conn, "T", nullptr, LUM_LDT, 1, 1, 1, 0, "ANSI", &table);
+  expectLockMessage(rc, lastErrorText(), "Data dictionary " + dir.path("ZTDDF.LDD"));
+  LumDisconnect(conn);
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
