@@ -284,6 +284,27 @@ TEST(EngineFileStates, EachStateOfAFileIsNamedAndReadingLeavesTheFolderAsItWas) 
   }
 }
 
+// A record whose image is missing is met in every way a record is reached:
+// by number, in an index's order (see above) and in record order, where the
+// scan of the images alone would pass it by.
+TEST(EngineFileStates, ARecordWithoutItsImageIsDamageWhereverItIsReached) {
+  TempDir dir;
+  makePractice(dir);
+  sql(dir.path("T.LDT"), "DELETE FROM lce_images WHERE __recno = 7");
+  LUMHANDLE conn = 0;
+  ASSERT_EQ(LumConnect(dir.path().c_str(), &conn), 0u);
+  const LUMHANDLE table = openTable(conn, "T.LDT");
+  EXPECT_EQ(LumGotoRecord(table, 7), static_cast<UNSIGNED32>(LUM_ERR_DAMAGED));
+  EXPECT_NE(lastErrorText().find("Record 7 of table"), std::string::npos) << lastErrorText();
+  EXPECT_EQ(LumGotoRecord(table, 99), static_cast<UNSIGNED32>(LUM_ERR_RECORD_NOT_FOUND)) << lastErrorText();
+  EXPECT_EQ(LumGotoTop(table), static_cast<UNSIGNED32>(LUM_ERR_DAMAGED));
+  EXPECT_NE(lastErrorText().find("40 records but stored images for 39"), std::string::npos) << lastErrorText();
+  UNSIGNED32 count = 0;
+  EXPECT_EQ(LumGetRecordCount(table, 2, &count), static_cast<UNSIGNED32>(LUM_ERR_DAMAGED));
+  LumCloseTable(table);
+  LumDisconnect(conn);
+}
+
 // A file in write-ahead-log mode that no program has open holds all its
 // rows; reading it in place would create its log and shared memory. In a
 // folder that takes no files it is read as it is; elsewhere it is refused.
