@@ -20,6 +20,14 @@
  *     0x10000 are taken as numbers. Statement parameters are addressed the
  *     same way: by 1-based ordinal or by name.
  *   - Both "/" and "\" separate directories in every path.
+ *   - Files are opened for reading only and reading creates no file beside
+ *     them. A file another program holds locked is waited for, up to the
+ *     SQL time-out of the connection (LumSetSQLTimeout, milliseconds) when
+ *     one is set, else 10 seconds; then LUM_ERR_LOCKED. A table keeps the
+ *     wait it was opened with; the dictionary follows its connection's. Failures of files
+ *     are told apart: LUM_ERR_LOCKED, LUM_ERR_NEEDS_WRITER, LUM_ERR_NOT_A_TABLE
+ *     or LUM_ERR_NOT_A_DICTIONARY, LUM_ERR_DAMAGED (the text names the file
+ *     and the record where one is known); each text says what to do.
  *
  * Choices of this engine where the operations leave them open:
  *   - Record lengths, field lengths and offsets, bookmark lengths and record
@@ -123,6 +131,10 @@ typedef const char* LUMFIELD;
 #define LUM_ERR_CONNECTION_GONE 5024    /* connection already disconnected */
 #define LUM_ERR_NO_COLLATION 5025       /* the table has no collation of its own */
 #define LUM_ERR_TABLE_TYPE 5030         /* the file's table type differs from the one asked */
+#define LUM_ERR_LOCKED 5035             /* another program held its lock on the file past the wait */
+#define LUM_ERR_NEEDS_WRITER 5036       /* left mid-write (journal or write-ahead log beside it), or kept in
+                                           write-ahead-log mode without its files: a program that may write
+                                           must open it first; reading it alone would change the folder */
 #define LUM_ERR_NO_FILTER 5037
 #define LUM_ERR_NO_SCOPE 5038
 #define LUM_ERR_NO_KEY_POSITION 5041    /* no current key for a relative position */

@@ -106,7 +106,7 @@ UNSIGNED32 LumSetSQLTimeout(LUMHANDLE hObj, UNSIGNED32 ulTimeout) {
   return guarded([&] {
     auto object = HandleRegistry::instance().find(hObj);
     if (auto s = std::dynamic_pointer_cast<Statement>(object)) s->timeout = ulTimeout;
-    else if (auto c = std::dynamic_pointer_cast<Connection>(object)) c->sqlTimeout = ulTimeout;
+    else if (auto c = std::dynamic_pointer_cast<Connection>(object)) c->setSqlTimeout(ulTimeout);
     else fail(kErrInvalidHandle, "Invalid statement or connection handle " + std::to_string(hObj));
   });
 }

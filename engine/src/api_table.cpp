@@ -40,7 +40,7 @@ UNSIGNED32 LumOpenTable90(LUMHANDLE hConnect, const char* pucName, const char*, 
     }
     // The engine has no write operations yet: every table is opened read-only
     // at the file level, so reading never changes or locks out the file.
-    auto store = TableStore::open(tt.file, false);
+    auto store = TableStore::open(tt.file, false, conn ? conn->lockWait() : defaultLockWait());
     const std::uint16_t fileType = store->schema().tableType;
     if (tt.tableType != 0 && tt.tableType != fileType)
       fail(kErrTableTypeMismatch, "Table file " + store->path() + " is of type " + typeName(fileType) + ", not " +

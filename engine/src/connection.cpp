@@ -53,6 +53,11 @@ Connection::TableTarget Connection::resolveTable(const std::string& raw, std::ui
   return target;
 }
 
+void Connection::setSqlTimeout(std::uint32_t ms) {
+  sqlTimeout_ = ms;
+  if (dictionary_) dictionary_->setLockWait(lockWait());
+}
+
 void Connection::adopt(std::uint32_t h) {
   std::lock_guard lock(mutex_);
   children_.insert(h);

@@ -3,6 +3,7 @@
 // released when it disconnects.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -50,7 +51,14 @@ class Connection : public Object {
   void savepoint(const std::string& name);
   std::uint32_t transactionCount() const { return transactions_; }
 
-  std::uint32_t sqlTimeout = 0;
+  // The SQL time-out in milliseconds (0: none). It also bounds the wait for
+  // another program's lock on the dictionary and on the files opened
+  // through the connection from now on.
+  std::uint32_t sqlTimeout() const { return sqlTimeout_; }
+  void setSqlTimeout(std::uint32_t ms);
+  std::chrono::milliseconds lockWait() const {
+    return sqlTimeout_ ? std::chrono::milliseconds(sqlTimeout_) : defaultLockWait();
+  }
 
  private:
   std::string folder_;
@@ -60,6 +68,7 @@ class Connection : public Object {
   std::set<std::uint32_t> children_;
   std::uint32_t transactions_ = 0;
   std::vector<std::string> savepoints_;
+  std::uint32_t sqlTimeout_ = 0;
 };
 
 // Releases a table or cursor handle and its index handles.

@@ -79,7 +79,10 @@ std::string_view Cursor::packedImage() const {
   // The statement has moved on or the read ended: look the record up again.
   Stmt& q = statement("SELECT __recno, __rec FROM lce_images WHERE __recno = ?2");
   q.bind(2, recno_);
-  if (!q.step()) fail(kErrRecordNotFound, "Record " + std::to_string(recno_) + " does not exist in table " + name());
+  if (!q.step()) {
+    if (store_->hasRecord(recno_)) store_->missingImage(recno_);
+    fail(kErrRecordNotFound, "Record " + std::to_string(recno_) + " does not exist in table " + name());
+  }
   return q.blob(1);
 }
 
@@ -108,6 +111,7 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
   const bool fwd = dir == Dir::Forward;
   std::optional<std::string> key;
   if (order == 0) {
+    store_->checkImages();
     sql = "SELECT __recno, __rec FROM lce_images";
     if (fromCurrent) sql += fwd ? " WHERE __recno > ?2" : " WHERE __recno < ?2";
     sql += fwd ? " ORDER BY __recno" : " ORDER BY __recno DESC";
@@ -117,9 +121,11 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
       key = currentKey(order);
       if (!key) fromCurrent = false;  // the record is not in this order: start at its end
     }
-    // The key table leads: its index gives the order, the record follows by number.
+    // The key table leads: its index gives the order, the record follows by
+    // number. A key whose record has no image gives a null image (damage
+    // named where it is met) instead of being passed over.
     sql = "SELECT k.__recno, r.__rec, k." + k +
-          " FROM lce_keys AS k CROSS JOIN lce_images AS r ON r.__recno = k.__recno WHERE " +
+          " FROM lce_keys AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " +
           scopeClause(order, "k." + k);
     if (fromCurrent)
       sql += fwd ? " AND (k." + k + ", k.__recno) > (?1, ?2)" : " AND (k." + k + ", k.__recno) < (?1, ?2)";
@@ -141,6 +147,7 @@ bool Cursor::stepStream() {
     return false;
   }
   recno_ = s.integer(0);
+  if (stream_->order != 0 && s.isNull(1)) store_->missingImage(recno_);
   noteSource(s, stream_->order != 0 ? 2 : -1);
   keyOrder_ = stream_->order;
   stream_->last = recno_;
@@ -225,6 +232,7 @@ void Cursor::gotoRecord(std::int64_t recno) {
   stream_.reset();
   if (recno <= 0 || !q.step()) {
     gotoEOF();
+    if (recno > 0 && store_->hasRecord(recno)) store_->missingImage(recno);
     fail(kErrRecordNotFound, "Record " + std::to_string(recno) + " does not exist in table " + name());
   }
   recno_ = recno;
@@ -312,6 +320,7 @@ std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
     if (it != counts_.end()) return it->second;
   }
   const auto lease = store_->reading();
+  if (order == 0) store_->checkImages();
   Stmt& q = statement(sql);
   if (useScope) bindScope(q, order);
   q.step();
@@ -363,7 +372,7 @@ void Cursor::gotoKeyPosition(std::size_t order, double fraction) {
   } else {
     const std::string& k = index(order).keyColumn;
     sql = "SELECT k.__recno, r.__rec, k." + k +
-          " FROM lce_keys AS k CROSS JOIN lce_images AS r ON r.__recno = k.__recno WHERE " + scopeClause(order, "k." + k) +
+          " FROM lce_keys AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " + scopeClause(order, "k." + k) +
           " ORDER BY k." + k + ", k.__recno LIMIT 1 OFFSET ?5";
   }
   Stmt& q = statement(sql);

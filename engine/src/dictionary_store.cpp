@@ -64,27 +64,31 @@ DictionaryStore DictionaryStore::open(const std::string& rawPath, bool writable)
   const std::string given = normalizePath(rawPath);
   const std::string path = findFile(given);
   if (path.empty()) fail(kErrFileNotFound, "Data dictionary " + given + " not found");
+  const std::string notOurs = "File " + path + " is not a data dictionary; check that the folder holds the practice's database";
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) fail(kErrNotADictionary, notOurs);
   DictionaryStore store;
   store.path_ = path;
-  store.db_ = Db(path, writable ? Db::Mode::ReadWrite : Db::Mode::ReadOnly);
+  store.db_ = Db(path, writable ? Db::Mode::ReadWrite : Db::Mode::ReadOnly, defaultLockWait(), FileKind::Dictionary);
   sqlite3_stmt* raw = nullptr;
   const int rc = sqlite3_prepare_v2(store.db_.get(), "SELECT value FROM lce_meta WHERE key='format'", -1, &raw, nullptr);
-  bool ok = false;
-  if (rc == SQLITE_OK && sqlite3_step(raw) == SQLITE_ROW) {
-    const auto* v = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
-    ok = v && std::string_view(v) == kFormat;
-  }
-  const int err = sqlite3_errcode(store.db_.get());
+  const int stepped = rc == SQLITE_OK ? sqlite3_step(raw) : rc;
+  const auto* v = stepped == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)) : nullptr;
+  const bool ok = v && std::string_view(v) == kFormat;
   sqlite3_finalize(raw);
   if (!ok) {
-    if (err == SQLITE_CORRUPT) fail(kErrDamaged, "Data dictionary " + path + " is damaged");
-    fail(kErrNotADictionary, "File " + path + " is not a data dictionary");
+    // A locked, damaged or half-written dictionary says so; a file of
+    // another program has no such table or row.
+    if (stepped == SQLITE_ROW || stepped == SQLITE_DONE) fail(kErrNotADictionary, notOurs);
+    store.db_.failAs(kErrNotADictionary, notOurs);
   }
   try {
     Stmt probe(store.db_, "SELECT name, file, table_type FROM dd_tables LIMIT 0");
     Stmt probe2(store.db_, "SELECT name, salt, hash, groups FROM dd_users LIMIT 0");
-  } catch (const Error&) {
-    fail(kErrDamaged, "Data dictionary " + path + " is damaged");
+  } catch (const Error& e) {
+    if (e.code() == kErrLocked || e.code() == kErrNeedsWriter) throw;
+    fail(kErrDamaged, "Data dictionary " + path +
+                          " is damaged; restore it from the practice's backup or have the practice's software repair it");
   }
   return store;
 }

@@ -21,6 +21,7 @@ class DictionaryStore {
 
   const std::string& path() const { return path_; }
   std::string folder() const;
+  void setLockWait(std::chrono::milliseconds wait) { db_.setLockWait(wait); }
 
   void addUser(const std::string& name, const std::string& password, const std::vector<std::string>& groups);
   // True when the user exists and the password matches.

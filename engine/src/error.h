@@ -22,6 +22,8 @@ enum : std::uint32_t {
   kErrConnectionGone = 5024,
   kErrNoCollation = 5025,
   kErrTableTypeMismatch = 5030,
+  kErrLocked = 5035,
+  kErrNeedsWriter = 5036,
   kErrNoFilter = 5037,
   kErrNoScope = 5038,
   kErrNoKeyPosition = 5041,

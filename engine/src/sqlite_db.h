@@ -1,9 +1,13 @@
 // Owning wrappers for sqlite3 connections and statements. Every failure is
-// turned into lce::Error with a text that names the file the database is.
+// turned into lce::Error with a text that names the file the database is;
+// the states of a file that SQLite reports alike or as bare codes (locked by
+// another program, left mid-write, not a file of ours, damaged) get codes
+// and texts of their own that say what to do.
 #pragma once
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,27 +15,66 @@
 
 namespace lce {
 
+// How long a connection waits for another program's lock on a file when no
+// SQL time-out is set: a writer of the practice's software holds its lock
+// while it commits, which is the normal case, not a failure.
+inline constexpr std::chrono::milliseconds kLockWait{10000};
+// The wait used when no SQL time-out is set: kLockWait, or the milliseconds
+// of the environment variable LCE_LOCK_WAIT_MS (1 .. 3 600 000), read once.
+std::chrono::milliseconds defaultLockWait();
+
+// What the files of a kind are called in messages.
+enum class FileKind { Table, Dictionary };
+
+// The engine's error for a failed SQLite call (extended result code rc,
+// SQLite's text) on the file at path, when the failure is one of the file's
+// states: locked past the wait, left mid-write, not a file of ours,
+// damaged. Returns false for other failures (the caller's own message).
+struct FileFailure {
+  std::uint32_t code = 0;
+  std::string text;
+};
+bool describeFileFailure(int rc, const std::string& path, FileKind kind, std::chrono::milliseconds waited,
+                         const std::string& sqliteText, FileFailure& out);
+// "10 s", "0.5 s".
+std::string secondsText(std::chrono::milliseconds wait);
+
 class Db {
  public:
   enum class Mode { ReadOnly, ReadWrite, Create, Memory };
   Db() = default;
-  // Opens path; ReadOnly uses mode=ro and never creates or changes the file.
-  Db(const std::string& path, Mode mode);
+  // Opens path. ReadOnly never creates or changes a file: not the table,
+  // nor a journal, write-ahead log or shared-memory file beside it (see
+  // readUri); a file that cannot be read that way fails with 5036.
+  // lockWait bounds every wait for another program's lock.
+  Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait = defaultLockWait(),
+     FileKind kind = FileKind::Table);
 
   sqlite3* get() const { return db_.get(); }
   explicit operator bool() const { return static_cast<bool>(db_); }
   const std::string& path() const { return path_; }
+  // The name SQLite opened (a URI): ATTACH uses it to read the same way.
+  const std::string& uri() const { return uri_; }
+  std::chrono::milliseconds lockWait() const { return lockWait_; }
+  void setLockWait(std::chrono::milliseconds wait);
+  FileKind kind() const { return kind_; }
 
   void exec(const std::string& sql) const;
-  // Throws an error whose text is "what" + SQLite's message + the file.
+  // Throws an error whose text is "what" + SQLite's message + the file, or
+  // the file's own error when the failure is one of its states.
   [[noreturn]] void raise(std::uint32_t code, const std::string& what) const;
+  // Throws the file's own error for the last failure when it is one of the
+  // file's states, else code with text.
+  [[noreturn]] void failAs(std::uint32_t code, const std::string& text) const;
 
  private:
   struct Close {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
   };
   std::unique_ptr<sqlite3, Close> db_;
-  std::string path_;
+  std::string path_, uri_;
+  std::chrono::milliseconds lockWait_ = kLockWait;
+  FileKind kind_ = FileKind::Table;
 };
 
 class Stmt {

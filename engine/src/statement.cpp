@@ -103,6 +103,34 @@ int progressAbort(void* deadline) {
   return std::chrono::steady_clock::now() > *d ? 1 : 0;
 }
 
+bool isFileState(std::uint32_t code) {
+  switch (code) {
+    case kErrLocked: case kErrNeedsWriter: case kErrDamaged: case kErrNotATable: case kErrFileNotFound: return true;
+    default: return false;
+  }
+}
+
+// A failure of the statement's SQLite connection that is the state of one
+// of the attached tables. SQLite does not say which one: a write left half
+// done names the table it lies beside; a lock or damage names them all.
+void failOnTables(const Db& db, const std::map<std::string, std::shared_ptr<TableStore>>& stores) {
+  const int rc = sqlite3_extended_errcode(db.get());
+  const std::string msg = sqlite3_errmsg(db.get());
+  std::string files;
+  for (const auto& [name, store] : stores) {
+    FileFailure f;
+    if (!describeFileFailure(rc, store->path(), FileKind::Table, db.lockWait(), msg, f)) continue;
+    if (f.code == kErrNeedsWriter || stores.size() == 1) fail(f.code, f.text);
+    files += (files.empty() ? "" : ", ") + store->path();
+  }
+  if (files.empty()) return;
+  if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
+    fail(kErrLocked, "One of the table files " + files + " is locked by another program (waited " +
+                         secondsText(db.lockWait()) + "); try again when the practice's software has finished writing");
+  fail(kErrDamaged, "One of the table files " + files + " is damaged or could not be read (" + msg +
+                        "); check the disk, then restore the damaged file from the practice's backup");
+}
+
 }  // namespace
 
 void failSql(int native, const std::string& message, const std::string& sql) {
@@ -161,28 +189,38 @@ std::uint32_t Statement::execute() {
   } catch (const sql::TranslateError& e) {
     failSql(e.nativeError(), std::string(e.what()) + (e.token().empty() ? "" : " near '" + e.token() + "'"), text_);
   }
-  Db db("", Db::Mode::Memory);
+  // The statement's time-out, else the connection's, also bounds each wait
+  // for another program's lock on a table it reads.
+  const std::uint32_t limit = timeout ? timeout : conn->sqlTimeout();
+  const std::chrono::milliseconds lockWait = limit ? std::chrono::milliseconds(limit) : defaultLockWait();
+  Db db("", Db::Mode::Memory, lockWait);
   if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
   std::map<std::string, std::shared_ptr<TableStore>> stores;  // by upper-case name as written
   int n = 0;
   for (const std::string& name : t.tables) {
     std::shared_ptr<TableStore> store;
+    Connection::TableTarget target;
     try {
-      const auto target = conn->resolveTable(name, 0);
-      store = TableStore::open(target.file, false);
+      target = conn->resolveTable(name, 0);
+      // The statement reads the records alone: their catalog is checked,
+      // the index keys are not its business.
+      store = TableStore::open(target.file, false, lockWait, TableStore::Checks::Catalog);
     } catch (const Error& e) {
-      if (e.code() == kErrNotInDictionary || e.code() == kErrFileNotFound)
+      if (e.code() == kErrNotInDictionary || (e.code() == kErrFileNotFound && findFile(target.file).empty()))
         failSql(kNativeTableNotFound, "Table not found: " + name + " (" + e.what() + ")", text_);
+      // A table's own state (locked, left mid-write, damaged, not ours) is
+      // no fault of the statement: its error says what to do.
+      if (isFileState(e.code())) throw;
       failSql(static_cast<int>(e.code()), "Cannot open table " + name + ": " + e.what(), text_);
     }
     const std::string schema = "t" + std::to_string(++n);
     Stmt attach(db, "ATTACH DATABASE ?1 AS " + schema);
-    std::string uri = "file:";
-    for (char ch : store->path()) uri += (ch == '?' ? std::string("%3f") : ch == '#' ? std::string("%23") : ch == '%' ? std::string("%25") : std::string(1, ch));
-    attach.bindText(1, uri + "?mode=ro");
+    // Attached the way the store opened it: nothing is created beside it.
+    attach.bindText(1, store->db().uri());
     try {
       attach.step();
     } catch (const Error& e) {
+      if (isFileState(e.code())) throw;
       failSql(SQLITE_CANTOPEN, "Cannot attach table " + name + ": " + e.what(), text_);
     }
     std::string view = "CREATE TEMP VIEW " + quoteIdent(name) + " AS SELECT ";
@@ -195,8 +233,10 @@ std::uint32_t Statement::execute() {
     stores[upper(name)] = store;
   }
   sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db.get(), t.sql.c_str(), static_cast<int>(t.sql.size()), &raw, nullptr) != SQLITE_OK)
+  if (sqlite3_prepare_v2(db.get(), t.sql.c_str(), static_cast<int>(t.sql.size()), &raw, nullptr) != SQLITE_OK) {
+    failOnTables(db, stores);
     failSql(sqlite3_errcode(db.get()), sqlite3_errmsg(db.get()), text_);
+  }
   std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
   const int paramCount = sqlite3_bind_parameter_count(raw);
   for (int i = 1; i <= paramCount; ++i) {
@@ -217,7 +257,6 @@ std::uint32_t Statement::execute() {
       default: sqlite3_bind_int64(raw, i, v->integer); break;
     }
   }
-  const std::uint32_t limit = timeout ? timeout : conn->sqlTimeout;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit);
   if (limit) sqlite3_progress_handler(db.get(), 10000, progressAbort, &deadline);
   const int columns = sqlite3_column_count(raw);
@@ -227,6 +266,7 @@ std::uint32_t Statement::execute() {
     if (rc == SQLITE_DONE) break;
     if (rc != SQLITE_ROW) {
       const int code = sqlite3_errcode(db.get());
+      if (code != SQLITE_INTERRUPT) failOnTables(db, stores);
       const std::string msg = code == SQLITE_INTERRUPT ? "the statement ran longer than its time-out" : sqlite3_errmsg(db.get());
       failSql(code, msg, text_);
     }

@@ -8,8 +8,18 @@
 // table "lce_keys" (__recno, __k1, __k2, ...), each with an SQLite index, so
 // an index is built by scanning a few hundred bytes a row.
 // Opening for reading uses SQLite's read-only mode: the file is never
-// created or changed; its SHARED lock is held only while calls use the
-// table (see read_reaper.h), never against other readers.
+// created or changed, nor any file beside it (see Db's read-only mode); its
+// SHARED lock is held only while calls use the table (see read_reaper.h),
+// never against other readers. A writer's lock is waited for up to the
+// store's lock wait (the connection's SQL time-out, else 10 s), then named.
+// What a reader sees while another program writes: a read transaction
+// lasts while calls use the table, at most kReadMaxHold, and every call of
+// one read sees the rows committed when it began; a later call may begin a
+// new read and see rows committed meanwhile (a record found by an index may
+// since have changed or gone). Each of the three tables' rows of a record
+// are written in one transaction, so a read never sees part of a record.
+// Opening checks the catalog against the columns and counts records and
+// key rows; stored images are checked where they are read.
 #pragma once
 
 #include <cstdint>
@@ -52,7 +62,14 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
 
   static std::shared_ptr<TableStore> create(const std::string& path, TableSchema schema);
   static std::shared_ptr<TableStore> createInMemory(TableSchema schema);
-  static std::shared_ptr<TableStore> open(const std::string& path, bool writable);
+  // What opening checks: the catalog against the columns of the records
+  // (all the SQL engine reads), or that and the count of index key rows
+  // against the records (for navigation, which reads the keys).
+  enum class Checks { Catalog, Full };
+  // Waits up to lockWait for another program's lock on the file.
+  static std::shared_ptr<TableStore> open(const std::string& path, bool writable,
+                                          std::chrono::milliseconds lockWait = defaultLockWait(),
+                                          Checks checks = Checks::Full);
 
   const TableSchema& schema() const { return schema_; }
   const RecordLayout& layout() const { return layout_; }
@@ -79,6 +96,15 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
   std::int64_t rowCount() const;
   // Unpacks a stored record image; a damaged one fails naming the record.
   void unpack(std::int64_t recno, std::string_view packed, std::string& image) const;
+  // Once per store, before the first scan in record-number order: every
+  // record has its stored image (a scan of the images would pass a missing
+  // one without a word). Fails 7017.
+  void checkImages() const;
+  // A record an index or the records name whose image is missing (7017).
+  [[noreturn]] void missingImage(std::int64_t recno) const;
+  // Whether the records table holds the record (a missing image is then
+  // damage, not a record deleted meanwhile).
+  bool hasRecord(std::int64_t recno) const;
 
   // Begins (or continues) the read transaction of a read-only table.
   ReadLease reading() const;
@@ -98,6 +124,9 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
   TableStore() = default;
   void initialize(TableSchema schema);
   void loadCatalog();
+  void checkStructures(Checks checks) const;
+  std::int64_t count(const char* table) const;
+  std::int64_t pragmaInteger(const std::string& name, const std::string& notOurs) const;
   void prepareIndexes();
   void createSqlIndexes();
   void dropSqlIndexes();
@@ -119,6 +148,7 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
   bool rebuildIndexesAtCommit_ = false;
   bool createdHere_ = false;  // made by this process: bulk loading may skip syncs
   bool bulk_ = false;
+  mutable bool imagesChecked_ = false;
 
   // Read transaction of a read-only table (guarded by readMutex_).
   bool leased_ = false;

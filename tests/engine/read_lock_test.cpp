@@ -53,7 +53,7 @@ TEST(EngineReadLock, AnIdleReaderLetsWritersInAndThenSeesTheirRows) {
   LumGetRecordNum(table, 0, &recno);
   ASSERT_EQ(recno, 2u);
 
-  // The writer waits at most its busy time-out (2 s) for the reader's lock;
+  // The writer waits at most its lock wait (10 s) for the reader's lock;
   // it gets in because the idle reader's transaction is ended for it.
   {
     auto writer = lce::TableFile::openForAppend(dir.path("T.LDT"));
