@@ -3,8 +3,10 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "framework/format.h"
+#include "tools/text_1252.h"
 
 namespace payxref::db {
 namespace {
@@ -18,46 +20,83 @@ bool IsBinary(std::uint16_t type) {
            type == lce::kVarBinary || type == lce::kBlob51 || type == lce::kBlob52;
 }
 
+// A number in the one form every numeric column takes (see cells.h).
+struct NumberText {
+    bool negative = false;
+    std::string_view unsignedText;  // without the sign, as from_chars takes it
+    std::string_view whole;
+    std::string_view fraction;
+    bool point = false;
+    bool exponent = false;
+};
+
+bool AllDigits(std::string_view text) {
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+std::optional<NumberText> SplitNumber(std::string_view text, bool allowExponent) {
+    NumberText n;
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        n.negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    n.unsignedText = text;
+    if (allowExponent) {
+        const std::size_t e = text.find_first_of("eE");
+        if (e != std::string_view::npos) {
+            std::string_view power = text.substr(e + 1);
+            if (!power.empty() && (power[0] == '-' || power[0] == '+')) power.remove_prefix(1);
+            if (power.empty() || !AllDigits(power)) return std::nullopt;
+            n.exponent = true;
+            text = text.substr(0, e);
+        }
+    }
+    const std::size_t dot = text.find('.');
+    n.point = dot != std::string_view::npos;
+    n.whole = text.substr(0, dot);
+    n.fraction = n.point ? text.substr(dot + 1) : std::string_view{};
+    if (n.whole.empty() && n.fraction.empty()) return std::nullopt;
+    if (!AllDigits(n.whole) || !AllDigits(n.fraction)) return std::nullopt;
+    return n;
+}
+
 std::int64_t ParseInteger(std::string_view text, std::int64_t low, std::int64_t high) {
-    std::int64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec == std::errc::result_out_of_range) throw CellError("is out of range");
+    const auto n = SplitNumber(text, false);
+    if (!n || n->point) throw CellError("is not a whole number");
+    std::uint64_t magnitude = 0;
+    const char* end = n->whole.data() + n->whole.size();
+    const auto [ptr, ec] = std::from_chars(n->whole.data(), end, magnitude);
+    if (ec == std::errc::result_out_of_range || magnitude > std::uint64_t{1} << 63) throw CellError("is out of range");
     if (ec != std::errc() || ptr != end) throw CellError("is not a whole number");
+    // In unsigned arithmetic, so that the lowest 64-bit value is reached without overflow.
+    const auto value = static_cast<std::int64_t>(n->negative ? ~magnitude + 1 : magnitude);
+    if (!n->negative && magnitude > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+        throw CellError("is out of range");
     if (value < low || value > high) throw CellError("is out of range");
     return value;
 }
 
 double ParseDouble(std::string_view text) {
-    if (text.empty() || !(text[0] == '-' || text[0] == '.' || (text[0] >= '0' && text[0] <= '9'))) {
-        throw CellError("is not a number");
-    }
+    const auto n = SplitNumber(text, true);
+    if (!n) throw CellError("is not a number");
     double value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    const char* end = n->unsignedText.data() + n->unsignedText.size();
+    const auto [ptr, ec] = std::from_chars(n->unsignedText.data(), end, value);
     if (ec != std::errc() || ptr != end || !std::isfinite(value)) throw CellError("is not a number");
-    return value;
+    return n->negative ? -value : value;
 }
 
 // Decimal text with up to four decimals as an exact count of ten-thousandths.
 std::int64_t ParseScaled(std::string_view text) {
-    bool negative = false;
-    std::string_view rest = text;
-    if (!rest.empty() && (rest[0] == '-' || rest[0] == '+')) {
-        negative = rest[0] == '-';
-        rest.remove_prefix(1);
-    }
-    const std::size_t dot = rest.find('.');
-    const std::string_view whole = rest.substr(0, dot);
-    std::string_view fraction = dot == std::string_view::npos ? std::string_view{} : rest.substr(dot + 1);
-    if (whole.empty() && fraction.empty()) throw CellError("is not a number");
+    const auto n = SplitNumber(text, false);
+    if (!n) throw CellError("is not a number");
+    const bool negative = n->negative;
+    const std::string_view whole = n->whole;
+    const std::string_view fraction = n->fraction;
     if (fraction.size() > 4) throw CellError("has more than four decimals");
-    for (const char c : whole) {
-        if (c < '0' || c > '9') throw CellError("is not a number");
-    }
-    for (const char c : fraction) {
-        if (c < '0' || c > '9') throw CellError("is not a number");
-    }
     // The money column's null pattern is the lowest 64-bit value; stay above it.
     constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
     std::int64_t value = 0;
@@ -143,6 +182,44 @@ std::string ParseHex(std::string_view text) {
     return bytes;
 }
 
+std::string CodePointName(char32_t cp) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string digits;
+    for (; cp != 0 || digits.size() < 4; cp >>= 4) digits.insert(digits.begin(), kHex[cp & 15]);
+    return "U+" + digits;
+}
+
+// A cell of a character or memo column as the table holds it.
+std::string ToTableText(std::string_view utf8) {
+    using Fault = Windows1252Result::Fault;
+    Windows1252Result r = Utf8ToWindows1252(utf8);
+    const std::string at = "at character " + std::to_string(r.character);
+    switch (r.fault) {
+        case Fault::None:
+            return std::move(r.text);
+        case Fault::InvalidUtf8:
+            throw CellError("is not UTF-8 text (" + at + ")");
+        case Fault::Nul:
+            throw CellError("holds a NUL character (" + at + ")");
+        case Fault::NoWindows1252Form: {
+            std::string character;
+            std::size_t from = 0;
+            std::size_t k = 0;
+            // The character itself, as it stood in the cell.
+            while (k + 1 < r.character) {
+                NextUtf8(utf8, from);
+                ++k;
+            }
+            std::size_t to = from;
+            NextUtf8(utf8, to);
+            character = std::string(utf8.substr(from, to - from));
+            throw CellError("holds " + character + " (" + CodePointName(r.codePoint) + ", " + at +
+                            "), which has no Windows-1252 form");
+        }
+    }
+    return {};
+}
+
 std::string TwoDigits(int value) {
     return std::string(1, static_cast<char>('0' + value / 10)) + static_cast<char>('0' + value % 10);
 }
@@ -207,12 +284,13 @@ lce::Value ParseCell(std::string_view text, bool quoted, const lce::ColumnDef& c
         return lce::Value::null();
     }
     if (IsCharacter(type)) {
-        if (text.size() > column.length) {
+        std::string stored = ToTableText(text);
+        if (stored.size() > column.length) {
             throw CellError("is longer than the column's " + std::to_string(column.length) + " characters");
         }
-        return lce::Value::ofText(std::string(text));
+        return lce::Value::ofText(std::move(stored));
     }
-    if (IsMemo(type)) return lce::Value::ofMemo(std::string(text));
+    if (IsMemo(type)) return lce::Value::ofMemo(ToTableText(text));
     if (IsBinary(type)) return lce::Value::ofBinary(ParseHex(text));
     switch (type) {
         case lce::kLogical:
@@ -264,7 +342,7 @@ std::string FormatCell(const lce::Value& value, const lce::ColumnDef& column, bo
         case Kind::Text:
         case Kind::Memo:
             quoted = value.text.empty();
-            return value.text;
+            return Windows1252ToUtf8(value.text);
         case Kind::Binary: {
             static constexpr char kHex[] = "0123456789ABCDEF";
             std::string text;

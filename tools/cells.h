@@ -1,7 +1,15 @@
 // Text forms of field values in payxref-db's CSV files.
 //
-//   character, memo      the text as it is
-//   numbers              "." as decimal point, no thousands separators
+//   character, memo      UTF-8 in the file, Windows-1252 in the table; a
+//                        character column's length counts characters. Text
+//                        that is not UTF-8, holds a NUL or has no
+//                        Windows-1252 form is refused.
+//   numbers              one form for money, integers and doubles: an
+//                        optional sign (+ or -), digits, and an optional
+//                        "." with digits (at least one digit in all);
+//                        integers take no "." part, money up to four
+//                        decimals; doubles also take an exponent (1e-05),
+//                        as export writes very small and large ones so
 //   logical              T/F, Y/N, 1/0, true/false (any case); written T or F
 //   date                 YYYY-MM-DD
 //   timestamp            YYYY-MM-DD HH:MM:SS with optional .fff

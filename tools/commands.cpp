@@ -2,14 +2,14 @@
 
 #include <charconv>
 #include <chrono>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <stdexcept>
 
 #include "tools/cells.h"
 #include "tools/csv.h"
+#include "tools/input_file.h"
 #include "tools/practice_files.h"
+#include "tools/text_1252.h"
 
 #if PAYXREF_DB_HAVE_REGISTRY
 #include "app/registry/practice_store.h"
@@ -91,13 +91,8 @@ CreatedPractice Create(const fs::path& folder, const PracticeLayout& layout) {
     return practice;
 }
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path.string());
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+// A schema document is small; this bounds what a wrong file can cost.
+constexpr std::uint64_t kMaxSchemaBytes = std::uint64_t{16} << 20;
 
 std::int64_t ParseCount(const std::string& option, const std::string& text, std::int64_t low) {
     std::int64_t value = 0;
@@ -148,7 +143,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out) {
         const Arguments a = Split(args, 1, {"--schema"});
         ExpectPositional(a, 1, "create FOLDER [--schema FILE.json]");
         PracticeLayout layout = DefaultLayout();
-        for (const auto& [name, value] : a.options) layout = ParseLayout(ReadFile(value), value);
+        for (const auto& [name, value] : a.options) layout = ParseLayout(ReadInputFile(value, kMaxSchemaBytes, "schema file"), value);
         CreatePractice(a.positional[0], layout);
         out << "created " << (fs::path(a.positional[0]) / layout.dictionary).string() << " with "
             << layout.tables.size() << " tables\n";
@@ -202,13 +197,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out) {
     throw UsageError("unknown command \"" + command + "\"");
 }
 
-// Spreadsheet programs start UTF-8 CSV files with a byte-order mark.
-void SkipByteOrderMark(std::istream& in) {
-    char head[3] = {};
-    in.read(head, 3);
-    if (in.gcount() == 3 && head[0] == '\xEF' && head[1] == '\xBB' && head[2] == '\xBF') return;
-    in.clear();
-    in.seekg(0);
+// Where in the CSV file a fault is: "FILE, line L, column "Name"" for a
+// field under a known header, "FILE, line L, column N" for another field.
+std::string Where(const std::string& csvPath, std::size_t line, std::size_t field,
+                  const std::vector<std::string>& header) {
+    std::string where = csvPath + ", line " + std::to_string(line);
+    if (field == 0) return where;
+    if (field <= header.size()) return where + ", column " + QuoteForMessage(header[field - 1]);
+    return where + ", column " + std::to_string(field);
 }
 
 }  // namespace
@@ -218,11 +214,12 @@ void CreatePractice(const std::string& folder, const PracticeLayout& layout) { C
 std::int64_t ImportCsv(const std::string& folder, const std::string& table, const std::string& csvPath) {
     lce::TableFile file = lce::TableFile::openForAppend(TableFilePath(folder, table).string());
     const lce::TableSchema& schema = file.schema();
-    std::ifstream in(csvPath, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + csvPath);
-    SkipByteOrderMark(in);
-    CsvReader reader(in);
+    const CsvLimits limits;
+    InputFile input(csvPath, limits.fileBytes, "CSV file");
+    std::istream in(&input);
+    CsvReader reader(in, limits);
     std::int64_t count = 0;
+    std::vector<std::string> names;  // the table's names of the header's columns
     try {
         const std::optional<CsvRecord> header = reader.Next();
         if (!header) throw std::runtime_error(csvPath + ": the file is empty (no header row)");
@@ -231,15 +228,16 @@ std::int64_t ImportCsv(const std::string& folder, const std::string& table, cons
             const auto at = FindColumn(schema, f.text);
             if (!at) {
                 throw std::runtime_error(csvPath + ", line " + std::to_string(header->line) + ": table " +
-                                         table + " has no column \"" + f.text + "\"");
+                                         table + " has no column " + QuoteForMessage(f.text));
             }
             for (const std::size_t c : columns) {
                 if (c == *at) {
                     throw std::runtime_error(csvPath + ", line " + std::to_string(header->line) +
-                                             ": column \"" + f.text + "\" appears twice");
+                                             ": column " + QuoteForMessage(f.text) + " appears twice");
                 }
             }
             columns.push_back(*at);
+            names.push_back(schema.columns[*at].name);
         }
         lce::TableFile::Transaction transaction(file);
         lce::Row row(schema.columns.size());
@@ -255,8 +253,8 @@ std::int64_t ImportCsv(const std::string& folder, const std::string& table, cons
                 try {
                     row[columns[i]] = ParseCell(record->fields[i].text, record->fields[i].quoted, column);
                 } catch (const CellError& e) {
-                    throw std::runtime_error(where + ", column \"" + column.name + "\": value \"" +
-                                             record->fields[i].text + "\" " + e.what());
+                    throw std::runtime_error(Where(csvPath, record->line, i + 1, names) + ": value " +
+                                             QuoteForMessage(record->fields[i].text) + " " + e.what());
                 }
             }
             try {
@@ -268,7 +266,7 @@ std::int64_t ImportCsv(const std::string& folder, const std::string& table, cons
         }
         transaction.commit();
     } catch (const CsvError& e) {
-        throw std::runtime_error(csvPath + ", line " + std::to_string(e.line()) + ": " + e.what());
+        throw std::runtime_error(Where(csvPath, e.line(), e.field(), names) + ": " + e.what());
     }
     return count;
 }

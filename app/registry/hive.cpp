@@ -6,10 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 namespace reg {
@@ -53,6 +52,42 @@ std::optional<std::string> Below(const OpenKey& parent, std::string_view subKey)
 
 bool MayOpen(const Hive& hive, REGSAM access) { return (access & kChangeRights) == 0 || hive.Writable(); }
 
+[[noreturn]] void RefuseStore(const std::filesystem::path& file, std::string_view reason) {
+    throw EStoreError("The settings store " + file.string() + " cannot be used: " + std::string(reason) +
+                      "; repair or remove it, then record the practice folder with \"payxref-db use FOLDER\"");
+}
+
+std::string TooLarge() { return "it is larger than " + std::to_string(kMaxStoreBytes / (1024 * 1024)) + " MiB"; }
+
+// Why opening or reading failed, in the tool's own words.
+std::string ReadFailure(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM: return "you are not allowed to read it";
+        case EISDIR: return "it is a folder, not a file";
+        case ENXIO:
+        case ENODEV: return "it is not a regular file";
+        case ENOTDIR: return "a part of its path is a file, not a folder";
+        case ELOOP: return "it is a link that leads round in a circle";
+        default: return "reading it failed (system error " + std::to_string(error) + ")";
+    }
+}
+
+// A file descriptor that is closed when it goes.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
 }  // namespace
 
 std::filesystem::path DefaultStorePath() {
@@ -77,12 +112,45 @@ bool FileWritable(const std::filesystem::path& file) {
     return ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+std::optional<std::string> ReadStoreFile(const std::filesystem::path& file) {
+    // Non-blocking, so that opening a FIFO returns at once; the type is
+    // checked on the open file, so it cannot change in between.
+    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        if (errno == ENOENT) return std::nullopt;
+        RefuseStore(file, ReadFailure(errno));
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) RefuseStore(file, ReadFailure(errno));
+    if (S_ISDIR(st.st_mode)) RefuseStore(file, "it is a folder, not a file");
+    if (!S_ISREG(st.st_mode)) RefuseStore(file, "it is not a regular file but a pipe, device or socket");
+    if (static_cast<std::uintmax_t>(st.st_size) > kMaxStoreBytes) RefuseStore(file, TooLarge());
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    std::vector<char> buffer(64 * 1024);
+    while (true) {
+        const ssize_t n = ::read(fd.Get(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) RefuseStore(file, ReadFailure(errno));
+        if (n == 0) return bytes;
+        // A file that grows while it is read is held to the same limit.
+        if (bytes.size() + static_cast<std::size_t>(n) > kMaxStoreBytes) RefuseStore(file, TooLarge());
+        bytes.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+}
+
+Document ParseStoreFile(const std::filesystem::path& file, std::string_view bytes) {
+    try {
+        return ParseStore(bytes);
+    } catch (const EStoreError& e) {
+        RefuseStore(file, e.Message());
+    }
+}
+
 Document FileHive::Load() const {
-    std::ifstream in(file_, std::ios::binary);
-    if (!in) return {};
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return {};
-    return ParseStore(bytes);
+    const auto bytes = ReadStoreFile(file_);
+    if (!bytes) return {};
+    return ParseStoreFile(file_, *bytes);
 }
 
 bool FileHive::Writable() const {

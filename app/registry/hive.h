@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,7 +42,9 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 class Hive {
 public:
     virtual ~Hive() = default;
-    // The store's content now; a missing or unreadable store is an empty one.
+    // The store's content now; a missing store is an empty one. EStoreError
+    // for a store that is there but cannot be used (see ReadStoreFile and
+    // ParseStore).
     virtual Document Load() const = 0;
     // Whether the user may change the store. Keys cannot be opened with
     // rights that change them when this is false.
@@ -59,6 +62,16 @@ std::filesystem::path DefaultStorePath();
 // may write reads as read-only for root too; a file system mounted read-only
 // or an access list that denies writing also counts. False for no file.
 bool FileWritable(const std::filesystem::path& file);
+
+// The bytes of a store file, or nothing when there is no such file. Only a
+// regular file is read: opening cannot block (a FIFO is refused before
+// anything is read) and reading stops past kMaxStoreBytes. EStoreError, with
+// a message that names the file and what to do, for a folder, a FIFO, a
+// device, a file the user may not read or one larger than the limit.
+std::optional<std::string> ReadStoreFile(const std::filesystem::path& file);
+
+// ParseStore on the bytes of `file`, its refusals restated to name the file.
+Document ParseStoreFile(const std::filesystem::path& file, std::string_view bytes);
 
 class FileHive : public Hive {
 public:

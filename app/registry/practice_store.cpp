@@ -6,8 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "app/registry/hive.h"
@@ -114,20 +112,24 @@ void RecordCurrentPractice(const std::filesystem::path& store, const std::string
     if (std::filesystem::is_symlink(store, ec)) target = std::filesystem::weakly_canonical(store, ec);
     if (ec) target = store;
 
-    std::ifstream in(target, std::ios::binary);
+    // Only a regular file within the store's limits is read and replaced.
+    const std::optional<std::string> old = reg::ReadStoreFile(target);
     std::optional<std::string> bytes;
     mode_t mode = 0600;
-    if (in) {
-        const std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad()) Fail("Cannot read " + target.string());
+    if (old) {
         if (!reg::FileWritable(target)) Fail(target.string() + " is read-only; it was left unchanged");
         struct stat st {};
         if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
-        const reg::Document doc = reg::ParseStore(old);
+        const reg::Document doc = reg::ParseStoreFile(target, *old);
         if (!doc.format) Fail(target.string() + " is not a registry file; it was left unchanged");
-        bytes = reg::WithStringValue(doc, kKeyPath, kValue, folder);
+        try {
+            bytes = reg::WithStringValue(doc, kKeyPath, kValue, folder);
+        } catch (const reg::EStoreError& e) {
+            // The edited store is read back to check it; it would exceed a limit.
+            Fail(target.string() + " would then be beyond the store's limits (" + e.Message() +
+                 "); it was left unchanged");
+        }
     } else {
-        if (std::filesystem::exists(target, ec)) Fail("Cannot read " + target.string() + ": " + SystemText(errno));
         bytes = reg::NewStoreWithStringValue(kKeyPath, kValue, folder);
     }
     if (!bytes) Fail("The folder name cannot be recorded: it contains a line break, a NUL or invalid UTF-8");

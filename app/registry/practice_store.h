@@ -17,7 +17,11 @@ namespace app {
 // be opened with full access (a store the user may read but not write).
 // ERegistryException "Invalid data type for 'Current Practice'" for a value
 // of another type; "Failed to get data for 'Current Practice'" when its data
-// cannot be read. Never writes the store.
+// cannot be read. reg::EStoreError (an ERegistryException) when the store
+// is there but cannot be used: not a regular file, unreadable, or beyond the
+// store's limits; its message names the file, the fault and the command that
+// records a practice. A store without a known header records nothing ("").
+// Never writes the store.
 std::string ReadCurrentPracticePath();
 std::string ReadCurrentPracticePath(std::shared_ptr<const reg::Hive> hive);
 
@@ -26,6 +30,7 @@ std::string ReadCurrentPracticePath(std::shared_ptr<const reg::Hive> hive);
 // values, comments, encoding and line ends. A missing store is created
 // (UTF-16LE with byte-order mark, version 5.00 header, CR LF line ends).
 // ERegistryException when the store is read-only, is not a registry file,
+// cannot be used (reg::EStoreError, as for reading),
 // the folder cannot be stored as a string (line break, NUL, invalid UTF-8),
 // or the file cannot be written; the store is then left as it was.
 void RecordCurrentPractice(const std::string& folder);

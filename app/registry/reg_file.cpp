@@ -19,12 +19,17 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
+[[noreturn]] void Refuse(const std::string& what) { throw EStoreError(what); }
+
+std::string LineLimitText() { return std::to_string(kMaxStoreLineBytes / 1024) + " KiB"; }
+
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && FoldCase(s.substr(0, prefix.size())) == prefix;
 }
 
 // Splits the bytes after the byte-order mark into physical lines; CR LF, LF
 // and a lone CR each end a line. UTF-16LE is split on whole code units.
+// Refuses more than kMaxStoreLines lines or a line over kMaxStoreLineBytes.
 std::vector<Line> SplitLines(std::string_view body, Encoding encoding) {
     const std::size_t unit = encoding == Encoding::Utf16Le ? 2 : 1;
     const auto at = [&](std::size_t i) -> int {
@@ -37,6 +42,10 @@ std::vector<Line> SplitLines(std::string_view body, Encoding encoding) {
     std::size_t begin = 0;
     std::size_t i = 0;
     const auto finish = [&](std::size_t contentEnd, std::size_t next) {
+        if (lines.size() == kMaxStoreLines)
+            Refuse("it has more than " + std::to_string(kMaxStoreLines) + " lines");
+        if (contentEnd - begin > kMaxStoreLineBytes)
+            Refuse("line " + std::to_string(lines.size() + 1) + " is longer than " + LineLimitText());
         Line line;
         line.raw = std::string(body.substr(begin, contentEnd - begin));
         line.rawEnd = std::string(body.substr(contentEnd, next - contentEnd));
@@ -44,6 +53,9 @@ std::vector<Line> SplitLines(std::string_view body, Encoding encoding) {
         begin = next;
     };
     while (i + unit <= body.size()) {
+        // A line that never ends is refused as soon as it is too long.
+        if (i - begin > kMaxStoreLineBytes)
+            Refuse("line " + std::to_string(lines.size() + 1) + " is longer than " + LineLimitText());
         const int c = at(i);
         if (c == '\n') {
             finish(i, i + unit);
@@ -210,14 +222,19 @@ std::optional<Value> ParseData(std::string_view data, Format format) {
 }
 
 // The path below HKEY_CURRENT_USER of a bracketed key name; none for another
-// hive or a malformed name (empty parts).
-std::optional<std::string> KeyPathBelowRoot(std::string_view name) {
+// hive or a malformed name (empty parts). Refuses a key nested deeper than
+// kMaxKeyDepth, naming its line (`lineNumber`, from 1).
+std::optional<std::string> KeyPathBelowRoot(std::string_view name, std::size_t lineNumber) {
     const std::size_t slash = name.find('\\');
     if (FoldCase(name.substr(0, slash)) != kRoot) return std::nullopt;
     if (slash == std::string_view::npos) return std::string();
     const std::string_view rest = name.substr(slash + 1);
     std::size_t start = 0;
+    std::size_t depth = 0;
     while (true) {
+        if (++depth > kMaxKeyDepth)
+            Refuse("line " + std::to_string(lineNumber) + " names a key nested deeper than " +
+                   std::to_string(kMaxKeyDepth) + " levels");
         const std::size_t next = rest.find('\\', start);
         const std::string_view part = rest.substr(start, next - start);
         if (part.empty()) return std::nullopt;
@@ -225,6 +242,11 @@ std::optional<std::string> KeyPathBelowRoot(std::string_view name) {
         start = next + 1;
     }
     return std::string(rest);
+}
+
+std::string ParentPath(const std::string& folded) {
+    const std::size_t slash = folded.rfind('\\');
+    return slash == std::string::npos ? std::string() : folded.substr(0, slash);
 }
 
 class Parser {
@@ -249,7 +271,7 @@ public:
                 if (!s.continued) break;
             }
             if (damaged) {
-                if (LooksLikeKeyLine(doc_.lines[start], doc_.encoding)) current_.reset();
+                if (LooksLikeKeyLine(doc_.lines[start], doc_.encoding)) current_ = nullptr;
                 continue;
             }
             Logical(Trim(content), start, i);
@@ -260,32 +282,32 @@ private:
     void Logical(std::string_view content, std::size_t first, std::size_t end) {
         if (content.empty()) return;
         if (content.front() == '[') {
-            KeyLine(content, end);
+            KeyLine(content, first + 1, end);
             return;
         }
         if (!current_) return;
-        doc_.keys[*current_].sectionEnd = end;
+        current_->sectionEnd = end;
         ValueLine(content, first, end);
     }
 
-    void KeyLine(std::string_view content, std::size_t end) {
-        current_.reset();
+    void KeyLine(std::string_view content, std::size_t lineNumber, std::size_t end) {
+        current_ = nullptr;
         if (content.back() != ']') return;
         std::string_view name = content.substr(1, content.size() - 2);
         const bool remove = !name.empty() && name.front() == '-';
         if (remove) name.remove_prefix(1);
-        const auto path = KeyPathBelowRoot(name);
+        const auto path = KeyPathBelowRoot(name, lineNumber);
         if (!path) return;
         const std::string folded = FoldCase(*path);
         if (remove) {
             RemoveKey(folded);
             return;
         }
-        for (std::size_t at = folded.find('\\'); at != std::string::npos; at = folded.find('\\', at + 1))
-            doc_.keys[folded.substr(0, at)];
+        // Its parents exist through it (see Document::keys).
         doc_.keys[""];
-        doc_.keys[folded].sectionEnd = end;
-        current_ = folded;
+        KeyEntry& key = doc_.keys[folded];
+        key.sectionEnd = end;
+        current_ = &key;
     }
 
     void RemoveKey(const std::string& folded) {
@@ -293,13 +315,14 @@ private:
             doc_.keys.clear();
             return;
         }
+        const bool existed = doc_.FindKey(folded) != nullptr;
+        doc_.keys.erase(folded);
+        // The keys below it sort together right after folded + "\\".
         const std::string below = folded + "\\";
-        for (auto it = doc_.keys.begin(); it != doc_.keys.end();) {
-            if (it->first == folded || it->first.starts_with(below))
-                it = doc_.keys.erase(it);
-            else
-                ++it;
-        }
+        auto it = doc_.keys.lower_bound(below);
+        while (it != doc_.keys.end() && it->first.starts_with(below)) it = doc_.keys.erase(it);
+        // Its parent stays, also when it existed only through this key.
+        if (existed) doc_.keys[ParentPath(folded)];
     }
 
     void ValueLine(std::string_view content, std::size_t first, std::size_t end) {
@@ -313,7 +336,7 @@ private:
         }
         content = Trim(content);
         if (content.empty() || content.front() != '=') return;
-        auto& values = doc_.keys[*current_].values;
+        auto& values = current_->values;
         const std::string folded = FoldCase(name);
         auto value = ParseData(content.substr(1), *doc_.format);
         if (!value) {
@@ -330,7 +353,10 @@ private:
     }
 
     Document& doc_;
-    std::optional<std::string> current_;
+    // The key of the section being read. Held by address, not by path, so
+    // that a value line costs its own length and not the key's; no key is
+    // erased while a section is open.
+    KeyEntry* current_ = nullptr;
 };
 
 }  // namespace
@@ -343,11 +369,18 @@ std::string FoldCase(std::string_view name) {
 }
 
 const KeyEntry* Document::FindKey(std::string_view path) const {
-    const auto it = keys.find(FoldCase(path));
-    return it == keys.end() ? nullptr : &it->second;
+    static const KeyEntry kParentOnly;
+    const std::string folded = FoldCase(path);
+    if (const auto it = keys.find(folded); it != keys.end()) return &it->second;
+    if (folded.empty()) return nullptr;  // the root is listed whenever it exists
+    const std::string below = folded + "\\";
+    const auto child = keys.lower_bound(below);
+    return child != keys.end() && child->first.starts_with(below) ? &kParentOnly : nullptr;
 }
 
 Document ParseStore(std::string_view bytes) {
+    if (bytes.size() > kMaxStoreBytes)
+        Refuse("it is larger than " + std::to_string(kMaxStoreBytes / (1024 * 1024)) + " MiB");
     Document doc;
     if (bytes.starts_with(kUtf16Bom)) {
         doc.encoding = Encoding::Utf16Le;

@@ -3,7 +3,9 @@
 // registry. A file is read the way the editor imports it: key sections and
 // value lines in order, later lines overriding earlier ones, "[-key]" and
 // "name"=- removing. Only keys under HKEY_CURRENT_USER count. Whatever is not
-// understood leaves that key or value out; parsing never fails.
+// understood leaves that key or value out. A store beyond the limits below
+// is refused as a whole (EStoreError), so that a damaged or hostile file
+// costs at most time and memory in proportion to those limits.
 //
 // The document keeps every physical line as the raw bytes it was read from,
 // so that an edit can change a few lines and write everything else back
@@ -16,7 +18,24 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/exceptions.h"
+
 namespace reg {
+
+// What a store may hold. The registry itself nests keys at most 512 deep.
+inline constexpr std::size_t kMaxStoreBytes = 16 * 1024 * 1024;
+inline constexpr std::size_t kMaxStoreLineBytes = 64 * 1024;
+inline constexpr std::size_t kMaxStoreLines = 65536;
+inline constexpr std::size_t kMaxKeyDepth = 512;
+
+// A store that cannot be used: not a regular file, unreadable, or beyond the
+// limits. The message says which and what to do; ParseStore's message names
+// only the fault (a line number, a limit), the file reader adds the file.
+class EStoreError : public fw::ERegistryException {
+public:
+    using fw::ERegistryException::ERegistryException;
+    const char* ClassName() const noexcept override { return "EStoreError"; }
+};
 
 // Value types, with the numbers the registry gives them.
 constexpr std::uint32_t REG_NONE = 0;
@@ -67,15 +86,22 @@ struct Document {
     std::vector<Line> lines;
     std::string lineEnd = "\r\n";  // the style of the first line end met, as text
     // Keys below HKEY_CURRENT_USER by ASCII-lower-cased path ("" is the hive's
-    // root, "software\\orvanta" a subkey); parents of a listed key exist too.
+    // root, "software\\orvanta" a subkey). A key's parents exist too but are
+    // not listed unless a line names them, so that a deep path costs its
+    // length once rather than once per level; FindKey answers for them.
     std::map<std::string, KeyEntry> keys;
 
+    // The key, listed or a parent of one (an entry with no values and no
+    // section); nullptr when the key does not exist.
     const KeyEntry* FindKey(std::string_view path) const;
 };
 
 // Registry names compare ignoring case; ASCII folding is what this store does.
 std::string FoldCase(std::string_view name);
 
+// The document of a store's bytes, in time linear in their count. EStoreError
+// when they exceed kMaxStoreBytes or kMaxStoreLines, a line is longer than
+// kMaxStoreLineBytes, or a key is nested deeper than kMaxKeyDepth.
 Document ParseStore(std::string_view bytes);
 
 // The document's bytes: byte-order mark, then every line with its line end.

@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "engine/lce_builder.h"
+#include "tools/csv.h"
 
 #if PAYXREF_DB_HAVE_REGISTRY
 #include <cstdlib>
@@ -146,6 +150,102 @@ TEST_F(ItemsPractice, ABadCellStopsTheImportAndNothingOfItStays) {
         EXPECT_NE(err.find(csv + c.message), std::string::npos) << err;
         EXPECT_EQ(Export(Db(), "ITEMS"), before);
     }
+}
+
+// Faults in a cell's text or in the CSV itself name the file, line and
+// column; a quoted value is cut to 60 characters; nothing of the file stays.
+TEST_F(ItemsPractice, BadTextAndBrokenCsvAreRefusedWithTheirPlace) {
+    const std::string before = Export(Db(), "ITEMS");
+    const std::string longValue = std::string(100, 'A');
+    const std::string hugeNote = std::string(CsvLimits{}.fieldBytes + 1, 'n');
+    struct Case {
+        const char* name;
+        std::string csv;
+        std::string message;  // after the file name
+    };
+    const Case cases[] = {
+        {"invalid UTF-8", "Code,Price\r\nX1,1\r\nA\xC4Z,2\r\n",
+         ", line 3, column \"Code\": value \"A\\xC4Z\" is not UTF-8 text (at character 2)"},
+        {"NUL", std::string("Code\r\nA\0B\r\n", 9), ", line 2, column \"Code\": value \"A\\x00B\" holds a NUL character"},
+        {"no Windows-1252 form", "Code\r\nA\xCE\xA9\r\n",
+         ", line 2, column \"Code\": value \"A\xCE\xA9\" holds \xCE\xA9 (U+03A9, at character 2), which has no "
+         "Windows-1252 form"},
+        {"memo not UTF-8", "Note\r\n\"ok\"\r\n\xFF\r\n", ", line 3, column \"Note\": value \"\\xFF\" is not UTF-8 text"},
+        {"bare quote", "Code,Price\r\nX1,1\r\nA\"B,2\r\n", ", line 3, column \"Code\": a quote inside a field"},
+        {"bare quote past the header", "Code\r\nX1,a\"b\r\n", ", line 2, column 2: a quote inside a field"},
+        {"text after a closing quote", "Code,Price\r\n\"X1\"x,1\r\n",
+         ", line 2, column \"Code\": text after a closing quote"},
+        {"value cut to 60 characters", "Code\r\n" + longValue + "\r\n",
+         ", line 2, column \"Code\": value \"" + longValue.substr(0, 60) +
+             "\xE2\x80\xA6\" is longer than the column's 6 characters"},
+        {"cell over the limit", "Code,Note\r\nX1," + hugeNote + "\r\n",
+         ", line 2, column \"Note\": a field is longer than 64 KiB"},
+        {"line over the limit", "Code\r\nX1" + std::string(CsvLimits{}.recordBytes, ',') + "\r\n",
+         ", line 2: a line is longer than 1 MiB"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string csv = folder_ / (std::string(c.name) + ".csv");
+        WriteFile(csv, c.csv);
+        std::string err;
+        EXPECT_EQ(Tool({"import", Db(), "ITEMS", csv}, nullptr, &err), kExitFailure);
+        EXPECT_NE(err.find(csv + c.message), std::string::npos) << err.substr(0, 400);
+        EXPECT_LT(err.size(), csv.size() + 400) << "the message echoes the input";
+        EXPECT_EQ(Export(Db(), "ITEMS"), before);
+    }
+}
+
+// Only a regular file within the size limit is read: a folder, a FIFO and
+// an endless device are refused before anything is read.
+TEST_F(ItemsPractice, ImportTakesRegularFilesOnly) {
+    const std::string fifo = folder_ / "pipe.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = folder_ / "big.csv";
+    WriteFile(big, "Code\r\n");
+    ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(CsvLimits{}.fileBytes + 1)), 0);
+    struct Case {
+        std::string file;
+        const char* message;
+    };
+    const Case cases[] = {
+        {folder_.path().string(), "it is a folder; give a CSV file"},
+        {fifo, "it is not a regular file but a pipe, device or socket"},
+        {"/dev/zero", "it is not a regular file but a pipe, device or socket"},
+        {big, "it is larger than 1 GiB, the most a CSV file may hold"},
+        {folder_ / "missing.csv", "there is no such file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string err;
+        EXPECT_EQ(Tool({"import", Db(), "ITEMS", c.file}, nullptr, &err), kExitFailure);
+        EXPECT_NE(err.find("cannot read " + c.file + ": " + c.message), std::string::npos) << err;
+    }
+}
+
+// Text in the practice's 8-character column: UTF-8 in the files,
+// Windows-1252 in the table, counted in characters.
+TEST(CsvText, Utf8ThroughImportAndExportIsWindows1252InTheTable) {
+    const TempFolder folder;
+    ASSERT_EQ(Tool({"create", folder / "p"}), kExitSuccess);
+    const std::string csv = folder / "pax.csv";
+    WriteFile(csv,
+              "Payment Reference,Chart Number\r\n"
+              "1,\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F\xC3\xA9\xC3\xA8\r\n"   // ÄÖÜßéè
+              "2,\xE2\x82\xAC\xE2\x80\x9A\xC5\x93\xC5\xB8" "ab\xC3\xBFz\r\n");  // €‚œŸabÿz: 8 characters, 15 bytes
+    std::string err;
+    ASSERT_EQ(Tool({"import", folder / "p", "ZTPAX", csv}, nullptr, &err), kExitSuccess) << err;
+    const lce::TableFile pax = lce::TableFile::openForReading(folder / "p/ZTPAX.LDT");
+    const auto chart = FindColumn(pax.schema(), "Chart Number");
+    ASSERT_TRUE(chart.has_value());
+    std::vector<std::string> stored;
+    pax.forEachRow([&](std::int64_t, const lce::Row& row) {
+        stored.push_back(row[*chart].text);
+        return true;
+    });
+    EXPECT_EQ(stored, (std::vector<std::string>{"\xC4\xD6\xDC\xDF\xE9\xE8", "\x80\x82\x9C\x9F" "ab\xFFz"}));
+    const std::string exported = Export(folder / "p", "ZTPAX");
+    EXPECT_NE(exported.find(",\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F\xC3\xA9\xC3\xA8,"), std::string::npos) << exported;
+    EXPECT_NE(exported.find(",\xE2\x82\xAC\xE2\x80\x9A\xC5\x93\xC5\xB8" "ab\xC3\xBFz,"), std::string::npos) << exported;
 }
 
 TEST(Create, DefaultPracticeHasTheTransactionLayout) {

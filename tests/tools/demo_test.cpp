@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tools/schema.h"
+#include "tools/text_1252.h"
 
 namespace payxref::db {
 namespace {
@@ -46,6 +47,26 @@ TEST(Demo, EmitsExactlyTheRequestedTransactions) {
     for (const std::int64_t n : {0, 1, 2, 17, 1000}) {
         EXPECT_EQ(static_cast<std::int64_t>(Generate(n, 1).transactions.size()), n) << n;
     }
+}
+
+// The demo writes its rows straight to the tables, past the import's
+// conversion; its text is ASCII, which reads the same in Windows-1252, and it
+// goes through that conversion unchanged.
+TEST(Demo, TextIsTheSameInWindows1252) {
+    const MemorySink sink = Generate(2000, 5);
+    std::size_t texts = 0;
+    for (const auto* rows : {&sink.transactions, &sink.applications}) {
+        for (const lce::Row& row : *rows) {
+            for (const lce::Value& v : row) {
+                if (v.kind != lce::Value::Kind::Text && v.kind != lce::Value::Kind::Memo) continue;
+                ++texts;
+                const Windows1252Result r = Utf8ToWindows1252(v.text);
+                ASSERT_EQ(r.fault, Windows1252Result::Fault::None) << v.text;
+                ASSERT_EQ(r.text, v.text);
+            }
+        }
+    }
+    EXPECT_GT(texts, 0u);
 }
 
 // Classifies every payment the way the search sees it, from the rows alone.
