@@ -16,12 +16,14 @@ for seeds in "$here"/seeds/*/; do
     artifacts="$build/artifacts/$name"
     mkdir -p "$corpus" "$artifacts"
     cp -n "$seeds"/* "$corpus"/ 2>/dev/null
+    dict=()
+    [ -f "$here/$name.dict" ] && dict=(-dict="$here/$name.dict")
     echo "fuzz: $name for ${seconds}s"
     # -timeout: one input taking longer than 10 s is a hang; -rss_limit_mb
     # bounds memory; the log keeps only the summary lines of libFuzzer.
     if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-        -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" \
+        -print_final_stats=1 "${dict[@]}" -artifact_prefix="$artifacts/" "$corpus" \
         >"$build/fuzz-$name.log" 2>&1; then
         echo "fuzz: $name FAILED, see $build/fuzz-$name.log and $artifacts/" >&2
         tail -n 40 "$build/fuzz-$name.log" >&2
