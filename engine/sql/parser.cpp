@@ -86,22 +86,30 @@ Expr Atom(std::string sql) {
     return e;
 }
 
-// A left-associative chain "a op b op c", written "(a op b) op c". Each step
-// adds a suffix to the operand so far (" + b", " IS NULL"); the text is put
-// together once at the end, since rewriting the left side at every step
+// A left-associative chain "a op b op c". Each step adds a suffix to the
+// operand so far (" + b", " IS NULL"). While every operator of the chain is of
+// one SQLite precedence level the chain is written as it stands ("a OR b OR
+// c"); otherwise each left side is enclosed ("(a = b) < c"), which keeps the
+// dialect's grouping but costs SQLite's parser one level per step. The text
+// is put together once at the end: rewriting the left side at every step
 // would take time quadratic in the chain's length.
 class Chain {
 public:
     explicit Chain(Expr first) : first_(std::move(first)) {}
 
-    void Add(std::string suffix) { suffixes_.push_back(std::move(suffix)); }
+    // sameLevel: the operator of this step shares SQLite's precedence level
+    // with every other operator of the chain.
+    void Add(std::string suffix, bool sameLevel) {
+        suffixes_.push_back(std::move(suffix));
+        flat_ = flat_ && sameLevel;
+    }
 
     Expr Done() {
         if (suffixes_.empty()) return std::move(first_);
-        std::string sql(suffixes_.size() - 1, '(');
+        std::string sql(flat_ ? 0 : suffixes_.size() - 1, '(');
         sql += Operand(first_);
         for (std::size_t i = 0; i < suffixes_.size(); ++i) {
-            if (i > 0) sql += ')';
+            if (i > 0 && !flat_) sql += ')';
             sql += suffixes_[i];
         }
         return Compound(std::move(sql));
@@ -110,6 +118,7 @@ public:
 private:
     Expr first_;
     std::vector<std::string> suffixes_;
+    bool flat_ = true;
 };
 
 class Parser {
@@ -523,13 +532,13 @@ private:
 
     Expr Or(bool noIn) {
         Chain chain(And(noIn));
-        while (AcceptWord("OR")) chain.Add(" OR " + Operand(And(noIn)));
+        while (AcceptWord("OR")) chain.Add(" OR " + Operand(And(noIn)), true);
         return chain.Done();
     }
 
     Expr And(bool noIn) {
         Chain chain(Not(noIn));
-        while (AcceptWord("AND")) chain.Add(" AND " + Operand(Not(noIn)));
+        while (AcceptWord("AND")) chain.Add(" AND " + Operand(Not(noIn)), true);
         return chain.Done();
     }
 
@@ -552,14 +561,14 @@ private:
             if (IsComparison(Cur())) {
                 const std::string op = Cur().text;
                 Next();
-                chain.Add(" " + op + " " + Operand(Additive()));
+                chain.Add(" " + op + " " + Operand(Additive()), false);
                 continue;
             }
             if (IsWord(Cur(), "IS")) {
                 Next();
                 const bool negated = AcceptWord("NOT");
                 ExpectWord("NULL");
-                chain.Add(negated ? " IS NOT NULL" : " IS NULL");
+                chain.Add(negated ? " IS NOT NULL" : " IS NULL", false);
                 continue;
             }
             const bool negated = IsWord(Cur(), "NOT") &&
@@ -579,17 +588,17 @@ private:
                     list = ExpressionList();
                 }
                 ExpectSymbol(")");
-                chain.Add(no + " IN (" + list + ")");
+                chain.Add(no + " IN (" + list + ")", false);
             } else if (AcceptWord("LIKE")) {
                 const Expr pattern = Additive();
                 std::string sql = no + " LIKE " + Operand(pattern);
                 if (AcceptWord("ESCAPE")) sql += " ESCAPE " + Operand(Additive());
-                chain.Add(std::move(sql));
+                chain.Add(std::move(sql), false);
             } else if (AcceptWord("BETWEEN")) {
                 const Expr low = Additive();
                 ExpectWord("AND");
                 const Expr high = Additive();
-                chain.Add(no + " BETWEEN " + Operand(low) + " AND " + Operand(high));
+                chain.Add(no + " BETWEEN " + Operand(low) + " AND " + Operand(high), false);
             } else {
                 if (negated) Fail();
                 break;
@@ -609,7 +618,7 @@ private:
         while (IsSymbol(Cur(), "+") || IsSymbol(Cur(), "-") || IsSymbol(Cur(), "||")) {
             const std::string op = Cur().text;
             Next();
-            chain.Add(" " + op + " " + Operand(Multiplicative()));
+            chain.Add(" " + op + " " + Operand(Multiplicative()), op != "||");  // SQLite binds || tighter
         }
         return chain.Done();
     }
@@ -619,7 +628,7 @@ private:
         while (IsSymbol(Cur(), "*") || IsSymbol(Cur(), "/") || IsSymbol(Cur(), "%")) {
             const std::string op = Cur().text;
             Next();
-            chain.Add(" " + op + " " + Operand(Unary()));
+            chain.Add(" " + op + " " + Operand(Unary()), true);
         }
         return chain.Done();
     }

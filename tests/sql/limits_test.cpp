@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "tests/sql/sqlite_db.h"
+
 namespace lce::sql {
 namespace {
 
@@ -77,19 +79,23 @@ TEST(TranslateLimits, NestingPastTheLimitIsRefusedWithItsMessage) {
     }
 }
 
-// The left side of a long operator chain is not rewritten at every step:
-// 100 000 terms translate at once into the same shape as a short chain.
-TEST(TranslateLimits, LongOperatorChainsAreNoNesting) {
-    const std::size_t terms = 100000;
-    std::string text = "SELECT a FROM t WHERE a = 0";
-    for (std::size_t i = 1; i < terms; ++i) text += " OR a = " + std::to_string(i);
-    const std::string sql = Translate(text).sql;
-    const std::string head = "SELECT \"a\" AS \"a\" FROM \"t\" AS \"t\" WHERE ";
-    ASSERT_EQ(sql.rfind(head, 0), 0u);
-    const std::string parens(terms - 2, '(');
-    EXPECT_EQ(sql.compare(head.size(), parens.size(), parens), 0);
-    EXPECT_EQ(sql.substr(head.size() + parens.size(), 29), "(\"a\" = 0) OR (\"a\" = 1)) OR (\"");
-    EXPECT_EQ(sql.substr(sql.size() - 20), "8)) OR (\"a\" = 99999)");
+// A long chain of one operator is written flat, in time linear in its
+// length, so SQLite's parser takes it (nested parentheses ran its stack out
+// at about 100 terms).
+TEST(TranslateLimits, LongOperatorChainsStayFlat) {
+    const auto chain = [](std::size_t terms) {
+        std::string text = "SELECT a FROM t WHERE a = 0";
+        for (std::size_t i = 1; i < terms; ++i) text += " OR a = " + std::to_string(i);
+        return text;
+    };
+    const std::string sql = Translate(chain(100000)).sql;
+    const std::string head = "SELECT \"a\" AS \"a\" FROM \"t\" AS \"t\" WHERE (\"a\" = 0) OR (\"a\" = 1) OR";
+    EXPECT_EQ(sql.rfind(head, 0), 0u) << sql.substr(0, 100);
+    EXPECT_TRUE(sql.ends_with("(\"a\" = 99998) OR (\"a\" = 99999)")) << sql.substr(sql.size() - 50);
+
+    const testing::DbPtr db = testing::OpenMemoryDb();
+    testing::Exec(db.get(), "CREATE TABLE t (a INTEGER)");
+    EXPECT_NO_THROW(testing::Prepare(db.get(), Translate(chain(500)).sql));
 }
 
 TEST(TranslateLimits, TablesOfOneSelect) {
