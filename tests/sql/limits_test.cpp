@@ -79,6 +79,13 @@ TEST(TranslateLimits, NestingPastTheLimitIsRefusedWithItsMessage) {
     }
 }
 
+// The forms share one count: NOT and a parenthesis are two levels.
+TEST(TranslateLimits, EveryFormCountsTowardsOneLimit) {
+    const NestingForm mixed = {"NOT (", "SELECT a FROM t WHERE ", "NOT (", "a = 1", ")", ""};
+    EXPECT_NO_THROW(Translate(Nest(mixed, kMaxNesting / 2)));
+    EXPECT_THROW(Translate(Nest(mixed, kMaxNesting / 2 + 1)), TranslateError);
+}
+
 // A long chain of one operator is written flat, in time linear in its
 // length, so SQLite's parser takes it (nested parentheses ran its stack out
 // at about 100 terms).
