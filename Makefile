@@ -3,8 +3,9 @@ BUILD ?= build
 JOBS ?= 2
 DEMO ?= $(BUILD)/demo
 SANITIZE_BUILD ?= build-sanitize
-# Source folders left out of the sanitizer build, e.g. "ui;tests/ui;tests/printing".
-SANITIZE_SKIP ?=
+# Source folders left out of the sanitizer build: the benchmarks, which no
+# test runs; add e.g. "tests/app;tests/ui;tests/printing" to save more time.
+SANITIZE_SKIP ?= bench
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
