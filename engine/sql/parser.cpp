@@ -1,6 +1,7 @@
 #include "engine/sql/parser.h"
 
 #include <array>
+#include <set>
 
 namespace lce::sql {
 
@@ -85,10 +86,62 @@ Expr Atom(std::string sql) {
     return e;
 }
 
+// A left-associative chain "a op b op c". Each step adds a suffix to the
+// operand so far (" + b", " IS NULL"). While every operator of the chain is of
+// one SQLite precedence level the chain is written as it stands ("a OR b OR
+// c"); otherwise each left side is enclosed ("(a = b) < c"), which keeps the
+// dialect's grouping but costs SQLite's parser one level per step. The text
+// is put together once at the end: rewriting the left side at every step
+// would take time quadratic in the chain's length.
+class Chain {
+public:
+    explicit Chain(Expr first) : first_(std::move(first)) {}
+
+    // sameLevel: the operator of this step shares SQLite's precedence level
+    // with every other operator of the chain.
+    void Add(std::string suffix, bool sameLevel) {
+        suffixes_.push_back(std::move(suffix));
+        flat_ = flat_ && sameLevel;
+    }
+
+    Expr Done() {
+        if (suffixes_.empty()) return std::move(first_);
+        std::string sql(flat_ ? 0 : suffixes_.size() - 1, '(');
+        sql += Operand(first_);
+        for (std::size_t i = 0; i < suffixes_.size(); ++i) {
+            if (i > 0 && !flat_) sql += ')';
+            sql += suffixes_[i];
+        }
+        return Compound(std::move(sql));
+    }
+
+private:
+    Expr first_;
+    std::vector<std::string> suffixes_;
+    bool flat_ = true;
+};
+
 class Parser {
 public:
     Parser(const std::vector<Token>& tokens, const ResolvedTables* resolved)
         : tokens_(tokens), resolved_(resolved) {}
+
+    // One level of nesting for as long as it lives. Every recursive path of
+    // the parser passes through one, so the statement is refused before the
+    // stack runs out.
+    class Level {
+    public:
+        explicit Level(Parser& parser) : parser_(parser) {
+            if (parser_.depth_ >= kMaxNesting) parser_.TooDeep();
+            ++parser_.depth_;
+        }
+        ~Level() { --parser_.depth_; }
+        Level(const Level&) = delete;
+        Level& operator=(const Level&) = delete;
+
+    private:
+        Parser& parser_;
+    };
 
     Translation Run() {
         const Token& first = Cur();
@@ -109,7 +162,7 @@ public:
         } else {
             throw TranslateError(kNativeUnsupported,
                                  "unsupported statement near " + DescribeToken(first),
-                                 std::string(first.raw));
+                                 Excerpt(first.raw));
         }
         AcceptSymbol(";");
         if (Cur().type != TokenType::End) Fail();
@@ -151,12 +204,19 @@ private:
     [[noreturn]] void Fail() const {
         const Token& t = Cur();
         throw TranslateError(kNativeSyntaxError, "syntax error near " + DescribeToken(t),
-                             std::string(t.raw));
+                             Excerpt(t.raw));
     }
     [[noreturn]] void Unsupported(const std::string& what) const {
         const Token& t = Cur();
         throw TranslateError(kNativeUnsupported, what + " near " + DescribeToken(t),
-                             std::string(t.raw));
+                             Excerpt(t.raw));
+    }
+    [[noreturn]] void TooDeep() const {
+        const Token& t = Cur();
+        throw TranslateError(kNativeTooComplex,
+                             "SQL statement nested too deeply (more than " +
+                                 std::to_string(kMaxNesting) + " levels) near " + DescribeToken(t),
+                             Excerpt(t.raw));
     }
 
     // An identifier token: bracketed/quoted, or a bare word that is no keyword.
@@ -188,7 +248,9 @@ private:
     }
 
     std::string SelectCore(bool outer) {
-        if (AcceptSymbol("(")) {
+        if (IsSymbol(Cur(), "(")) {
+            const Level level(*this);
+            Next();
             std::string inner = Select(outer);
             ExpectSymbol(")");
             return inner;
@@ -278,8 +340,18 @@ private:
 
     std::string FromList(bool outer) {
         std::string sql = TableSource(outer);
+        std::size_t tables = 1;
+        const auto countTable = [&] {
+            if (++tables > kMaxJoinedTables) {
+                throw TranslateError(kNativeTooComplex,
+                                     "more than " + std::to_string(kMaxJoinedTables) +
+                                         " tables in one SELECT near " + DescribeToken(Cur()),
+                                     Excerpt(Cur().raw));
+            }
+        };
         while (true) {
             if (AcceptSymbol(",")) {
+                countTable();
                 sql += ", " + TableSource(outer);
                 continue;
             }
@@ -298,6 +370,7 @@ private:
                 if (!join.empty()) Fail();
                 break;
             }
+            countTable();
             sql += " " + join + "JOIN " + TableSource(outer);
             if (AcceptWord("ON")) {
                 sql += " ON " + Expression().sql;
@@ -337,11 +410,7 @@ private:
 
     void AddSource(const std::string& name, const std::string& alias, bool outer) {
         out_.sources.push_back(lce::sql::TableSource{name, alias, outer});
-        const std::string upper = UpperAscii(name);
-        for (const std::string& known : out_.tables) {
-            if (UpperAscii(known) == upper) return;
-        }
-        out_.tables.push_back(name);
+        if (tableKeys_.insert(UpperAscii(name)).second) out_.tables.push_back(name);
     }
 
     std::string OptionalAlias() {
@@ -352,6 +421,7 @@ private:
 
     std::string TableSource(bool outer) {
         if (IsSymbol(Cur(), "(")) {
+            const Level level(*this);
             Next();
             std::string inner = Select(false);
             ExpectSymbol(")");
@@ -461,26 +531,22 @@ private:
     Expr Expression(bool noIn = false) { return Or(noIn); }
 
     Expr Or(bool noIn) {
-        Expr left = And(noIn);
-        while (AcceptWord("OR")) {
-            const Expr right = And(noIn);
-            left = Compound(Operand(left) + " OR " + Operand(right));
-        }
-        return left;
+        Chain chain(And(noIn));
+        while (AcceptWord("OR")) chain.Add(" OR " + Operand(And(noIn)), true);
+        return chain.Done();
     }
 
     Expr And(bool noIn) {
-        Expr left = Not(noIn);
-        while (AcceptWord("AND")) {
-            const Expr right = Not(noIn);
-            left = Compound(Operand(left) + " AND " + Operand(right));
-        }
-        return left;
+        Chain chain(Not(noIn));
+        while (AcceptWord("AND")) chain.Add(" AND " + Operand(Not(noIn)), true);
+        return chain.Done();
     }
 
     Expr Not(bool noIn) {
-        if (AcceptWord("NOT")) return Compound("NOT " + Operand(Not(noIn)));
-        return Predicate(noIn);
+        if (!IsWord(Cur(), "NOT")) return Predicate(noIn);
+        const Level level(*this);
+        Next();
+        return Compound("NOT " + Operand(Not(noIn)));
     }
 
     static bool IsComparison(const Token& t) {
@@ -490,20 +556,19 @@ private:
     }
 
     Expr Predicate(bool noIn) {
-        Expr left = Additive();
+        Chain chain(Additive());
         while (true) {
             if (IsComparison(Cur())) {
                 const std::string op = Cur().text;
                 Next();
-                const Expr right = Additive();
-                left = Compound(Operand(left) + " " + op + " " + Operand(right));
+                chain.Add(" " + op + " " + Operand(Additive()), false);
                 continue;
             }
             if (IsWord(Cur(), "IS")) {
                 Next();
                 const bool negated = AcceptWord("NOT");
                 ExpectWord("NULL");
-                left = Compound(Operand(left) + (negated ? " IS NOT NULL" : " IS NULL"));
+                chain.Add(negated ? " IS NOT NULL" : " IS NULL", false);
                 continue;
             }
             const bool negated = IsWord(Cur(), "NOT") &&
@@ -514,6 +579,7 @@ private:
             const std::string no = negated ? " NOT" : "";
             if (IsWord(Cur(), "IN") && !noIn) {
                 Next();
+                const Level level(*this);  // the list or sub-query in parentheses
                 ExpectSymbol("(");
                 std::string list;
                 if (IsWord(Cur(), "SELECT")) {
@@ -522,50 +588,54 @@ private:
                     list = ExpressionList();
                 }
                 ExpectSymbol(")");
-                left = Compound(Operand(left) + no + " IN (" + list + ")");
+                chain.Add(no + " IN (" + list + ")", false);
             } else if (AcceptWord("LIKE")) {
                 const Expr pattern = Additive();
-                std::string sql = Operand(left) + no + " LIKE " + Operand(pattern);
+                std::string sql = no + " LIKE " + Operand(pattern);
                 if (AcceptWord("ESCAPE")) sql += " ESCAPE " + Operand(Additive());
-                left = Compound(std::move(sql));
+                chain.Add(std::move(sql), false);
             } else if (AcceptWord("BETWEEN")) {
                 const Expr low = Additive();
                 ExpectWord("AND");
                 const Expr high = Additive();
-                left = Compound(Operand(left) + no + " BETWEEN " + Operand(low) + " AND " +
-                                Operand(high));
+                chain.Add(no + " BETWEEN " + Operand(low) + " AND " + Operand(high), false);
             } else {
                 if (negated) Fail();
                 break;
             }
         }
-        return left;
+        return chain.Done();
+    }
+
+    // A sub-query inside an expression: one level deeper.
+    std::string SubSelect() {
+        const Level level(*this);
+        return Select(false);
     }
 
     Expr Additive() {
-        Expr left = Multiplicative();
+        Chain chain(Multiplicative());
         while (IsSymbol(Cur(), "+") || IsSymbol(Cur(), "-") || IsSymbol(Cur(), "||")) {
             const std::string op = Cur().text;
             Next();
-            const Expr right = Multiplicative();
-            left = Compound(Operand(left) + " " + op + " " + Operand(right));
+            chain.Add(" " + op + " " + Operand(Multiplicative()), op != "||");  // SQLite binds || tighter
         }
-        return left;
+        return chain.Done();
     }
 
     Expr Multiplicative() {
-        Expr left = Unary();
+        Chain chain(Unary());
         while (IsSymbol(Cur(), "*") || IsSymbol(Cur(), "/") || IsSymbol(Cur(), "%")) {
             const std::string op = Cur().text;
             Next();
-            const Expr right = Unary();
-            left = Compound(Operand(left) + " " + op + " " + Operand(right));
+            chain.Add(" " + op + " " + Operand(Unary()), true);
         }
-        return left;
+        return chain.Done();
     }
 
     Expr Unary() {
         if (IsSymbol(Cur(), "-") || IsSymbol(Cur(), "+")) {
+            const Level level(*this);
             const std::string op = Cur().text;
             Next();
             return Compound(op + Operand(Unary()));
@@ -591,6 +661,7 @@ private:
             }
             case TokenType::Symbol: {
                 if (t.text != "(") Fail();
+                const Level level(*this);
                 Next();
                 if (IsWord(Cur(), "SELECT")) {
                     std::string inner = Select(false);
@@ -625,7 +696,7 @@ private:
         if (word == "EXISTS") {
             Next();
             ExpectSymbol("(");
-            std::string inner = Select(false);
+            std::string inner = SubSelect();
             ExpectSymbol(")");
             return Atom("EXISTS (" + inner + ")");
         }
@@ -634,6 +705,7 @@ private:
     }
 
     Expr Case() {
+        const Level level(*this);
         ExpectWord("CASE");
         std::string sql = "CASE";
         if (!IsWord(Cur(), "WHEN")) sql += " " + Operand(Expression());
@@ -667,6 +739,7 @@ private:
     }
 
     Expr Function() {
+        const Level level(*this);
         const std::string written = Cur().text;
         const std::string name = UpperAscii(written);
         Next();
@@ -773,15 +846,15 @@ private:
 
     // Which outer sources may hold each select-list column.
     void ResolveCandidates() {
+        std::vector<std::pair<std::size_t, std::string>> outer;  // index, upper-case alias
+        for (std::size_t i = 0; i < out_.sources.size(); ++i) {
+            if (out_.sources[i].outer) outer.emplace_back(i, UpperAscii(out_.sources[i].alias));
+        }
         for (SelectItem& item : out_.columns) {
             if (!item.hasColumn) continue;
             const std::string qualifier = UpperAscii(item.column.qualifier);
-            for (std::size_t i = 0; i < out_.sources.size(); ++i) {
-                const lce::sql::TableSource& s = out_.sources[i];
-                if (!s.outer) continue;
-                if (qualifier.empty() || UpperAscii(s.alias) == qualifier) {
-                    item.candidates.push_back(i);
-                }
+            for (const auto& [index, alias] : outer) {
+                if (qualifier.empty() || alias == qualifier) item.candidates.push_back(index);
             }
         }
     }
@@ -789,7 +862,9 @@ private:
     const std::vector<Token>& tokens_;
     const ResolvedTables* resolved_;
     std::size_t pos_ = 0;
+    std::size_t depth_ = 0;  // levels of nesting open (see Level)
     bool sawCore_ = false;
+    std::set<std::string> tableKeys_;  // upper-case names of out_.tables
     Translation out_;
 };
 

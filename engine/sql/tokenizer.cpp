@@ -201,9 +201,14 @@ std::vector<Token> Tokenize(std::string_view text) { return Scanner(text, false)
 
 std::vector<Token> TokenizeLenient(std::string_view text) { return Scanner(text, true).Run(); }
 
+std::string Excerpt(std::string_view raw) {
+    if (raw.size() <= kMaxQuotedToken) return std::string(raw);
+    return std::string(raw.substr(0, kMaxQuotedToken)) + "...";
+}
+
 std::string DescribeToken(const Token& token) {
     if (token.type == TokenType::End) return "end of statement";
-    return "\"" + std::string(token.raw) + "\" (line " + std::to_string(token.line) +
+    return "\"" + Excerpt(token.raw) + "\" (line " + std::to_string(token.line) +
            ", column " + std::to_string(token.column) + ")";
 }
 

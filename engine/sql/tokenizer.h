@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/sql/translate.h"
+
 namespace lce::sql {
 
 enum class TokenType {
@@ -33,6 +35,9 @@ std::vector<Token> Tokenize(std::string_view text);
 
 // Same scan, but stops quietly at the first problem (for parameter scans).
 std::vector<Token> TokenizeLenient(std::string_view text);
+
+// The token as written, cut to kMaxQuotedToken bytes ("..." marks a cut).
+std::string Excerpt(std::string_view raw);
 
 // How a token is named in an error message.
 std::string DescribeToken(const Token& token);

@@ -54,6 +54,17 @@ namespace lce::sql {
 // "NativeError = N;"). SQLite's own errors keep SQLite's codes.
 inline constexpr int kNativeSyntaxError = 2115;
 inline constexpr int kNativeUnsupported = 2116;
+inline constexpr int kNativeTooComplex = 2117;  // past one of the limits below
+
+// Limits that keep the work of a translation bounded whatever the text:
+// the levels of nesting (parentheses, sub-queries, NOT, signs, CASE and
+// function calls, each one level) the parser descends through - beyond it a
+// statement would run the stack out - and the table sources of one SELECT
+// (SQLite joins at most 64 tables).
+inline constexpr std::size_t kMaxNesting = 200;
+inline constexpr std::size_t kMaxJoinedTables = 64;
+// The longest stretch of a token that a message quotes; the rest is cut.
+inline constexpr std::size_t kMaxQuotedToken = 60;
 
 class TranslateError : public std::runtime_error {
 public:
@@ -119,7 +130,9 @@ using TableResolver = std::function<std::string(const std::string& tableName)>;
 
 // Translates one statement (an optional trailing ';' is allowed).
 // Throws TranslateError for syntax errors ("syntax error near ..."),
-// unsupported statements, and whatever the resolver throws.
+// unsupported statements, statements past the limits above ("SQL statement
+// nested too deeply (more than 200 levels) near ..."), and whatever the
+// resolver throws. A token quoted in a message is cut to kMaxQuotedToken bytes.
 Translation Translate(std::string_view text, const TableResolver& resolver = {});
 
 // Parameter markers in order of appearance, found by the tokenizer alone:

@@ -1,0 +1,2 @@
+Select Top 5 Case When a > 0 Then 'P' Else 'N' End k, Cast(b As SQL_INTEGER) i, Substring(c From 2 For 3) s, -(1 + 2) * 3 From t -- note
+/* c */ Where e is not null and f like 'x%' escape '!' and exists (select 1 from u)

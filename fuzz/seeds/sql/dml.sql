@@ -1,0 +1,1 @@
+Insert Into t ([a b], c) Values (:x, 'y''s', ?)

@@ -1,0 +1,1 @@
+Select x.a, Count(Distinct b) n From t x Left Outer Join u y On x.a = y.a Where x.b in (Select c From v) and not d between 1 and 2 Group By x.a Having Max(b) >= 10.5 Order By 2 desc

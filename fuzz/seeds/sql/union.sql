@@ -1,0 +1,1 @@
+(Select a From t Union All Select b From (Select b From u) d) Order By 1;

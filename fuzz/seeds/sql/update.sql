@@ -1,0 +1,1 @@
+Update t Set [a b] = a + 1, c = "q" Where c = 'x' Union
