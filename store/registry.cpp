@@ -1,4 +1,4 @@
-#include "app/registry/registry.h"
+#include "store/registry.h"
 
 #include <cstring>
 

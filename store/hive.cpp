@@ -1,4 +1,4 @@
-#include "app/registry/hive.h"
+#include "store/hive.h"
 
 #include <fcntl.h>
 #include <pwd.h>
