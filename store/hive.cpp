@@ -1,3 +1,5 @@
+// The hive over the store file: finding the file, reading it within its
+// limits, and the key operations with the registry's result codes.
 #include "store/hive.h"
 
 #include <fcntl.h>

@@ -1,3 +1,5 @@
+// Reading the current practice from the store and recording it there,
+// leaving every other line of the file as it was.
 #include "store/practice_store.h"
 
 #include <fcntl.h>

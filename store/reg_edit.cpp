@@ -1,3 +1,4 @@
+// One string value changed in a store document, every other line kept.
 #include "store/reg_edit.h"
 
 #include <vector>

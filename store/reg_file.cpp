@@ -1,3 +1,5 @@
+// Reading and writing the registry editor's export format within the
+// store's limits (size, lines, line length, key depth).
 #include "store/reg_file.h"
 
 #include <charconv>

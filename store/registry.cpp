@@ -1,3 +1,4 @@
+// TRegistry and TRegIniFile over the current user's hive.
 #include "store/registry.h"
 
 #include <cstring>
