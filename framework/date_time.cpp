@@ -3,6 +3,7 @@
 
 #include "framework/exceptions.h"
 #include "framework/format.h"
+#include "framework/text_compare.h"
 
 namespace fw {
 
@@ -69,8 +70,6 @@ std::string Padded(long value, std::size_t width) {
     return value < 0 ? "-" + digits : digits;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
 
 double EncodeDate(int year, int month, int day) {
@@ -114,13 +113,13 @@ std::string FormatDateTime(const std::string& pattern, double dateTime, const Fo
     std::size_t i = 0;
     const auto run = [&](char letter, std::size_t most) {
         std::size_t n = 0;
-        while (i + n < pattern.size() && n < most && Lower(pattern[i + n]) == letter) ++n;
+        while (i + n < pattern.size() && n < most && AsciiLower(pattern[i + n]) == letter) ++n;
         i += n;
         return n;
     };
     while (i < pattern.size()) {
         const char c = pattern[i];
-        switch (Lower(c)) {
+        switch (AsciiLower(c)) {
             case 'd': out += Padded(day, run('d', 2)); break;
             case 'm': out += Padded(month, run('m', 2)); break;
             case 'h': out += Padded(hour, run('h', 2)); break;

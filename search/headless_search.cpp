@@ -6,7 +6,7 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "app/registry/practice_store.h"
+#include "store/practice_store.h"
 #include "framework/component.h"
 #include "framework/exceptions.h"
 #include "framework/reader.h"

@@ -1,7 +1,7 @@
 // The practice location the window's search uses: the per-user store.
 #include "search/practice_location.h"
 
-#include "app/registry/practice_store.h"
+#include "store/practice_store.h"
 
 namespace app {
 

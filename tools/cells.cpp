@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "framework/format.h"
+#include "framework/text_compare.h"
 #include "tools/text_1252.h"
 
 namespace payxref::db {
@@ -161,10 +162,7 @@ std::uint32_t ParseTime(std::string_view text) {
 }
 
 bool ParseLogical(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string lower = fw::AsciiLowerCase(text);
     if (lower == "t" || lower == "y" || lower == "1" || lower == "true") return true;
     if (lower == "f" || lower == "n" || lower == "0" || lower == "false") return false;
     throw CellError("is not a logical value (T/F, Y/N, 1/0, true/false)");

@@ -11,9 +11,7 @@
 #include "tools/practice_files.h"
 #include "tools/text_1252.h"
 
-#if PAYXREF_DB_HAVE_REGISTRY
-#include "app/registry/practice_store.h"
-#endif
+#include "store/practice_store.h"
 
 namespace payxref::db {
 namespace {
@@ -37,9 +35,7 @@ constexpr const char* kUsage =
     "  export FOLDER TABLE                  write a table as CSV to standard output\n"
     "  demo FOLDER [--transactions N] [--seed S]\n"
     "                                       create a synthetic practice (default 10000, seed 1)\n"
-#if PAYXREF_DB_HAVE_REGISTRY
     "  use FOLDER                           record FOLDER as the current user's practice\n"
-#endif
     "  --help                               show this text\n"
     "\n"
     "CSV: header row of field names (any case); empty cell = null; numbers with \".\";\n"
@@ -181,7 +177,6 @@ int Run(const std::vector<std::string>& args, std::ostream& out) {
             << ", without application " << s.unapplied << "; " << took.count() << " s\n";
         return kExitSuccess;
     }
-#if PAYXREF_DB_HAVE_REGISTRY
     if (command == "use") {
         const Arguments a = Split(args, 1, {});
         ExpectPositional(a, 1, "use FOLDER");
@@ -193,7 +188,6 @@ int Run(const std::vector<std::string>& args, std::ostream& out) {
         out << "current practice: " << folder.string() << "\n";
         return kExitSuccess;
     }
-#endif
     throw UsageError("unknown command \"" + command + "\"");
 }
 

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "framework/text_compare.h"
+
 #include "tools/practice_schema_text.h"
 
 namespace payxref::db {
@@ -230,17 +232,9 @@ private:
     std::string origin_;
 };
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return true;
-}
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) { return fw::SameText(a, b); }
 
 std::optional<std::uint16_t> ColumnTypeFromName(std::string_view name) {
     for (const TypeName& t : kTypeNames) {

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/registry/reg_file.h"
+#include "store/reg_file.h"
 #include "tools/cells.h"
 #include "tools/csv.h"
 

@@ -1,12 +1,13 @@
 #include "data/lum/connection.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 
 #include "data/lum/binding.h"
 #include "data/lum/dataset.h"
 #include "data/lum/errors.h"
+#include "framework/stored_property.h"
+#include "framework/text_compare.h"
 
 namespace lum {
 
@@ -14,15 +15,7 @@ namespace {
 
 bool EndsWithLdd(const std::string& path) {
     if (path.size() < 4) return false;
-    std::string tail = path.substr(path.size() - 4);
-    std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return tail == ".LDD";
-}
-
-template <class T>
-const T& Stored(const fw::PropertyValue& value, const std::string& path) {
-    if (const auto* v = std::get_if<T>(&value)) return *v;
-    throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+    return fw::SameText(std::string_view(path).substr(path.size() - 4), ".LDD");
 }
 
 }  // namespace
@@ -204,47 +197,41 @@ void TLumConnection::Loaded() {
 }
 
 void TLumConnection::SetStoredProperty(const std::string& path, const fw::PropertyValue& value) {
-    if (path == "ConnectPath") return SetConnectPath(Stored<std::string>(value, path));
-    if (path == "IsConnected") return SetIsConnected(Stored<bool>(value, path));
+    if (path == "ConnectPath") return SetConnectPath(fw::Stored<std::string>(value, path));
+    if (path == "IsConnected") return SetIsConnected(fw::Stored<bool>(value, path));
     if (path == "LumServerTypes") {
         TLumServerTypes types;
-        for (const std::string& item : Stored<fw::IdentSet>(value, path).Items) {
-            if (item == "stLUM_REMOTE") types.Include(TLumServerType::stLUM_REMOTE);
-            else if (item == "stLUM_LOCAL") types.Include(TLumServerType::stLUM_LOCAL);
-            else if (item == "stLUM_LIS") types.Include(TLumServerType::stLUM_LIS);
-            else throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+        static constexpr const char* kServerTypes[] = {"stLUM_REMOTE", "stLUM_LOCAL", "stLUM_LIS"};
+        for (const std::string& item : fw::Stored<fw::IdentSet>(value, path).Items) {
+            const auto index = fw::IndexOfName(item, kServerTypes);
+            if (!index) fw::RaiseInvalidPropertyValue(path);
+            types.Include(static_cast<TLumServerType>(*index));
         }
         return SetLumServerTypes(types);
     }
-    if (path == "LoginPrompt") return SetLoginPrompt(Stored<bool>(value, path));
-    if (path == "Username") return SetUsername(Stored<std::string>(value, path));
-    if (path == "Password") return SetPassword(Stored<std::string>(value, path));
-    if (path == "MiddleTierConnection") return SetMiddleTierConnection(Stored<bool>(value, path));
-    if (path == "StoreConnected") return SetStoreConnected(Stored<bool>(value, path));
-    if (path == "StoredProcedureConnection") return SetStoredProcedureConnection(Stored<bool>(value, path));
+    if (path == "LoginPrompt") return SetLoginPrompt(fw::Stored<bool>(value, path));
+    if (path == "Username") return SetUsername(fw::Stored<std::string>(value, path));
+    if (path == "Password") return SetPassword(fw::Stored<std::string>(value, path));
+    if (path == "MiddleTierConnection") return SetMiddleTierConnection(fw::Stored<bool>(value, path));
+    if (path == "StoreConnected") return SetStoreConnected(fw::Stored<bool>(value, path));
+    if (path == "StoredProcedureConnection") return SetStoredProcedureConnection(fw::Stored<bool>(value, path));
     if (path == "Compression") {
-        static const char* const names[] = {"ccLumCompressionNotSet", "ccLumCompressInternet", "ccLumCompressAlways",
-                                            "ccLumCompressNever"};
-        const std::string& name = Stored<fw::Ident>(value, path).Name;
-        for (int i = 0; i < 4; ++i)
-            if (name == names[i]) return SetCompression(static_cast<TLumCompressionTypes>(i));
-        throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+        static constexpr const char* kNames[] = {"ccLumCompressionNotSet", "ccLumCompressInternet",
+                                                 "ccLumCompressAlways", "ccLumCompressNever"};
+        return SetCompression(fw::EnumOf<TLumCompressionTypes>(value, kNames, path));
     }
     if (path == "CommunicationType") {
-        static const char* const names[] = {"ctLumDefault", "ctLumUDPIP", "ctLumIPX", "ctLumTCPIP"};
-        const std::string& name = Stored<fw::Ident>(value, path).Name;
-        for (int i = 0; i < 4; ++i)
-            if (name == names[i]) return SetCommunicationType(static_cast<TLumCommunicationType>(i));
-        throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+        static constexpr const char* kNames[] = {"ctLumDefault", "ctLumUDPIP", "ctLumIPX", "ctLumTCPIP"};
+        return SetCommunicationType(fw::EnumOf<TLumCommunicationType>(value, kNames, path));
     }
-    if (path == "ReadOnly") return SetReadOnly(Stored<bool>(value, path));
-    if (path == "CancelOnRollback") return SetCancelOnRollback(Stored<bool>(value, path));
+    if (path == "ReadOnly") return SetReadOnly(fw::Stored<bool>(value, path));
+    if (path == "CancelOnRollback") return SetCancelOnRollback(fw::Stored<bool>(value, path));
     if (path == "SQLTimeout") {
-        const long long number = Stored<long long>(value, path);
-        if (number < 0 || number > 0xFFFFFFFFLL) throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+        const long long number = fw::Stored<long long>(value, path);
+        if (number < 0 || number > 0xFFFFFFFFLL) fw::RaiseInvalidPropertyValue(path);
         return SetSQLTimeout(static_cast<std::uint32_t>(number));
     }
-    if (path == "LumCollation") return SetLumCollation(Stored<std::string>(value, path));
+    if (path == "LumCollation") return SetLumCollation(fw::Stored<std::string>(value, path));
     throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
 }
 

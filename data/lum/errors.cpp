@@ -1,10 +1,9 @@
 #include "data/lum/errors.h"
 
-#include <algorithm>
-#include <cctype>
 #include <charconv>
 
 #include "data/lum/dataset.h"
+#include "framework/text_compare.h"
 #include <cstring>
 
 namespace lum {
@@ -15,8 +14,7 @@ bool& BuildingDatabaseError() {
 }
 
 std::int32_t NativeErrorCodeOf(const std::string& message) {
-    std::string upper = message;
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    const std::string upper = fw::AsciiUpperCase(message);
     if (upper.find("ERROR 7200:") == std::string::npos) return 0;
     const std::string marker = "NATIVEERROR = ";
     const auto at = upper.find(marker);

@@ -1,24 +1,19 @@
 #include "data/lum/extended_dataset.h"
 
 #include "data/lum/connection.h"
+#include "framework/stored_property.h"
 
 namespace lum {
 
 namespace {
 
-template <class T>
-const T& Stored(const fw::PropertyValue& value, const std::string& path) {
-    if (const auto* v = std::get_if<T>(&value)) return *v;
-    throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
-}
-
 // A resolved component reference of the wanted class, or none.
 template <class T>
 T* Reference(const fw::PropertyValue& value, const std::string& path) {
-    fw::TComponent* component = Stored<fw::TComponent*>(value, path);
+    fw::TComponent* component = fw::Stored<fw::TComponent*>(value, path);
     if (component == nullptr) return nullptr;
     T* typed = dynamic_cast<T*>(component);
-    if (typed == nullptr) throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+    if (typed == nullptr) fw::RaiseInvalidPropertyValue(path);
     return typed;
 }
 
@@ -33,28 +28,22 @@ bool TLumExtendedDataSet::SetCommonStoredProperty(const std::string& path, const
     if (path.rfind(optionPrefix, 0) == 0) {
         LumTableOptions().SetStoredProperty(path.substr(optionPrefix.size()), value);
     } else if (path == "DatabaseName") {
-        SetDatabaseName(Stored<std::string>(value, path));
+        SetDatabaseName(fw::Stored<std::string>(value, path));
     } else if (path == "LumConnection") {
         SetLumConnection(Reference<TLumConnection>(value, path));
     } else if (path == "IndexFieldNames") {
-        SetIndexFieldNames(Stored<std::string>(value, path));
+        SetIndexFieldNames(fw::Stored<std::string>(value, path));
     } else if (path == "IndexName") {
-        SetIndexName(Stored<std::string>(value, path));
+        SetIndexName(fw::Stored<std::string>(value, path));
     } else if (path == "MasterSource") {
         SetMasterSource(Reference<fw::TDataSource>(value, path));
     } else if (path == "MasterFields") {
-        SetMasterFields(Stored<std::string>(value, path));
+        SetMasterFields(fw::Stored<std::string>(value, path));
     } else if (path == "Sequenced") {
-        SetSequenced(Stored<bool>(value, path));
+        SetSequenced(fw::Stored<bool>(value, path));
     } else if (path == "SequencedLevel") {
-        const std::string& name = Stored<fw::Ident>(value, path).Name;
-        if (name == "slStandard") {
-            SetSequencedLevel(TLumSequencedLevel::slStandard);
-        } else if (name == "slExact") {
-            SetSequencedLevel(TLumSequencedLevel::slExact);
-        } else {
-            throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
-        }
+        static constexpr const char* kLevels[] = {"slStandard", "slExact"};
+        SetSequencedLevel(fw::EnumOf<TLumSequencedLevel>(value, kLevels, path));
     } else {
         return false;
     }

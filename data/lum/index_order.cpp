@@ -1,9 +1,9 @@
 // The index order of a dataset: index definitions read from the engine and
 // the choice of the active index from IndexName or IndexFieldNames.
 #include <algorithm>
-#include <cctype>
 
 #include "data/lum/dataset.h"
+#include "framework/text_compare.h"
 
 namespace lum {
 
@@ -13,11 +13,6 @@ std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string::npos) return {};
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
 }
 
 }  // namespace
@@ -66,7 +61,7 @@ void TLumDataSet::ReadIndexDefsFromEngine() {
             if (unique) options |= static_cast<std::uint8_t>(fw::TIndexOption::ixUnique);
             Check(engine_->LumIsIndexPrimaryKey(index, &flag));
             if (flag == 1) options |= static_cast<std::uint8_t>(fw::TIndexOption::ixPrimary);
-            indexDefs_.Add(name, Upper(fields), options);
+            indexDefs_.Add(name, fw::AsciiUpperCase(fields), options);
         }
         indexDefs_.SetUpdated(true);
     };
@@ -149,7 +144,7 @@ void TLumDataSet::SetIndexName(const std::string& name) {
     indexFieldNames_.clear();
     if (name.empty()) {
         indexSelection_ = TIndexSelection::None;
-    } else if (Upper(name) == "LUM_DEFAULT") {
+    } else if (fw::AsciiUpperCase(name) == "LUM_DEFAULT") {
         indexSelection_ = TIndexSelection::DictionaryDefault;
     } else {
         indexSelection_ = TIndexSelection::ByName;

@@ -1,6 +1,7 @@
 #include "data/lum/query.h"
 
 #include "data/lum/connection.h"
+#include "framework/stored_property.h"
 
 namespace lum {
 
@@ -10,12 +11,6 @@ std::string Joined(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     return text;
-}
-
-template <class T>
-const T& Stored(const fw::PropertyValue& value, const std::string& path) {
-    if (const auto* v = std::get_if<T>(&value)) return *v;
-    throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
 }
 
 }  // namespace
@@ -227,17 +222,13 @@ std::int32_t TLumQuery::CurrentRecordNumber() {
 
 void TLumQuery::SetStoredProperty(const std::string& path, const fw::PropertyValue& value) {
     if (SetCommonStoredProperty(path, value)) return;
-    if (path == "SQL" || path == "SQL.Strings") return SetSQL(Stored<std::vector<std::string>>(value, path));
-    if (path == "RequestLive") return SetRequestLive(Stored<bool>(value, path));
-    if (path == "ReadAllColumns") return SetReadAllColumns(Stored<bool>(value, path));
-    if (path == "Constrained") return SetConstrained(Stored<bool>(value, path));
-    if (path == "SQLTimeout") return SetSQLTimeout(static_cast<std::int32_t>(Stored<long long>(value, path)));
+    if (path == "SQL" || path == "SQL.Strings") return SetSQL(fw::Stored<std::vector<std::string>>(value, path));
+    if (path == "RequestLive") return SetRequestLive(fw::Stored<bool>(value, path));
+    if (path == "ReadAllColumns") return SetReadAllColumns(fw::Stored<bool>(value, path));
+    if (path == "Constrained") return SetConstrained(fw::Stored<bool>(value, path));
+    if (path == "SQLTimeout") return SetSQLTimeout(static_cast<std::int32_t>(fw::Stored<long long>(value, path)));
     if (path == "SourceTableType") {
-        static const char* const names[] = {"ttLumCDX", "ttLumNTX", "ttLumLDT", "ttLumDefault", "ttLumVFP"};
-        const std::string& name = Stored<fw::Ident>(value, path).Name;
-        for (int i = 0; i < 5; ++i)
-            if (name == names[i]) return SetSourceTableType(static_cast<TLumTableTypes>(i));
-        throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+        return SetSourceTableType(fw::EnumOf<TLumTableTypes>(value, kTableTypeNames, path));
     }
     throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
 }

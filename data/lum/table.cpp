@@ -1,19 +1,11 @@
 #include "data/lum/table.h"
 
 #include "data/lum/connection.h"
+#include "framework/stored_property.h"
 #include <cstring>
 
 namespace lum {
 
-namespace {
-
-template <class T>
-const T& Stored(const fw::PropertyValue& value, const std::string& path) {
-    if (const auto* v = std::get_if<T>(&value)) return *v;
-    throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
-}
-
-}  // namespace
 
 TLumTable::TLumTable(fw::TComponent* owner) : TLumExtendedTable(owner) {}
 
@@ -119,24 +111,17 @@ LUMHANDLE TLumTable::AcquireCursorHandle() {
 
 void TLumTable::SetStoredProperty(const std::string& path, const fw::PropertyValue& value) {
     if (SetCommonStoredProperty(path, value)) return;
-    if (path == "TableName") return SetTableName(Stored<std::string>(value, path));
-    if (path == "Exclusive") return SetExclusive(Stored<bool>(value, path));
-    if (path == "ReadOnly") return SetReadOnly(Stored<bool>(value, path));
-    if (path == "StoreDefs") return SetStoreDefs(Stored<bool>(value, path));
-    if (path == "EncryptionPassword") return SetEncryptionPassword(Stored<std::string>(value, path));
+    if (path == "TableName") return SetTableName(fw::Stored<std::string>(value, path));
+    if (path == "Exclusive") return SetExclusive(fw::Stored<bool>(value, path));
+    if (path == "ReadOnly") return SetReadOnly(fw::Stored<bool>(value, path));
+    if (path == "StoreDefs") return SetStoreDefs(fw::Stored<bool>(value, path));
+    if (path == "EncryptionPassword") return SetEncryptionPassword(fw::Stored<std::string>(value, path));
     if (path == "TableType") {
-        static const char* const names[] = {"ttLumCDX", "ttLumNTX", "ttLumLDT", "ttLumDefault", "ttLumVFP"};
-        const std::string& name = Stored<fw::Ident>(value, path).Name;
-        for (int i = 0; i < 5; ++i)
-            if (name == names[i]) return SetTableType(static_cast<TLumTableTypes>(i));
-        throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+        return SetTableType(fw::EnumOf<TLumTableTypes>(value, kTableTypeNames, path));
     }
     if (path == "IndexCollationMismatch") {
-        static const char* const names[] = {"icmError", "icmIgnore", "icmReindex"};
-        const std::string& name = Stored<fw::Ident>(value, path).Name;
-        for (int i = 0; i < 3; ++i)
-            if (name == names[i]) return SetIndexCollationMismatch(static_cast<TIndexCollationMismatchOptions>(i));
-        throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
+        static constexpr const char* kNames[] = {"icmError", "icmIgnore", "icmReindex"};
+        return SetIndexCollationMismatch(fw::EnumOf<TIndexCollationMismatchOptions>(value, kNames, path));
     }
     throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
 }

@@ -4,6 +4,7 @@
 
 #include "data/lum/dataset.h"
 #include "data/lum/errors.h"
+#include "framework/stored_property.h"
 
 namespace lum {
 
@@ -12,20 +13,6 @@ namespace {
 #define LUM_CHAR_TYPE_NAME(name) #name,
 constexpr std::array<const char*, CharTypeCount> kCharTypeNames = {LUM_CHAR_TYPES(LUM_CHAR_TYPE_NAME)};
 #undef LUM_CHAR_TYPE_NAME
-
-template <class Enum, std::size_t N>
-Enum EnumOf(const fw::PropertyValue& value, const std::array<const char*, N>& names, const std::string& property) {
-    if (const auto* ident = std::get_if<fw::Ident>(&value)) {
-        for (std::size_t i = 0; i < N; ++i)
-            if (ident->Name == names[i]) return static_cast<Enum>(i);
-    }
-    throw fw::EConvertError(fw::Format("Invalid property value: %s", {property}));
-}
-
-bool BoolOf(const fw::PropertyValue& value, const std::string& property) {
-    if (const auto* b = std::get_if<bool>(&value)) return *b;
-    throw fw::EConvertError(fw::Format("Invalid property value: %s", {property}));
-}
 
 }  // namespace
 
@@ -40,12 +27,9 @@ const char* CollationNames(TLumCharTypes type) {
 }
 
 bool CharTypeOfName(const std::string& name, TLumCharTypes& type) {
-    for (std::size_t i = 0; i < kCharTypeNames.size(); ++i)
-        if (name == kCharTypeNames[i]) {
-            type = static_cast<TLumCharTypes>(i);
-            return true;
-        }
-    return false;
+    const auto index = fw::IndexOfName(name, kCharTypeNames);
+    if (index) type = static_cast<TLumCharTypes>(*index);
+    return index.has_value();
 }
 
 TLumTableOptions::TLumTableOptions(TLumDataSet& dataSet) : dataSet_(dataSet) {}
@@ -118,30 +102,26 @@ void TLumTableOptions::SetStoredProperty(const std::string& name, const fw::Prop
     static constexpr std::array<const char*, 3> kCaches = {"rcNone", "rcStandard", "rcAggressive"};
     static constexpr std::array<const char*, 3> kCaching = {"tcNone", "tcReads", "tcWrites"};
     const std::string path = "LumTableOptions." + name;
-    if (name == "LumLockType") return SetLumLockType(EnumOf<TLumLockTypes>(value, kLockTypes, path));
-    if (name == "LumCharType") return SetLumCharType(EnumOf<TLumCharTypes>(value, kCharTypeNames, path));
-    if (name == "LumFilterOptions") return SetLumFilterOptions(EnumOf<TLumRespectFilters>(value, kFilters, path));
-    if (name == "LumFreshRecordCount") return SetLumFreshRecordCount(BoolOf(value, path));
-    if (name == "LumScopeOptions") return SetLumScopeOptions(EnumOf<TLumRespectScopes>(value, kScopes, path));
-    if (name == "LumRightsCheck") return SetLumRightsCheck(BoolOf(value, path));
+    if (name == "LumLockType") return SetLumLockType(fw::EnumOf<TLumLockTypes>(value, kLockTypes, path));
+    if (name == "LumCharType") return SetLumCharType(fw::EnumOf<TLumCharTypes>(value, kCharTypeNames, path));
+    if (name == "LumFilterOptions") return SetLumFilterOptions(fw::EnumOf<TLumRespectFilters>(value, kFilters, path));
+    if (name == "LumFreshRecordCount") return SetLumFreshRecordCount(fw::Stored<bool>(value, path));
+    if (name == "LumScopeOptions") return SetLumScopeOptions(fw::EnumOf<TLumRespectScopes>(value, kScopes, path));
+    if (name == "LumRightsCheck") return SetLumRightsCheck(fw::Stored<bool>(value, path));
     if (name == "LumIndexPageSize") {
-        const auto* number = std::get_if<long long>(&value);
-        if (number == nullptr || *number < 0 || *number > 8192) {
-            throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
-        }
-        return SetLumIndexPageSize(static_cast<std::uint16_t>(*number));
+        const long long number = fw::Stored<long long>(value, path);
+        if (number < 0 || number > 8192) fw::RaiseInvalidPropertyValue(path);
+        return SetLumIndexPageSize(static_cast<std::uint16_t>(number));
     }
-    if (name == "LumRecordCache") return SetLumRecordCache(EnumOf<TLumRecordCacheTypes>(value, kCaches, path));
-    if (name == "LumAutoKeyFieldCount") return SetLumAutoKeyFieldCount(BoolOf(value, path));
-    if (name == "LumCalcFieldsBeforeFilter") return SetLumCalcFieldsBeforeFilter(BoolOf(value, path));
-    if (name == "LumPreserveSpaces") return SetLumPreserveSpaces(BoolOf(value, path));
-    if (name == "LumNumericsAsFloats") return SetLumNumericsAsFloats(BoolOf(value, path));
+    if (name == "LumRecordCache") return SetLumRecordCache(fw::EnumOf<TLumRecordCacheTypes>(value, kCaches, path));
+    if (name == "LumAutoKeyFieldCount") return SetLumAutoKeyFieldCount(fw::Stored<bool>(value, path));
+    if (name == "LumCalcFieldsBeforeFilter") return SetLumCalcFieldsBeforeFilter(fw::Stored<bool>(value, path));
+    if (name == "LumPreserveSpaces") return SetLumPreserveSpaces(fw::Stored<bool>(value, path));
+    if (name == "LumNumericsAsFloats") return SetLumNumericsAsFloats(fw::Stored<bool>(value, path));
     if (name == "LumCollation") {
-        const auto* text = std::get_if<std::string>(&value);
-        if (text == nullptr) throw fw::EConvertError(fw::Format("Invalid property value: %s", {path}));
-        return SetLumCollation(*text);
+        return SetLumCollation(fw::Stored<std::string>(value, path));
     }
-    if (name == "LumCachingOption") return SetLumCachingOption(EnumOf<TLumTableCachingOption>(value, kCaching, path));
+    if (name == "LumCachingOption") return SetLumCachingOption(fw::EnumOf<TLumTableCachingOption>(value, kCaching, path));
     throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
 }
 

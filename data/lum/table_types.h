@@ -5,6 +5,8 @@
 namespace lum {
 
 enum class TLumTableTypes : std::uint8_t { ttLumCDX, ttLumNTX, ttLumLDT, ttLumDefault, ttLumVFP };
+// The stored identifiers of the table types, in the enum's order.
+inline constexpr const char* kTableTypeNames[] = {"ttLumCDX", "ttLumNTX", "ttLumLDT", "ttLumDefault", "ttLumVFP"};
 
 // The engine code a table opens with: CDX 2, NTX 1, VFP 4, LDT and Default 3.
 constexpr std::uint16_t OpenTableTypeCode(TLumTableTypes type) {

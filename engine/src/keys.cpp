@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/src/layout.h"
+#include "engine/src/text.h"
 
 namespace lce {
 
@@ -48,10 +49,7 @@ void appendKeySegment(std::string& key, std::uint16_t type, const Value& v, bool
       appendBig(key, v.millis, 4);
       break;
     case Value::Kind::Text: {
-      std::string text = v.text;
-      if (type == kCiCharacter)
-        for (char& ch : text)
-          if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+      std::string text = type == kCiCharacter ? upper(v.text) : v.text;
       if (!partial)
         while (!text.empty() && text.back() == ' ') text.pop_back();
       appendEscaped(key, text);

@@ -462,8 +462,40 @@ std::string TableStore::keyFor(std::size_t i, const Row& row) const {
   return key;
 }
 
+namespace {
+
+// The value a column that may not be null takes for a null one, if its
+// kind has an empty value.
+std::optional<Value> emptyValue(std::uint16_t type) {
+  switch (kindOf(type)) {
+    case Value::Kind::Text: return Value::ofText("");
+    case Value::Kind::Logical: return Value::ofLogical(false);
+    case Value::Kind::Double: return Value::ofDouble(0);
+    case Value::Kind::Integer: return Value::ofInteger(0);
+    case Value::Kind::Scaled: return Value::ofScaled(0);
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace
+
 std::int64_t TableStore::append(const Row& input) {
   if (!writable_) fail(kErrReadOnly, "Table " + path_ + " is open read-only");
+  const Row row = normalizedRow(input);
+  const std::string packed = packImage(recordImage(row));
+  if (!insert_) prepareAppend();
+  // A record is a row in each of three tables: outside a transaction of the
+  // caller's they go in together or not at all.
+  Savepoint whole(db_, !inTransaction_);
+  const std::int64_t recno = insertRecord(row, packed);
+  applyIndexConditions(recno);
+  whole.release();
+  return recno;
+}
+
+// The row's values as the columns store them: normalized, auto-increment
+// numbers given, and in an LDT table a null where none may be made empty.
+Row TableStore::normalizedRow(const Row& input) {
   const auto& cols = layout_.columns();
   if (input.size() != cols.size())
     fail(kErrInvalidArgument, "Row has " + std::to_string(input.size()) + " values, table " + path_ + " has " +
@@ -476,62 +508,70 @@ std::int64_t TableStore::append(const Row& input) {
       fail(e.code(), std::string(e.what()) + " in table " + path_);
     }
     if (cols[c].def.type == kAutoIncrement) {
-      if (!nextAutoInc_) {
-        Stmt max(db_, "SELECT max(" + quoteIdent(cols[c].def.name) + ") FROM records");
-        max.step();
-        nextAutoInc_ = max.isNull(0) ? 1 : max.integer(0) + 1;
-      }
-      if (row[c].isNull()) row[c] = Value::ofInteger((*nextAutoInc_)++);
-      else if (row[c].integer >= *nextAutoInc_) nextAutoInc_ = row[c].integer + 1;
+      autoIncrement(cols[c].def, row[c]);
     } else if (row[c].isNull() && !cols[c].def.nullable && layout_.tableType() == kLdt) {
-      // A column that may not be null takes its empty value.
-      switch (kindOf(cols[c].def.type)) {
-        case Value::Kind::Text: row[c] = Value::ofText(""); break;
-        case Value::Kind::Logical: row[c] = Value::ofLogical(false); break;
-        case Value::Kind::Double: row[c] = Value::ofDouble(0); break;
-        case Value::Kind::Integer: row[c] = Value::ofInteger(0); break;
-        case Value::Kind::Scaled: row[c] = Value::ofScaled(0); break;
-        default: break;
-      }
+      if (auto empty = emptyValue(cols[c].def.type)) row[c] = std::move(*empty);
     }
   }
+  return row;
+}
+
+// A null auto-increment value takes the next number; a given one moves the
+// next number past it. The first append starts after the greatest stored.
+void TableStore::autoIncrement(const ColumnDef& def, Value& value) {
+  if (!nextAutoInc_) {
+    Stmt max(db_, "SELECT max(" + quoteIdent(def.name) + ") FROM records");
+    max.step();
+    nextAutoInc_ = max.isNull(0) ? 1 : max.integer(0) + 1;
+  }
+  if (value.isNull()) value = Value::ofInteger((*nextAutoInc_)++);
+  else if (value.integer >= *nextAutoInc_) nextAutoInc_ = value.integer + 1;
+}
+
+std::string TableStore::recordImage(const Row& row) const {
   std::string image = layout_.nullImage();
-  for (std::size_t c = 0; c < cols.size(); ++c) layout_.encode(image, c, row[c]);
-  const std::string packed = packImage(image);
-  if (!insert_) {
-    std::string sql = "INSERT INTO records(";
-    std::string values;
-    int n = 1;
-    for (const ColumnLayout& c : cols) {
-      sql += (n == 1 ? "" : ", ") + quoteIdent(c.def.name);
-      values += (n == 1 ? "?" : ", ?") + std::to_string(n);
-      ++n;
-    }
-    insert_ = Stmt(db_, sql + ") VALUES(" + values + ")");
-    insertImage_ = Stmt(db_, "INSERT INTO lce_images(__recno, __rec) VALUES(?1, ?2)");
-    if (!indexes_.empty()) {
-      std::string keys = "INSERT INTO lce_keys(__recno", keyValues = "?1";
-      n = 2;
-      for (const IndexInfo& ix : indexes_) {
-        keys += ", " + ix.keyColumn;
-        keyValues += ", ?" + std::to_string(n++);
-      }
-      insertKeys_ = Stmt(db_, keys + ") VALUES(" + keyValues + ")");
-    }
-    conditionUpdates_.clear();
-    for (const IndexInfo& ix : indexes_)
-      conditionUpdates_.emplace_back(
-          ix.def.condition.empty()
-              ? Stmt()
-              : Stmt(db_, "UPDATE lce_keys SET " + ix.keyColumn + " = NULL WHERE __recno = ?1 AND NOT coalesce((" +
-                              "SELECT (" + ix.def.condition + ") FROM records WHERE __recno = ?1), 0)"));
+  for (std::size_t c = 0; c < row.size(); ++c) layout_.encode(image, c, row[c]);
+  return image;
+}
+
+// The statements of an append, prepared once: the field columns, the
+// image, the index keys, and the clearing of a key whose condition the
+// record does not meet.
+void TableStore::prepareAppend() {
+  std::string sql = "INSERT INTO records(";
+  std::string values;
+  int n = 1;
+  for (const ColumnLayout& c : layout_.columns()) {
+    sql += (n == 1 ? "" : ", ") + quoteIdent(c.def.name);
+    values += (n == 1 ? "?" : ", ?") + std::to_string(n);
+    ++n;
   }
+  insert_ = Stmt(db_, sql + ") VALUES(" + values + ")");
+  insertImage_ = Stmt(db_, "INSERT INTO lce_images(__recno, __rec) VALUES(?1, ?2)");
+  if (!indexes_.empty()) {
+    std::string keys = "INSERT INTO lce_keys(__recno", keyValues = "?1";
+    n = 2;
+    for (const IndexInfo& ix : indexes_) {
+      keys += ", " + ix.keyColumn;
+      keyValues += ", ?" + std::to_string(n++);
+    }
+    insertKeys_ = Stmt(db_, keys + ") VALUES(" + keyValues + ")");
+  }
+  conditionUpdates_.clear();
+  for (const IndexInfo& ix : indexes_)
+    conditionUpdates_.emplace_back(
+        ix.def.condition.empty()
+            ? Stmt()
+            : Stmt(db_, "UPDATE lce_keys SET " + ix.keyColumn + " = NULL WHERE __recno = ?1 AND NOT coalesce((" +
+                            "SELECT (" + ix.def.condition + ") FROM records WHERE __recno = ?1), 0)"));
+}
+
+// Writes the record's field columns, its packed image and its index keys;
+// returns its record number.
+std::int64_t TableStore::insertRecord(const Row& row, const std::string& packed) {
   insert_.reset();
   int n = 1;
-  for (std::size_t c = 0; c < cols.size(); ++c) sqlBind(insert_, n++, row[c]);
-  // A record is a row in each of three tables: outside a transaction of the
-  // caller's they go in together or not at all.
-  Savepoint whole(db_, !inTransaction_);
+  for (std::size_t c = 0; c < row.size(); ++c) sqlBind(insert_, n++, row[c]);
   std::int64_t recno = 0;
   try {
     insert_.step();
@@ -553,14 +593,16 @@ std::int64_t TableStore::append(const Row& input) {
   } catch (const Error& e) {
     fail(e.code(), std::string("Cannot append to table ") + path_ + ": " + e.what());
   }
+  return recno;
+}
+
+void TableStore::applyIndexConditions(std::int64_t recno) {
   for (Stmt& upd : conditionUpdates_) {
     if (!upd) continue;
     upd.reset();
     upd.bind(1, recno);
     upd.step();
   }
-  whole.release();
-  return recno;
 }
 
 // A table this process created and is filling while empty: nothing of the

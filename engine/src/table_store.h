@@ -133,6 +133,13 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
   std::string sqlIndexes(bool create) const;
   void endRead() const;
   void bulkPragmas(bool on);
+  // The steps of append.
+  Row normalizedRow(const Row& input);
+  void autoIncrement(const ColumnDef& def, Value& value);
+  std::string recordImage(const Row& row) const;
+  void prepareAppend();
+  std::int64_t insertRecord(const Row& row, const std::string& packed);
+  void applyIndexConditions(std::int64_t recno);
 
   Db db_;
   std::string path_;

@@ -4,6 +4,7 @@
 
 #include "framework/dataset/data_link.h"
 #include "framework/exceptions.h"
+#include "framework/stored_property.h"
 
 namespace fw {
 
@@ -46,10 +47,9 @@ TDataSetState TDataSource::State() const {
 
 void TDataSource::SetStoredProperty(const std::string& path, const PropertyValue& value) {
     if (path == "DataSet") {
-        TComponent* const* target = std::get_if<TComponent*>(&value);
-        if (target == nullptr) throw EConvertError(Format("Invalid property value: %s", {path}));
-        TDataSet* dataSet = *target != nullptr ? dynamic_cast<TDataSet*>(*target) : nullptr;
-        if (*target != nullptr && dataSet == nullptr) throw EConvertError(Format("Invalid property value: %s", {path}));
+        TComponent* const target = Stored<TComponent*>(value, path);
+        TDataSet* dataSet = target != nullptr ? dynamic_cast<TDataSet*>(target) : nullptr;
+        if (target != nullptr && dataSet == nullptr) RaiseInvalidPropertyValue(path);
         SetDataSet(dataSet);
         return;
     }

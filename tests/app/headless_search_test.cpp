@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "search/headless_search.h"
-#include "app/registry/practice_store.h"
+#include "store/practice_store.h"
 #include "framework/format.h"
 #include "tests/lum/fixture.h"
 

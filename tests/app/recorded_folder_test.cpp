@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "search/practice_location.h"
-#include "app/registry/practice_store.h"
+#include "store/practice_store.h"
 #include "search/search.h"
 #include "search_doubles.h"
 

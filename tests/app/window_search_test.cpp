@@ -10,7 +10,7 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
-#include "app/registry/practice_store.h"
+#include "store/practice_store.h"
 #include "app/rich_edit.h"
 #include "framework/format.h"
 #include "tests/lum/fixture.h"

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "app/registry/hive.h"
-#include "app/registry/practice_store.h"
-#include "app/registry/registry.h"
+#include "store/hive.h"
+#include "store/practice_store.h"
+#include "store/registry.h"
 #include "framework/exceptions.h"
 #include "store_fixture.h"
 

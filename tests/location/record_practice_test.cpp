@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "app/registry/hive.h"
-#include "app/registry/practice_store.h"
+#include "store/hive.h"
+#include "store/practice_store.h"
 #include "framework/exceptions.h"
 #include "store_fixture.h"
 

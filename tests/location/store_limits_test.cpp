@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/registry/hive.h"
-#include "app/registry/practice_store.h"
-#include "app/registry/reg_file.h"
+#include "store/hive.h"
+#include "store/practice_store.h"
+#include "store/reg_file.h"
 #include "store_fixture.h"
 
 namespace locationtest {

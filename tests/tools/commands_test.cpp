@@ -6,18 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "engine/lce_builder.h"
+#include "store/practice_store.h"
 #include "tools/csv.h"
-
-#if PAYXREF_DB_HAVE_REGISTRY
-#include <cstdlib>
-
-#include "app/registry/practice_store.h"
-#endif
 
 namespace payxref::db {
 namespace {
@@ -330,7 +326,6 @@ TEST(CommandLine, UsageAndExitCodes) {
     EXPECT_NE(err.find("has no table \"ZTXYZ\""), std::string::npos) << err;
 }
 
-#if PAYXREF_DB_HAVE_REGISTRY
 // "use" records the practice in the current user's store; the test points the
 // store at its own folder.
 TEST(Use, RecordsTheFolderAsCurrentPractice) {
@@ -345,7 +340,6 @@ TEST(Use, RecordsTheFolderAsCurrentPractice) {
     EXPECT_EQ(app::ReadCurrentPracticePath(), folder / "practice");
     unsetenv("XDG_CONFIG_HOME");
 }
-#endif
 
 }  // namespace
 }  // namespace payxref::db

@@ -1,10 +1,34 @@
-#include "app/registry/text_codec.h"
+// The code page table and the UTF-8 / UTF-16LE / Windows-1252 conversions
+// declared in text_codec.h.
+#include "framework/text_codec.h"
 
 #include <array>
-#include <cstdint>
 
-namespace reg {
+namespace fw {
 namespace {
+
+// Code points of the bytes 0x80..0x9F; 0 marks the five unassigned bytes,
+// taken as the C1 controls of the same value.
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char32_t CodePointOf(unsigned char byte) {
+    if (byte >= 0x80 && byte <= 0x9F && kHigh[byte - 0x80] != 0) return kHigh[byte - 0x80];
+    return byte;
+}
+
+std::optional<unsigned char> ByteOf(char32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<unsigned char>(cp);
+    for (std::size_t k = 0; k < kHigh.size(); ++k) {
+        const char32_t mapped = kHigh[k] != 0 ? kHigh[k] : static_cast<char32_t>(0x80 + k);
+        if (mapped == cp) return static_cast<unsigned char>(0x80 + k);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -24,16 +48,14 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// Decodes one UTF-8 sequence at `i`, advancing it; nothing when malformed
-// (overlong forms, surrogates and values above U+10FFFF included).
-std::optional<char32_t> NextUtf8(std::string_view text, std::size_t& i) {
+std::optional<char32_t> NextUtf8(std::string_view text, std::size_t& at) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
+    const unsigned char lead = byte(at);
     if (lead < 0x80) {
-        ++i;
+        ++at;
         return lead;
     }
-    int extra = 0;
+    std::size_t extra = 0;
     char32_t cp = 0;
     char32_t min = 0;
     if ((lead & 0xE0) == 0xC0) {
@@ -45,30 +67,21 @@ std::optional<char32_t> NextUtf8(std::string_view text, std::size_t& i) {
     } else {
         return std::nullopt;
     }
-    if (i + extra >= text.size()) return std::nullopt;
-    for (int k = 1; k <= extra; ++k) {
-        const unsigned char c = byte(i + k);
+    if (at + extra >= text.size()) return std::nullopt;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const unsigned char c = byte(at + k);
         if ((c & 0xC0) != 0x80) return std::nullopt;
         cp = (cp << 6) | (c & 0x3F);
     }
     if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-    i += extra + 1;
+    at += extra + 1;
     return cp;
 }
 
-// Code points of 0x80..0x9F in code page 1252; 0 marks the five unassigned
-// bytes, which are taken as the C1 controls of the same value.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-}  // namespace
-
 bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size())
-        if (!NextUtf8(text, i)) return false;
+    std::size_t at = 0;
+    while (at < text.size())
+        if (!NextUtf8(text, at)) return false;
     return true;
 }
 
@@ -105,9 +118,9 @@ std::optional<std::string> Utf8ToUtf16Le(std::string_view text) {
         out += static_cast<char>(u & 0xFF);
         out += static_cast<char>((u >> 8) & 0xFF);
     };
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto cp = NextUtf8(text, i);
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto cp = NextUtf8(text, at);
         if (!cp) return std::nullopt;
         if (*cp >= 0x10000) {
             const char32_t v = *cp - 0x10000;
@@ -120,16 +133,42 @@ std::optional<std::string> Utf8ToUtf16Le(std::string_view text) {
     return out;
 }
 
-std::string Cp1252ToUtf8(std::string_view bytes) {
+Windows1252Result Utf8ToWindows1252(std::string_view utf8) {
+    using Fault = Windows1252Result::Fault;
+    Windows1252Result result;
+    result.text.reserve(utf8.size());
+    std::size_t at = 0;
+    std::size_t character = 0;
+    while (at < utf8.size()) {
+        ++character;
+        const std::size_t start = at;
+        const auto cp = NextUtf8(utf8, at);
+        Fault fault = Fault::None;
+        std::optional<unsigned char> byte;
+        if (!cp)
+            fault = Fault::InvalidUtf8;
+        else if (*cp == 0)
+            fault = Fault::Nul;
+        else if (!(byte = ByteOf(*cp)))
+            fault = Fault::NoWindows1252Form;
+        if (fault != Fault::None) {
+            Windows1252Result failed;
+            failed.fault = fault;
+            failed.character = character;
+            failed.codePoint = cp.value_or(0);
+            failed.byte = static_cast<unsigned char>(utf8[start]);
+            return failed;
+        }
+        result.text += static_cast<char>(*byte);
+    }
+    return result;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
-    for (const char ch : bytes) {
-        const unsigned char b = static_cast<unsigned char>(ch);
-        char32_t cp = b;
-        if (b >= 0x80 && b <= 0x9F && kCp1252High[b - 0x80] != 0) cp = kCp1252High[b - 0x80];
-        AppendUtf8(out, cp);
-    }
+    for (const char c : bytes) AppendUtf8(out, CodePointOf(static_cast<unsigned char>(c)));
     return out;
 }
 
-}  // namespace reg
+}  // namespace fw

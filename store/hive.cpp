@@ -1,4 +1,6 @@
-#include "app/registry/hive.h"
+// The hive over the store file: finding the file, reading it within its
+// limits, and the key operations with the registry's result codes.
+#include "store/hive.h"
 
 #include <fcntl.h>
 #include <pwd.h>

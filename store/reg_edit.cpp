@@ -1,14 +1,15 @@
-#include "app/registry/reg_edit.h"
+// One string value changed in a store document, every other line kept.
+#include "store/reg_edit.h"
 
 #include <vector>
 
-#include "app/registry/text_codec.h"
+#include "framework/text_codec.h"
 
 namespace reg {
 namespace {
 
 bool Writable(std::string_view text) {
-    return IsValidUtf8(text) && text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+    return fw::IsValidUtf8(text) && text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
 std::string ValueLine(std::string_view name, std::string_view text) {

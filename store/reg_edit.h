@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/registry/reg_file.h"
+#include "store/reg_file.h"
 
 namespace reg {
 

@@ -1,8 +1,10 @@
-#include "app/registry/reg_file.h"
+// Reading and writing the registry editor's export format within the
+// store's limits (size, lines, line length, key depth).
+#include "store/reg_file.h"
 
 #include <charconv>
 
-#include "app/registry/text_codec.h"
+#include "framework/text_codec.h"
 
 namespace reg {
 namespace {
@@ -70,8 +72,8 @@ std::vector<Line> SplitLines(std::string_view body, Encoding encoding) {
     if (begin < body.size()) finish(body.size(), body.size());
     for (Line& line : lines) {
         if (encoding == Encoding::Utf16Le)
-            line.text = Utf16LeToUtf8(line.raw);
-        else if (IsValidUtf8(line.raw))
+            line.text = fw::Utf16LeToUtf8(line.raw);
+        else if (fw::IsValidUtf8(line.raw))
             line.text = line.raw;
     }
     return lines;
@@ -212,10 +214,10 @@ std::optional<Value> ParseData(std::string_view data, Format format) {
     if (!bytes) return std::nullopt;
     if (IsStringType(type)) {
         if (format == Format::Version5) {
-            bytes = Utf16LeToUtf8(*bytes);
+            bytes = fw::Utf16LeToUtf8(*bytes);
             if (!bytes) return std::nullopt;
-        } else if (!IsValidUtf8(*bytes)) {
-            bytes = Cp1252ToUtf8(*bytes);
+        } else if (!fw::IsValidUtf8(*bytes)) {
+            bytes = fw::Windows1252ToUtf8(*bytes);
         }
     }
     return Value{type, std::move(*bytes)};
@@ -420,8 +422,8 @@ std::string SerializeStore(const Document& document) {
 }
 
 std::optional<std::string> EncodeLine(const Document& document, std::string_view text) {
-    if (document.encoding == Encoding::Utf16Le) return Utf8ToUtf16Le(text);
-    if (!IsValidUtf8(text)) return std::nullopt;
+    if (document.encoding == Encoding::Utf16Le) return fw::Utf8ToUtf16Le(text);
+    if (!fw::IsValidUtf8(text)) return std::nullopt;
     return std::string(text);
 }
 

@@ -1,4 +1,5 @@
-#include "app/registry/registry.h"
+// TRegistry and TRegIniFile over the current user's hive.
+#include "store/registry.h"
 
 #include <cstring>
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/registry/hive.h"
+#include "store/hive.h"
 
 enum class TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
 

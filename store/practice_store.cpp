@@ -1,4 +1,6 @@
-#include "app/registry/practice_store.h"
+// Reading the current practice from the store and recording it there,
+// leaving every other line of the file as it was.
+#include "store/practice_store.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,9 +10,9 @@
 #include <cstring>
 #include <system_error>
 
-#include "app/registry/hive.h"
-#include "app/registry/reg_edit.h"
-#include "app/registry/registry.h"
+#include "store/hive.h"
+#include "store/reg_edit.h"
+#include "store/registry.h"
 #include "framework/exceptions.h"
 
 namespace app {
