@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -136,14 +137,33 @@ public:
         for (std::string& arg : args_) argv_.push_back(arg.data());
         argv_.push_back(nullptr);
         argc_ = static_cast<int>(args_.size());
+        // Qt's start-up notes (a missing runtime folder and the like) are not
+        // the user's business on a command line; failures still arrive as exceptions.
+        previousHandler_ = qInstallMessageHandler(Quiet);
+        quiet_ = true;
         application_ = std::make_unique<QGuiApplication>(argc_, argv_.data());
+    }
+    ~GuiForCall() {
+        application_.reset();
+        // A null handler puts Qt's default back.
+        if (quiet_) qInstallMessageHandler(previousHandler_);
     }
     GuiForCall(const GuiForCall&) = delete;
     GuiForCall& operator=(const GuiForCall&) = delete;
 
 private:
+    static void Quiet(QtMsgType type, const QMessageLogContext&, const QString&) {
+        // Qt ends the process after a fatal message; the user learns why.
+        if (type == QtFatalMsg)
+            std::fputs("payxref: the PDF report could not start Qt's drawing services. Leave QT_QPA_PLATFORM unset, "
+                       "or set it to offscreen.\n",
+                       stderr);
+    }
+
     std::vector<std::string> args_;
     std::vector<char*> argv_;
+    QtMessageHandler previousHandler_ = nullptr;
+    bool quiet_ = false;
     int argc_ = 0;
     std::unique_ptr<QGuiApplication> application_;
 };
