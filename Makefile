@@ -28,3 +28,9 @@ bench: build
 
 clean:
 	rm -rf $(BUILD)
+
+# The Debian package (CPack), built from the same tree `make build` makes:
+# $(BUILD)/payxref_VERSION_ARCH.deb.
+.PHONY: package
+package: build
+	cmake --build $(BUILD) --target package

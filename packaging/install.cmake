@@ -24,7 +24,7 @@ add_custom_target(payxref_man_pages ALL DEPENDS ${payxref_man_pages})
 install(FILES ${payxref_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The Debian package: the installed tree under /usr, stripped, its library
-# dependencies found by dpkg-shlibdeps on top of the ones named here.
+# dependencies found by dpkg-shlibdeps (named by hand where it is missing).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME payxref)
 set(CPACK_PACKAGE_VENDOR "payxref")
@@ -37,8 +37,13 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6widgets6, libqt6printsupport6, libsqlite3-0")
+find_program(PAYXREF_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(PAYXREF_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6widgets6, libqt6printsupport6, libqt6gui6, libqt6core6, libsqlite3-0, libstdc++6, libgcc-s1, libc6")
+endif()
 # The window and the PDF report look as designed with Tahoma.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine")
 include(CPack)
