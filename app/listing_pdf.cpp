@@ -241,14 +241,12 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 void WriteListingPdf(const std::string& path, const std::string& headerLine, const std::vector<std::string>& lines) {
     PendingFile file(path);
     const GuiForCall gui;
-    {
+    const ListingFrame frame(headerLine);
+    try {
         const PrinterForCall printer(file.Temp());
-        const ListingFrame frame(headerLine);
-        try {
-            PrintText(ListingPdfTitle, JoinLines(lines), DesignFont(DesignDpi), DesignDpi, &frame);
-        } catch (const fw::EPrinter& error) {
-            Fail(path, "the page layout failed (" + error.Message() + "). Try again, or another file.");
-        }
+        PrintText(ListingPdfTitle, JoinLines(lines), DesignFont(DesignDpi), DesignDpi, &frame);
+    } catch (const fw::EPrinter& error) {
+        Fail(path, "the page layout failed (" + error.Message() + "). Try again, or another file.");
     }
     file.Commit();
 }

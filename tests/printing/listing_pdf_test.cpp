@@ -2,6 +2,7 @@
 // the Print button's page layout, read back with poppler as a reader would.
 #include <unistd.h>
 
+#include <QLocale>
 #include <charconv>
 #include <fstream>
 #include <sstream>
@@ -89,11 +90,16 @@ TEST_F(ListingPdfTest, EveryPageCarriesHeaderAndNumberAboveTheListingInOrder) {
         rows.insert(rows.end(), numbers.begin(), numbers.end());
         body += Without(Without(text, kHeader), pageLabel);
 
+        // A4, or US Letter where the locale measures in inches, within the Print tests' margins.
+        const bool letter = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
+        const double width = letter ? 612 : kPageWidthPt, height = letter ? 792 : kPageHeightPt;
         const PdfPage page = Page(pdf, p);
-        EXPECT_NEAR(page.width, kPageWidthPt, 0.5);
+        EXPECT_NEAR(page.width, width, 0.5);
+        EXPECT_NEAR(page.height, height, 0.5);
         EXPECT_GE(page.xMin, kMarginsMm.left() * kMmToPt - 0.5);
+        EXPECT_LE(page.xMax, width - kMarginsMm.right() * kMmToPt + 0.5);
         EXPECT_GE(page.yMin, kMarginsMm.top() * kMmToPt - 0.5);
-        EXPECT_LE(page.yMax, kPageHeightPt - kMarginsMm.bottom() * kMmToPt + 0.5);
+        EXPECT_LE(page.yMax, height - kMarginsMm.bottom() * kMmToPt + 0.5);
     }
     std::vector<int> expected(kRows);
     for (int i = 0; i < kRows; ++i) expected[static_cast<std::size_t>(i)] = i + 1;
