@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPrinter>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
