@@ -52,3 +52,9 @@ fuzz: deps
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+
+# The Debian package (CPack), built from the same tree `make build` makes:
+# $(BUILD)/payxref_VERSION_ARCH.deb.
+.PHONY: package
+package: build
+	cmake --build $(BUILD) --target package

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/registry/reg_file.h"
+#include "store/reg_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

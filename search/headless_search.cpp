@@ -124,7 +124,7 @@ void SearchFolder(const std::string& folder, const fw::FormatSettings& settings,
 }  // namespace
 
 int RunHeadlessSearch(const std::vector<std::string>& args, const fw::FormatSettings& settings,
-                      std::ostream& out, std::ostream& err) {
+                      std::ostream& out, std::ostream& err, const ListingPdfWriter& /*pdf*/) {
     if (args.size() > 1 || (!args.empty() && (args[0] == "--help" || args[0] == "-h"))) {
         (args.size() > 1 ? err : out) << "usage: payxref search [FOLDER]\n"
                                          "Lists the payments and adjustments of the practice in FOLDER (default:\n"

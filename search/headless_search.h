@@ -2,6 +2,7 @@
 // `payxref search [FOLDER]`: the search without a window. The practice folder
 // is FOLDER, or the one recorded for the current user; the result lines go to
 // standard output, a failure to standard error with exit code 1.
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -10,7 +11,11 @@
 
 namespace app {
 
+// Prints the listing's lines to a PDF file headed by headerLine (`--pdf FILE`).
+using ListingPdfWriter = std::function<void(const std::string& path, const std::string& headerLine,
+                                            const std::vector<std::string>& lines)>;
+
 int RunHeadlessSearch(const std::vector<std::string>& args, const fw::FormatSettings& settings,
-                      std::ostream& out, std::ostream& err);
+                      std::ostream& out, std::ostream& err, const ListingPdfWriter& pdf = {});
 
 }  // namespace app
