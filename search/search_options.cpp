@@ -21,6 +21,8 @@ constexpr std::size_t kProviderLength = 5;
 constexpr std::size_t kCodeLength = 10;
 // No argument of the command is longer; a longer one is a mistake.
 constexpr std::size_t kLongestValue = 4096;
+// More codes than a practice uses; the query's condition stays small.
+constexpr std::size_t kMostCodes = 100;
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
@@ -128,6 +130,8 @@ private:
              }},
             {"--code",
              [](Parser& p, const std::string& n, const std::string& v) {
+                 if (p.options().codes.size() == kMostCodes)
+                     return p.Fail("at most " + std::to_string(kMostCodes) + " codes can be given");
                  p.options().codes.push_back(p.TableValue(n, v, kCodeLength, "a payment or adjustment code"));
              }},
             {"--min-difference", [](Parser& p, const std::string& n, const std::string& v) { p.MinDifference(n, v); }},

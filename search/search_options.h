@@ -30,11 +30,6 @@ struct SearchOptions {
     bool summary = false;
     std::optional<std::string> pdf;
     bool quiet = false;
-
-    // True when no option narrows the search: the query is the window's own.
-    bool Unfiltered() const {
-        return !from && !to && !chart && !provider && codes.empty() && !minDifference;
-    }
 };
 
 struct ParsedSearchCommand {

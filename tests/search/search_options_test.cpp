@@ -424,6 +424,12 @@ TEST(SearchOptions, EveryMistakeIsAUsageErrorThatSaysWhat) {
         EXPECT_EQ(run.err, "payxref: " + test.message + "\nTry 'payxref search --help'.\n");
         EXPECT_EQ(run.out, "");
     }
+    std::vector<std::string> manyCodes;
+    for (int i = 0; i <= 100; ++i) manyCodes.insert(manyCodes.end(), {"--code", "C" + std::to_string(i)});
+    const Outcome many = Search(manyCodes);
+    EXPECT_EQ(many.code, 2);
+    EXPECT_EQ(many.err, "payxref: at most 100 codes can be given\nTry 'payxref search --help'.\n");
+
     const Outcome pdf = Search({"/srv/a", "--pdf", "r.pdf"});
     EXPECT_EQ(pdf.code, 2);
     EXPECT_EQ(pdf.err, "payxref: --pdf: this build of payxref cannot write PDF reports.\n");
