@@ -519,4 +519,20 @@ TEST(SearchTableText, CodePageTextIsUtf8InCsvAndJsonAndFiltersTakeItAsTyped) {
     EXPECT_EQ(ReadCsv(injected.out).size(), 1u);
 }
 
+TEST(SearchTableText, WhatARecordLacksIsEmptyInCsvAndNullInJson) {
+    lumtest::TempDir practice;
+    lumtest::BuildPractice(practice,
+                           {{1, "K", 30.0, "NUL00001", std::nullopt, std::nullopt, "ADJ"},
+                            {2, "A", 100.0, "NUL00001", 1, kMarch15_2011, "99213"}},
+                           {{1, 2, 10.0}});
+    // The text line keeps the window's reading: case 0, day 0 of the scale.
+    EXPECT_EQ(Lines(Search({practice.path()}).out).at(2),
+              "Chart: NUL00001 Case Number: 0 Date From: 12/30/1899 Payment/Adjustment Code: ADJ Difference: 20");
+    EXPECT_EQ(ReadCsv(Search({practice.path(), "--format", "csv"}).out).at(1),
+              (Row{"1", "NUL00001", "", "", "ADJ", "30", "10", "20"}));
+    const nlohmann::json object = nlohmann::json::parse(Lines(Search({practice.path(), "--format", "json"}).out).at(0));
+    EXPECT_TRUE(object.at("Case Number").is_null());
+    EXPECT_TRUE(object.at("Date From").is_null());
+}
+
 }  // namespace
