@@ -208,6 +208,8 @@ int RunListing(const std::string& folder, const SearchOptions& options, const fw
             outputs->Complete(folder, pdf, std::time(nullptr));
         } catch (const std::exception& error) {
             failure = ExceptionDisplayText(error.what());
+        } catch (...) {
+            failure = ExceptionDisplayText("The listing's outputs could not be completed");
         }
     }
     if (!failure) return 0;
