@@ -20,6 +20,7 @@
 #include <memory>
 #include <system_error>
 
+#include "framework/text_codec.h"
 #include "app/design_font.h"
 #include "app/page_print.h"
 #include "app/printer.h"
@@ -231,9 +232,15 @@ private:
     QString header_;
 };
 
+// The page layout takes 8-bit text as the pane holds it; the listing comes
+// as UTF-8, which the tables' code page covers (their text came from it).
 std::string JoinLines(const std::vector<std::string>& lines) {
     std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
+    for (const std::string& line : lines) {
+        fw::Windows1252Result converted = fw::Utf8ToWindows1252(line);
+        text += converted.fault == fw::Windows1252Result::Fault::None ? converted.text : line;
+        text += "\r\n";
+    }
     return text;
 }
 

@@ -10,7 +10,7 @@ namespace app {
 // The job name, which a PDF reader shows as the document's title.
 inline constexpr const char* ListingPdfTitle = "Payment Cross Reference Tool";
 
-// Writes `lines` (the listing's lines, 8-bit text as the pane holds them) to
+// Writes `lines` (the listing's lines, UTF-8) to
 // the PDF file `path`, each page headed by `headerLine` (UTF-8) and "Page N of
 // M". The file appears whole or not at all: it is written beside `path` under
 // a temporary name and renamed. Starts an offscreen Qt application for the
