@@ -3,6 +3,7 @@
 #include "search/listing_summary.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "search/table_text.h"
 
@@ -15,6 +16,10 @@ void Add(DifferenceTotals& totals, long double difference) {
     if (difference < 0) totals.overApplied += difference;
 }
 
+// A total as money: to the ten-thousandth, the scale amounts are kept in, so
+// the floating-point noise of many added differences does not show.
+double MoneyTotal(long double sum) { return static_cast<double>(std::round(sum * 10000.0L) / 10000.0L); }
+
 std::string PadLeft(const std::string& text, std::size_t width) {
     return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
 }
@@ -26,8 +31,8 @@ std::string PadRight(const std::string& text, std::size_t width) {
 nlohmann::ordered_json TotalsJson(const DifferenceTotals& totals) {
     nlohmann::ordered_json object;
     object["payments"] = totals.payments;
-    object["not_applied"] = static_cast<double>(totals.notApplied);
-    object["over_applied"] = static_cast<double>(totals.overApplied);
+    object["not_applied"] = MoneyTotal(totals.notApplied);
+    object["over_applied"] = MoneyTotal(totals.overApplied);
     return object;
 }
 
@@ -41,8 +46,8 @@ void ListingSummary::Payment(const ListedPayment& payment) {
 std::vector<std::string> ListingSummary::TextLines(const fw::FormatSettings& settings) const {
     std::vector<std::vector<std::string>> rows{{"Code", "Payments", "Not applied", "Over-applied"}};
     const auto row = [&](const std::string& code, const DifferenceTotals& t) {
-        rows.push_back({code, std::to_string(t.payments), fw::FormatGeneral15(t.notApplied, settings),
-                        fw::FormatGeneral15(t.overApplied, settings)});
+        rows.push_back({code, std::to_string(t.payments), fw::FormatGeneral15(MoneyTotal(t.notApplied), settings),
+                        fw::FormatGeneral15(MoneyTotal(t.overApplied), settings)});
     };
     for (const auto& [code, totals] : perCode_) row(code, totals);
     row("Total", total_);

@@ -314,6 +314,8 @@ TEST_F(DemoPractice, TheSummaryAddsUpTheListedDifferences) {
     const std::vector<std::string> rows = Lines(table.out);
     ASSERT_EQ(rows.size(), perCode.size() + 2);
     EXPECT_EQ(std::regex_replace(rows[0], std::regex(" +"), " "), "Code Payments Not applied Over-applied");
+    // Totals are money: no floating-point noise past the ten-thousandth.
+    for (const std::string& row : rows) EXPECT_FALSE(std::regex_search(row, std::regex(R"(\.\d{5}|E-)"))) << row;
     auto expected = perCode.begin();
     for (std::size_t i = 1; i < rows.size(); ++i) {
         std::istringstream cells(rows[i]);
