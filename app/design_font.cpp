@@ -1,3 +1,5 @@
+// Finds the Tahoma face (from the Wine fonts when fontconfig does not list it) and
+// scales the window's font and layout to the screen's resolution.
 #include "app/design_font.h"
 
 #include <QFontDatabase>

@@ -1,3 +1,5 @@
+// The main window built from its stored description, and its two handlers:
+// Search runs the shared search against the window's components, Print prints the pane.
 #include "app/main_window.h"
 
 #include <QCloseEvent>

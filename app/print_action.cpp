@@ -1,3 +1,4 @@
+// The Print button's work: the print dialog, then the pane's text as one job.
 #include "app/print_action.h"
 
 #include "app/print_dialog.h"

@@ -1,3 +1,4 @@
+// The print dialog component over Qt's print dialog; OK makes the chosen printer current.
 #include "app/print_dialog.h"
 
 #include <QApplication>

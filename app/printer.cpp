@@ -1,3 +1,5 @@
+// The process's one printer object and the print job on it; the system's default
+// printer is looked up only when a job first needs it.
 #include "app/printer.h"
 
 #include <QCoreApplication>

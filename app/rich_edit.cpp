@@ -1,3 +1,5 @@
+// The read-only output pane over a text edit, holding at most 65 536
+// characters with each line end counted as CR LF.
 #include "app/rich_edit.h"
 
 #include <QPalette>

@@ -1,3 +1,5 @@
+// Ownership and removal notices of components; a teardown finishes whatever a
+// notice meets, so no exception leaves a destructor.
 #include "framework/component.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Currency: conversions from doubles rounded from their exact binary value, and
+// the checks that keep values within 64 bits.
 #include <cmath>
 #include <cstdint>
 #include <limits>

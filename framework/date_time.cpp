@@ -1,3 +1,5 @@
+// Dates as days since 30 December 1899: civil-calendar conversions, encoding and
+// decoding, and date formatting with the locale's separator.
 #include <cmath>
 #include <string>
 

@@ -1,3 +1,5 @@
+// Decimal: a 128-bit scaled integer parsed from and written as text, with
+// round-half-even when a scale is reduced.
 #include <charconv>
 #include <limits>
 #include <system_error>

@@ -1,3 +1,4 @@
+// The runtime's exception classes and the placeholder formatting of their messages.
 #include "framework/exceptions.h"
 
 namespace fw {

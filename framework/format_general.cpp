@@ -1,3 +1,5 @@
+// FormatGeneral15: numbers as text with 15 significant digits, exponent form for
+// very large and very small values, the locale's decimal separator.
 #include <charconv>
 #include <cmath>
 #include <string>

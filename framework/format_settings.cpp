@@ -1,3 +1,5 @@
+// The user's decimal and date separators read from the locale of the environment
+// without changing the process's own locale.
 #include <langinfo.h>
 #include <locale.h>
 

@@ -1,3 +1,5 @@
+// Reading a stored window description: components and property values first,
+// references resolved by name after, then Loaded in creation order.
 #include "framework/reader.h"
 
 #include "framework/exceptions.h"

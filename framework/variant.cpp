@@ -1,3 +1,5 @@
+// Variant comparisons, differences and conversions as the search relies on them,
+// with the runtime's conversion messages.
 #include "framework/variant.h"
 
 #include <charconv>

@@ -1,3 +1,5 @@
+// Field values to and from the text of a CSV cell, by column type; character
+// columns converted between UTF-8 and Windows-1252.
 #include "tools/cells.h"
 
 #include <charconv>

@@ -1,3 +1,5 @@
+// payxref-db's subcommands (create, import, export, demo, use) with their usage
+// checks and messages.
 #include "tools/commands.h"
 
 #include <charconv>

@@ -1,3 +1,5 @@
+// A bounded RFC 4180 CSV reader and writer: limits on line and field size,
+// refusal of bare quotes, file, line and field named in every error.
 #include "tools/csv.h"
 
 #include "tools/input_file.h"

@@ -1,3 +1,5 @@
+// Deterministic synthetic practice data: charges, payments and their applications
+// with every kind of unapplied payment the search must find.
 #include "tools/demo.h"
 
 #include <array>

@@ -1,3 +1,5 @@
+// Bounded reading of the files payxref-db is given: regular files only, opened
+// without blocking, refused past a size limit.
 #include "tools/input_file.h"
 
 #include <fcntl.h>

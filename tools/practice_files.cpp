@@ -1,3 +1,4 @@
+// Finding a practice's dictionary and the table files it names.
 #include "tools/practice_files.h"
 
 #include <stdexcept>

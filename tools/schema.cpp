@@ -1,3 +1,5 @@
+// The JSON schema format of payxref-db: reading and checking a layout, and the
+// practice's own layout built into the tool.
 #include "tools/schema.h"
 
 #include <nlohmann/json.hpp>

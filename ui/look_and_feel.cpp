@@ -1,3 +1,4 @@
+// The dialog controls' look: kind and native flag, copied between component and form.
 #include "ui/look_and_feel.h"
 
 #include <QFrame>

@@ -1,3 +1,4 @@
+// Shortening a path to a width by replacing leading folders with "...".
 #include "ui/minimize_name.h"
 
 namespace {

@@ -1,3 +1,5 @@
+// The progress bar control: the value setter's rules, the percentage text and
+// repainting only when what is shown changes.
 #include "ui/progress_bar.h"
 
 #include <QEvent>

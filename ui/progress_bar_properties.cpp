@@ -1,3 +1,4 @@
+// The progress bar's options and their change notices.
 #include "ui/progress_bar_properties.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// What the progress bar shows for a value: the filled width and the text.
 #include "ui/progress_bar_view_info.h"
 
 #include <cmath>

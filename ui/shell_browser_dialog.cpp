@@ -1,3 +1,4 @@
+// The folder browser component: runs its dialog modally and keeps the chosen path.
 #include "ui/shell_browser_dialog.h"
 
 #include <QApplication>

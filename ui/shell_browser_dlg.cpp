@@ -1,3 +1,5 @@
+// The folder dialog's window: the path label, the folder tree, OK and Cancel,
+// made afresh for every run.
 #include "ui/shell_browser_dlg.h"
 
 #include <QLabel>

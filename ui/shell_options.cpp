@@ -1,3 +1,4 @@
+// The folder tree's root choices on this platform and the folder each stands for.
 #include "ui/shell_options.h"
 
 #include <QDir>

@@ -1,3 +1,5 @@
+// The folder tree: folders read when a node is first expanded and watched for
+// changes, selection by path.
 #include "ui/shell_tree_view.h"
 
 #include <QDir>

@@ -1,3 +1,4 @@
+// Data links and the master link that keeps a detail dataset on its master's record.
 #include "framework/dataset/data_link.h"
 
 #include "framework/dataset/data_source.h"

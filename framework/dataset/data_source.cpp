@@ -1,3 +1,5 @@
+// TDataSource: tells its links what happens to its dataset, and that it is going
+// when it or the dataset is destroyed.
 #include "framework/dataset/data_source.h"
 
 #include <algorithm>

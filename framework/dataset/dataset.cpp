@@ -1,3 +1,5 @@
+// TDataSet: opening and closing, the record-buffer window and forward navigation,
+// with the links told of every change.
 #include "framework/dataset/dataset.h"
 
 #include <algorithm>

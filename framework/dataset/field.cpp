@@ -1,3 +1,5 @@
+// Field reads: each value is fetched from the dataset in its type's value format
+// and converted to the kind asked for, with the conversion errors of the runtime.
 #include "framework/dataset/field.h"
 
 #include <charconv>

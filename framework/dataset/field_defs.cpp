@@ -1,3 +1,4 @@
+// Column and index descriptions of a dataset, and the fields made from them.
 #include "framework/dataset/field_defs.h"
 
 #include "framework/exceptions.h"

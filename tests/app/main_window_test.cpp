@@ -1,3 +1,5 @@
+// The main window offscreen: geometry, tab order, focus, the error box and the
+// search started from the keyboard.
 #include <gtest/gtest.h>
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// The folder dialog starts at the practice recorded in the store, on every search.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// The output pane: CR LF line ends and its capacity.
 #include <gtest/gtest.h>
 
 #include "app/rich_edit.h"

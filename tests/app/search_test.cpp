@@ -1,3 +1,5 @@
+// The search on in-memory doubles of its components: every listing rule, the
+// button and bar, failures and the locale's separators.
 #include <gtest/gtest.h>
 
 #include <cmath>

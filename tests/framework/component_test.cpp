@@ -1,3 +1,4 @@
+// Components: ownership, destruction order, notices, and teardown that drops failures.
 #include <gtest/gtest.h>
 
 #include <algorithm>

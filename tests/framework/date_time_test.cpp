@@ -1,3 +1,4 @@
+// Dates: encoding, decoding and formatting across the calendar's range.
 #include <gtest/gtest.h>
 
 #include <cmath>

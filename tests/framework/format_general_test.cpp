@@ -1,3 +1,4 @@
+// FormatGeneral15 over a table of values, separators and carries.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// Locale settings: separators from the environment, the process locale untouched.
 #include <gtest/gtest.h>
 
 #include <clocale>

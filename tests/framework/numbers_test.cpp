@@ -1,3 +1,4 @@
+// Currency and Decimal: rounding, range and text round trips.
 #include <gtest/gtest.h>
 
 #include <cmath>

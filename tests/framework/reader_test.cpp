@@ -1,3 +1,4 @@
+// The reader of stored descriptions: order of values, references and Loaded, and failures.
 #include <gtest/gtest.h>
 
 #include <algorithm>

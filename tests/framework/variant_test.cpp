@@ -1,3 +1,4 @@
+// Variant comparisons, differences and conversions as the search uses them.
 #include <gtest/gtest.h>
 
 #include <cmath>

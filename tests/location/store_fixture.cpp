@@ -1,3 +1,4 @@
+// Private configuration folders and store files spelled in both encodings for the store tests.
 #include "store_fixture.h"
 
 #include <stdlib.h>

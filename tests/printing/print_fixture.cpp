@@ -1,3 +1,4 @@
+// Printing to a PDF file without a dialog, and reading the pages back with poppler.
 #include "print_fixture.h"
 
 #include <stdlib.h>

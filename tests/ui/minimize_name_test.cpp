@@ -1,3 +1,4 @@
+// Path shortening: each step of the rule and measuring with the font.
 #include "ui/minimize_name.h"
 
 #include <gtest/gtest.h>

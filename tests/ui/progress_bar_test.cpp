@@ -1,3 +1,4 @@
+// The progress bar: value rules, text, rounding and repaint economy.
 #include "ui/progress_bar.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The folder browser offscreen: starting path, OK and Cancel, captions and the shortened path.
 #include "ui/shell_browser_dialog.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The folder tree over a temporary folder: listing, lazy reading, watching, selection.
 #include "ui/shell_tree_view.h"
 
 #include <gtest/gtest.h>
