@@ -114,6 +114,10 @@ typedef const char* LUMFIELD;
 #define LUM_REMOTE_SERVER 2
 #define LUM_LIS_SERVER 4
 
+/* Options of LumAccessVfpSystemField. */
+#define LUM_VFP_NULL_FLAG 1 /* the column's null flag */
+#define LUM_VFP_FULL_FLAG 4 /* the variable column's value fills it */
+
 /* Scopes. */
 #define LUM_TOP 1
 #define LUM_BOTTOM 2
@@ -285,7 +289,7 @@ UNSIGNED32 LumGetBinary(LUMHANDLE hTable, LUMFIELD pucFldName, UNSIGNED32 ulOffs
                         UNSIGNED32* pulLen);
 UNSIGNED32 LumIsNull(LUMHANDLE hTable, LUMFIELD pucFldName, UNSIGNED16* pbNull);
 UNSIGNED32 LumIsEmpty(LUMHANDLE hTable, LUMFIELD pucFldName, UNSIGNED16* pbEmpty);
-/* usOption 1: null flag of the column; 4: the variable column is full. */
+/* usOption LUM_VFP_NULL_FLAG or LUM_VFP_FULL_FLAG. */
 UNSIGNED32 LumAccessVfpSystemField(LUMHANDLE hTable, LUMFIELD pucFldName, const UNSIGNED8* pucRecord,
                                    UNSIGNED16 usOption, UNSIGNED16* pusFlag);
 UNSIGNED32 LumConvertStringToJulian(const char* pucDate, UNSIGNED16 usLen, double* pdJulian);

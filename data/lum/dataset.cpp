@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data/engine/record_format.h"
 #include "data/lum/binding.h"
 #include "data/lum/connection.h"
 
@@ -448,7 +449,8 @@ void TLumDataSet::SetFieldData(fw::TField& field, const void* buffer) {
     std::uint16_t marker = 1;
     if (buffer == nullptr) {
         // Cleared: the column's bytes of the engine's empty record.
-        const std::size_t extent = column.ColumnLength + ((column.EngineType == 23 || column.EngineType == 24) ? 2 : 0);
+        const std::size_t extent =
+            record_format::ImageExtent(EngineTableType(), column.EngineType, column.ColumnLength);
         if (column.ColumnOffset + extent <= key.Image.size() && column.ColumnOffset + extent <= nullRecord_.size()) {
             std::memcpy(key.Image.data() + column.ColumnOffset, nullRecord_.data() + column.ColumnOffset, extent);
         }
