@@ -9,6 +9,7 @@
 // full" flags), which the engine reads for the layer (LumAccessVfpSystemField).
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -122,6 +123,7 @@ constexpr std::uint32_t AllOnes32Null = 0xFFFFFFFFu;
 constexpr std::uint64_t Int64Null = 0x8000000000000000ull;
 constexpr std::uint16_t NoLengthNull = 0xFFFFu;  // written for null; a length of 0 reads as null too
 
+// LDT: a null is a reserved value of the column's own bytes.
 constexpr NullPattern LdtNullPattern(std::uint16_t type) {
     switch (type) {
         case LUM_LOGICAL: return NullPattern::BlankFirst;
@@ -148,6 +150,9 @@ constexpr NullPattern VfpNullPattern(std::uint16_t type) {
     }
 }
 
+// DBF has no null flags: text forms are null when blank, binary numbers
+// always hold a value, a timestamp is null on day 0, raw bytes when all zero
+// and a blob when its flag is 0.
 constexpr NullPattern DbfNullPattern(std::uint16_t type) {
     switch (type) {
         case LUM_LOGICAL: case LUM_NUMERIC: case LUM_STRING: case LUM_DATE: return NullPattern::BlankOrZero;
@@ -176,6 +181,8 @@ constexpr std::size_t PatternSize(NullPattern pattern, std::size_t capacity) {
         default: return capacity;
     }
 }
+
+static_assert(std::endian::native == std::endian::little, "record images are little-endian");
 
 template <class T>
 T LoadLE(const unsigned char* p) {

@@ -250,8 +250,10 @@ void RecordLayout::encodeCharacters(std::string& image, const ColumnLayout& col,
   const bool ldt = tableType_ == kLdt;
   const bool text = def.type != kVarBinary && def.type != kRaw;
   const std::string value = null ? std::string() : (text && charType_ == kOem ? ansiToOem(v.text) : v.text);
-  const bool blankPadded = def.type == kCharacter || def.type == kCiCharacter;
-  std::memset(p, (blankPadded && !(null && ldt)) || (def.type == kVarChar && !ldt) ? ' ' : 0, len);
+  char padding = 0;  // bytes and LDT variable text are zero-filled
+  if (def.type == kCharacter || def.type == kCiCharacter) padding = null && ldt ? 0 : ' ';
+  if (def.type == kVarChar && !ldt) padding = ' ';
+  std::memset(p, padding, len);
   std::memcpy(p, value.data(), value.size());
   if (!rf::IsVariableType(def.type)) return;
   if (ldt && null) {
