@@ -105,7 +105,8 @@ bool IsRawValueNull(const RecordContext& context, const TLCEFieldDef& column, co
                                imageSize - column.ColumnOffset))
         return true;
     // VFP: a column the pattern leaves with a value is null by its null flag.
-    return rf::HasNullFlag(context.TableType, column.Nullable != 0) && VfpFlag(context, column, image, LUM_VFP_NULL_FLAG);
+    return rf::HasNullFlag(context.TableType, column.Nullable != 0) &&
+           VfpFlag(context, column, image, LUM_VFP_NULL_FLAG);
 }
 
 bool DecodeFieldValue(const RecordContext& context, const TLCEFieldDef& column, TFieldType fieldType,
@@ -168,7 +169,8 @@ bool DecodeFieldValue(const RecordContext& context, const TLCEFieldDef& column, 
         case LUM_SHORTINT: std::memcpy(out, p, 2); break;
         case LUM_TIMESTAMP: case LUM_MODTIME: {
             const auto day = static_cast<std::int64_t>(Load<std::uint32_t>(p));
-            const auto ms = static_cast<std::int64_t>(rf::MillisOfStored(context.TableType, Load<std::uint32_t>(p + 4)));
+            const std::uint32_t stored = Load<std::uint32_t>(p + 4);
+            const auto ms = static_cast<std::int64_t>(rf::MillisOfStored(context.TableType, stored));
             const double value = static_cast<double>(day - JulianDayOfDayOne) * 86400000.0 + static_cast<double>(ms);
             Store(out, value < 0 ? 0.0 : value);
             break;
@@ -177,7 +179,8 @@ bool DecodeFieldValue(const RecordContext& context, const TLCEFieldDef& column, 
         case LUM_MONEY: Store(out, fw::Decimal::FromUnscaled(Load<std::int64_t>(p), 4)); break;
         case LUM_LONGLONG: Store(out, fw::Decimal::FromUnscaled(Load<std::int64_t>(p), 0)); break;
         case LUM_VARCHAR: case LUM_VARBINARY: {
-            const bool full = rf::HasFullFlag(context.TableType, column.EngineType) && VfpFlag(context, column, image, LUM_VFP_FULL_FLAG);
+            const bool full = rf::HasFullFlag(context.TableType, column.EngineType) &&
+                              VfpFlag(context, column, image, LUM_VFP_FULL_FLAG);
             const std::size_t length = rf::VariableLength(context.TableType, p, len, full);
             if (column.EngineType == LUM_VARBINARY) {
                 std::memset(out, 0, len + 2);
@@ -266,7 +269,8 @@ std::uint16_t EncodeFieldValue(const RecordContext& context, const TLCEFieldDef&
             const double total = Load<double>(in);
             const auto ms = static_cast<std::int64_t>(std::llround(total));
             Store<std::uint32_t>(p, static_cast<std::uint32_t>(ms / 86400000 + JulianDayOfDayOne));
-            Store<std::uint32_t>(p + 4, rf::StoredMillis(context.TableType, static_cast<std::uint32_t>(ms % 86400000)));
+            const auto millis = static_cast<std::uint32_t>(ms % 86400000);
+            Store<std::uint32_t>(p + 4, rf::StoredMillis(context.TableType, millis));
             break;
         }
         case LUM_RAW: std::memcpy(p, in, len); break;

@@ -294,7 +294,8 @@ void RecordLayout::encodeBinary(char* p, const ColumnLayout& col, const Value& v
       putLE<std::uint64_t>(p, null ? rf::Int64Null : static_cast<std::uint64_t>(v.integer));
       return;
     default:
-      if (rf::IsBlobType(col.def.type)) putLE<std::uint32_t>(p, null ? 0u : 1u);  // the value lives in the table's SQL column
+      // A blob's value lives in the table's SQL column; the image holds whether there is one.
+      if (rf::IsBlobType(col.def.type)) putLE<std::uint32_t>(p, null ? 0u : 1u);
       return;
   }
 }

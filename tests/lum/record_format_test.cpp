@@ -55,9 +55,9 @@ std::vector<ColumnCase> ColumnCases() {
         // An empty memo or blob of types 5 to 8 reads as null: the layer asks
         // the engine whether it is empty when it loads the record.
         {LUM_MEMO, 0, 0, Value::ofMemo("memo"), streamed, "NCLVW", streamed, Value::ofMemo(""), "NCLVW", streamed},
-        {LUM_BINARY, 0, 0, Value::ofBinary("\x01\x02"), streamed, "NCLVW", streamed, Value::ofBinary(""), "NCLVW", streamed},
+        {LUM_BINARY, 0, 0, Value::ofBinary("x"), streamed, "NCLVW", streamed, Value::ofBinary(""), "NCLVW", streamed},
         {LUM_IMAGE, 0, 0, Value::ofBinary("\x03"), streamed, "NCLVW", streamed, Value::ofBinary(""), "NCLVW", streamed},
-        {LUM_VARCHAR_MEMO, 0, 0, Value::ofMemo("vm"), streamed, "NCLVW", streamed, Value::ofMemo(""), "NCLVW", streamed},
+        {LUM_VARCHAR_MEMO, 0, 0, Value::ofMemo("m"), streamed, "NCLVW", streamed, Value::ofMemo(""), "NCLVW", streamed},
         {LUM_COMPACTDATE, 0, 0, Value::ofDate(2451545), "01/01/2000", "NCLVW", "", null, "NCLVW", ""},
         {LUM_DOUBLE, 0, 0, Value::ofDouble(30.25), "30.25", "LV", "0", Value::ofDouble(0), "", "0"},
         {LUM_INTEGER, 0, 0, Value::ofInteger(-42), "-42", "LV", "0", Value::ofInteger(0), "", "0"},
