@@ -114,49 +114,65 @@ typedef const char* LUMFIELD;
 #define LUM_REMOTE_SERVER 2
 #define LUM_LIS_SERVER 4
 
+/* Options of LumAccessVfpSystemField. */
+#define LUM_VFP_NULL_FLAG 1 /* the column's null flag */
+#define LUM_VFP_FULL_FLAG 4 /* the variable column's value fills it */
+
 /* Scopes. */
 #define LUM_TOP 1
 #define LUM_BOTTOM 2
 #define LUM_RAWKEY 1
 #define LUM_STRINGKEY 2
 
-/* Error codes. */
-#define LUM_ERR_NOT_SUPPORTED 5004      /* operation not available in this engine */
-#define LUM_ERR_BUFFER_TOO_SMALL 5005   /* more data than room; the length needed is returned */
-#define LUM_ERR_INVALID_ARGUMENT 5012   /* null pointer, option out of range, value that does not fit */
-#define LUM_ERR_INVALID_HANDLE 5018     /* unknown, closed or wrong kind of handle */
-#define LUM_ERR_FIELD_NOT_FOUND 5020    /* no such column / parameter */
-#define LUM_ERR_INDEX_NOT_FOUND 5021    /* no such index (also past the last segment) */
-#define LUM_ERR_RECORD_NOT_FOUND 5022   /* record number or bookmark does not exist */
-#define LUM_ERR_CONNECTION_GONE 5024    /* connection already disconnected */
-#define LUM_ERR_NO_COLLATION 5025       /* the table has no collation of its own */
-#define LUM_ERR_TABLE_TYPE 5030         /* the file's table type differs from the one asked */
-#define LUM_ERR_LOCKED 5035             /* another program held its lock on the file past the wait */
-#define LUM_ERR_NEEDS_WRITER 5036       /* left mid-write (journal or write-ahead log beside it), or kept in
+/* Error codes: one enumeration for the engine and the access layer. The
+ * engine answers with the first group; the second group are codes the layer
+ * meets or raises itself and the engine of this version never returns. */
+enum LumErrorCode {
+  LUM_ERR_NOT_SUPPORTED = 5004,         /* operation not available in this engine */
+  LUM_ERR_BUFFER_TOO_SMALL = 5005,      /* more data than room; the length needed is returned */
+  LUM_ERR_INVALID_ARGUMENT = 5012,      /* null pointer, option out of range, value that does not fit */
+  LUM_ERR_INVALID_HANDLE = 5018,        /* unknown, closed or wrong kind of handle */
+  LUM_ERR_FIELD_NOT_FOUND = 5020,       /* no such column / parameter */
+  LUM_ERR_INDEX_NOT_FOUND = 5021,       /* no such index (also past the last segment) */
+  LUM_ERR_RECORD_NOT_FOUND = 5022,      /* record number or bookmark does not exist */
+  LUM_ERR_CONNECTION_GONE = 5024,       /* connection already disconnected */
+  LUM_ERR_NO_COLLATION = 5025,          /* the table has no collation of its own */
+  LUM_ERR_TABLE_TYPE = 5030,            /* the file's table type differs from the one asked */
+  LUM_ERR_LOCKED = 5035,                /* another program held its lock on the file past the wait */
+  LUM_ERR_NEEDS_WRITER = 5036,          /* left mid-write (journal or write-ahead log beside it), or kept in
                                            write-ahead-log mode without its files: a program that may write
                                            must open it first; reading it alone would change the folder */
-#define LUM_ERR_NO_FILTER 5037
-#define LUM_ERR_NO_SCOPE 5038
-#define LUM_ERR_NO_KEY_POSITION 5041    /* no current key for a relative position */
-#define LUM_ERR_CALLER_TEXT 5054        /* code used by callers with LumSetLastError */
-#define LUM_ERR_END_OF_TABLES 5059      /* LumFindFirstTable/LumFindNextTable: no more */
-#define LUM_ERR_READ_ONLY 5066          /* write on a table opened read-only */
-#define LUM_ERR_NO_CURRENT_RECORD 5068  /* positioned before the first or after the last record */
-#define LUM_ERR_STATEMENT_CLOSED 5106
-#define LUM_ERR_NO_ROW_COUNT 5117
-#define LUM_ERR_NOT_IN_DICTIONARY 5132
-#define LUM_ERR_END_OF_OBJECTS 5137     /* LumDDFindFirstObject/LumDDFindNextObject: no more */
-#define LUM_ERR_PROPERTY_NOT_SET 5138
-#define LUM_ERR_TRANSACTION 5140        /* commit/rollback without a transaction, unknown savepoint */
-#define LUM_ERR_NO_SERVER 6420          /* no server of the requested kind can be reached */
-#define LUM_ERR_FILE_NOT_FOUND 7008
-#define LUM_ERR_NOT_A_TABLE 7016        /* the file is not a table file */
-#define LUM_ERR_DAMAGED 7017            /* damaged or truncated file */
-#define LUM_ERR_NOT_A_DICTIONARY 7019
-#define LUM_ERR_FILE_EXISTS 7020
-#define LUM_ERR_WRITE_FAILED 7022
-#define LUM_ERR_LOGIN_REFUSED 7078      /* user name or password not accepted */
-#define LUM_ERR_SQL 7200                /* SQL error; text carries "NativeError = N;" */
+  LUM_ERR_NO_FILTER = 5037,
+  LUM_ERR_NO_SCOPE = 5038,
+  LUM_ERR_NO_KEY_POSITION = 5041,       /* no current key for a relative position */
+  LUM_ERR_CALLER_TEXT = 5054,           /* code used by callers with LumSetLastError */
+  LUM_ERR_END_OF_TABLES = 5059,         /* LumFindFirstTable/LumFindNextTable: no more */
+  LUM_ERR_READ_ONLY = 5066,             /* write on a table opened read-only */
+  LUM_ERR_NO_CURRENT_RECORD = 5068,     /* positioned before the first or after the last record */
+  LUM_ERR_STATEMENT_CLOSED = 5106,
+  LUM_ERR_NO_ROW_COUNT = 5117,
+  LUM_ERR_NOT_IN_DICTIONARY = 5132,
+  LUM_ERR_END_OF_OBJECTS = 5137,        /* LumDDFindFirstObject/LumDDFindNextObject: no more */
+  LUM_ERR_PROPERTY_NOT_SET = 5138,
+  LUM_ERR_TRANSACTION = 5140,           /* commit/rollback without a transaction, unknown savepoint */
+  LUM_ERR_NO_SERVER = 6420,             /* no server of the requested kind can be reached */
+  LUM_ERR_FILE_NOT_FOUND = 7008,
+  LUM_ERR_NOT_A_TABLE = 7016,           /* the file is not a table file */
+  LUM_ERR_DAMAGED = 7017,               /* damaged or truncated file */
+  LUM_ERR_NOT_A_DICTIONARY = 7019,
+  LUM_ERR_FILE_EXISTS = 7020,
+  LUM_ERR_WRITE_FAILED = 7022,
+  LUM_ERR_LOGIN_REFUSED = 7078,         /* user name or password not accepted */
+  LUM_ERR_SQL = 7200,                   /* SQL error; text carries "NativeError = N;" */
+
+  /* Not returned by this engine. */
+  LUM_ERR_STATIC_VIEW = 5064,           /* record lock on a table based on a static view */
+  LUM_ERR_LAYER_REFUSAL = 5121,         /* the access layer's own refusals (fixed English texts) */
+  LUM_ERR_COLUMN_NAMED_FIRST = 5147,    /* 5147 to 5149: failures whose text names the column */
+  LUM_ERR_COLUMN_NAMED_LAST = 5149,     /*   as column "name" */
+  LUM_ERR_RECORD_CHANGED = 5186,        /* optimistic lock: another user changed the record */
+  LUM_ERR_STATEMENT_LOST = 7209         /* execution failure that leaves the statement unusable */
+};
 
 /* ---- Errors ---------------------------------------------------------- */
 UNSIGNED32 LumGetLastError(UNSIGNED32* pulErrCode, char* pucBuf, UNSIGNED16* pusBufLen);
@@ -273,7 +289,7 @@ UNSIGNED32 LumGetBinary(LUMHANDLE hTable, LUMFIELD pucFldName, UNSIGNED32 ulOffs
                         UNSIGNED32* pulLen);
 UNSIGNED32 LumIsNull(LUMHANDLE hTable, LUMFIELD pucFldName, UNSIGNED16* pbNull);
 UNSIGNED32 LumIsEmpty(LUMHANDLE hTable, LUMFIELD pucFldName, UNSIGNED16* pbEmpty);
-/* usOption 1: null flag of the column; 4: the variable column is full. */
+/* usOption LUM_VFP_NULL_FLAG or LUM_VFP_FULL_FLAG. */
 UNSIGNED32 LumAccessVfpSystemField(LUMHANDLE hTable, LUMFIELD pucFldName, const UNSIGNED8* pucRecord,
                                    UNSIGNED16 usOption, UNSIGNED16* pusFlag);
 UNSIGNED32 LumConvertStringToJulian(const char* pucDate, UNSIGNED16 usLen, double* pdJulian);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data/engine/record_format.h"
 #include "data/lum/binding.h"
 #include "data/lum/connection.h"
 
@@ -77,7 +78,7 @@ void TLumDataSet::OpenEngineCursor() {
         UNSIGNED16 room = 1;
         const UNSIGNED32 rc = engine_->LumGetAllIndexes(cursorHandle_, &first, &room);
         UNSIGNED32 pageSize = 0;
-        if ((rc == 0 || rc == 5005) && room > 0 && engine_->LumGetIndexPageSize(first, &pageSize) == 0 &&
+        if ((rc == 0 || rc == LUM_ERR_BUFFER_TOO_SMALL) && room > 0 && engine_->LumGetIndexPageSize(first, &pageSize) == 0 &&
             pageSize <= 8192) {
             options_->SetLumIndexPageSize(static_cast<std::uint16_t>(pageSize));
         } else {
@@ -138,8 +139,8 @@ void TLumDataSet::ReadCharType(LUMHANDLE handle) {
     char collation[101] = {};
     UNSIGNED16 length = sizeof collation;
     const UNSIGNED32 rc = engine_->LumGetTableCollation(handle, collation, &length);
-    if (rc != 0 && rc != 5025) Check(rc);
-    if (rc == 5025 || collation[0] == '\0') {
+    if (rc != 0 && rc != LUM_ERR_NO_COLLATION) Check(rc);
+    if (rc == LUM_ERR_NO_COLLATION || collation[0] == '\0') {
         const int ordinal = static_cast<int>(openCharType_) - 1;
         if (ordinal < 0 || ordinal >= CharTypeCount) RaiseLayerError(this, "Invalid or unknown character type.");
         options_->SetLumCharType(static_cast<TLumCharTypes>(ordinal));
@@ -278,7 +279,7 @@ void TLumDataSet::SeekAfterLast() { Check(engine_->LumGotoEOF(activeHandle_)); }
 
 void TLumDataSet::GotoBookmark(std::uint32_t bookmark) {
     const UNSIGNED32 rc = engine_->LumGotoBookmark(cursorHandle_, bookmark);
-    if (rc != 5022) Check(rc);
+    if (rc != LUM_ERR_RECORD_NOT_FOUND) Check(rc);
 }
 
 void TLumDataSet::PositionOnBuffer(const fw::RecordBuffer& buffer) {
@@ -299,7 +300,7 @@ TFetchResult TLumDataSet::FetchRecord(fw::RecordBuffer& buffer, TFetchMode mode)
         if (flag != 0 && mode != TFetchMode::Next) return TFetchResult::HitBeginning;
         UNSIGNED16 visible = 0;
         const UNSIGNED32 rc = engine_->LumIsRecordVisible(activeHandle_, &visible);
-        if (rc != 5068) Check(rc);
+        if (rc != LUM_ERR_NO_CURRENT_RECORD) Check(rc);
         if (rc == 0 && visible != 0) {
             LoadRecordImage(buffer);
             break;
@@ -329,7 +330,7 @@ std::int32_t TLumDataSet::CurrentRecordNumber() {
     Check(engine_->LumGetRecordCount(cursorHandle_, 2, &count));
     double position = 0;
     const UNSIGNED32 rc = engine_->LumGetRelKeyPos(activeHandle_, &position);
-    if (rc == 5041) {
+    if (rc == LUM_ERR_NO_KEY_POSITION) {
         position = 0;
     } else {
         Check(rc);
@@ -394,7 +395,7 @@ std::int32_t TLumDataSet::CountRecords() {
                 std::vector<UNSIGNED8> scope(4082);
                 UNSIGNED16 scopeLength = static_cast<UNSIGNED16>(scope.size());
                 const UNSIGNED32 rc = engine_->LumGetScope(activeHandle_, end, scope.data(), &scopeLength);
-                if (rc == 5038) return false;
+                if (rc == LUM_ERR_NO_SCOPE) return false;
                 Check(rc);
                 return true;
             };
@@ -448,7 +449,8 @@ void TLumDataSet::SetFieldData(fw::TField& field, const void* buffer) {
     std::uint16_t marker = 1;
     if (buffer == nullptr) {
         // Cleared: the column's bytes of the engine's empty record.
-        const std::size_t extent = column.ColumnLength + ((column.EngineType == 23 || column.EngineType == 24) ? 2 : 0);
+        const std::size_t extent =
+            record_format::ImageExtent(EngineTableType(), column.EngineType, column.ColumnLength);
         if (column.ColumnOffset + extent <= key.Image.size() && column.ColumnOffset + extent <= nullRecord_.size()) {
             std::memcpy(key.Image.data() + column.ColumnOffset, nullRecord_.data() + column.ColumnOffset, extent);
         }

@@ -15,7 +15,7 @@ bool& BuildingDatabaseError() {
 
 std::int32_t NativeErrorCodeOf(const std::string& message) {
     const std::string upper = fw::AsciiUpperCase(message);
-    if (upper.find("ERROR 7200:") == std::string::npos) return 0;
+    if (upper.find("ERROR " + std::to_string(LUM_ERR_SQL) + ":") == std::string::npos) return 0;
     const std::string marker = "NATIVEERROR = ";
     const auto at = upper.find(marker);
     if (at == std::string::npos) return 0;
@@ -54,7 +54,7 @@ ELUMDatabaseError::ELUMDatabaseError(TLumDataSet* dataSet, std::uint32_t code, c
             DataSetDatabaseName = dataSet->DatabaseName();
             DataSetPath = dataSet->ResolveDatabasePath();
             DataSetTableName = dataSet->TableName();
-            if (code >= 5147 && code <= 5149) ColumnInError = ColumnNamedIn(message);
+            if (code >= LUM_ERR_COLUMN_NAMED_FIRST && code <= LUM_ERR_COLUMN_NAMED_LAST) ColumnInError = ColumnNamedIn(message);
         }
         NativeErrorCode = NativeErrorCodeOf(message);
     } catch (...) {

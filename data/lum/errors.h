@@ -2,7 +2,8 @@
 // The access layer's exceptions and the one check every engine result passes.
 //
 // ELUMDatabaseError carries the engine's code and text; with a dataset its
-// message is "<dataset name>: <text>". The layer's own refusals use code 5121.
+// message is "<dataset name>: <text>". The layer's own refusals use
+// LUM_ERR_LAYER_REFUSAL.
 // LumError is built from the engine's latest failure (disconnecting and a few
 // other connection operations); LumConnectionError carries the connection's
 // own refusals.
@@ -17,7 +18,7 @@ namespace lum {
 class TLumDataSet;
 
 // The code of the layer's own messages.
-constexpr std::uint32_t LayerErrorCode = 5121;
+constexpr std::uint32_t LayerErrorCode = LUM_ERR_LAYER_REFUSAL;
 
 class ELUMDatabaseError : public fw::EDatabaseError {
 public:
@@ -28,13 +29,13 @@ public:
     const char* ClassName() const noexcept override { return "ELUMDatabaseError"; }
 
     std::uint32_t EngineErrorCode = 0;
-    std::int32_t NativeErrorCode = 0;  // from "NativeError = N;" of an "Error 7200:" text
+    std::int32_t NativeErrorCode = 0;  // from "NativeError = N;" of an SQL error's text
     std::string DataSetName;
     std::string DataSetOwnerName;
     std::string DataSetDatabaseName;
     std::string DataSetPath;
     std::string DataSetTableName;
-    std::string ColumnInError;  // the quoted column of codes 5147 to 5149
+    std::string ColumnInError;  // the quoted column of LUM_ERR_COLUMN_NAMED_...
 };
 
 class LumError : public fw::Exception {
@@ -56,7 +57,7 @@ public:
 // this thread.
 void CheckLCEResult(const LumFunctions& engine, TLumDataSet* dataSet, UNSIGNED32 result);
 
-// Raises the layer's own refusal (code 5121) for a dataset or none.
+// Raises the layer's own refusal (LayerErrorCode) for a dataset or none.
 [[noreturn]] void RaiseLayerError(TLumDataSet* dataSet, const std::string& message);
 
 // True on this thread while an ELUMDatabaseError is being filled in.

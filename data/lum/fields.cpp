@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "data/engine/record_format.h"
 #include "data/lum/errors.h"
 #include "framework/dataset/dataset.h"
 #include "framework/format.h"
@@ -12,6 +13,7 @@
 
 namespace lum {
 
+namespace rf = record_format;
 using fw::TFieldType;
 
 int TLCEFieldDefs::IndexOf(const std::string& name) const {
@@ -40,21 +42,20 @@ void Store(std::uint8_t* p, T value) {
     std::memcpy(p, &value, sizeof value);
 }
 
-bool AllBytes(const std::uint8_t* p, std::size_t n, bool blankToo) {
-    for (std::size_t i = 0; i < n; ++i)
-        if (p[i] != 0 && !(blankToo && p[i] == ' ')) return false;
-    return true;
+// Whether the column lies inside the image, with the length of a variable LDT column.
+bool InsideImage(const RecordContext& context, const TLCEFieldDef& column, std::size_t imageSize) {
+    return static_cast<std::size_t>(column.ColumnOffset) +
+               rf::ImageExtent(context.TableType, column.EngineType, column.ColumnLength) <=
+           imageSize;
 }
 
-bool AllBlank(const std::uint8_t* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i)
-        if (p[i] != ' ') return false;
-    return true;
-}
-
-// Bytes a column occupies in the image, including the length of variable columns.
-std::size_t Extent(const TLCEFieldDef& column) {
-    return column.ColumnLength + ((column.EngineType == 23 || column.EngineType == 24) ? 2u : 0u);
+// A VFP system-field flag of the column (LUM_VFP_...) for this image.
+bool VfpFlag(const RecordContext& context, const TLCEFieldDef& column, const std::uint8_t* image, UNSIGNED16 option) {
+    UNSIGNED16 flag = 0;
+    CheckLCEResult(context.Engine, context.DataSet,
+                   context.Engine.LumAccessVfpSystemField(context.CursorHandle, LUM_FIELD_NUMBER(column.ColumnNumber),
+                                                          image, option, &flag));
+    return flag != 0;
 }
 
 std::string_view TrimLeft(std::string_view text) {
@@ -98,52 +99,14 @@ std::string Digits(long value, int width) {
 
 bool IsRawValueNull(const RecordContext& context, const TLCEFieldDef& column, const std::uint8_t* image,
                     std::size_t imageSize) {
-    if (static_cast<std::size_t>(column.ColumnOffset) + Extent(column) > imageSize) return true;
-    const std::uint8_t* p = image + column.ColumnOffset;
-    const std::size_t len = column.ColumnLength;
-    const std::uint16_t type = column.EngineType;
-    if (context.TableType == 3) {
-        switch (type) {
-            case 1: return len < 1 || p[0] == ' ';
-            case 2: case 3: case 4: case 9: case 16: case 20: return AllBytes(p, len, false);
-            case 5: case 6: case 7: case 8: case 51: case 52: return len < 4 || Load<std::uint32_t>(p) == 0;
-            case 10: case 17:
-                return len >= 8 && Load<std::uint32_t>(p) == 0x00000020u && Load<std::uint32_t>(p + 4) == 0x80000000u;
-            case 11: return len >= 4 && Load<std::uint32_t>(p) == 0x80000000u;
-            case 12: return len >= 2 && Load<std::uint16_t>(p) == 0x8000u;
-            case 13: case 15: return len >= 4 && Load<std::uint32_t>(p) == 0xFFFFFFFFu;
-            case 14: case 22: return len >= 4 && Load<std::uint32_t>(p) == 0;
-            case 18: case 21: return len >= 8 && Load<std::uint64_t>(p) == 0x8000000000000000ull;
-            case 23: case 24: {
-                const auto length = Load<std::uint16_t>(p + len);
-                return length == 0xFFFF || length == 0;
-            }
-            default: return true;
-        }
-    }
-    if (context.TableType == 4) {
-        bool null = false;
-        switch (type) {
-            case 1: case 2: case 3: null = AllBlank(p, len); break;
-            case 5: case 6: case 7: case 14: null = len >= 4 && Load<std::uint32_t>(p) == 0; break;
-            default: break;
-        }
-        if (null) return true;
-        if (!column.Nullable) return false;
-        UNSIGNED16 flag = 0;
-        CheckLCEResult(context.Engine, context.DataSet,
-                       context.Engine.LumAccessVfpSystemField(context.CursorHandle, LUM_FIELD_NUMBER(column.ColumnNumber),
-                                                              image, 1, &flag));
-        return flag != 0;
-    }
-    switch (type) {
-        case 1: case 2: case 4: return AllBytes(p, len, true);
-        case 3: return len == 4 ? Load<std::uint32_t>(p) == 0 : AllBytes(p, len, true);
-        case 5: case 6: case 7: case 8: return len < 4 || Load<std::uint32_t>(p) == 0;
-        case 9: return AllBytes(p, len, false);
-        case 10: case 11: case 12: case 17: return false;
-        default: return true;
-    }
+    if (!InsideImage(context, column, imageSize)) return true;
+    const rf::NullPattern pattern = rf::NullPatternOf(context.TableType, column.EngineType);
+    if (rf::MatchesNullPattern(pattern, image + column.ColumnOffset, column.ColumnLength,
+                               imageSize - column.ColumnOffset))
+        return true;
+    // VFP: a column the pattern leaves with a value is null by its null flag.
+    return rf::HasNullFlag(context.TableType, column.Nullable != 0) &&
+           VfpFlag(context, column, image, LUM_VFP_NULL_FLAG);
 }
 
 bool DecodeFieldValue(const RecordContext& context, const TLCEFieldDef& column, TFieldType fieldType,
@@ -154,13 +117,13 @@ bool DecodeFieldValue(const RecordContext& context, const TLCEFieldDef& column, 
     const std::size_t len = column.ColumnLength;
     auto* out = static_cast<std::uint8_t*>(buffer);
     switch (column.EngineType) {
-        case 1: {
+        case LUM_LOGICAL: {
             const char c = static_cast<char>(p[0]);
             const bool yes = c == '1' || c == 'T' || c == 'Y' || c == 't' || c == 'y';
             Store<std::int16_t>(out, yes ? -1 : 0);
             break;
         }
-        case 2: {
+        case LUM_NUMERIC: {
             // Numeric text; a text that does not convert reads as 0.
             const std::string text(reinterpret_cast<const char*>(p), len);
             const std::string_view value = TrimLeft(text.c_str());
@@ -187,48 +150,39 @@ bool DecodeFieldValue(const RecordContext& context, const TLCEFieldDef& column, 
             }
             break;
         }
-        case 3:
-            if (len == 4) {
+        case LUM_DATE:
+            if (rf::DatesAreJulianDays(context.TableType)) {
                 Store<std::int32_t>(out, static_cast<std::int32_t>(Load<std::int32_t>(p) - JulianDayOfDayOne));
             } else {
                 Store<std::int32_t>(out, JulianFromText(context, std::string(reinterpret_cast<const char*>(p), len)));
             }
             break;
-        case 4: case 20: WriteText(out, CharacterValue(p, len)); break;
-        case 9: {
-            const int year = p[0] * 128 + p[1] / 2;
-            const int month = (p[1] % 2) * 8 + p[2] / 32;
-            const int day = p[2] % 32;
-            Store<std::int32_t>(out, JulianFromText(context, Digits(year, 4) + Digits(month, 2) + Digits(day, 2)));
+        case LUM_STRING: case LUM_CISTRING: WriteText(out, CharacterValue(p, len)); break;
+        case LUM_COMPACTDATE: {
+            const rf::CivilDate date = rf::UnpackCompactDate(p);
+            Store<std::int32_t>(out, JulianFromText(context, Digits(date.Year, 4) + Digits(date.Month, 2) +
+                                                                 Digits(date.Day, 2)));
             break;
         }
-        case 10: case 17: std::memcpy(out, p, 8); break;
-        case 11: case 15: case 13: std::memcpy(out, p, 4); break;
-        case 12: std::memcpy(out, p, 2); break;
-        case 14: case 22: {
+        case LUM_DOUBLE: case LUM_CURDOUBLE: std::memcpy(out, p, 8); break;
+        case LUM_INTEGER: case LUM_AUTOINC: case LUM_TIME: std::memcpy(out, p, 4); break;
+        case LUM_SHORTINT: std::memcpy(out, p, 2); break;
+        case LUM_TIMESTAMP: case LUM_MODTIME: {
             const auto day = static_cast<std::int64_t>(Load<std::uint32_t>(p));
-            auto ms = static_cast<std::int64_t>(Load<std::uint32_t>(p + 4));
-            if (context.TableType == 4 && ms != 0) ++ms;
+            const std::uint32_t stored = Load<std::uint32_t>(p + 4);
+            const auto ms = static_cast<std::int64_t>(rf::MillisOfStored(context.TableType, stored));
             const double value = static_cast<double>(day - JulianDayOfDayOne) * 86400000.0 + static_cast<double>(ms);
             Store(out, value < 0 ? 0.0 : value);
             break;
         }
-        case 16: std::memcpy(out, p, len); break;
-        case 18: Store(out, fw::Decimal::FromUnscaled(Load<std::int64_t>(p), 4)); break;
-        case 21: Store(out, fw::Decimal::FromUnscaled(Load<std::int64_t>(p), 0)); break;
-        case 23: case 24: {
-            std::size_t length = 0;
-            if (context.TableType == 4) {
-                UNSIGNED16 full = 0;
-                CheckLCEResult(context.Engine, context.DataSet,
-                               context.Engine.LumAccessVfpSystemField(context.CursorHandle,
-                                                                      LUM_FIELD_NUMBER(column.ColumnNumber), image, 4, &full));
-                length = full != 0 ? len : (len > 0 ? p[len - 1] : 0);
-            } else {
-                length = Load<std::uint16_t>(p + len);
-            }
-            length = std::min(length, len);  // never past the column's capacity
-            if (column.EngineType == 24) {
+        case LUM_RAW: std::memcpy(out, p, len); break;
+        case LUM_MONEY: Store(out, fw::Decimal::FromUnscaled(Load<std::int64_t>(p), 4)); break;
+        case LUM_LONGLONG: Store(out, fw::Decimal::FromUnscaled(Load<std::int64_t>(p), 0)); break;
+        case LUM_VARCHAR: case LUM_VARBINARY: {
+            const bool full = rf::HasFullFlag(context.TableType, column.EngineType) &&
+                              VfpFlag(context, column, image, LUM_VFP_FULL_FLAG);
+            const std::size_t length = rf::VariableLength(context.TableType, p, len, full);
+            if (column.EngineType == LUM_VARBINARY) {
                 std::memset(out, 0, len + 2);
                 Store<std::uint16_t>(out, static_cast<std::uint16_t>(length));
                 std::memcpy(out + 2, p, length);
@@ -245,14 +199,14 @@ bool DecodeFieldValue(const RecordContext& context, const TLCEFieldDef& column, 
 
 std::uint16_t EncodeFieldValue(const RecordContext& context, const TLCEFieldDef& column, TFieldType fieldType,
                                std::uint8_t* image, std::size_t imageSize, const void* buffer) {
-    if (static_cast<std::size_t>(column.ColumnOffset) + Extent(column) > imageSize) return 1;
+    if (!InsideImage(context, column, imageSize)) return 1;
     std::uint8_t* p = image + column.ColumnOffset;
     const std::size_t len = column.ColumnLength;
     const auto* in = static_cast<const std::uint8_t*>(buffer);
     const auto dayNumber = [&] { return static_cast<std::int64_t>(Load<std::int32_t>(in)); };
     switch (column.EngineType) {
-        case 1: p[0] = Load<std::int16_t>(in) != 0 ? 'T' : 'F'; break;
-        case 2: {
+        case LUM_LOGICAL: p[0] = Load<std::int16_t>(in) != 0 ? 'T' : 'F'; break;
+        case LUM_NUMERIC: {
             std::string text;
             if (fieldType == TFieldType::ftSmallint) {
                 text = std::to_string(Load<std::int16_t>(in));
@@ -285,57 +239,56 @@ std::uint16_t EncodeFieldValue(const RecordContext& context, const TLCEFieldDef&
             std::memcpy(p + len - text.size(), text.data(), text.size());
             break;
         }
-        case 3:
-            if (len == 4) {
+        case LUM_DATE:
+            if (rf::DatesAreJulianDays(context.TableType)) {
                 Store<std::int32_t>(p, static_cast<std::int32_t>(dayNumber() + JulianDayOfDayOne));
             } else {
                 int y = 0, m = 0, d = 0;
                 CivilFromJulian(dayNumber() + JulianDayOfDayOne, y, m, d);
                 const std::string text = Digits(y, 4) + Digits(m, 2) + Digits(d, 2);
-                std::memcpy(p, text.data(), std::min<std::size_t>(len, 8));
+                std::memcpy(p, text.data(), std::min<std::size_t>(len, rf::DateTextSize));
             }
             break;
-        case 4: case 20: {
+        case LUM_STRING: case LUM_CISTRING: {
             const std::string text(reinterpret_cast<const char*>(in));
             const std::size_t n = std::min(text.size(), len);
             std::memset(p, ' ', len);
             std::memcpy(p, text.data(), n);
             return static_cast<std::uint16_t>(n);
         }
-        case 9: {
-            int y = 0, m = 0, d = 0;
-            CivilFromJulian(dayNumber() + JulianDayOfDayOne, y, m, d);
-            p[0] = static_cast<std::uint8_t>(y / 128);
-            p[1] = static_cast<std::uint8_t>((y % 128) * 2 + m / 8);
-            p[2] = static_cast<std::uint8_t>((m % 8) * 32 + d);
+        case LUM_COMPACTDATE: {
+            rf::CivilDate date;
+            CivilFromJulian(dayNumber() + JulianDayOfDayOne, date.Year, date.Month, date.Day);
+            rf::PackCompactDate(date, p);
             break;
         }
-        case 10: case 17: std::memcpy(p, in, 8); break;
-        case 11: case 15: case 13: std::memcpy(p, in, 4); break;
-        case 12: std::memcpy(p, in, 2); break;
-        case 14: case 22: {
+        case LUM_DOUBLE: case LUM_CURDOUBLE: std::memcpy(p, in, 8); break;
+        case LUM_INTEGER: case LUM_AUTOINC: case LUM_TIME: std::memcpy(p, in, 4); break;
+        case LUM_SHORTINT: std::memcpy(p, in, 2); break;
+        case LUM_TIMESTAMP: case LUM_MODTIME: {
             const double total = Load<double>(in);
             const auto ms = static_cast<std::int64_t>(std::llround(total));
             Store<std::uint32_t>(p, static_cast<std::uint32_t>(ms / 86400000 + JulianDayOfDayOne));
-            Store<std::uint32_t>(p + 4, static_cast<std::uint32_t>(ms % 86400000));
+            const auto millis = static_cast<std::uint32_t>(ms % 86400000);
+            Store<std::uint32_t>(p + 4, rf::StoredMillis(context.TableType, millis));
             break;
         }
-        case 16: std::memcpy(p, in, len); break;
-        case 18: Store<std::int64_t>(p, Load<fw::Decimal>(in).ToCurrency().Raw()); break;
-        case 21: Store<std::int64_t>(p, fw::Variant(Load<fw::Decimal>(in)).AsInteger()); break;
-        case 23: {
+        case LUM_RAW: std::memcpy(p, in, len); break;
+        case LUM_MONEY: Store<std::int64_t>(p, Load<fw::Decimal>(in).ToCurrency().Raw()); break;
+        case LUM_LONGLONG: Store<std::int64_t>(p, fw::Variant(Load<fw::Decimal>(in)).AsInteger()); break;
+        case LUM_VARCHAR: {
             const std::string text(reinterpret_cast<const char*>(in));
             const std::size_t n = std::min(text.size(), len);
             std::memset(p, 0, len);
             std::memcpy(p, text.data(), n);
-            Store<std::uint16_t>(p + len, static_cast<std::uint16_t>(n));
+            rf::PutVariableLength(context.TableType, p, len, n);
             return static_cast<std::uint16_t>(n);
         }
-        case 24: {
+        case LUM_VARBINARY: {
             const std::size_t n = std::min<std::size_t>(Load<std::uint16_t>(in), len);
             std::memset(p, 0, len);
             std::memcpy(p, in + 2, n);
-            Store<std::uint16_t>(p + len, static_cast<std::uint16_t>(n));
+            rf::PutVariableLength(context.TableType, p, len, n);
             break;
         }
         default: break;

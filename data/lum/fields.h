@@ -60,7 +60,7 @@ struct RecordContext {
     const LumFunctions& Engine;
     TLumDataSet* DataSet;     // for the engine-result check
     LUMHANDLE CursorHandle;
-    std::uint16_t TableType;  // 3 LDT, 4 VFP, other DBF
+    std::uint16_t TableType;  // LumGetTableType: the layout of the images (data/engine/record_format.h)
 };
 
 // The null rules of each table type for one column of a record image.

@@ -22,7 +22,7 @@ TLumQuery::~TLumQuery() {
     MarkDestroying();
     CloseQuietly();
     if (statement_ != NoHandle && ((cachedConnection_ != 0 && cachedConnection_ != NoHandle) || connectionAlive)) {
-        Engine().LumCloseSQLStatement(statement_);  // an already closed statement (5106) is fine
+        Engine().LumCloseSQLStatement(statement_);  // an already closed statement is fine
     }
     statement_ = NoHandle;
 }
@@ -60,7 +60,7 @@ void TLumQuery::FreeStatement() {
     if (CursorIsOpen()) RaiseLayerError(this, "Cannot perform this operation on an open dataset");
     if (statement_ != NoHandle) {
         const UNSIGNED32 rc = Engine().LumCloseSQLStatement(statement_);
-        if (rc != 5106) Check(rc);
+        if (rc != LUM_ERR_STATEMENT_CLOSED) Check(rc);
     }
     statement_ = NoHandle;
     cachedConnection_ = NoHandle;
@@ -138,8 +138,9 @@ LUMHANDLE TLumQuery::RunStatement() {
     LUMHANDLE cursor = 0;
     try {
         Check(engine.LumExecuteSQL(statement_, &cursor));
-    } catch (const fw::Exception& e) {
-        if (e.Message().find("7209") != std::string::npos) {
+    } catch (const ELUMDatabaseError& e) {
+        // This failure leaves the statement unusable: it is freed before the failure travels on.
+        if (e.EngineErrorCode == LUM_ERR_STATEMENT_LOST) {
             try {
                 FreeStatement();
             } catch (...) {
@@ -157,7 +158,7 @@ LUMHANDLE TLumQuery::RunStatement() {
     }
     UNSIGNED32 count = 0;
     const UNSIGNED32 rc = engine.LumGetRecordCount(statement_, 2, &count);
-    if (rc == 5117) {
+    if (rc == LUM_ERR_NO_ROW_COUNT) {
         affectedRows_ = -1;
     } else {
         Check(rc);
@@ -212,7 +213,7 @@ std::int32_t TLumQuery::CurrentRecordNumber() {
     Check(Engine().LumGetRecordCount(CursorHandle(), 2, &count));
     double position = 0;
     const UNSIGNED32 rc = Engine().LumGetRelKeyPos(index, &position);
-    if (rc == 5041) {
+    if (rc == LUM_ERR_NO_KEY_POSITION) {
         position = 0;
     } else {
         Check(rc);

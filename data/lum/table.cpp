@@ -42,7 +42,7 @@ void TLumTable::ReadDefaultIndex() {
     UNSIGNED16 length = sizeof buffer;
     const UNSIGNED32 rc =
         Engine().LumDDGetTableProperty(connection->ConnectionHandle(), tableName_.c_str(), 213, buffer, &length);
-    if (rc == 5138) {
+    if (rc == LUM_ERR_PROPERTY_NOT_SET) {
         // No default index: an earlier dictionary's default gives way to the
         // order the table asks for itself.
         if (IndexName() == "LUM_DEFAULT") ForgetDictionaryDefault();
@@ -79,7 +79,7 @@ LUMHANDLE TLumTable::AcquireCursorHandle() {
     LUMHANDLE table = 0;
     UNSIGNED32 rc = Engine().LumOpenTable90(connectionHandle, name.c_str(), nullptr, tableType, charType, lockType, rights,
                                             options, collation.c_str(), &table);
-    if (rc == 5132 && dictionary) {
+    if (rc == LUM_ERR_NOT_IN_DICTIONARY && dictionary) {
         rc = Engine().LumOpenTable90(connectionHandle, byPath.c_str(), nullptr, OpenTableType(), charType, lockType,
                                      rights, options, collation.c_str(), &table);
     }

@@ -175,10 +175,10 @@ UNSIGNED32 LumAccessVfpSystemField(LUMHANDLE hTable, LUMFIELD f, const UNSIGNED8
     const RecordLayout& layout = c->store().layout();
     if (layout.tableType() != kVfp) fail(kErrInvalidArgument, "Table " + c->name() + " is not a VFP table");
     const ColumnLayout& cl = layout.columns()[columnOf(*c, f)];
-    if (usOption != 1 && usOption != 4) fail(kErrInvalidArgument, "Unknown system field option " + std::to_string(usOption));
+    if (usOption != LUM_VFP_NULL_FLAG && usOption != LUM_VFP_FULL_FLAG) fail(kErrInvalidArgument, "Unknown system field option " + std::to_string(usOption));
     const std::string_view image = pucRecord ? std::string_view(reinterpret_cast<const char*>(pucRecord), layout.recordSize())
                                              : std::string_view(c->image());
-    flag(pusFlag, layout.vfpFlag(image, usOption == 1 ? cl.nullBit : cl.fullBit));
+    flag(pusFlag, layout.vfpFlag(image, usOption == LUM_VFP_NULL_FLAG ? cl.nullBit : cl.fullBit));
   });
 }
 

@@ -48,7 +48,7 @@ inline std::string in(const char* p, const char* what) {
   return p;
 }
 
-// Copies text with its terminating zero; 5005 (with the length needed) when
+// Copies text with its terminating zero; kErrBufferTooSmall (with the length needed) when
 // the buffer is too small.
 inline void copyText(const std::string& text, char* buf, UNSIGNED16* len) {
   UNSIGNED16& n = out(len, "length");

@@ -31,7 +31,7 @@ class Connection : public Object {
 
   // Resolves a table name or path given to the connection to a file.
   // Through a dictionary a known name gives its entry (tableType set);
-  // an unknown plain name fails with 5132.
+  // an unknown plain name fails with kErrNotInDictionary.
   struct TableTarget {
     std::string file;
     std::uint16_t tableType = 0;  // 0: whatever the file holds

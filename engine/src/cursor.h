@@ -61,13 +61,13 @@ class Cursor : public Object, public std::enable_shared_from_this<Cursor> {
   void gotoBOF();
   void gotoEOF();
   void skip(std::size_t order, std::int64_t count);
-  void gotoRecord(std::int64_t recno);  // fails with 5022 when there is none
+  void gotoRecord(std::int64_t recno);  // fails with kErrRecordNotFound when there is none
   bool atBOF() const { return bof_; }
   bool atEOF() const { return eof_; }
   bool hasRecord() const { return onRecord_; }
-  void requireRecord() const;  // fails 5068 when there is no current record
+  void requireRecord() const;  // fails kErrNoCurrentRecord when there is no current record
   std::int64_t recno() const { return recno_; }
-  // The current record's image; fails 5068 when there is none. Navigation
+  // The current record's image; fails kErrNoCurrentRecord when there is none. Navigation
   // only notes where the stored image is: it is unpacked when first asked for.
   const std::string& image() const;
   // Writes the current record's image (layout().recordSize() bytes) to dst,

@@ -6,46 +6,48 @@
 #include <cstdint>
 #include <string>
 
+#include "data/engine/lce32.h"
 #include "engine/lce_builder.h"
 
 namespace lce {
 
-// Codes with a fixed meaning (see data/engine/lce32.h for the full list).
+// The engine's names for the codes of data/engine/lce32.h, which holds the
+// one list of codes and their meanings.
 enum : std::uint32_t {
-  kErrNotSupported = 5004,
-  kErrBufferTooSmall = 5005,
-  kErrInvalidArgument = 5012,
-  kErrInvalidHandle = 5018,
-  kErrFieldNotFound = 5020,
-  kErrIndexNotFound = 5021,
-  kErrRecordNotFound = 5022,
-  kErrConnectionGone = 5024,
-  kErrNoCollation = 5025,
-  kErrTableTypeMismatch = 5030,
-  kErrLocked = 5035,
-  kErrNeedsWriter = 5036,
-  kErrNoFilter = 5037,
-  kErrNoScope = 5038,
-  kErrNoKeyPosition = 5041,
-  kErrCallerText = 5054,
-  kErrEndOfTables = 5059,
-  kErrReadOnly = 5066,
-  kErrNoCurrentRecord = 5068,
-  kErrStatementClosed = 5106,
-  kErrNoRowCount = 5117,
-  kErrNotInDictionary = 5132,
-  kErrEndOfObjects = 5137,
-  kErrPropertyNotSet = 5138,
-  kErrTransaction = 5140,
-  kErrNoServer = 6420,
-  kErrFileNotFound = 7008,
-  kErrNotATable = 7016,
-  kErrDamaged = 7017,
-  kErrNotADictionary = 7019,
-  kErrFileExists = 7020,
-  kErrWriteFailed = 7022,
-  kErrLoginRefused = 7078,
-  kErrSql = 7200,
+  kErrNotSupported = LUM_ERR_NOT_SUPPORTED,
+  kErrBufferTooSmall = LUM_ERR_BUFFER_TOO_SMALL,
+  kErrInvalidArgument = LUM_ERR_INVALID_ARGUMENT,
+  kErrInvalidHandle = LUM_ERR_INVALID_HANDLE,
+  kErrFieldNotFound = LUM_ERR_FIELD_NOT_FOUND,
+  kErrIndexNotFound = LUM_ERR_INDEX_NOT_FOUND,
+  kErrRecordNotFound = LUM_ERR_RECORD_NOT_FOUND,
+  kErrConnectionGone = LUM_ERR_CONNECTION_GONE,
+  kErrNoCollation = LUM_ERR_NO_COLLATION,
+  kErrTableTypeMismatch = LUM_ERR_TABLE_TYPE,
+  kErrLocked = LUM_ERR_LOCKED,
+  kErrNeedsWriter = LUM_ERR_NEEDS_WRITER,
+  kErrNoFilter = LUM_ERR_NO_FILTER,
+  kErrNoScope = LUM_ERR_NO_SCOPE,
+  kErrNoKeyPosition = LUM_ERR_NO_KEY_POSITION,
+  kErrCallerText = LUM_ERR_CALLER_TEXT,
+  kErrEndOfTables = LUM_ERR_END_OF_TABLES,
+  kErrReadOnly = LUM_ERR_READ_ONLY,
+  kErrNoCurrentRecord = LUM_ERR_NO_CURRENT_RECORD,
+  kErrStatementClosed = LUM_ERR_STATEMENT_CLOSED,
+  kErrNoRowCount = LUM_ERR_NO_ROW_COUNT,
+  kErrNotInDictionary = LUM_ERR_NOT_IN_DICTIONARY,
+  kErrEndOfObjects = LUM_ERR_END_OF_OBJECTS,
+  kErrPropertyNotSet = LUM_ERR_PROPERTY_NOT_SET,
+  kErrTransaction = LUM_ERR_TRANSACTION,
+  kErrNoServer = LUM_ERR_NO_SERVER,
+  kErrFileNotFound = LUM_ERR_FILE_NOT_FOUND,
+  kErrNotATable = LUM_ERR_NOT_A_TABLE,
+  kErrDamaged = LUM_ERR_DAMAGED,
+  kErrNotADictionary = LUM_ERR_NOT_A_DICTIONARY,
+  kErrFileExists = LUM_ERR_FILE_EXISTS,
+  kErrWriteFailed = LUM_ERR_WRITE_FAILED,
+  kErrLoginRefused = LUM_ERR_LOGIN_REFUSED,
+  kErrSql = LUM_ERR_SQL,
 };
 
 [[noreturn]] void fail(std::uint32_t code, const std::string& text);

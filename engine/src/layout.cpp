@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "data/engine/record_format.h"
 #include "engine/src/bytes.h"
 #include "engine/src/error.h"
 #include "engine/src/text.h"
@@ -27,43 +28,18 @@ Value::Kind kindOf(std::uint16_t type) {
   }
 }
 
-bool isCharacterType(std::uint16_t t) { return t == kCharacter || t == kCiCharacter || t == kVarChar; }
-bool isBlobType(std::uint16_t t) { return (t >= kMemo && t <= kVarMemo) || t == kBlob51 || t == kBlob52; }
-bool isKnownType(std::uint16_t t) { return (t >= 1 && t <= 18) || (t >= 20 && t <= 24) || t == 51 || t == 52; }
+bool isCharacterType(std::uint16_t t) { return record_format::IsCharacterType(t); }
+bool isBlobType(std::uint16_t t) { return record_format::IsBlobType(t); }
+bool isKnownType(std::uint16_t t) { return record_format::IsKnownType(t); }
 
 namespace {
 
-bool allowedFor(std::uint16_t tableType, std::uint16_t t) {
-  if (tableType == kLdt) return isKnownType(t);
-  switch (t) {
-    case kLogical: case kNumeric: case kDate: case kCharacter: case kMemo: case kBinary: case kImage:
-    case kVarMemo: case kDouble: case kInteger: case kShortInteger: case kTimestamp: case kAutoIncrement:
-    case kRaw: case kCurrencyDouble:
-      return true;
-    case kVarChar: case kVarBinary:
-      return tableType == kVfp;
-    default:
-      return false;
-  }
-}
-
-std::uint32_t fixedSize(std::uint16_t tableType, std::uint16_t t) {
-  const bool ldt = tableType == kLdt;
-  switch (t) {
-    case kLogical: return 1;
-    case kDate: return ldt ? 4 : 8;
-    case kMemo: case kBinary: case kImage: case kVarMemo: case kBlob51: case kBlob52: return 4;
-    case kCompactDate: return 3;
-    case kDouble: case kCurrencyDouble: case kTimestamp: case kModTime: case kMoney: case kLongInteger: return 8;
-    case kInteger: case kAutoIncrement: case kTime: return 4;
-    case kShortInteger: return 2;
-    default: return 0;  // length given by the definition
-  }
-}
-
-constexpr char kDoubleNull[8] = {0x20, 0, 0, 0, 0, 0, 0, static_cast<char>(0x80)};
+namespace rf = record_format;
 
 std::string columnText(const std::string& name) { return "column \"" + name + "\""; }
+
+unsigned char* bytes(char* p) { return reinterpret_cast<unsigned char*>(p); }
+const unsigned char* bytes(const char* p) { return reinterpret_cast<const unsigned char*>(p); }
 
 }  // namespace
 
@@ -71,11 +47,10 @@ RecordLayout RecordLayout::build(TableSchema& schema) {
   RecordLayout layout;
   layout.tableType_ = schema.tableType;
   layout.charType_ = schema.charType;
-  if (schema.tableType < kNtx || schema.tableType > kVfp)
+  if (!rf::IsKnownTableType(schema.tableType))
     fail(kErrInvalidArgument, "Unknown table type " + std::to_string(schema.tableType));
   if (schema.columns.empty()) fail(kErrInvalidArgument, "A table needs at least one column");
-  const bool ldt = schema.tableType == kLdt;
-  std::uint32_t offset = ldt ? 0 : 1;  // DBF and VFP images start with the deletion flag
+  std::uint32_t offset = rf::FirstColumnOffset(schema.tableType);
   int bits = 0;
   for (std::size_t i = 0; i < schema.columns.size(); ++i) {
     ColumnDef& def = schema.columns[i];
@@ -84,24 +59,22 @@ RecordLayout RecordLayout::build(TableSchema& schema) {
     for (std::size_t j = 0; j < i; ++j)
       if (equalsIgnoringCase(schema.columns[j].name, def.name))
         fail(kErrInvalidArgument, "Duplicate column name \"" + def.name + "\"");
-    if (!isKnownType(def.type) || !allowedFor(schema.tableType, def.type))
+    if (!rf::TypeAllowed(schema.tableType, def.type))
       fail(kErrInvalidArgument, "Column type " + std::to_string(def.type) + " of " + columnText(def.name) +
                                     " is not supported for table type " + std::to_string(schema.tableType));
-    if (const std::uint32_t fixed = fixedSize(schema.tableType, def.type)) def.length = fixed;
+    if (const std::uint32_t fixed = rf::FixedSize(schema.tableType, def.type)) def.length = fixed;
     if (def.length == 0 || def.length > 65000)
       fail(kErrInvalidArgument, "Invalid length of " + columnText(def.name));
     if (def.type != kNumeric) def.decimals = 0;
     if (def.type == kNumeric && (def.length > 32 || def.decimals + 2u > def.length) && def.decimals != 0)
       fail(kErrInvalidArgument, "Invalid decimals of " + columnText(def.name));
-    if (!ldt && schema.tableType != kVfp) def.nullable = false;  // DBF has no null flags
+    if (!rf::MayBeNullable(schema.tableType)) def.nullable = false;  // DBF has no null flags
     ColumnLayout col;
     col.def = def;
     col.offset = offset;
-    col.size = def.length + ((ldt && (def.type == kVarChar || def.type == kVarBinary)) ? 2 : 0);
-    if (schema.tableType == kVfp) {
-      if (def.type == kVarChar || def.type == kVarBinary) col.fullBit = bits++;
-      if (def.nullable) col.nullBit = bits++;
-    }
+    col.size = rf::ImageExtent(schema.tableType, def.type, def.length);
+    if (rf::HasFullFlag(schema.tableType, def.type)) col.fullBit = bits++;
+    if (rf::HasNullFlag(schema.tableType, def.nullable)) col.nullBit = bits++;
     offset += col.size;
     layout.columns_.push_back(col);
   }
@@ -109,7 +82,7 @@ RecordLayout RecordLayout::build(TableSchema& schema) {
   layout.flagsSize_ = static_cast<std::uint32_t>((bits + 7) / 8);
   layout.recordSize_ = offset + layout.flagsSize_;
   layout.nullImage_.assign(layout.recordSize_, '\0');
-  if (!ldt) layout.nullImage_[0] = ' ';
+  if (rf::FirstColumnOffset(schema.tableType) > 0) layout.nullImage_[0] = ' ';  // not deleted
   for (std::size_t c = 0; c < layout.columns_.size(); ++c) layout.encode(layout.nullImage_, c, Value::null());
   return layout;
 }
@@ -204,115 +177,125 @@ Value RecordLayout::normalize(std::size_t c, const Value& v) const {
   }
 }
 
+void RecordLayout::setFlag(std::string& image, int bit, bool on) const {
+  char& byte = image[flagsOffset_ + static_cast<std::uint32_t>(bit) / 8];
+  const char mask = static_cast<char>(1 << (bit % 8));
+  byte = on ? static_cast<char>(byte | mask) : static_cast<char>(byte & ~mask);
+}
+
 void RecordLayout::encode(std::string& image, std::size_t c, const Value& v) const {
   const ColumnLayout& col = columns_[c];
-  const ColumnDef& def = col.def;
-  char* p = image.data() + col.offset;
-  const std::uint32_t len = def.length;
-  const bool ldt = tableType_ == kLdt;
-  const bool null = v.isNull();
-  auto text8 = [&](const std::string& t) { return charType_ == kOem ? ansiToOem(t) : t; };
-  if (tableType_ == kVfp && col.nullBit >= 0) {
-    char& byte = image[flagsOffset_ + static_cast<std::uint32_t>(col.nullBit) / 8];
-    const char mask = static_cast<char>(1 << (col.nullBit % 8));
-    byte = null ? static_cast<char>(byte | mask) : static_cast<char>(byte & ~mask);
+  if (col.nullBit >= 0) setFlag(image, col.nullBit, v.isNull());
+  switch (col.def.type) {
+    case kLogical: case kNumeric: case kDate: case kCompactDate:
+      encodeTextForm(image.data() + col.offset, col, v);
+      return;
+    case kCharacter: case kCiCharacter: case kVarChar: case kVarBinary: case kRaw:
+      encodeCharacters(image, col, v);
+      return;
+    default:
+      encodeBinary(image.data() + col.offset, col, v);
+      return;
   }
+}
+
+// Logicals, numbers and dates: characters on DBF and VFP, dates as Julian
+// day numbers on LDT, compact dates packed in 3 bytes.
+void RecordLayout::encodeTextForm(char* p, const ColumnLayout& col, const Value& v) const {
+  const ColumnDef& def = col.def;
+  const std::uint32_t len = def.length;
+  const bool null = v.isNull();
   switch (def.type) {
     case kLogical:
       *p = null ? ' ' : (v.integer ? 'T' : 'F');
       return;
     case kNumeric: {
-      if (null) {
-        std::memset(p, ldt ? 0 : ' ', len);
-        return;
-      }
+      std::memset(p, null && tableType_ == kLdt ? 0 : ' ', len);
+      if (null) return;
       const std::string text = formatFixed(v.real, def.decimals);
-      std::memset(p, ' ', len);
       std::memcpy(p + (len - text.size()), text.data(), text.size());
       return;
     }
     case kDate:
-      if (ldt) {
+      if (rf::DatesAreJulianDays(tableType_)) {
         putLE<std::int32_t>(p, null ? 0 : static_cast<std::int32_t>(v.integer));
       } else if (null) {
         std::memset(p, ' ', len);
       } else {
-        const std::string t = compactFromJulian(v.integer);
-        std::memcpy(p, t.data(), 8);
+        std::memcpy(p, compactFromJulian(v.integer).data(), rf::DateTextSize);
       }
-      return;
-    case kCharacter: case kCiCharacter: {
-      if (null) {
-        std::memset(p, ldt ? 0 : ' ', len);
-        return;
-      }
-      const std::string t = text8(v.text);
-      std::memset(p, ' ', len);
-      std::memcpy(p, t.data(), t.size());
-      return;
-    }
-    case kVarChar: case kVarBinary: {
-      const bool isText = def.type == kVarChar;
-      const std::string t = null ? std::string() : (isText ? text8(v.text) : v.text);
-      std::memset(p, (ldt || !isText) ? 0 : ' ', len);
-      std::memcpy(p, t.data(), t.size());
-      if (ldt) {
-        putLE<std::uint16_t>(p + len, null ? 0xFFFF : static_cast<std::uint16_t>(t.size()));
-      } else {
-        const bool full = t.size() == len;
-        if (!full) p[len - 1] = static_cast<char>(t.size());
-        char& byte = image[flagsOffset_ + static_cast<std::uint32_t>(col.fullBit) / 8];
-        const char mask = static_cast<char>(1 << (col.fullBit % 8));
-        byte = full ? static_cast<char>(byte | mask) : static_cast<char>(byte & ~mask);
-      }
-      return;
-    }
-    case kMemo: case kBinary: case kImage: case kVarMemo: case kBlob51: case kBlob52:
-      putLE<std::uint32_t>(p, null ? 0u : 1u);  // the value itself lives in the table's SQL column
       return;
     case kCompactDate: {
       if (null) {
-        std::memset(p, 0, 3);
+        std::memset(p, 0, len);
         return;
       }
-      int y, m, d;
-      dateFromJulian(v.integer, y, m, d);
-      p[0] = static_cast<char>(y / 128);
-      p[1] = static_cast<char>((y % 128) * 2 + m / 8);
-      p[2] = static_cast<char>((m % 8) * 32 + d);
+      rf::CivilDate date;
+      dateFromJulian(v.integer, date.Year, date.Month, date.Day);
+      rf::PackCompactDate(date, bytes(p));
       return;
     }
+    default:
+      return;
+  }
+}
+
+// Fixed and variable character and byte columns; a null LDT column is zeros
+// (and the variable length's null marker), a null DBF or VFP text is blanks.
+void RecordLayout::encodeCharacters(std::string& image, const ColumnLayout& col, const Value& v) const {
+  const ColumnDef& def = col.def;
+  char* p = image.data() + col.offset;
+  const std::uint32_t len = def.length;
+  const bool null = v.isNull();
+  const bool ldt = tableType_ == kLdt;
+  const bool text = def.type != kVarBinary && def.type != kRaw;
+  const std::string value = null ? std::string() : (text && charType_ == kOem ? ansiToOem(v.text) : v.text);
+  char padding = 0;  // bytes and LDT variable text are zero-filled
+  if (def.type == kCharacter || def.type == kCiCharacter) padding = null && ldt ? 0 : ' ';
+  if (def.type == kVarChar && !ldt) padding = ' ';
+  std::memset(p, padding, len);
+  std::memcpy(p, value.data(), value.size());
+  if (!rf::IsVariableType(def.type)) return;
+  if (ldt && null) {
+    putLE<std::uint16_t>(p + len, rf::NoLengthNull);
+    return;
+  }
+  const bool full = rf::PutVariableLength(tableType_, bytes(p), len, value.size());
+  if (col.fullBit >= 0) setFlag(image, col.fullBit, full);
+}
+
+// Binary numbers, times and blob flags; LDT marks nulls with reserved values,
+// DBF and VFP with zeros (VFP adding its null flag).
+void RecordLayout::encodeBinary(char* p, const ColumnLayout& col, const Value& v) const {
+  const bool null = v.isNull();
+  const bool ldt = tableType_ == kLdt;
+  switch (col.def.type) {
     case kDouble: case kCurrencyDouble:
-      if (null && ldt) std::memcpy(p, kDoubleNull, 8);
+      if (null && ldt) std::memcpy(p, rf::DoubleNullBytes, 8);
       else putLE<double>(p, null ? 0.0 : v.real);
       return;
     case kInteger:
-      putLE<std::int32_t>(p, null ? (ldt ? std::numeric_limits<std::int32_t>::min() : 0) : static_cast<std::int32_t>(v.integer));
+      putLE<std::uint32_t>(p, null ? (ldt ? rf::Int32Null : 0u) : static_cast<std::uint32_t>(v.integer));
       return;
     case kAutoIncrement:
-      putLE<std::uint32_t>(p, null ? (ldt ? 0xFFFFFFFFu : 0u) : static_cast<std::uint32_t>(v.integer));
+      putLE<std::uint32_t>(p, null ? (ldt ? rf::AllOnes32Null : 0u) : static_cast<std::uint32_t>(v.integer));
       return;
     case kShortInteger:
-      putLE<std::int16_t>(p, null ? (ldt ? std::numeric_limits<std::int16_t>::min() : 0) : static_cast<std::int16_t>(v.integer));
+      putLE<std::uint16_t>(p, null ? (ldt ? rf::Int16Null : 0) : static_cast<std::uint16_t>(v.integer));
       return;
     case kTime:
-      putLE<std::uint32_t>(p, null ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v.integer));
+      putLE<std::uint32_t>(p, null ? rf::AllOnes32Null : static_cast<std::uint32_t>(v.integer));
       return;
-    case kTimestamp: case kModTime: {
-      std::uint32_t ms = null ? 0 : v.millis;
-      if (tableType_ == kVfp && ms > 0) --ms;  // VFP images store the time part one millisecond short
+    case kTimestamp: case kModTime:
       putLE<std::uint32_t>(p, null ? 0u : static_cast<std::uint32_t>(v.integer));
-      putLE<std::uint32_t>(p + 4, ms);
-      return;
-    }
-    case kRaw:
-      std::memset(p, 0, len);
-      if (!null) std::memcpy(p, v.text.data(), v.text.size());
+      putLE<std::uint32_t>(p + 4, null ? 0u : rf::StoredMillis(tableType_, v.millis));
       return;
     case kMoney: case kLongInteger:
-      putLE<std::int64_t>(p, null ? std::numeric_limits<std::int64_t>::min() : v.integer);
+      putLE<std::uint64_t>(p, null ? rf::Int64Null : static_cast<std::uint64_t>(v.integer));
       return;
     default:
+      // A blob's value lives in the table's SQL column; the image holds whether there is one.
+      if (rf::IsBlobType(col.def.type)) putLE<std::uint32_t>(p, null ? 0u : 1u);
       return;
   }
 }
@@ -324,45 +307,11 @@ bool RecordLayout::vfpFlag(std::string_view image, int bit) const {
 
 bool RecordLayout::isNull(std::string_view image, std::size_t c) const {
   const ColumnLayout& col = columns_[c];
-  const char* p = image.data() + col.offset;
-  const std::uint32_t len = col.def.length;
-  auto all = [&](auto pred) {
-    for (std::uint32_t i = 0; i < len; ++i)
-      if (!pred(p[i])) return false;
+  const std::size_t available = image.size() > col.offset ? image.size() - col.offset : 0;
+  if (rf::MatchesNullPattern(rf::NullPatternOf(tableType_, col.def.type), bytes(image.data() + col.offset),
+                             col.def.length, available))
     return true;
-  };
-  const std::uint16_t t = col.def.type;
-  if (tableType_ == kLdt) {
-    switch (t) {
-      case kLogical: return *p == ' ';
-      case kNumeric: case kDate: case kCharacter: case kCompactDate: case kRaw: case kCiCharacter:
-        return all([](char ch) { return ch == 0; });
-      case kDouble: case kCurrencyDouble: return std::memcmp(p, kDoubleNull, 8) == 0;
-      case kInteger: return getLE<std::uint32_t>(p) == 0x80000000u;
-      case kShortInteger: return getLE<std::uint16_t>(p) == 0x8000u;
-      case kTime: case kAutoIncrement: return getLE<std::uint32_t>(p) == 0xFFFFFFFFu;
-      case kTimestamp: case kModTime: return getLE<std::uint32_t>(p) == 0;
-      case kMoney: case kLongInteger: return getLE<std::uint64_t>(p) == 0x8000000000000000ull;
-      case kVarChar: case kVarBinary: {
-        const auto n = getLE<std::uint16_t>(p + len);
-        return n == 0xFFFF || n == 0;
-      }
-      default: return getLE<std::uint32_t>(p) == 0;  // blobs
-    }
-  }
-  const auto blankOrZero = [](char ch) { return ch == 0 || ch == ' '; };
-  if (tableType_ == kVfp) {
-    if ((t == kLogical || t == kNumeric || t == kDate) && all([](char ch) { return ch == ' '; })) return true;
-    if ((isBlobType(t) || t == kTimestamp) && getLE<std::uint32_t>(p) == 0) return true;
-    return col.nullBit >= 0 && vfpFlag(image, col.nullBit);
-  }
-  switch (t) {
-    case kLogical: case kNumeric: case kCharacter: case kDate: return all(blankOrZero);
-    case kDouble: case kInteger: case kShortInteger: case kCurrencyDouble: case kAutoIncrement: return false;
-    case kTimestamp: return getLE<std::uint32_t>(p) == 0;
-    case kRaw: return all([](char ch) { return ch == 0; });
-    default: return getLE<std::uint32_t>(p) == 0;
-  }
+  return col.nullBit >= 0 && vfpFlag(image, col.nullBit);
 }
 
 Value RecordLayout::decode(std::string_view image, std::size_t c) const {
@@ -370,7 +319,6 @@ Value RecordLayout::decode(std::string_view image, std::size_t c) const {
   const ColumnLayout& col = columns_[c];
   const char* p = image.data() + col.offset;
   const std::uint32_t len = col.def.length;
-  const bool ldt = tableType_ == kLdt;
   auto ansi = [&](std::string_view t) { return charType_ == kOem ? oemToAnsi(t) : std::string(t); };
   switch (col.def.type) {
     case kLogical: {
@@ -382,36 +330,28 @@ Value RecordLayout::decode(std::string_view image, std::size_t c) const {
       return d ? Value::ofDouble(*d) : Value::ofDouble(0.0);
     }
     case kDate: {
-      if (ldt) return Value::ofDate(getLE<std::int32_t>(p));
-      const auto jd = julianFromCompact(std::string_view(p, 8));
+      if (rf::DatesAreJulianDays(tableType_)) return Value::ofDate(getLE<std::int32_t>(p));
+      const auto jd = julianFromCompact(std::string_view(p, rf::DateTextSize));
       return jd ? Value::ofDate(*jd) : Value::null();
     }
     case kCharacter: case kCiCharacter:
       return Value::ofText(ansi(trimTrailingBlanks(std::string_view(p, len))));
     case kVarChar: case kVarBinary: {
-      std::size_t n;
-      if (ldt) n = getLE<std::uint16_t>(p + len);
-      else n = vfpFlag(image, col.fullBit) ? len : static_cast<unsigned char>(p[len - 1]);
-      n = std::min<std::size_t>(n, len);
+      const std::size_t n = rf::VariableLength(tableType_, bytes(p), len, vfpFlag(image, col.fullBit));
       if (col.def.type == kVarChar) return Value::ofText(ansi(std::string_view(p, n)));
       return Value::ofBinary(std::string(p, n));
     }
     case kCompactDate: {
-      const auto b0 = static_cast<unsigned char>(p[0]), b1 = static_cast<unsigned char>(p[1]),
-                 b2 = static_cast<unsigned char>(p[2]);
-      const int year = b0 * 128 + b1 / 2, month = (b1 % 2) * 8 + b2 / 32, day = b2 % 32;
-      return Value::ofDate(julianFromDate(year, month, day));
+      const rf::CivilDate date = rf::UnpackCompactDate(bytes(p));
+      return Value::ofDate(julianFromDate(date.Year, date.Month, date.Day));
     }
     case kDouble: case kCurrencyDouble: return Value::ofDouble(getLE<double>(p));
     case kInteger: return Value::ofInteger(getLE<std::int32_t>(p));
     case kAutoIncrement: return Value::ofInteger(getLE<std::uint32_t>(p));
     case kShortInteger: return Value::ofInteger(getLE<std::int16_t>(p));
     case kTime: return Value::ofTime(getLE<std::uint32_t>(p));
-    case kTimestamp: case kModTime: {
-      std::uint32_t ms = getLE<std::uint32_t>(p + 4);
-      if (tableType_ == kVfp && ms != 0) ++ms;
-      return Value::ofTimestamp(getLE<std::uint32_t>(p), ms);
-    }
+    case kTimestamp: case kModTime:
+      return Value::ofTimestamp(getLE<std::uint32_t>(p), rf::MillisOfStored(tableType_, getLE<std::uint32_t>(p + 4)));
     case kRaw: return Value::ofBinary(std::string(p, len));
     case kMoney: return Value::ofScaled(getLE<std::int64_t>(p));
     case kLongInteger: return Value::ofInteger(getLE<std::int64_t>(p));

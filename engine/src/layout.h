@@ -1,8 +1,7 @@
 // Record layout of a table: where each column lies in the record image of
 // the table's type, and the conversions between field values and image
-// bytes. LDT images are binary; DBF (NTX/CDX) and VFP images start with a
-// deletion-flag byte and hold dates and numbers as text; VFP images end with
-// a null-flag system field.
+// bytes. The format itself (types per table type, sizes, null patterns) is
+// described in data/engine/record_format.h, shared with the access layer.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +45,11 @@ class RecordLayout {
   bool vfpFlag(std::string_view image, int bit) const;
 
  private:
+  void setFlag(std::string& image, int bit, bool on) const;
+  void encodeTextForm(char* p, const ColumnLayout& col, const Value& v) const;
+  void encodeCharacters(std::string& image, const ColumnLayout& col, const Value& v) const;
+  void encodeBinary(char* p, const ColumnLayout& col, const Value& v) const;
+
   std::uint16_t tableType_ = kLdt;
   std::uint16_t charType_ = kAnsi;
   std::vector<ColumnLayout> columns_;

@@ -50,7 +50,7 @@ bool folderWritable(const std::string& path) {
 // How a read-only connection reads a file without creating one beside it.
 // readonly_shm: the shared-memory file of a write-ahead log is only read,
 // never made or changed; without one SQLite cannot read the log and says it
-// cannot open the file (5036 then). A file in write-ahead-log mode with an
+// cannot open the file (kErrNeedsWriter then). A file in write-ahead-log mode with an
 // empty log or none, and no shared memory (no program has it open), holds
 // everything itself: in a folder that takes no files no writer can change
 // it, so it is read as immutable; elsewhere reading it would create the log

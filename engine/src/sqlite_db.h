@@ -45,7 +45,7 @@ class Db {
   Db() = default;
   // Opens path. ReadOnly never creates or changes a file: not the table,
   // nor a journal, write-ahead log or shared-memory file beside it (see
-  // readUri); a file that cannot be read that way fails with 5036.
+  // readUri); a file that cannot be read that way fails with kErrNeedsWriter.
   // lockWait bounds every wait for another program's lock.
   Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait = defaultLockWait(),
      FileKind kind = FileKind::Table);

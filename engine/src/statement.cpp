@@ -19,7 +19,8 @@ namespace lce {
 
 namespace {
 
-constexpr int kNativeTableNotFound = 7008;
+// The native error of an SQL failure on a missing table: the code of a missing file.
+constexpr int kNativeTableNotFound = kErrFileNotFound;
 
 struct Cell {
   int type = SQLITE_NULL;
@@ -401,8 +402,8 @@ void failSql(int native, const std::string& message, const std::string& sql) {
   std::string shown = sql.substr(0, 200);
   for (char& ch : shown)
     if (ch == '\r' || ch == '\n') ch = ' ';
-  fail(kErrSql, "Error 7200: SQL statement failed. NativeError = " + std::to_string(native) + "; " + message +
-                    " -- Statement: " + shown);
+  fail(kErrSql, "Error " + std::to_string(kErrSql) + ": SQL statement failed. NativeError = " + std::to_string(native) +
+                    "; " + message + " -- Statement: " + shown);
 }
 
 std::shared_ptr<Connection> Statement::connection() const {

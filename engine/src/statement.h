@@ -41,7 +41,7 @@ class Statement : public Object {
   std::optional<std::int64_t> rowCount_;
 };
 
-// Message of an SQL failure, as the engine reports it under code 7200.
+// Message of an SQL failure, as the engine reports it under kErrSql.
 [[noreturn]] void failSql(int native, const std::string& message, const std::string& sql);
 
 }  // namespace lce

@@ -98,9 +98,9 @@ class TableStore : public std::enable_shared_from_this<TableStore> {
   void unpack(std::int64_t recno, std::string_view packed, std::string& image) const;
   // Once per store, before the first scan in record-number order: every
   // record has its stored image (a scan of the images would pass a missing
-  // one without a word). Fails 7017.
+  // one without a word). Fails kErrDamaged.
   void checkImages() const;
-  // A record an index or the records name whose image is missing (7017).
+  // A record an index or the records name whose image is missing (kErrDamaged).
   [[noreturn]] void missingImage(std::int64_t recno) const;
   // Whether the records table holds the record (a missing image is then
   // damage, not a record deleted meanwhile).

@@ -11,7 +11,7 @@ namespace lce {
 
 // Value of a column parsed from text (dates as CCYYMMDD, YYYY-MM-DD or
 // MM/DD/YYYY; timestamps with " HH:MM:SS[.fff]"; logicals T/F/Y/N/1/0).
-// Throws 5012 naming the column when the text does not fit.
+// Throws kErrInvalidArgument naming the column when the text does not fit.
 Value valueFromText(const ColumnDef& column, std::string_view text);
 // Text of a value (character values padded to the column length).
 std::string textOfValue(const ColumnDef& column, const Value& value);

@@ -103,6 +103,21 @@ TEST(EngineRecords, NullPatternAndEncodingOfEveryColumnType) {
        "20000101 00:00:00.006"},
       {"vfp varchar", 4, 23, 4, 0, Value::ofText("ab"), false, "61622002", "ab"},
       {"vfp currency", 4, 17, 0, 0, Value::ofDouble(-1.25), false, "", "-1.25"},
+      {"cdx char null is blanks", 2, 4, 3, 0, Value::null(), true, "202020", ""},
+      {"ntx numeric null is blanks", 1, 2, 4, 0, Value::null(), true, "20202020", ""},
+      {"cdx timestamp", 2, 14, 0, 0, Value::ofTimestamp(2451545, 5), false, "5968250005000000", "20000101 00:00:00.005"},
+      {"cdx timestamp null is day 0", 2, 14, 0, 0, Value::null(), true, "0000000000000000", ""},
+      {"ntx raw null is zeros", 1, 16, 2, 0, Value::null(), true, "0000", ""},
+      {"cdx autoinc", 2, 15, 0, 0, Value::ofInteger(3), false, "03000000", "3"},
+      {"cdx memo-like null", 2, 8, 0, 0, Value::null(), true, "00000000", ""},
+      {"vfp char null is blanks", 4, 4, 3, 0, Value::null(), true, "202020", ""},
+      {"vfp logical null is blank", 4, 1, 0, 0, Value::null(), true, "20", ""},
+      {"vfp numeric null is blanks", 4, 2, 3, 0, Value::null(), true, "202020", ""},
+      {"vfp varchar full", 4, 23, 2, 0, Value::ofText("ab"), false, "6162", "ab"},
+      {"vfp varchar null", 4, 23, 4, 0, Value::null(), true, "20202000", ""},
+      {"vfp varbinary", 4, 24, 4, 0, Value::ofBinary(std::string("\x01", 1)), false, "01000001", nullptr},
+      {"vfp memo-like null", 4, 8, 0, 0, Value::null(), true, "00000000", ""},
+      {"ldt varbinary null", 3, 24, 2, 0, Value::null(), true, "0000", ""},
   };
   for (const EncodingCase& c : cases) {
     SCOPED_TRACE(c.label);

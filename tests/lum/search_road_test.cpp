@@ -333,5 +333,35 @@ TEST_F(SearchRoad, EngineFailuresNameTheDataSetAndTheNativeError) {
     EXPECT_FALSE(c.table->Active());
 }
 
+// An execution failure that leaves the statement unusable frees it; any other
+// keeps it, whatever its text says.
+UNSIGNED32 failingCode = 0;
+UNSIGNED32 FailingExecute(LUMHANDLE, LUMHANDLE*) {
+    lum::DefaultEngine().LumSetLastError(failingCode, "Error 7200: NativeError = 7209; statement failed");
+    return failingCode;
+}
+
+TEST_F(SearchRoad, OnlyALostStatementIsFreedWhenExecutionFails) {
+    Build();
+    LumFunctions engine = lum::DefaultEngine();
+    engine.LumExecuteSQL = &FailingExecute;
+    c.query->SetEngine(engine);
+    const std::pair<UNSIGNED32, bool> cases[] = {{LUM_ERR_STATEMENT_LOST, true}, {LUM_ERR_SQL, false}};
+    for (const auto& [code, freed] : cases) {
+        SCOPED_TRACE(code);
+        failingCode = code;
+        try {
+            c.query->SetActive(true);
+            FAIL() << "no exception";
+        } catch (const lum::ELUMDatabaseError& e) {
+            EXPECT_EQ(e.EngineErrorCode, code);
+        }
+        EXPECT_FALSE(c.query->Active());
+        EXPECT_EQ(c.query->StatementHandle() == lum::NoHandle, freed);
+        c.query->FreeStatement();
+    }
+    c.query->SetEngine(lum::DefaultEngine());  // the wrapped table ends with this test
+}
+
 }  // namespace
 }  // namespace lumtest
