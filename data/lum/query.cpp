@@ -139,8 +139,10 @@ LUMHANDLE TLumQuery::RunStatement() {
     try {
         Check(engine.LumExecuteSQL(statement_, &cursor));
     } catch (const ELUMDatabaseError& e) {
-        // This failure leaves the statement unusable: it is freed before the failure travels on.
-        if (e.EngineErrorCode == LUM_ERR_STATEMENT_LOST) {
+        // A lost statement, reported as the engine's code or as the native
+        // code of an SQL error, is unusable: it is freed before the failure
+        // travels on.
+        if (e.EngineErrorCode == LUM_ERR_STATEMENT_LOST || e.NativeErrorCode == LUM_ERR_STATEMENT_LOST) {
             try {
                 FreeStatement();
             } catch (...) {

@@ -333,11 +333,13 @@ TEST_F(SearchRoad, EngineFailuresNameTheDataSetAndTheNativeError) {
     EXPECT_FALSE(c.table->Active());
 }
 
-// An execution failure that leaves the statement unusable frees it; any other
-// keeps it, whatever its text says.
+// An execution failure that leaves the statement unusable (the lost
+// statement's code, as the engine's code or as an SQL error's native code)
+// frees it; any other keeps it, whatever else its text holds.
 UNSIGNED32 failingCode = 0;
+const char* failingText = "";
 UNSIGNED32 FailingExecute(LUMHANDLE, LUMHANDLE*) {
-    lum::DefaultEngine().LumSetLastError(failingCode, "Error 7200: NativeError = 7209; statement failed");
+    lum::DefaultEngine().LumSetLastError(failingCode, failingText);
     return failingCode;
 }
 
@@ -346,18 +348,29 @@ TEST_F(SearchRoad, OnlyALostStatementIsFreedWhenExecutionFails) {
     LumFunctions engine = lum::DefaultEngine();
     engine.LumExecuteSQL = &FailingExecute;
     c.query->SetEngine(engine);
-    const std::pair<UNSIGNED32, bool> cases[] = {{LUM_ERR_STATEMENT_LOST, true}, {LUM_ERR_SQL, false}};
-    for (const auto& [code, freed] : cases) {
-        SCOPED_TRACE(code);
-        failingCode = code;
+    struct Case {
+        UNSIGNED32 code;
+        const char* text;
+        bool freed;
+    };
+    const Case cases[] = {
+        {LUM_ERR_STATEMENT_LOST, "statement lost", true},
+        {LUM_ERR_SQL, "Error 7200: NativeError = 7209; statement failed", true},
+        {LUM_ERR_SQL, "Error 7200: NativeError = 2117; table T7209 nested too deeply", false},
+        {LUM_ERR_DAMAGED, "Record 7209 of table ZTTRN is damaged", false},
+    };
+    for (const Case& x : cases) {
+        SCOPED_TRACE(x.text);
+        failingCode = x.code;
+        failingText = x.text;
         try {
             c.query->SetActive(true);
             FAIL() << "no exception";
         } catch (const lum::ELUMDatabaseError& e) {
-            EXPECT_EQ(e.EngineErrorCode, code);
+            EXPECT_EQ(e.EngineErrorCode, x.code);
         }
         EXPECT_FALSE(c.query->Active());
-        EXPECT_EQ(c.query->StatementHandle() == lum::NoHandle, freed);
+        EXPECT_EQ(c.query->StatementHandle() == lum::NoHandle, x.freed);
         c.query->FreeStatement();
     }
     c.query->SetEngine(lum::DefaultEngine());  // the wrapped table ends with this test
