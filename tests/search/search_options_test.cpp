@@ -476,7 +476,9 @@ TEST(SearchOutputFile, AFailedSearchLeavesTheFileAsItWasAndNoTemporaryFile) {
             EXPECT_EQ(run.code, 1);
             EXPECT_EQ(run.err.rfind("payxref: ", 0), 0u) << run.err;
             EXPECT_EQ(fs::exists(file), existed);
-            if (existed) EXPECT_EQ(ReadFile(file), "the earlier listing\n");
+            if (existed) {
+                EXPECT_EQ(ReadFile(file), "the earlier listing\n");
+            }
             EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), existed ? 1 : 0);
             fs::remove(file);
         }
