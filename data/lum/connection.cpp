@@ -1,3 +1,5 @@
+// TLumConnection: connecting and disconnecting through the engine, the login,
+// the stored properties, and the datasets closed when the connection goes.
 #include "data/lum/connection.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// TLumDataSet: the engine cursor behind the framework's dataset: opening with its
+// buffers and fields, moving, counting, and closing that never throws on the way out.
 #include "data/lum/dataset.h"
 
 #include <cstring>

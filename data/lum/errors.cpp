@@ -1,3 +1,5 @@
+// ELUMDatabaseError and CheckLCEResult: every engine result is checked here and a
+// failure carries the engine's code, text and native SQL code.
 #include "data/lum/errors.h"
 
 #include <charconv>

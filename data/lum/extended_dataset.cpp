@@ -1,3 +1,5 @@
+// Stored properties shared by queries and tables: the connection by reference or
+// name, index order, master fields and the options object's paths.
 #include "data/lum/extended_dataset.h"
 
 #include "data/lum/connection.h"

@@ -1,3 +1,5 @@
+// Reading field values out of record images by the shared record format, and
+// the field definitions made from the engine's column types.
 #include "data/lum/fields.h"
 
 #include <charconv>

@@ -1,3 +1,5 @@
+// TLumQuery: preparing and executing its statement through the engine, the
+// result cursor, and freeing a statement the engine has lost.
 #include "data/lum/query.h"
 
 #include "data/lum/connection.h"

@@ -1,3 +1,4 @@
+// Registers the layer's component classes with a reader of stored descriptions.
 #include "data/lum/streaming.h"
 
 #include "data/lum/connection.h"

@@ -1,3 +1,5 @@
+// TLumTable: opening a table by dictionary name or file with its options, and
+// the table's stored properties.
 #include "data/lum/table.h"
 
 #include "data/lum/connection.h"

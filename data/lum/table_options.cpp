@@ -1,3 +1,4 @@
+// TLumTableOptions: each option's guard, stored name and engine value.
 #include "data/lum/table_options.h"
 
 #include <array>

@@ -1,3 +1,5 @@
+// The SQLite functions and collations registered on every statement's connection
+// so SQL compares fixed-length character columns as the practice's tables do.
 #include "engine/sql/functions.h"
 
 #include <sqlite3.h>

@@ -1,3 +1,5 @@
+// The recursive-descent parser of the practice's SQL dialect, writing SQLite SQL;
+// every recursive path counts towards one nesting limit.
 #include "engine/sql/parser.h"
 
 #include <array>

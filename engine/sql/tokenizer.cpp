@@ -1,3 +1,4 @@
+// Splits dialect text into tokens in one linear pass, with their line and column.
 #include "engine/sql/tokenizer.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The translator's entry points over the tokenizer and parser.
 #include "engine/sql/translate.h"
 
 #include "engine/sql/parser.h"

@@ -1,3 +1,5 @@
+// Connections: resolving table names through the dictionary or the folder, the
+// handles they own, and their transaction counters and savepoints.
 #include "engine/src/connection.h"
 
 #include "engine/src/cursor.h"

@@ -1,3 +1,5 @@
+// Cursor navigation: index-order streams, scopes, counts and record images read
+// lazily, each checked against the keys and rows that name it.
 #include "engine/src/cursor.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// Opening, creating and reading a data dictionary: its tables, users and their
+// salted password hashes, and its properties.
 #include "engine/src/dictionary_store.h"
 
 #include <filesystem>

@@ -1,3 +1,4 @@
+// The per-thread last error and the raising of lce::Error.
 #include "engine/src/error.h"
 
 namespace lce {

@@ -1,3 +1,4 @@
+// The handle registry: handing out, finding and releasing engine objects by handle.
 #include "engine/src/handles.h"
 
 namespace lce {

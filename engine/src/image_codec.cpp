@@ -1,3 +1,4 @@
+// Run-length packing and bounded unpacking of stored record images.
 #include "engine/src/image_codec.h"
 
 #include <algorithm>

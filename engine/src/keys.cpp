@@ -1,3 +1,4 @@
+// Building order-preserving index keys from field values, segment by segment.
 #include "engine/src/keys.h"
 
 #include <bit>

@@ -1,3 +1,5 @@
+// A table's record layout built from its schema by the shared record format, and
+// the encoding and decoding of field values in its images.
 #include "engine/src/layout.h"
 
 #include <bit>

@@ -1,3 +1,4 @@
+// The reaper thread that ends idle or long-held read transactions of read-only tables.
 #include "engine/src/read_reaper.h"
 
 #include "engine/src/table_store.h"

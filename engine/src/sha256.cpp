@@ -1,3 +1,4 @@
+// SHA-256 for the dictionary's salted password hashes.
 #include "engine/src/sha256.h"
 
 #include <array>

@@ -1,3 +1,5 @@
+// SQLite connections and statements opened read-only without creating files,
+// waiting for other programs' locks, with every failure named by what the file is in.
 #include "engine/src/sqlite_db.h"
 
 #include <unistd.h>

@@ -1,3 +1,5 @@
+// Running a translated statement: the table files attached read-only, parameters
+// bound, rows stepped within the time-out, and the result kept as a table.
 #include "engine/src/statement.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Table files: creating, opening with consistency checks, appending records with
+// their images and keys, and the read transactions of read-only tables.
 #include "engine/src/table_store.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// The engine's text helpers: paths, case, code pages and Julian day numbers.
 #include "engine/src/text.h"
 
 #include <array>

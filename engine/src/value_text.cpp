@@ -1,3 +1,4 @@
+// Field values as text for LumGetField, and text parsed back into values.
 #include "engine/src/value_text.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// Temporary folders and table files built through the builder API for the engine tests.
 #include "tests/engine/fixture.h"
 
 #include <random>
