@@ -1,5 +1,5 @@
-// Reading field values out of record images by the shared record format, and
-// the field definitions made from the engine's column types.
+// Decoding and encoding field values in record images by the shared record
+// format, the null rules per table type, and the layer's field classes.
 #include "data/lum/fields.h"
 
 #include <charconv>

@@ -1,5 +1,5 @@
-// TLumTable: opening a table by dictionary name or file with its options, and
-// the table's stored properties.
+// TLumTable: opening a table by dictionary name or file with its options and
+// default index, its guarded settings, and its stored properties.
 #include "data/lum/table.h"
 
 #include "data/lum/connection.h"
