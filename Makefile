@@ -9,7 +9,7 @@ SANITIZE_SKIP ?= bench
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo bench sanitize fuzz clean
+.PHONY: all deps configure build test demo bench sanitize fuzz format format-check clean
 all: build
 
 deps:
@@ -23,8 +23,15 @@ configure: $(BUILD)/build.ninja
 build: deps configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+test: build format-check
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The code style of .clang-format: `make format` applies it, `make test` checks it.
+format: deps
+	@scripts/format.sh
+
+format-check: deps
+	@scripts/format.sh --check
 
 demo: build
 	@scripts/demo.sh $(BUILD) $(DEMO)

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libsqlite3-dev sqlite3 libgtest-dev googletest
   libgmock-dev libbenchmark-dev nlohmann-json3-dev qt6-base-dev libgl-dev fonts-wine
-  poppler-utils xvfb xauth clang libclang-rt-14-dev desktop-file-utils groff-base binutils)
+  poppler-utils xvfb xauth clang clang-format libclang-rt-14-dev desktop-file-utils groff-base binutils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
