@@ -10,9 +10,7 @@
 
 namespace app {
 
-void TApplication::ProcessPendingMessages() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
+void TApplication::ProcessPendingMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 void TApplication::RunHandler(const std::function<void()>& handler) {
     ++handlerDepth_;

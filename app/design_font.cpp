@@ -22,8 +22,8 @@ bool HasTahoma() {
 }  // namespace
 
 QFont DesignFont(int dpi) {
-    const QString family = HasTahoma() ? QStringLiteral("Tahoma")
-                               : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    const QString family =
+        HasTahoma() ? QStringLiteral("Tahoma") : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
     QFont font(family);
     font.setPixelSize(static_cast<int>(std::lround(11.0 * dpi / DesignDpi)));
     font.setStyleHint(QFont::SansSerif);

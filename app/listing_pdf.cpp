@@ -20,11 +20,11 @@
 #include <memory>
 #include <system_error>
 
-#include "framework/text_codec.h"
 #include "app/design_font.h"
 #include "app/page_print.h"
 #include "app/printer.h"
 #include "framework/exceptions.h"
+#include "framework/text_codec.h"
 
 namespace app {
 namespace {
@@ -39,19 +39,14 @@ namespace fs = std::filesystem;
 std::string FileErrorReason(int error) {
     switch (error) {
         case ENOENT:
-        case ENOTDIR:
-            return "its folder does not exist. Name a file in an existing folder.";
+        case ENOTDIR: return "its folder does not exist. Name a file in an existing folder.";
         case EACCES:
         case EPERM:
-        case EROFS:
-            return "its folder cannot be written to. Name a file in a folder you may write to.";
+        case EROFS: return "its folder cannot be written to. Name a file in a folder you may write to.";
         case ENOSPC:
-        case EDQUOT:
-            return "the disk is full. Free some space or name a file on another disk.";
-        case EISDIR:
-            return "a folder of that name is in the way. Name a file.";
-        case ENAMETOOLONG:
-            return "the name is too long. Choose a shorter one.";
+        case EDQUOT: return "the disk is full. Free some space or name a file on another disk.";
+        case EISDIR: return "a folder of that name is in the way. Name a file.";
+        case ENAMETOOLONG: return "the name is too long. Choose a shorter one.";
         default:
             return "the file could not be created (system error " + std::to_string(error) +
                    "). Check the folder and the name.";
@@ -157,9 +152,10 @@ private:
     static void Quiet(QtMsgType type, const QMessageLogContext&, const QString&) {
         // Qt ends the process after a fatal message; the user learns why.
         if (type == QtFatalMsg)
-            std::fputs("payxref: the PDF report could not start Qt's drawing services. Leave QT_QPA_PLATFORM unset, "
-                       "or set it to offscreen.\n",
-                       stderr);
+            std::fputs(
+                "payxref: the PDF report could not start Qt's drawing services. Leave QT_QPA_PLATFORM unset, "
+                "or set it to offscreen.\n",
+                stderr);
     }
 
     std::vector<std::string> args_;

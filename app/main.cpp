@@ -7,8 +7,8 @@
 
 #include "app/application.h"
 #include "app/listing_pdf.h"
-#include "search/headless_search.h"
 #include "app/main_window.h"
+#include "search/headless_search.h"
 
 int main(int argc, char** argv) {
     if (argc >= 2 && std::string(argv[1]) == "search") {

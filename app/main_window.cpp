@@ -9,14 +9,14 @@
 
 #include "app/design_font.h"
 #include "app/main_window_description.h"
-#include "search/practice_location.h"
 #include "app/print_action.h"
 #include "app/print_dialog.h"
 #include "app/rich_edit.h"
-#include "search/search.h"
-#include "search/search_database.h"
 #include "app/window_contracts.h"
 #include "framework/reader.h"
+#include "search/practice_location.h"
+#include "search/search.h"
+#include "search/search_database.h"
 
 namespace {
 
@@ -42,7 +42,8 @@ TfrmMain::TfrmMain(app::TApplication& application, const fw::FormatSettings& set
 TfrmMain::~TfrmMain() { application_.SetMainWindow(nullptr); }
 
 void TfrmMain::CreateControls() {
-    const int dpi = screen() != nullptr ? static_cast<int>(std::lround(screen()->logicalDotsPerInch())) : app::DesignDpi;
+    const int dpi =
+        screen() != nullptr ? static_cast<int>(std::lround(screen()->logicalDotsPerInch())) : app::DesignDpi;
     const QFont font = app::DesignFont(dpi);
     const double scale = app::LayoutScale(font, dpi);
     setFont(font);
@@ -101,8 +102,9 @@ void TfrmMain::Button1Click() {
     app::FolderDialogContract dialog(*pxShellBrowserDialog1);
     app::ProgressBarContract bar(*pxProgressBar1);
     app::PaneContract pane(*RichEdit1);
-    const app::SearchComponents components{button, location, dialog, database_->Connection(), database_->Query(),
-                                           database_->Table(), bar, pane, application_};
+    const app::SearchComponents components{
+        button, location, dialog,      database_->Connection(), database_->Query(), database_->Table(),
+        bar,    pane,     application_};
     app::RunSearch(components, settings_);
 }
 

@@ -26,9 +26,8 @@ void RegisterWindowClasses(fw::TReader& reader) {
     reader.RegisterClass("TpxShellBrowserDialog", [](fw::TComponent& owner) -> fw::TComponent& {
         return owner.CreateOwned<TpxShellBrowserDialog>();
     });
-    reader.RegisterClass("TPrintDialog", [](fw::TComponent& owner) -> fw::TComponent& {
-        return owner.CreateOwned<TPrintDialog>();
-    });
+    reader.RegisterClass("TPrintDialog",
+                         [](fw::TComponent& owner) -> fw::TComponent& { return owner.CreateOwned<TPrintDialog>(); });
 }
 
 }  // namespace app

@@ -3,8 +3,8 @@
 // called page after page on the current printer.
 #include "app/page_print.h"
 
-#include <QPainter>
 #include <QPaintDevice>
+#include <QPainter>
 #include <QTextLayout>
 #include <vector>
 
@@ -25,9 +25,7 @@ int LineEndAt(const std::string& text, std::size_t at) {
 // Where the page after one that started at `start` and stopped at `next`
 // starts, or -1 when that page was the last. No progress would mean a page
 // that cannot take a line: the job stops rather than print blank pages for ever.
-int FollowingPage(int start, int next, int length) {
-    return next >= length || next < 0 || next <= start ? -1 : next;
-}
+int FollowingPage(int start, int next, int length) { return next >= length || next < 0 || next <= start ? -1 : next; }
 
 // The page in twips from the printable area and the resolution, and back in
 // device pixels for laying out, as a rich-text control does.
@@ -57,8 +55,8 @@ QFont PrintFont(const QFont& font, int fontDpiY, QPaintDevice* device) {
     return QFont(sized, device);
 }
 
-int FormatTextRange(QPainter& painter, const QRect& pageRect, const std::string& text, int start,
-                    const QFont& paneFont, int fontDpiY, bool render) {
+int FormatTextRange(QPainter& painter, const QRect& pageRect, const std::string& text, int start, const QFont& paneFont,
+                    int fontDpiY, bool render) {
     const int length = static_cast<int>(text.size());
     if (start < 0 || start > length || pageRect.width() <= 0 || pageRect.height() <= 0 || painter.device() == nullptr)
         return -1;

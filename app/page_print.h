@@ -20,8 +20,8 @@ QFont PrintFont(const QFont& font, int fontDpiY, QPaintDevice* device);
 // `font`, word-wrapped, and draws it when `render` is set. Returns the index of
 // the first character that did not fit (at least text.size() when all did),
 // or -1 when nothing could be laid out.
-int FormatTextRange(QPainter& painter, const QRect& pageRect, const std::string& text, int start,
-                    const QFont& font, int fontDpiY, bool render);
+int FormatTextRange(QPainter& painter, const QRect& pageRect, const std::string& text, int start, const QFont& font,
+                    int fontDpiY, bool render);
 
 // What a page carries besides the text. The text goes into Body; Draw paints
 // the rest of the page once its number and the page count are known.

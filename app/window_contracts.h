@@ -2,8 +2,8 @@
 // The main window's controls behind the search's contracts.
 #include <QPushButton>
 
-#include "search/contracts.h"
 #include "app/rich_edit.h"
+#include "search/contracts.h"
 #include "ui/progress_bar.h"
 #include "ui/shell_browser_dialog.h"
 

@@ -19,8 +19,7 @@ template <class Step>
 void Quietly(Step&& step) noexcept {
     try {
         step();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 class TComponent {

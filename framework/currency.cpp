@@ -54,8 +54,8 @@ Currency Currency::FromDouble(double value) {
         }  // else the product is far below one half: it rounds to 0
     }
     if (magnitude > limit) ThrowOverflow();
-    const std::int64_t raw = negative ? static_cast<std::int64_t>(-static_cast<__int128>(magnitude))
-                                      : static_cast<std::int64_t>(magnitude);
+    const std::int64_t raw =
+        negative ? static_cast<std::int64_t>(-static_cast<__int128>(magnitude)) : static_cast<std::int64_t>(magnitude);
     return FromRaw(raw);
 }
 

@@ -15,7 +15,11 @@ public:
 
     constexpr Currency() = default;
     // The value times 10 000, as stored.
-    static constexpr Currency FromRaw(std::int64_t raw) { Currency c; c.raw_ = raw; return c; }
+    static constexpr Currency FromRaw(std::int64_t raw) {
+        Currency c;
+        c.raw_ = raw;
+        return c;
+    }
     // Rounds the double's exact binary value to the nearest 0.0001; an exact
     // tie (only binary fractions such as 0.03125 are ties) goes to the even
     // neighbour. Raises EOverflow "Floating point overflow" outside the 64-bit

@@ -151,9 +151,7 @@ std::string FormatDateTime(const std::string& pattern, double dateTime, const Fo
                 i = end == std::string::npos ? pattern.size() : end + 1;
                 break;
             }
-            default:
-                out += c;
-                ++i;
+            default: out += c; ++i;
         }
     }
     return out;

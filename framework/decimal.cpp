@@ -107,7 +107,8 @@ Decimal FromText(const DecimalText& text) {
             digits.clear();  // the first dropped digit is a leading zero
         } else {
             const char first = digits[static_cast<std::size_t>(keep)];
-            const bool restNonZero = digits.find_first_not_of('0', static_cast<std::size_t>(keep) + 1) != std::string::npos;
+            const bool restNonZero =
+                digits.find_first_not_of('0', static_cast<std::size_t>(keep) + 1) != std::string::npos;
             digits.resize(static_cast<std::size_t>(keep));
             const bool lastOdd = !digits.empty() && ((digits.back() - '0') & 1) != 0;
             roundUp = first > '5' || (first == '5' && (restNonZero || lastOdd));
@@ -225,7 +226,8 @@ std::strong_ordering Decimal::operator<=>(const Decimal& other) const {
     const auto [wholeA, fractionA] = parts(*this);
     const auto [wholeB, fractionB] = parts(other);
     if (wholeA != wholeB) return wholeA < wholeB ? std::strong_ordering::less : std::strong_ordering::greater;
-    if (fractionA != fractionB) return fractionA < fractionB ? std::strong_ordering::less : std::strong_ordering::greater;
+    if (fractionA != fractionB)
+        return fractionA < fractionB ? std::strong_ordering::less : std::strong_ordering::greater;
     return std::strong_ordering::equal;
 }
 

@@ -25,11 +25,11 @@ private:
     std::string message_;
 };
 
-#define FW_EXCEPTION_CLASS(Name, Base)                                       \
-    class Name : public Base {                                               \
-    public:                                                                  \
-        using Base::Base;                                                    \
-        const char* ClassName() const noexcept override { return #Name; }    \
+#define FW_EXCEPTION_CLASS(Name, Base)                                    \
+    class Name : public Base {                                            \
+    public:                                                               \
+        using Base::Base;                                                 \
+        const char* ClassName() const noexcept override { return #Name; } \
     }
 
 FW_EXCEPTION_CLASS(EDatabaseError, Exception);
@@ -46,8 +46,7 @@ FW_EXCEPTION_CLASS(EPrinter, Exception);
 // An operating-system failure with its error code.
 class EOSError : public Exception {
 public:
-    EOSError(std::string message, std::uint32_t errorCode)
-        : Exception(std::move(message)), ErrorCode(errorCode) {}
+    EOSError(std::string message, std::uint32_t errorCode) : Exception(std::move(message)), ErrorCode(errorCode) {}
     const char* ClassName() const noexcept override { return "EOSError"; }
     std::uint32_t ErrorCode;
 };

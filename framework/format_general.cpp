@@ -26,7 +26,8 @@ std::string FormatGeneral15(long double value, const FormatSettings& settings) {
 
     char buffer[64];
     // d.ddddddddddddddddde[+-]xx: 18 significant digits, correctly rounded.
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific, 17);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific, 17);
     const std::string text(buffer, result.ptr);
     std::string digits = text.substr(0, 1) + text.substr(2, 17);
     const char* exponentText = text.c_str() + text.find('e') + 1;

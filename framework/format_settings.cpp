@@ -39,7 +39,7 @@ std::string Expanded(std::string_view format) {
 }
 
 struct Conversion {
-    char letter = 0;      // 0 for a literal byte
+    char letter = 0;        // 0 for a literal byte
     bool unpadded = false;  // the "-" flag
     char literal = 0;
 };
@@ -84,15 +84,22 @@ std::string PatternFor(char letter, bool unpadded, Part part) {
         switch (letter) {
             case 'd': return unpadded ? "d" : "dd";
             case 'e': return "d";
-            case 'm': case 'b': case 'B': case 'h': return unpadded ? "M" : "MM";
-            case 'Y': case 'G': return "yyyy";
-            case 'y': case 'g': return "yy";
+            case 'm':
+            case 'b':
+            case 'B':
+            case 'h': return unpadded ? "M" : "MM";
+            case 'Y':
+            case 'G': return "yyyy";
+            case 'y':
+            case 'g': return "yy";
             default: return {};  // weekday names and the like have no pattern letter
         }
     }
     switch (letter) {
-        case 'H': case 'I': return unpadded ? "h" : "hh";
-        case 'k': case 'l': return "h";
+        case 'H':
+        case 'I': return unpadded ? "h" : "hh";
+        case 'k':
+        case 'l': return "h";
         case 'M': return unpadded ? "n" : "nn";
         case 'S': return unpadded ? "s" : "ss";
         default: return {};  // the AM/PM marker has no pattern letter

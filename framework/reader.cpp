@@ -36,7 +36,8 @@ void TReader::Read(TComponent& root, const StoredWindow& description) const {
     std::vector<PendingReference> references;
 
     // Sets the plain values now and keeps the references for later.
-    const auto apply = [&](TComponent& component, const std::vector<std::pair<std::string, PropertyValue>>& properties) {
+    const auto apply = [&](TComponent& component,
+                           const std::vector<std::pair<std::string, PropertyValue>>& properties) {
         if (properties.empty()) return;
         auto* streamable = dynamic_cast<IStreamable*>(&component);
         for (const auto& [path, value] : properties) {

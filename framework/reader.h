@@ -23,8 +23,8 @@ struct IdentSet {
 struct Ident {
     std::string Name;
 };
-using PropertyValue = std::variant<bool, long long, double, std::string, std::vector<std::string>,
-                                   Ident, IdentSet, ComponentRef, TComponent*>;
+using PropertyValue = std::variant<bool, long long, double, std::string, std::vector<std::string>, Ident, IdentSet,
+                                   ComponentRef, TComponent*>;
 
 struct StoredComponent {
     std::string ClassName;

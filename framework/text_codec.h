@@ -29,7 +29,7 @@ std::optional<std::string> Utf8ToUtf16Le(std::string_view text);
 
 struct Windows1252Result {
     enum class Fault { None, InvalidUtf8, Nul, NoWindows1252Form };
-    std::string text;           // the 8-bit text, when Fault::None
+    std::string text;  // the 8-bit text, when Fault::None
     Fault fault = Fault::None;
     std::size_t character = 0;  // the faulty character, from 1
     char32_t codePoint = 0;     // for NoWindows1252Form and Nul

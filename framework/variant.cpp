@@ -41,7 +41,6 @@ bool ParseInteger(std::string_view text, std::int64_t& value) {
     return !text.empty() && error == std::errc{} && end == text.data() + text.size();
 }
 
-
 // A double rounded to the nearest integer, an exact half to even.
 std::int64_t RoundToInteger(double value) {
     if (std::isnan(value)) throw EConvertError("Invalid floating point operation");
@@ -60,7 +59,6 @@ std::int64_t ToInteger(const Decimal& d) {
     }
     return static_cast<std::int64_t>(whole);
 }
-
 
 }  // namespace
 
@@ -131,10 +129,8 @@ std::int64_t Variant::AsInteger() const {
         case VarType::Boolean: return std::get<bool>(value_) ? -1 : 0;
         case VarType::Double: return RoundToInteger(std::get<double>(value_));
         case VarType::DateTime: return RoundToInteger(std::get<DateTag>(value_).value);
-        case VarType::Currency:
-            return ToInteger(Decimal::FromCurrency(std::get<Currency>(value_)));
-        case VarType::Decimal:
-            return ToInteger(std::get<Decimal>(value_));
+        case VarType::Currency: return ToInteger(Decimal::FromCurrency(std::get<Currency>(value_)));
+        case VarType::Decimal: return ToInteger(std::get<Decimal>(value_));
         case VarType::String: {
             std::int64_t value = 0;
             if (ParseInteger(std::get<std::string>(value_), value)) return value;

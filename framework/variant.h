@@ -46,8 +46,12 @@ public:
     std::string AsString() const;  // numbers written with "." as separator
 
 private:
-    struct NullTag { bool operator==(const NullTag&) const = default; };
-    struct DateTag { double value; };
+    struct NullTag {
+        bool operator==(const NullTag&) const = default;
+    };
+    struct DateTag {
+        double value;
+    };
     std::variant<std::monostate, NullTag, std::int64_t, double, Currency, DateTag, std::string, bool, Decimal> value_;
 };
 

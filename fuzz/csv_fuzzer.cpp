@@ -17,7 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (record->line < lastLine) __builtin_trap();
             lastLine = record->line;
         }
-    } catch (const payxref::db::CsvError&) {
-    }
+    } catch (const payxref::db::CsvError&) {}
     return 0;
 }

@@ -14,10 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // With a resolver the statement is parsed a second time with the
         // resolved tables; both passes must agree on the parameters.
         const lce::sql::Translation plain = lce::sql::Translate(text);
-        const lce::sql::Translation resolved = lce::sql::Translate(
-            text, [](const std::string& name) { return "\"s\".\"" + name + "\""; });
+        const lce::sql::Translation resolved =
+            lce::sql::Translate(text, [](const std::string& name) { return "\"s\".\"" + name + "\""; });
         if (plain.parameters != resolved.parameters) __builtin_trap();
-    } catch (const lce::sql::TranslateError&) {
-    }
+    } catch (const lce::sql::TranslateError&) {}
     return 0;
 }

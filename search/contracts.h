@@ -36,10 +36,10 @@ public:
 class IField {
 public:
     virtual ~IField() = default;
-    virtual std::string ValueAsText() const = 0;       // "" when null
-    virtual std::int32_t ValueAsInteger() const = 0;   // 0 when null
-    virtual double ValueAsDateTime() const = 0;        // 0 when null
-    virtual fw::Variant ValueAsVariant() const = 0;    // Null when null
+    virtual std::string ValueAsText() const = 0;      // "" when null
+    virtual std::int32_t ValueAsInteger() const = 0;  // 0 when null
+    virtual double ValueAsDateTime() const = 0;       // 0 when null
+    virtual fw::Variant ValueAsVariant() const = 0;   // Null when null
 };
 
 class IDataSet {

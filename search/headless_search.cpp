@@ -11,7 +11,6 @@
 
 #include <unistd.h>
 
-#include "store/practice_store.h"
 #include "framework/component.h"
 #include "framework/exceptions.h"
 #include "framework/reader.h"
@@ -22,6 +21,7 @@
 #include "search/search_description.h"
 #include "search/search_filter.h"
 #include "search/terminal_progress.h"
+#include "store/practice_store.h"
 
 namespace app {
 namespace {
@@ -219,8 +219,8 @@ int RunListing(const std::string& folder, const SearchOptions& options, const fw
 
 }  // namespace
 
-int RunHeadlessSearch(const std::vector<std::string>& args, const fw::FormatSettings& settings,
-                      std::ostream& out, std::ostream& err, const ListingPdfWriter& pdf) {
+int RunHeadlessSearch(const std::vector<std::string>& args, const fw::FormatSettings& settings, std::ostream& out,
+                      std::ostream& err, const ListingPdfWriter& pdf) {
     const ParsedSearchCommand command = ParseSearchCommand(args);
     if (!command.usageError.empty()) {
         err << "payxref: " << command.usageError << "\nTry 'payxref search --help'.\n";

@@ -21,7 +21,8 @@ ListedPayment ReadListedPayment(IDataSet& query, IDataSet& table, std::string li
     IField& caseNumber = table.FieldNamed("Case Number");
     if (!caseNumber.ValueAsVariant().IsNull()) payment.caseNumber = caseNumber.ValueAsInteger();
     IField& dateFrom = table.FieldNamed("Date From");
-    if (!dateFrom.ValueAsVariant().IsNull()) payment.dateFrom = static_cast<long>(std::floor(dateFrom.ValueAsDateTime()));
+    if (!dateFrom.ValueAsVariant().IsNull())
+        payment.dateFrom = static_cast<long>(std::floor(dateFrom.ValueAsDateTime()));
     payment.code = table.FieldNamed("Procedure Code").ValueAsText();
     return payment;
 }

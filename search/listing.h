@@ -16,7 +16,7 @@ struct ListedPayment {
     std::string chart;  // table text
     std::optional<std::int32_t> caseNumber;
     std::optional<long> dateFrom;  // days of the date-time scale
-    std::string code;  // table text
+    std::string code;              // table text
     double amount = 0;
     double applied = 0;
     long double difference = 0;  // |amount| - |applied|, as the line shows it

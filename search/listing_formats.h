@@ -12,9 +12,9 @@
 namespace app {
 
 // The columns of the CSV header and the keys of the JSON objects, in order.
-inline constexpr const char* kListingColumns[] = {"Entry Number", "Chart Number", "Case Number",
-                                                  "Date From",    "Payment/Adjustment Code", "Amount",
-                                                  "Applied",      "Difference"};
+inline constexpr const char* kListingColumns[] = {
+    "Entry Number", "Chart Number", "Case Number", "Date From", "Payment/Adjustment Code",
+    "Amount",       "Applied",      "Difference"};
 
 // A writer of `format` onto `out` (nothing for ListingFormat::None).
 std::unique_ptr<IListingSink> MakeListingWriter(ListingFormat format, std::ostream& out);

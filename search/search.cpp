@@ -21,9 +21,7 @@ private:
 
 }  // namespace
 
-std::string DictionaryPathIn(const std::string& folder) {
-    return folder + "/ZTDDF.LDD";
-}
+std::string DictionaryPathIn(const std::string& folder) { return folder + "/ZTDDF.LDD"; }
 
 std::string BuildOutputLine(IDataSet& query, IDataSet& table, const fw::FormatSettings& settings) {
     // Fields are looked up by name at every read, in the order the line needs them.

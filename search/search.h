@@ -2,8 +2,8 @@
 // The search for payments and adjustments that are not completely applied.
 #include <string>
 
-#include "search/contracts.h"
 #include "framework/format.h"
+#include "search/contracts.h"
 
 namespace app {
 
@@ -12,8 +12,8 @@ struct SearchComponents {
     IPracticeLocation& Location;
     IFolderDialog& FolderDialog;
     IConnection& Connection;
-    IDataSet& Query;   // the payment query, master of Table
-    IDataSet& Table;   // the transaction table, linked to Query on Entry Number
+    IDataSet& Query;  // the payment query, master of Table
+    IDataSet& Table;  // the transaction table, linked to Query on Entry Number
     IProgressBar& Bar;
     IOutputPane& Pane;
     IMessagePump& Messages;

@@ -44,9 +44,10 @@ std::vector<std::string> FilteredSearchQueryLines(const SearchOptions& options) 
     if (options.minDifference) {
         // A row with a null figure stays, so the search meets it as the window does.
         const std::string threshold = NumberText(*options.minDifference);
-        lines.push_back("Having pay.[Amount] Is Null or Sum([Payment Amount]) Is Null"
-                        " or Abs(Abs(pay.[Amount]) - Abs(Sum([Payment Amount]))) >= " +
-                        threshold);
+        lines.push_back(
+            "Having pay.[Amount] Is Null or Sum([Payment Amount]) Is Null"
+            " or Abs(Abs(pay.[Amount]) - Abs(Sum([Payment Amount]))) >= " +
+            threshold);
     }
     return lines;
 }

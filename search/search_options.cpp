@@ -204,8 +204,9 @@ private:
         if (o.format == ListingFormat::None && o.output)
             return Fail("--output FILE receives the listing, and --format none lists nothing");
         if (o.format == ListingFormat::Csv && o.summary && !o.output)
-            return Fail("--summary with --format csv needs --output FILE: the CSV listing goes to the file, "
-                        "the summary to standard output");
+            return Fail(
+                "--summary with --format csv needs --output FILE: the CSV listing goes to the file, "
+                "the summary to standard output");
         if (o.output && o.pdf && *o.output == *o.pdf) Fail("--output and --pdf name the same file");
     }
 

@@ -176,8 +176,7 @@ LONG OpenKeyEx(const OpenKey& parent, std::string_view subKey, REGSAM access, Ke
     return ERROR_SUCCESS;
 }
 
-LONG CreateKeyEx(const OpenKey& parent, std::string_view subKey, REGSAM access, KeyHandle& result,
-                 DWORD* disposition) {
+LONG CreateKeyEx(const OpenKey& parent, std::string_view subKey, REGSAM access, KeyHandle& result, DWORD* disposition) {
     const auto path = Below(parent, subKey);
     if (!path) return ERROR_FILE_NOT_FOUND;
     const Hive& hive = *parent.HiveRef();

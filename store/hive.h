@@ -114,8 +114,7 @@ using KeyHandle = std::unique_ptr<OpenKey>;
 LONG OpenKeyEx(const OpenKey& parent, std::string_view subKey, REGSAM access, KeyHandle& result);
 
 // Opens `subKey` below `parent`, making it up when the store lacks it.
-LONG CreateKeyEx(const OpenKey& parent, std::string_view subKey, REGSAM access, KeyHandle& result,
-                 DWORD* disposition);
+LONG CreateKeyEx(const OpenKey& parent, std::string_view subKey, REGSAM access, KeyHandle& result, DWORD* disposition);
 
 // A value's type and size (data == nullptr), or its data into a buffer of
 // *size bytes: ERROR_MORE_DATA with the needed size when it is too small.

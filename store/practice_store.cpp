@@ -10,10 +10,10 @@
 #include <cstring>
 #include <system_error>
 
+#include "framework/exceptions.h"
 #include "store/hive.h"
 #include "store/reg_edit.h"
 #include "store/registry.h"
-#include "framework/exceptions.h"
 
 namespace app {
 namespace {

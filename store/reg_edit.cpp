@@ -94,8 +94,8 @@ std::optional<std::string> Appended(Document doc, std::string_view keyPath, std:
 
 }  // namespace
 
-std::optional<std::string> WithStringValue(const Document& document, std::string_view keyPath,
-                                           std::string_view name, std::string_view text) {
+std::optional<std::string> WithStringValue(const Document& document, std::string_view keyPath, std::string_view name,
+                                           std::string_view text) {
     if (!document.format || !Writable(text) || !Writable(name) || !Writable(keyPath)) return std::nullopt;
     if (const KeyEntry* key = document.FindKey(keyPath)) {
         for (auto attempt : {InPlace(document, *key, name, text), IntoSection(document, *key, name, text)})

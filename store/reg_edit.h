@@ -14,8 +14,8 @@ namespace reg {
 // replaced in place, else the value joins the key's last section, else a new
 // section is appended. Nothing when the document has no known header or the
 // text cannot be written as a quoted string (line breaks, NUL, bad UTF-8).
-std::optional<std::string> WithStringValue(const Document& document, std::string_view keyPath,
-                                           std::string_view name, std::string_view text);
+std::optional<std::string> WithStringValue(const Document& document, std::string_view keyPath, std::string_view name,
+                                           std::string_view text);
 
 // A new store holding only that value: UTF-16LE with its byte-order mark,
 // the version 5.00 header, CR LF line ends.

@@ -44,8 +44,7 @@ std::vector<Line> SplitLines(std::string_view body, Encoding encoding) {
     std::size_t begin = 0;
     std::size_t i = 0;
     const auto finish = [&](std::size_t contentEnd, std::size_t next) {
-        if (lines.size() == kMaxStoreLines)
-            Refuse("it has more than " + std::to_string(kMaxStoreLines) + " lines");
+        if (lines.size() == kMaxStoreLines) Refuse("it has more than " + std::to_string(kMaxStoreLines) + " lines");
         if (contentEnd - begin > kMaxStoreLineBytes)
             Refuse("line " + std::to_string(lines.size() + 1) + " is longer than " + LineLimitText());
         Line line;
@@ -173,9 +172,7 @@ std::optional<std::string> ParseHexBytes(std::string_view list) {
     }
 }
 
-bool IsStringType(std::uint32_t type) {
-    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
+bool IsStringType(std::uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
 // The data after "=". A "-" (remove the value) gives a value of no data and
 // the sentinel type below.

@@ -17,9 +17,7 @@ TRegDataType DataTypeOf(reg::DWORD type) {
     }
 }
 
-std::shared_ptr<const reg::Hive> CurrentUserHive() {
-    return std::make_shared<reg::FileHive>(reg::DefaultStorePath());
-}
+std::shared_ptr<const reg::Hive> CurrentUserHive() { return std::make_shared<reg::FileHive>(reg::DefaultStorePath()); }
 
 }  // namespace
 

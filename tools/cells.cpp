@@ -19,8 +19,8 @@ bool IsCharacter(std::uint16_t type) {
 }
 bool IsMemo(std::uint16_t type) { return type == lce::kMemo || type == lce::kVarMemo; }
 bool IsBinary(std::uint16_t type) {
-    return type == lce::kBinary || type == lce::kImage || type == lce::kRaw ||
-           type == lce::kVarBinary || type == lce::kBlob51 || type == lce::kBlob52;
+    return type == lce::kBinary || type == lce::kImage || type == lce::kRaw || type == lce::kVarBinary ||
+           type == lce::kBlob51 || type == lce::kBlob52;
 }
 
 // A number in the one form every numeric column takes (see cells.h).
@@ -195,12 +195,9 @@ std::string ToTableText(std::string_view utf8) {
     Windows1252Result r = Utf8ToWindows1252(utf8);
     const std::string at = "at character " + std::to_string(r.character);
     switch (r.fault) {
-        case Fault::None:
-            return std::move(r.text);
-        case Fault::InvalidUtf8:
-            throw CellError("is not UTF-8 text (" + at + ")");
-        case Fault::Nul:
-            throw CellError("holds a NUL character (" + at + ")");
+        case Fault::None: return std::move(r.text);
+        case Fault::InvalidUtf8: throw CellError("is not UTF-8 text (" + at + ")");
+        case Fault::Nul: throw CellError("holds a NUL character (" + at + ")");
         case Fault::NoWindows1252Form: {
             std::string character;
             std::size_t from = 0;
@@ -237,8 +234,7 @@ std::string FormatDate(std::int64_t julianDay) {
 std::string FormatTime(std::uint32_t millis) {
     const std::uint32_t seconds = millis / 1000;
     std::string text = TwoDigits(static_cast<int>(seconds / 3600)) + ":" +
-                       TwoDigits(static_cast<int>(seconds / 60 % 60)) + ":" +
-                       TwoDigits(static_cast<int>(seconds % 60));
+                       TwoDigits(static_cast<int>(seconds / 60 % 60)) + ":" + TwoDigits(static_cast<int>(seconds % 60));
     if (millis % 1000 != 0) {
         std::string fraction = std::to_string(millis % 1000);
         while (fraction.size() < 3) fraction.insert(fraction.begin(), '0');
@@ -293,30 +289,21 @@ lce::Value ParseCell(std::string_view text, bool quoted, const lce::ColumnDef& c
     if (IsMemo(type)) return lce::Value::ofMemo(ToTableText(text));
     if (IsBinary(type)) return lce::Value::ofBinary(ParseHex(text));
     switch (type) {
-        case lce::kLogical:
-            return lce::Value::ofLogical(ParseLogical(text));
+        case lce::kLogical: return lce::Value::ofLogical(ParseLogical(text));
         case lce::kNumeric:
         case lce::kDouble:
-        case lce::kCurrencyDouble:
-            return lce::Value::ofDouble(ParseDouble(text));
+        case lce::kCurrencyDouble: return lce::Value::ofDouble(ParseDouble(text));
         case lce::kInteger:  // the lowest value is the column's null pattern
             return lce::Value::ofInteger(ParseInteger(text, -2147483647, 2147483647));
-        case lce::kAutoIncrement:
-            return lce::Value::ofInteger(ParseInteger(text, 0, 2147483647));
-        case lce::kShortInteger:
-            return lce::Value::ofInteger(ParseInteger(text, -32767, 32767));
+        case lce::kAutoIncrement: return lce::Value::ofInteger(ParseInteger(text, 0, 2147483647));
+        case lce::kShortInteger: return lce::Value::ofInteger(ParseInteger(text, -32767, 32767));
         case lce::kLongInteger:
-            return lce::Value::ofInteger(
-                ParseInteger(text, std::numeric_limits<std::int64_t>::min() + 1,
-                             std::numeric_limits<std::int64_t>::max()));
-        case lce::kMoney:
-            return lce::Value::ofScaled(ParseScaled(text));
+            return lce::Value::ofInteger(ParseInteger(text, std::numeric_limits<std::int64_t>::min() + 1,
+                                                      std::numeric_limits<std::int64_t>::max()));
+        case lce::kMoney: return lce::Value::ofScaled(ParseScaled(text));
         case lce::kDate:
-        case lce::kCompactDate:
-            return lce::Value::ofDate(ParseDate(text));
-        case lce::kTime:
-            try {
-                return lce::Value::ofTime(ParseTime(text));
+        case lce::kCompactDate: return lce::Value::ofDate(ParseDate(text));
+        case lce::kTime: try { return lce::Value::ofTime(ParseTime(text));
             } catch (const CellError&) {
                 throw CellError("is not a time (HH:MM:SS[.fff])");
             }
@@ -328,8 +315,7 @@ lce::Value ParseCell(std::string_view text, bool quoted, const lce::ColumnDef& c
             } catch (const CellError&) {
                 throw CellError("is not a timestamp (YYYY-MM-DD HH:MM:SS[.fff])");
             }
-        default:
-            throw CellError("cannot be imported into a column of engine type " + std::to_string(type));
+        default: throw CellError("cannot be imported into a column of engine type " + std::to_string(type));
     }
 }
 
@@ -337,12 +323,9 @@ std::string FormatCell(const lce::Value& value, const lce::ColumnDef& column, bo
     quoted = false;
     using Kind = lce::Value::Kind;
     switch (value.kind) {
-        case Kind::Null:
-            return {};
+        case Kind::Null: return {};
         case Kind::Text:
-        case Kind::Memo:
-            quoted = value.text.empty();
-            return Windows1252ToUtf8(value.text);
+        case Kind::Memo: quoted = value.text.empty(); return Windows1252ToUtf8(value.text);
         case Kind::Binary: {
             static constexpr char kHex[] = "0123456789ABCDEF";
             std::string text;
@@ -353,21 +336,15 @@ std::string FormatCell(const lce::Value& value, const lce::ColumnDef& column, bo
             }
             return text;
         }
-        case Kind::Integer:
-            return std::to_string(value.integer);
-        case Kind::Double:
-            return FormatDouble(value.real);
+        case Kind::Integer: return std::to_string(value.integer);
+        case Kind::Double: return FormatDouble(value.real);
         case Kind::Scaled:
             if (column.type == lce::kMoney) return FormatScaled(value.integer);
             return FormatDouble(static_cast<double>(value.integer) / 10000.0);
-        case Kind::Logical:
-            return value.integer != 0 ? "T" : "F";
-        case Kind::Date:
-            return FormatDate(value.integer);
-        case Kind::Timestamp:
-            return FormatDate(value.integer) + " " + FormatTime(value.millis);
-        case Kind::Time:
-            return FormatTime(static_cast<std::uint32_t>(value.integer));
+        case Kind::Logical: return value.integer != 0 ? "T" : "F";
+        case Kind::Date: return FormatDate(value.integer);
+        case Kind::Timestamp: return FormatDate(value.integer) + " " + FormatTime(value.millis);
+        case Kind::Time: return FormatTime(static_cast<std::uint32_t>(value.integer));
     }
     return {};
 }

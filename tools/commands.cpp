@@ -96,8 +96,8 @@ std::int64_t ParseCount(const std::string& option, const std::string& text, std:
     std::int64_t value = 0;
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || ptr != text.data() + text.size() || value < low) {
-        throw UsageError(option + " needs a whole number of at least " + std::to_string(low) + ", not \"" +
-                         text + "\"");
+        throw UsageError(option + " needs a whole number of at least " + std::to_string(low) + ", not \"" + text +
+                         "\"");
     }
     return value;
 }
@@ -108,8 +108,7 @@ struct Arguments {
     std::vector<std::pair<std::string, std::string>> options;
 };
 
-Arguments Split(const std::vector<std::string>& args, std::size_t from,
-                const std::vector<std::string>& known) {
+Arguments Split(const std::vector<std::string>& args, std::size_t from, const std::vector<std::string>& known) {
     Arguments result;
     for (std::size_t i = from; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -141,7 +140,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out) {
         const Arguments a = Split(args, 1, {"--schema"});
         ExpectPositional(a, 1, "create FOLDER [--schema FILE.json]");
         PracticeLayout layout = DefaultLayout();
-        for (const auto& [name, value] : a.options) layout = ParseLayout(ReadInputFile(value, kMaxSchemaBytes, "schema file"), value);
+        for (const auto& [name, value] : a.options)
+            layout = ParseLayout(ReadInputFile(value, kMaxSchemaBytes, "schema file"), value);
         CreatePractice(a.positional[0], layout);
         out << "created " << (fs::path(a.positional[0]) / layout.dictionary).string() << " with "
             << layout.tables.size() << " tables\n";
@@ -171,12 +171,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out) {
         const auto start = std::chrono::steady_clock::now();
         const DemoSummary s = BuildDemo(a.positional[0], options);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        out << "demo practice in " << a.positional[0] << ": " << s.transactions << " transactions ("
-            << s.charges << " charges, " << s.payments << " payments and adjustments, " << s.blankType
-            << " with a blank type), " << s.applications << " applications; payments settled exactly "
-            << s.exact << ", partly " << s.partial << ", over-applied " << s.over << ", sign flipped "
-            << s.signFlip << ", rounding only " << s.rounding << ", with a vanished charge " << s.dangling
-            << ", without application " << s.unapplied << "; " << took.count() << " s\n";
+        out << "demo practice in " << a.positional[0] << ": " << s.transactions << " transactions (" << s.charges
+            << " charges, " << s.payments << " payments and adjustments, " << s.blankType << " with a blank type), "
+            << s.applications << " applications; payments settled exactly " << s.exact << ", partly " << s.partial
+            << ", over-applied " << s.over << ", sign flipped " << s.signFlip << ", rounding only " << s.rounding
+            << ", with a vanished charge " << s.dangling << ", without application " << s.unapplied << "; "
+            << took.count() << " s\n";
         return kExitSuccess;
     }
     if (command == "use") {
@@ -223,13 +223,13 @@ std::int64_t ImportCsv(const std::string& folder, const std::string& table, cons
         for (const CsvField& f : header->fields) {
             const auto at = FindColumn(schema, f.text);
             if (!at) {
-                throw std::runtime_error(csvPath + ", line " + std::to_string(header->line) + ": table " +
-                                         table + " has no column " + QuoteForMessage(f.text));
+                throw std::runtime_error(csvPath + ", line " + std::to_string(header->line) + ": table " + table +
+                                         " has no column " + QuoteForMessage(f.text));
             }
             for (const std::size_t c : columns) {
                 if (c == *at) {
-                    throw std::runtime_error(csvPath + ", line " + std::to_string(header->line) +
-                                             ": column " + QuoteForMessage(f.text) + " appears twice");
+                    throw std::runtime_error(csvPath + ", line " + std::to_string(header->line) + ": column " +
+                                             QuoteForMessage(f.text) + " appears twice");
                 }
             }
             columns.push_back(*at);

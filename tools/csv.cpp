@@ -21,7 +21,8 @@ int CsvReader::Get() {
         c = in_.sbumpc();
     }
     if (c == kEnd) return c;
-    if (++consumed_ > limits_.fileBytes) throw CsvError(line_, "the file is larger than " + SizeText(limits_.fileBytes));
+    if (++consumed_ > limits_.fileBytes)
+        throw CsvError(line_, "the file is larger than " + SizeText(limits_.fileBytes));
     if (consumed_ - recordStart_ > limits_.recordBytes)
         throw CsvError(line_, "a line is longer than " + SizeText(limits_.recordBytes));
     if (c == '\n') ++line_;

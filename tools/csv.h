@@ -22,8 +22,8 @@ namespace payxref::db {
 
 struct CsvLimits {
     std::uint64_t fileBytes = std::uint64_t{1} << 30;  // 1 GiB
-    std::size_t recordBytes = std::size_t{1} << 20;     // 1 MiB
-    std::size_t fieldBytes = std::size_t{1} << 16;      // 64 KiB
+    std::size_t recordBytes = std::size_t{1} << 20;    // 1 MiB
+    std::size_t fieldBytes = std::size_t{1} << 16;     // 64 KiB
 };
 
 struct CsvField {

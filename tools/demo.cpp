@@ -18,15 +18,12 @@ namespace {
 constexpr std::string_view kPaymentLetters = "IJKLMNOSTUV";
 constexpr std::string_view kChargeLetters = "ABCDEFGH";
 
-constexpr std::array<std::string_view, 12> kProcedures = {
-    "99203", "99213", "99214", "99215", "90837", "97110",
-    "80050", "85025", "93000", "71046", "36415", "J1100"};
-constexpr std::array<std::string_view, 11> kPaymentCodes = {
-    "INSPAY", "PTPAY",  "COPAY", "CHECK",  "CASH",  "ADJWO",
-    "ADJCON", "REFUND", "EFT",   "ADJSML", "CCARD"};
-constexpr std::array<std::string_view, 16> kSurnames = {
-    "ABB", "BAK", "CAR", "DAV", "EDW", "FOS", "GAR", "HAL",
-    "IRV", "JON", "KIN", "LEE", "MOR", "NAS", "OWE", "PAR"};
+constexpr std::array<std::string_view, 12> kProcedures = {"99203", "99213", "99214", "99215", "90837", "97110",
+                                                          "80050", "85025", "93000", "71046", "36415", "J1100"};
+constexpr std::array<std::string_view, 11> kPaymentCodes = {"INSPAY", "PTPAY",  "COPAY", "CHECK",  "CASH", "ADJWO",
+                                                            "ADJCON", "REFUND", "EFT",   "ADJSML", "CCARD"};
+constexpr std::array<std::string_view, 16> kSurnames = {"ABB", "BAK", "CAR", "DAV", "EDW", "FOS", "GAR", "HAL",
+                                                        "IRV", "JON", "KIN", "LEE", "MOR", "NAS", "OWE", "PAR"};
 
 // splitmix64: small, fast, and the same sequence everywhere.
 class Random {
@@ -40,8 +37,8 @@ public:
     }
     // 0 <= result < n
     std::int64_t Below(std::int64_t n) {
-        return static_cast<std::int64_t>(
-            (static_cast<unsigned __int128>(Next()) * static_cast<std::uint64_t>(n)) >> 64);
+        return static_cast<std::int64_t>((static_cast<unsigned __int128>(Next()) * static_cast<std::uint64_t>(n)) >>
+                                         64);
     }
     std::int64_t Between(std::int64_t low, std::int64_t high) { return low + Below(high - low + 1); }
 
@@ -99,8 +96,8 @@ struct TransactionColumns {
     std::size_t type;
     std::optional<std::size_t> units;
     std::size_t amount;
-    std::optional<std::size_t> dateCreated, userCode, depositId, checkNumber, unapplied,
-        dateModified, facility, copayExpected;
+    std::optional<std::size_t> dateCreated, userCode, depositId, checkNumber, unapplied, dateModified, facility,
+        copayExpected;
     std::size_t width;
 };
 
@@ -130,10 +127,15 @@ enum class Outcome { Exact, Partial, Over, SignFlip, Rounding, Dangling, None };
 
 class Generator {
 public:
-    Generator(const DemoOptions& options, const lce::TableSchema& transactions,
-              const lce::TableSchema& applications, DemoSink& sink)
-        : options_(options), random_(options.seed), tx_(transactions), app_(applications), sink_(sink),
-          row_(tx_.width), appRow_(app_.width) {}
+    Generator(const DemoOptions& options, const lce::TableSchema& transactions, const lce::TableSchema& applications,
+              DemoSink& sink)
+        : options_(options),
+          random_(options.seed),
+          tx_(transactions),
+          app_(applications),
+          sink_(sink),
+          row_(tx_.width),
+          appRow_(app_.width) {}
 
     DemoSummary Run() {
         const std::int64_t firstDay = JulianDay(2015, 1, 5);
@@ -308,15 +310,13 @@ private:
             case Outcome::Dangling: {
                 const std::int64_t lost = random_.Between(1, quarters - 1);
                 ApplyQuarters(payment, quarters - lost, day);
-                const auto gone = vanished_[static_cast<std::size_t>(
-                    random_.Below(static_cast<std::int64_t>(vanished_.size())))];
+                const auto gone =
+                    vanished_[static_cast<std::size_t>(random_.Below(static_cast<std::int64_t>(vanished_.size())))];
                 Apply(payment, gone, static_cast<double>(lost) * 0.25, day);
                 ++summary_.dangling;
                 break;
             }
-            case Outcome::None:
-                ++summary_.unapplied;
-                break;
+            case Outcome::None: ++summary_.unapplied; break;
         }
     }
 

@@ -40,8 +40,8 @@ struct DemoSummary {
     std::int64_t over = 0;
     std::int64_t signFlip = 0;
     std::int64_t rounding = 0;
-    std::int64_t dangling = 0;  // payments with an application to a vanished charge
-    std::int64_t unapplied = 0; // payments without any application
+    std::int64_t dangling = 0;   // payments with an application to a vanished charge
+    std::int64_t unapplied = 0;  // payments without any application
     std::int64_t blankType = 0;
     std::int64_t chargeAsPayment = 0;
 };

@@ -19,18 +19,30 @@ struct TypeName {
 };
 
 constexpr TypeName kTypeNames[] = {
-    {"logical", lce::kLogical},       {"numeric", lce::kNumeric},
-    {"date", lce::kDate},             {"character", lce::kCharacter},
-    {"memo", lce::kMemo},             {"binary", lce::kBinary},
-    {"image", lce::kImage},           {"varmemo", lce::kVarMemo},
-    {"compactdate", lce::kCompactDate}, {"double", lce::kDouble},
-    {"integer", lce::kInteger},       {"shortinteger", lce::kShortInteger},
-    {"time", lce::kTime},             {"timestamp", lce::kTimestamp},
-    {"autoinc", lce::kAutoIncrement}, {"raw", lce::kRaw},
-    {"curdouble", lce::kCurrencyDouble}, {"money", lce::kMoney},
-    {"cicharacter", lce::kCiCharacter}, {"longinteger", lce::kLongInteger},
-    {"modtime", lce::kModTime},       {"varchar", lce::kVarChar},
-    {"varbinary", lce::kVarBinary},   {"blob51", lce::kBlob51},
+    {"logical", lce::kLogical},
+    {"numeric", lce::kNumeric},
+    {"date", lce::kDate},
+    {"character", lce::kCharacter},
+    {"memo", lce::kMemo},
+    {"binary", lce::kBinary},
+    {"image", lce::kImage},
+    {"varmemo", lce::kVarMemo},
+    {"compactdate", lce::kCompactDate},
+    {"double", lce::kDouble},
+    {"integer", lce::kInteger},
+    {"shortinteger", lce::kShortInteger},
+    {"time", lce::kTime},
+    {"timestamp", lce::kTimestamp},
+    {"autoinc", lce::kAutoIncrement},
+    {"raw", lce::kRaw},
+    {"curdouble", lce::kCurrencyDouble},
+    {"money", lce::kMoney},
+    {"cicharacter", lce::kCiCharacter},
+    {"longinteger", lce::kLongInteger},
+    {"modtime", lce::kModTime},
+    {"varchar", lce::kVarChar},
+    {"varbinary", lce::kVarBinary},
+    {"blob51", lce::kBlob51},
     {"blob52", lce::kBlob52},
 };
 
@@ -65,8 +77,8 @@ public:
         return value.get<std::string>();
     }
 
-    std::int64_t Number(const json& object, const char* key, const std::string& where,
-                        std::int64_t fallback, std::int64_t low, std::int64_t high) const {
+    std::int64_t Number(const json& object, const char* key, const std::string& where, std::int64_t fallback,
+                        std::int64_t low, std::int64_t high) const {
         if (!object.contains(key)) return fallback;
         const json& value = object.at(key);
         if (!value.is_number_integer()) Fail(where, std::string("\"") + key + "\" must be a whole number");
@@ -99,9 +111,9 @@ public:
         } else {
             Fail(at, "unknown type " + type.dump());
         }
-        const bool sized = column.type == lce::kNumeric || column.type == lce::kCharacter ||
-                           column.type == lce::kRaw || column.type == lce::kCiCharacter ||
-                           column.type == lce::kVarChar || column.type == lce::kVarBinary;
+        const bool sized = column.type == lce::kNumeric || column.type == lce::kCharacter || column.type == lce::kRaw ||
+                           column.type == lce::kCiCharacter || column.type == lce::kVarChar ||
+                           column.type == lce::kVarBinary;
         column.length = static_cast<std::uint32_t>(Number(c, "length", at, 0, 0, 65535));
         if (sized && column.length == 0) Fail(at, "needs a length");
         column.decimals = static_cast<std::uint16_t>(Number(c, "decimals", at, 0, 0, 255));
@@ -259,9 +271,7 @@ const TableLayout* FindTable(const PracticeLayout& layout, std::string_view name
     return nullptr;
 }
 
-PracticeLayout ParseLayout(std::string_view json, const std::string& origin) {
-    return Reader(origin).Layout(json);
-}
+PracticeLayout ParseLayout(std::string_view json, const std::string& origin) { return Reader(origin).Layout(json); }
 
 const PracticeLayout& DefaultLayout() {
     // Parsed once; the built-in text is known to be sound (a test parses it).

@@ -94,9 +94,7 @@ void TpxProgressBar::SetAutoSize(bool autoSize) {
     Invalidate();
 }
 
-int TpxProgressBar::AutoHeight() const {
-    return fontMetrics().height() + 2 * (FrameWidth + properties_.BorderWidth());
-}
+int TpxProgressBar::AutoHeight() const { return fontMetrics().height() + 2 * (FrameWidth + properties_.BorderWidth()); }
 
 void TpxProgressBar::ApplyAutoSize() {
     if (!autoSize_) return;

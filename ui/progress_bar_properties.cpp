@@ -34,9 +34,7 @@ void TpxProgressBarProperties::SetMin(double value) {
     Changed();
 }
 
-double TpxProgressBarProperties::ClampToRange(double value) const {
-    return std::min(Max(), std::max(Min(), value));
-}
+double TpxProgressBarProperties::ClampToRange(double value) const { return std::min(Max(), std::max(Min(), value)); }
 
 void TpxProgressBarProperties::SetForegroundImage(const QImage& value) {
     foregroundImage_ = value;

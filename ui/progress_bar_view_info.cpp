@@ -40,7 +40,7 @@ int TpxCustomProgressBarViewInfo::FilledWidth(int width, double position, double
 }
 
 void TpxCustomProgressBarViewInfo::Calculate(const TpxProgressBarProperties& properties, double position,
-                                              const QRect& innerRect, const fw::FormatSettings& settings) {
+                                             const QRect& innerRect, const fw::FormatSettings& settings) {
     const double min = properties.Min();
     const double max = properties.Max();
     percent_ = Percent(position, min, max);

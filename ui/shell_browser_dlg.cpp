@@ -101,7 +101,8 @@ int TpxShellBrowserDlg::FolderTextWidth() const {
     QStyleOptionFrame option;
     option.initFrom(pxTeFolder);
     option.rect = pxTeFolder->rect();
-    option.lineWidth = pxTeFolder->hasFrame() ? style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, pxTeFolder) : 0;
+    option.lineWidth =
+        pxTeFolder->hasFrame() ? style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, pxTeFolder) : 0;
     const QRect contents = pxTeFolder->style()->subElementRect(QStyle::SE_LineEditContents, &option, pxTeFolder);
     const QMargins margins = pxTeFolder->textMargins();
     // The line edit keeps two pixels free on either side of its text.

@@ -8,10 +8,8 @@ QString ResolveShellRoot(const TpxDlgShellRoot& root) {
     const QString fileSystemRoot = QStringLiteral("/");
     switch (root.BrowseFolder) {
         case TpxBrowseFolder::bfDesktop:
-        case TpxBrowseFolder::bfMyComputer:
-            return fileSystemRoot;
-        case TpxBrowseFolder::bfPersonal:
-            return QDir::cleanPath(QDir::homePath());
+        case TpxBrowseFolder::bfMyComputer: return fileSystemRoot;
+        case TpxBrowseFolder::bfPersonal: return QDir::cleanPath(QDir::homePath());
         case TpxBrowseFolder::bfCustomPath: {
             const QFileInfo custom(QString::fromStdString(root.CustomPath));
             if (root.CustomPath.empty() || !custom.isDir()) return fileSystemRoot;

@@ -233,8 +233,8 @@ bool TpxShellTreeView::SetPath(const QString& text) {
     if (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
     if (!path.startsWith(QLatin1Char('/'))) path = ChildPath(rootPath_, path);
     path = QDir::cleanPath(path);
-    const bool inside = rootPath_ == QLatin1String("/") || path == rootPath_ ||
-                        path.startsWith(rootPath_ + QLatin1Char('/'));
+    const bool inside =
+        rootPath_ == QLatin1String("/") || path == rootPath_ || path.startsWith(rootPath_ + QLatin1Char('/'));
     const QFileInfo target(path);
     if (!inside || !(target.isDir() || (options_.ShowNonFolders && target.exists()))) return false;
 

@@ -30,16 +30,14 @@ std::unique_ptr<QMenu> TpxShellTreeView::CreateContextMenu(QTreeWidgetItem& item
         else
             menu->addAction(tr("Expand"), this, withItem([](QTreeWidgetItem& it) { it.setExpanded(true); }));
     }
-    menu->addAction(tr("Open in File Manager"), this,
-                    withItem([this](QTreeWidgetItem& it) { OpenInFileManager(it); }));
+    menu->addAction(tr("Open in File Manager"), this, withItem([this](QTreeWidgetItem& it) { OpenInFileManager(it); }));
     menu->addAction(tr("Copy Path"), this, withItem([this](QTreeWidgetItem& it) { CopyPath(it); }));
     menu->addSeparator();
     const QFileInfo info(path);
     QAction* create =
         menu->addAction(tr("New Folder"), this, withItem([this](QTreeWidgetItem& it) { CreateFolder(it); }));
     create->setEnabled(info.isDir() && info.isWritable());
-    QAction* rename =
-        menu->addAction(tr("Rename"), this, withItem([this](QTreeWidgetItem& it) { StartRename(it); }));
+    QAction* rename = menu->addAction(tr("Rename"), this, withItem([this](QTreeWidgetItem& it) { StartRename(it); }));
     rename->setEnabled(&item != RootItem() && item.parent() != nullptr &&
                        QFileInfo(ItemPath(*item.parent())).isWritable());
     return menu;

@@ -17,9 +17,9 @@
 namespace {
 
 struct FieldLayout {
-  const char* name;
-  std::uint16_t type;
-  std::uint32_t length;
+    const char* name;
+    std::uint16_t type;
+    std::uint32_t length;
 };
 const FieldLayout kFields[] = {
     {"Chart Number", 4, 8},
@@ -146,9 +146,9 @@ const FieldLayout kFields[] = {
     {"NDCPrescriptionNumber", 4, 30},
 };
 struct IndexLayout {
-  const char* name;
-  const char* fields;
-  bool unique;
+    const char* name;
+    const char* fields;
+    bool unique;
 };
 const IndexLayout kIndexes[] = {
     {"IDXENTRY NUMBER", "CC ENTRY NUMBER", false},
@@ -174,142 +174,149 @@ const IndexLayout kIndexes[] = {
     {"IDXPROCEDURE", "PROCEDURE CODE;INSURANCE CATEGORY", false},
     {"IDXCLAIMREVENUECODE", "CLAIM NUMBER;REVENUE_CODE", false},
     {"IDXCHARTCASESERVDT", "CHART NUMBER;CASE NUMBER;DATE FROM;ENTRY NUMBER", true},
-    {"IDXUBGROUP", "CLAIM NUMBER;REVENUE_CODE;PROCEDURE CODE;MODIFIER 1;MODIFIER 2;MODIFIER 3;MODIFIER 4;DATE FROM", false},
+    {"IDXUBGROUP", "CLAIM NUMBER;REVENUE_CODE;PROCEDURE CODE;MODIFIER 1;MODIFIER 2;MODIFIER 3;MODIFIER 4;DATE FROM",
+     false},
 };
 
 std::int64_t rowCount() {
-  const char* env = std::getenv("LCE_BENCH_ROWS");
-  return env ? std::atoll(env) : 1000000;
+    const char* env = std::getenv("LCE_BENCH_ROWS");
+    return env ? std::atoll(env) : 1000000;
 }
 
 std::string folder() { return std::string(LCE_BENCH_DATA) + "/rows-" + std::to_string(rowCount()); }
 
 void buildTable(const std::string& path) {
-  lce::TableSchema schema;
-  for (const FieldLayout& f : kFields) {
-    lce::ColumnDef c;
-    c.name = f.name;
-    c.type = f.type;
-    c.length = f.length;
-    schema.columns.push_back(c);
-  }
-  for (const IndexLayout& s : kIndexes) {
-    lce::IndexDef ix;
-    ix.name = s.name;
-    ix.unique = s.unique;
-    std::string fields = s.fields;
-    for (std::size_t start = 0;;) {
-      const auto semi = fields.find(';', start);
-      ix.fields.push_back(fields.substr(start, semi == std::string::npos ? std::string::npos : semi - start));
-      if (semi == std::string::npos) break;
-      start = semi + 1;
+    lce::TableSchema schema;
+    for (const FieldLayout& f : kFields) {
+        lce::ColumnDef c;
+        c.name = f.name;
+        c.type = f.type;
+        c.length = f.length;
+        schema.columns.push_back(c);
     }
-    schema.indexes.push_back(ix);
-  }
-  const std::string tmp = path + ".building";
-  std::filesystem::remove(tmp);
-  {
-    auto table = lce::TableFile::create(tmp, schema);
-    lce::TableFile::Transaction tx(table);
-    std::mt19937 rng(42);
-    const char* letters = "AIJKLMNOSTUVB";
-    lce::Row row(schema.columns.size());
-    for (std::int64_t n = 0; n < rowCount(); ++n) {
-      for (std::size_t c = 0; c < schema.columns.size(); ++c) {
-        const FieldLayout& f = kFields[c];
-        lce::Value& v = row[c];
-        switch (f.type) {
-          case 4: v = lce::Value::ofText(c == 10 ? std::string(1, letters[rng() % 13])
-                                                 : std::string("V") + std::to_string(rng() % 100000).substr(0, f.length - 1));
-            break;
-          case 11: v = lce::Value::ofInteger(static_cast<std::int64_t>(rng() % 10000)); break;
-          case 15: v = lce::Value::null(); break;
-          case 3: v = lce::Value::ofDate(2450000 + static_cast<std::int64_t>(rng() % 9000)); break;
-          case 10: case 17: v = lce::Value::ofDouble(static_cast<double>(rng() % 100000) / 100.0); break;
-          case 1: v = lce::Value::ofLogical(rng() & 1); break;
-          case 5: v = lce::Value::null(); break;
-          case 14: v = lce::Value::ofTimestamp(2450000 + static_cast<std::int64_t>(rng() % 9000), rng() % 86400000); break;
-          case 18: v = lce::Value::ofScaled(static_cast<std::int64_t>(rng() % 10000000)); break;
-          default: v = lce::Value::null();
+    for (const IndexLayout& s : kIndexes) {
+        lce::IndexDef ix;
+        ix.name = s.name;
+        ix.unique = s.unique;
+        std::string fields = s.fields;
+        for (std::size_t start = 0;;) {
+            const auto semi = fields.find(';', start);
+            ix.fields.push_back(fields.substr(start, semi == std::string::npos ? std::string::npos : semi - start));
+            if (semi == std::string::npos) break;
+            start = semi + 1;
         }
-      }
-      table.append(row);
+        schema.indexes.push_back(ix);
     }
-    tx.commit();
-  }
-  std::filesystem::rename(tmp, path);
+    const std::string tmp = path + ".building";
+    std::filesystem::remove(tmp);
+    {
+        auto table = lce::TableFile::create(tmp, schema);
+        lce::TableFile::Transaction tx(table);
+        std::mt19937 rng(42);
+        const char* letters = "AIJKLMNOSTUVB";
+        lce::Row row(schema.columns.size());
+        for (std::int64_t n = 0; n < rowCount(); ++n) {
+            for (std::size_t c = 0; c < schema.columns.size(); ++c) {
+                const FieldLayout& f = kFields[c];
+                lce::Value& v = row[c];
+                switch (f.type) {
+                    case 4:
+                        v = lce::Value::ofText(c == 10 ? std::string(1, letters[rng() % 13])
+                                                       : std::string("V") +
+                                                             std::to_string(rng() % 100000).substr(0, f.length - 1));
+                        break;
+                    case 11: v = lce::Value::ofInteger(static_cast<std::int64_t>(rng() % 10000)); break;
+                    case 15: v = lce::Value::null(); break;
+                    case 3: v = lce::Value::ofDate(2450000 + static_cast<std::int64_t>(rng() % 9000)); break;
+                    case 10:
+                    case 17: v = lce::Value::ofDouble(static_cast<double>(rng() % 100000) / 100.0); break;
+                    case 1: v = lce::Value::ofLogical(rng() & 1); break;
+                    case 5: v = lce::Value::null(); break;
+                    case 14:
+                        v = lce::Value::ofTimestamp(2450000 + static_cast<std::int64_t>(rng() % 9000),
+                                                    rng() % 86400000);
+                        break;
+                    case 18: v = lce::Value::ofScaled(static_cast<std::int64_t>(rng() % 10000000)); break;
+                    default: v = lce::Value::null();
+                }
+            }
+            table.append(row);
+        }
+        tx.commit();
+    }
+    std::filesystem::rename(tmp, path);
 }
 
 struct Fixture {
-  LUMHANDLE conn = 0, table = 0, index = 0;
-  Fixture() {
-    std::filesystem::create_directories(folder());
-    const std::string path = folder() + "/ZTTRN.LDT";
-    if (!std::filesystem::exists(path)) buildTable(path);
-    if (LumConnect(folder().c_str(), &conn) != 0) fatal("cannot connect");
-    if (LumOpenTable90(conn, "ZTTRN.LDT", nullptr, 3, 1, 1, 1, 0, "ANSI", &table) != 0) {
-      // A table kept from an older engine has an older file format.
-      std::filesystem::remove(path);
-      buildTable(path);
-      if (LumOpenTable90(conn, "ZTTRN.LDT", nullptr, 3, 1, 1, 1, 0, "ANSI", &table) != 0) fatal("cannot open");
+    LUMHANDLE conn = 0, table = 0, index = 0;
+    Fixture() {
+        std::filesystem::create_directories(folder());
+        const std::string path = folder() + "/ZTTRN.LDT";
+        if (!std::filesystem::exists(path)) buildTable(path);
+        if (LumConnect(folder().c_str(), &conn) != 0) fatal("cannot connect");
+        if (LumOpenTable90(conn, "ZTTRN.LDT", nullptr, 3, 1, 1, 1, 0, "ANSI", &table) != 0) {
+            // A table kept from an older engine has an older file format.
+            std::filesystem::remove(path);
+            buildTable(path);
+            if (LumOpenTable90(conn, "ZTTRN.LDT", nullptr, 3, 1, 1, 1, 0, "ANSI", &table) != 0) fatal("cannot open");
+        }
+        if (LumGetIndexHandle(table, "IDXENTRYNUMBER", &index) != 0) fatal("no index");
     }
-    if (LumGetIndexHandle(table, "IDXENTRYNUMBER", &index) != 0) fatal("no index");
-  }
-  [[noreturn]] static void fatal(const char* what) {
-    std::fprintf(stderr, "bench_engine: %s the benchmark table in %s\n", what, folder().c_str());
-    std::exit(1);
-  }
+    [[noreturn]] static void fatal(const char* what) {
+        std::fprintf(stderr, "bench_engine: %s the benchmark table in %s\n", what, folder().c_str());
+        std::exit(1);
+    }
 };
 
 Fixture& fixture() {
-  static Fixture f;
-  return f;
+    static Fixture f;
+    return f;
 }
 
 void BM_ScopedLookupByEntryNumber(benchmark::State& state) {
-  Fixture& f = fixture();
-  std::vector<UNSIGNED8> record(8192);
-  std::mt19937 rng(7);
-  for (auto _ : state) {
-    const std::int32_t entry = static_cast<std::int32_t>(rng() % rowCount()) + 1;
-    UNSIGNED8 key[64];
-    UNSIGNED16 keyLen = sizeof key;
-    LumInitRawKey(f.index);
-    LumSetFieldRaw(f.index, "Entry Number", reinterpret_cast<const UNSIGNED8*>(&entry), 4);
-    LumBuildRawKey(f.index, key, &keyLen);
-    LumSetScope(f.index, 1, key, keyLen, 1);
-    LumSetScope(f.index, 2, key, keyLen, 1);
-    LumGotoBOF(f.index);
-    LumSkip(f.index, 1);
-    UNSIGNED32 len = static_cast<UNSIGNED32>(record.size());
-    if (LumGetRecord(f.table, record.data(), &len) != 0) state.SkipWithError("record not found");
-    benchmark::DoNotOptimize(record.data());
-  }
-  LumClearAllScopes(f.table);
+    Fixture& f = fixture();
+    std::vector<UNSIGNED8> record(8192);
+    std::mt19937 rng(7);
+    for (auto _ : state) {
+        const std::int32_t entry = static_cast<std::int32_t>(rng() % rowCount()) + 1;
+        UNSIGNED8 key[64];
+        UNSIGNED16 keyLen = sizeof key;
+        LumInitRawKey(f.index);
+        LumSetFieldRaw(f.index, "Entry Number", reinterpret_cast<const UNSIGNED8*>(&entry), 4);
+        LumBuildRawKey(f.index, key, &keyLen);
+        LumSetScope(f.index, 1, key, keyLen, 1);
+        LumSetScope(f.index, 2, key, keyLen, 1);
+        LumGotoBOF(f.index);
+        LumSkip(f.index, 1);
+        UNSIGNED32 len = static_cast<UNSIGNED32>(record.size());
+        if (LumGetRecord(f.table, record.data(), &len) != 0) state.SkipWithError("record not found");
+        benchmark::DoNotOptimize(record.data());
+    }
+    LumClearAllScopes(f.table);
 }
 BENCHMARK(BM_ScopedLookupByEntryNumber)->Unit(benchmark::kMicrosecond);
 
 void BM_FullIndexOrderScan(benchmark::State& state) {
-  Fixture& f = fixture();
-  std::vector<UNSIGNED8> record(8192);
-  std::int64_t records = 0;
-  for (auto _ : state) {
-    LumGotoTop(f.index);
-    for (;;) {
-      UNSIGNED16 eof = 0;
-      LumAtEOF(f.table, &eof);
-      if (eof) break;
-      UNSIGNED32 len = static_cast<UNSIGNED32>(record.size());
-      LumGetRecord(f.table, record.data(), &len);
-      benchmark::DoNotOptimize(record.data());
-      ++records;
-      LumSkip(f.index, 1);
+    Fixture& f = fixture();
+    std::vector<UNSIGNED8> record(8192);
+    std::int64_t records = 0;
+    for (auto _ : state) {
+        LumGotoTop(f.index);
+        for (;;) {
+            UNSIGNED16 eof = 0;
+            LumAtEOF(f.table, &eof);
+            if (eof) break;
+            UNSIGNED32 len = static_cast<UNSIGNED32>(record.size());
+            LumGetRecord(f.table, record.data(), &len);
+            benchmark::DoNotOptimize(record.data());
+            ++records;
+            LumSkip(f.index, 1);
+        }
     }
-  }
-  state.SetItemsProcessed(records);
-  // Seconds per record, shown by the reporter with an SI prefix (e.g. 700n).
-  state.counters["per_record"] =
-      benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.SetItemsProcessed(records);
+    // Seconds per record, shown by the reporter with an SI prefix (e.g. 700n).
+    state.counters["per_record"] =
+        benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_FullIndexOrderScan)->Unit(benchmark::kMillisecond)->Iterations(2);
 

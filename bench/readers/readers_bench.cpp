@@ -53,7 +53,9 @@ BENCHMARK(BM_StoreValuesUnderALongKey)->RangeMultiplier(4)->Range(1024, 65000)->
 void BM_CsvReadAndConvert(benchmark::State& state) {
     std::string csv;
     while (csv.size() < static_cast<std::size_t>(state.range(0)))
-        csv += "\"\xC3\x84rzte \"\"Nord\"\"\r\nHaus 2\",+12.50,\xE2\x82\xAC" "100\r\n";
+        csv +=
+            "\"\xC3\x84rzte \"\"Nord\"\"\r\nHaus 2\",+12.50,\xE2\x82\xAC"
+            "100\r\n";
     lce::ColumnDef memo;
     memo.type = lce::kMemo;
     for (auto _ : state) {
@@ -61,7 +63,8 @@ void BM_CsvReadAndConvert(benchmark::State& state) {
         payxref::db::CsvReader reader(in);
         std::size_t cells = 0;
         while (auto record = reader.Next())
-            for (const auto& field : record->fields) cells += payxref::db::ParseCell(field.text, field.quoted, memo).text.size();
+            for (const auto& field : record->fields)
+                cells += payxref::db::ParseCell(field.text, field.quoted, memo).text.size();
         benchmark::DoNotOptimize(cells);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * csv.size()));

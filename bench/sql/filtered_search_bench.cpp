@@ -52,7 +52,8 @@ std::string Search(const std::vector<std::string>& options) {
 
 const std::string& Chart() {
     static const std::string chart = [] {
-        if (const char* given = std::getenv("PAYXREF_BENCH_CHART"); given != nullptr && *given != '\0') return std::string(given);
+        if (const char* given = std::getenv("PAYXREF_BENCH_CHART"); given != nullptr && *given != '\0')
+            return std::string(given);
         std::istringstream rows(Search({"--from", "2015-06-01", "--to", "2015-06-30", "--format", "csv"}));
         std::string header, first;
         std::getline(rows, header);

@@ -26,13 +26,16 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string SearchText() {
-    const char* const lines[] = {
-        "Select ", " pay.[Entry Number],", " pay.[Amount],", " Sum([Payment Amount]) PayTotal",
-        "From ZTTRN pay, ZTPAX, ZTTRN chg", "Where",
-        " pay.[Entry Number] = ZTPAX.[Payment Reference]",
-        " and chg.[Entry Number] = ZTPAX.[Charge Reference]",
-        " and Position(pay.[Transaction Type] in 'IJKLMNOSTUV') > 0",
-        "Group By pay.[Entry Number], pay.[Amount]"};
+    const char* const lines[] = {"Select ",
+                                 " pay.[Entry Number],",
+                                 " pay.[Amount],",
+                                 " Sum([Payment Amount]) PayTotal",
+                                 "From ZTTRN pay, ZTPAX, ZTTRN chg",
+                                 "Where",
+                                 " pay.[Entry Number] = ZTPAX.[Payment Reference]",
+                                 " and chg.[Entry Number] = ZTPAX.[Charge Reference]",
+                                 " and Position(pay.[Transaction Type] in 'IJKLMNOSTUV') > 0",
+                                 "Group By pay.[Entry Number], pay.[Amount]"};
     std::string text;
     for (const char* line : lines) text += std::string(line) + "\r\n";
     return text;
@@ -66,9 +69,9 @@ void Check(UNSIGNED32 code, const char* what) {
 
 void BM_SearchThroughEngine(benchmark::State& state) {
     LUMHANDLE connection = 0;
-    Check(LumConnect60((Practice() / "ZTDDF.LDD").string().c_str(), LUM_LOCAL_SERVER, "user", "brindlex", 0,
-                       &connection),
-          "LumConnect60");
+    Check(
+        LumConnect60((Practice() / "ZTDDF.LDD").string().c_str(), LUM_LOCAL_SERVER, "user", "brindlex", 0, &connection),
+        "LumConnect60");
     const std::string text = SearchText();
     UNSIGNED32 rows = 0;
     for (auto _ : state) {

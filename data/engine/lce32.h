@@ -128,50 +128,50 @@ typedef const char* LUMFIELD;
  * engine answers with the first group; the second group are codes the layer
  * meets or raises itself and the engine of this version never returns. */
 enum LumErrorCode {
-  LUM_ERR_NOT_SUPPORTED = 5004,         /* operation not available in this engine */
-  LUM_ERR_BUFFER_TOO_SMALL = 5005,      /* more data than room; the length needed is returned */
-  LUM_ERR_INVALID_ARGUMENT = 5012,      /* null pointer, option out of range, value that does not fit */
-  LUM_ERR_INVALID_HANDLE = 5018,        /* unknown, closed or wrong kind of handle */
-  LUM_ERR_FIELD_NOT_FOUND = 5020,       /* no such column / parameter */
-  LUM_ERR_INDEX_NOT_FOUND = 5021,       /* no such index (also past the last segment) */
-  LUM_ERR_RECORD_NOT_FOUND = 5022,      /* record number or bookmark does not exist */
-  LUM_ERR_CONNECTION_GONE = 5024,       /* connection already disconnected */
-  LUM_ERR_NO_COLLATION = 5025,          /* the table has no collation of its own */
-  LUM_ERR_TABLE_TYPE = 5030,            /* the file's table type differs from the one asked */
-  LUM_ERR_LOCKED = 5035,                /* another program held its lock on the file past the wait */
-  LUM_ERR_NEEDS_WRITER = 5036,          /* left mid-write (journal or write-ahead log beside it), or kept in
-                                           write-ahead-log mode without its files: a program that may write
-                                           must open it first; reading it alone would change the folder */
-  LUM_ERR_NO_FILTER = 5037,
-  LUM_ERR_NO_SCOPE = 5038,
-  LUM_ERR_NO_KEY_POSITION = 5041,       /* no current key for a relative position */
-  LUM_ERR_CALLER_TEXT = 5054,           /* code used by callers with LumSetLastError */
-  LUM_ERR_END_OF_TABLES = 5059,         /* LumFindFirstTable/LumFindNextTable: no more */
-  LUM_ERR_READ_ONLY = 5066,             /* write on a table opened read-only */
-  LUM_ERR_NO_CURRENT_RECORD = 5068,     /* positioned before the first or after the last record */
-  LUM_ERR_STATEMENT_CLOSED = 5106,
-  LUM_ERR_NO_ROW_COUNT = 5117,
-  LUM_ERR_NOT_IN_DICTIONARY = 5132,
-  LUM_ERR_END_OF_OBJECTS = 5137,        /* LumDDFindFirstObject/LumDDFindNextObject: no more */
-  LUM_ERR_PROPERTY_NOT_SET = 5138,
-  LUM_ERR_TRANSACTION = 5140,           /* commit/rollback without a transaction, unknown savepoint */
-  LUM_ERR_NO_SERVER = 6420,             /* no server of the requested kind can be reached */
-  LUM_ERR_FILE_NOT_FOUND = 7008,
-  LUM_ERR_NOT_A_TABLE = 7016,           /* the file is not a table file */
-  LUM_ERR_DAMAGED = 7017,               /* damaged or truncated file */
-  LUM_ERR_NOT_A_DICTIONARY = 7019,
-  LUM_ERR_FILE_EXISTS = 7020,
-  LUM_ERR_WRITE_FAILED = 7022,
-  LUM_ERR_LOGIN_REFUSED = 7078,         /* user name or password not accepted */
-  LUM_ERR_SQL = 7200,                   /* SQL error; text carries "NativeError = N;" */
+    LUM_ERR_NOT_SUPPORTED = 5004,    /* operation not available in this engine */
+    LUM_ERR_BUFFER_TOO_SMALL = 5005, /* more data than room; the length needed is returned */
+    LUM_ERR_INVALID_ARGUMENT = 5012, /* null pointer, option out of range, value that does not fit */
+    LUM_ERR_INVALID_HANDLE = 5018,   /* unknown, closed or wrong kind of handle */
+    LUM_ERR_FIELD_NOT_FOUND = 5020,  /* no such column / parameter */
+    LUM_ERR_INDEX_NOT_FOUND = 5021,  /* no such index (also past the last segment) */
+    LUM_ERR_RECORD_NOT_FOUND = 5022, /* record number or bookmark does not exist */
+    LUM_ERR_CONNECTION_GONE = 5024,  /* connection already disconnected */
+    LUM_ERR_NO_COLLATION = 5025,     /* the table has no collation of its own */
+    LUM_ERR_TABLE_TYPE = 5030,       /* the file's table type differs from the one asked */
+    LUM_ERR_LOCKED = 5035,           /* another program held its lock on the file past the wait */
+    LUM_ERR_NEEDS_WRITER = 5036,     /* left mid-write (journal or write-ahead log beside it), or kept in
+                                        write-ahead-log mode without its files: a program that may write
+                                        must open it first; reading it alone would change the folder */
+    LUM_ERR_NO_FILTER = 5037,
+    LUM_ERR_NO_SCOPE = 5038,
+    LUM_ERR_NO_KEY_POSITION = 5041,   /* no current key for a relative position */
+    LUM_ERR_CALLER_TEXT = 5054,       /* code used by callers with LumSetLastError */
+    LUM_ERR_END_OF_TABLES = 5059,     /* LumFindFirstTable/LumFindNextTable: no more */
+    LUM_ERR_READ_ONLY = 5066,         /* write on a table opened read-only */
+    LUM_ERR_NO_CURRENT_RECORD = 5068, /* positioned before the first or after the last record */
+    LUM_ERR_STATEMENT_CLOSED = 5106,
+    LUM_ERR_NO_ROW_COUNT = 5117,
+    LUM_ERR_NOT_IN_DICTIONARY = 5132,
+    LUM_ERR_END_OF_OBJECTS = 5137, /* LumDDFindFirstObject/LumDDFindNextObject: no more */
+    LUM_ERR_PROPERTY_NOT_SET = 5138,
+    LUM_ERR_TRANSACTION = 5140, /* commit/rollback without a transaction, unknown savepoint */
+    LUM_ERR_NO_SERVER = 6420,   /* no server of the requested kind can be reached */
+    LUM_ERR_FILE_NOT_FOUND = 7008,
+    LUM_ERR_NOT_A_TABLE = 7016, /* the file is not a table file */
+    LUM_ERR_DAMAGED = 7017,     /* damaged or truncated file */
+    LUM_ERR_NOT_A_DICTIONARY = 7019,
+    LUM_ERR_FILE_EXISTS = 7020,
+    LUM_ERR_WRITE_FAILED = 7022,
+    LUM_ERR_LOGIN_REFUSED = 7078, /* user name or password not accepted */
+    LUM_ERR_SQL = 7200,           /* SQL error; text carries "NativeError = N;" */
 
-  /* Not returned by this engine. */
-  LUM_ERR_STATIC_VIEW = 5064,           /* record lock on a table based on a static view */
-  LUM_ERR_LAYER_REFUSAL = 5121,         /* the access layer's own refusals (fixed English texts) */
-  LUM_ERR_COLUMN_NAMED_FIRST = 5147,    /* 5147 to 5149: failures whose text names the column */
-  LUM_ERR_COLUMN_NAMED_LAST = 5149,     /*   as column "name" */
-  LUM_ERR_RECORD_CHANGED = 5186,        /* optimistic lock: another user changed the record */
-  LUM_ERR_STATEMENT_LOST = 7209         /* execution failure that leaves the statement unusable */
+    /* Not returned by this engine. */
+    LUM_ERR_STATIC_VIEW = 5064,        /* record lock on a table based on a static view */
+    LUM_ERR_LAYER_REFUSAL = 5121,      /* the access layer's own refusals (fixed English texts) */
+    LUM_ERR_COLUMN_NAMED_FIRST = 5147, /* 5147 to 5149: failures whose text names the column */
+    LUM_ERR_COLUMN_NAMED_LAST = 5149,  /*   as column "name" */
+    LUM_ERR_RECORD_CHANGED = 5186,     /* optimistic lock: another user changed the record */
+    LUM_ERR_STATEMENT_LOST = 7209      /* execution failure that leaves the statement unusable */
 };
 
 /* ---- Errors ---------------------------------------------------------- */
@@ -183,15 +183,15 @@ UNSIGNED32 LumGetVersion(UNSIGNED32* pulMajor, UNSIGNED32* pulMinor, char* pucLe
 
 /* ---- Connections ----------------------------------------------------- */
 UNSIGNED32 LumConnect(const char* pucPath, LUMHANDLE* phConnect);
-UNSIGNED32 LumConnect60(const char* pucPath, UNSIGNED16 usServerTypes, const char* pucUserName,
-                        const char* pucPassword, UNSIGNED32 ulOptions, LUMHANDLE* phConnect);
+UNSIGNED32 LumConnect60(const char* pucPath, UNSIGNED16 usServerTypes, const char* pucUserName, const char* pucPassword,
+                        UNSIGNED32 ulOptions, LUMHANDLE* phConnect);
 UNSIGNED32 LumDisconnect(LUMHANDLE hConnect);
 UNSIGNED32 LumGetServerName(LUMHANDLE hConnect, char* pucName, UNSIGNED16* pusLen);
 UNSIGNED32 LumGetConnectionType(LUMHANDLE hConnect, UNSIGNED16* pusType); /* 1 local */
 UNSIGNED32 LumIsConnectionAlive(LUMHANDLE hConnect, UNSIGNED16* pbAlive);
 /* Date as "CCYYMMDD", milliseconds since midnight, time as "HH:MM:SS". */
-UNSIGNED32 LumGetServerTime(LUMHANDLE hConnect, char* pucDate, UNSIGNED16* pusDateLen, SIGNED32* plTime,
-                            char* pucTime, UNSIGNED16* pusTimeLen);
+UNSIGNED32 LumGetServerTime(LUMHANDLE hConnect, char* pucDate, UNSIGNED16* pusDateLen, SIGNED32* plTime, char* pucTime,
+                            UNSIGNED16* pusTimeLen);
 UNSIGNED32 LumGetHandleType(LUMHANDLE hObj, UNSIGNED16* pusType);
 UNSIGNED32 LumCloseCachedTables(LUMHANDLE hConnect);
 UNSIGNED32 LumCacheOpenTables(UNSIGNED16 usOpen);
@@ -212,8 +212,8 @@ UNSIGNED32 LumGetTransactionCount(LUMHANDLE hConnect, UNSIGNED32* pulCount);
 /* ---- Data dictionary ------------------------------------------------- */
 UNSIGNED32 LumDDGetTableProperty(LUMHANDLE hConnect, const char* pucTableName, UNSIGNED16 usPropertyID,
                                  void* pvProperty, UNSIGNED16* pusPropertyLen);
-UNSIGNED32 LumDDGetUserProperty(LUMHANDLE hConnect, const char* pucUserName, UNSIGNED16 usPropertyID,
-                                void* pvProperty, UNSIGNED16* pusPropertyLen);
+UNSIGNED32 LumDDGetUserProperty(LUMHANDLE hConnect, const char* pucUserName, UNSIGNED16 usPropertyID, void* pvProperty,
+                                UNSIGNED16* pusPropertyLen);
 /* Object type 10: tables; 11: users. */
 UNSIGNED32 LumDDFindFirstObject(LUMHANDLE hConnect, UNSIGNED16 usObjectType, const char* pucParentName,
                                 char* pucObjectName, UNSIGNED16* pusNameLen, LUMHANDLE* phFind);
@@ -221,11 +221,11 @@ UNSIGNED32 LumDDFindNextObject(LUMHANDLE hConnect, LUMHANDLE hFind, char* pucObj
 UNSIGNED32 LumDDFindClose(LUMHANDLE hConnect, LUMHANDLE hFind);
 /* Free tables matching a file mask ("folder\*.ldt"); on a dictionary the
  * mask is ignored and the dictionary's tables are listed. */
-UNSIGNED32 LumFindFirstTable(LUMHANDLE hConnect, const char* pucFileMask, char* pucFirstFile,
-                             UNSIGNED16* pusFileLen, LUMHANDLE* phFind);
+UNSIGNED32 LumFindFirstTable(LUMHANDLE hConnect, const char* pucFileMask, char* pucFirstFile, UNSIGNED16* pusFileLen,
+                             LUMHANDLE* phFind);
 UNSIGNED32 LumFindNextTable(LUMHANDLE hConnect, LUMHANDLE hFind, char* pucFileName, UNSIGNED16* pusFileLen);
-UNSIGNED32 LumFindFirstTable62(LUMHANDLE hConnect, const char* pucFileMask, char* pucFirstDD,
-                               UNSIGNED16* pusDDLen, char* pucFirstFile, UNSIGNED16* pusFileLen, LUMHANDLE* phFind);
+UNSIGNED32 LumFindFirstTable62(LUMHANDLE hConnect, const char* pucFileMask, char* pucFirstDD, UNSIGNED16* pusDDLen,
+                               char* pucFirstFile, UNSIGNED16* pusFileLen, LUMHANDLE* phFind);
 UNSIGNED32 LumFindNextTable62(LUMHANDLE hConnect, LUMHANDLE hFind, char* pucDDName, UNSIGNED16* pusDDLen,
                               char* pucFileName, UNSIGNED16* pusFileLen);
 UNSIGNED32 LumFindClose(LUMHANDLE hConnect, LUMHANDLE hFind);
@@ -233,8 +233,8 @@ UNSIGNED32 LumFindClose(LUMHANDLE hConnect, LUMHANDLE hFind);
 /* ---- Tables ---------------------------------------------------------- */
 /* ulOptions: 1 exclusive, 2 read-only; other bits accepted. */
 UNSIGNED32 LumOpenTable90(LUMHANDLE hConnect, const char* pucName, const char* pucAlias, UNSIGNED16 usTableType,
-                          UNSIGNED16 usCharType, UNSIGNED16 usLockType, UNSIGNED16 usCheckRights,
-                          UNSIGNED32 ulOptions, const char* pucCollation, LUMHANDLE* phTable);
+                          UNSIGNED16 usCharType, UNSIGNED16 usLockType, UNSIGNED16 usCheckRights, UNSIGNED32 ulOptions,
+                          const char* pucCollation, LUMHANDLE* phTable);
 UNSIGNED32 LumCloseTable(LUMHANDLE hTable);
 UNSIGNED32 LumGetTableType(LUMHANDLE hTable, UNSIGNED16* pusType);
 UNSIGNED32 LumGetTableOpenOptions(LUMHANDLE hTable, UNSIGNED32* pulOptions);
@@ -386,6 +386,7 @@ UNSIGNED32 LumGetSQLStmtParams(const char* pucSQL, char* pucParams, UNSIGNED16* 
 UNSIGNED32 LumSqlPeekStatement(LUMHANDLE hCursor, UNSIGNED16* pbLive);
 
 /* ---- The function table ------------------------------------------------ */
+/* clang-format off */
 #define LUM_FUNCTIONS(X) \
   X(LumGetLastError) X(LumShowError) X(LumSetLastError) X(LumGetVersion) X(LumConnect) X(LumConnect60) \
   X(LumDisconnect) X(LumGetServerName) X(LumGetConnectionType) X(LumIsConnectionAlive) X(LumGetServerTime) \
@@ -418,6 +419,7 @@ UNSIGNED32 LumSqlPeekStatement(LUMHANDLE hCursor, UNSIGNED16* pbLive);
   X(LumStmtSetTableCollation) X(LumStmtSetTableRights) X(LumStmtSetTableReadOnly) X(LumStmtSetTableType) \
   X(LumStmtConstrainUpdates) X(LumStmtReadAllColumns) X(LumPrepareSQL) X(LumExecuteSQL) X(LumExecuteSQLDirect) \
   X(LumGetSQLStmtParams) X(LumSqlPeekStatement)
+/* clang-format on */
 
 /* One pointer per operation, named as the operation. The access layer calls
  * the engine only through such a table, so a test can wrap entries (to
@@ -425,7 +427,7 @@ UNSIGNED32 LumSqlPeekStatement(LUMHANDLE hCursor, UNSIGNED16* pbLive);
 #define LUM_DECLARE_POINTER(name) decltype(&name) name;
 #ifdef __cplusplus
 struct LumFunctions {
-  LUM_FUNCTIONS(LUM_DECLARE_POINTER)
+    LUM_FUNCTIONS(LUM_DECLARE_POINTER)
 };
 #endif
 #undef LUM_DECLARE_POINTER

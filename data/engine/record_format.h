@@ -43,14 +43,24 @@ constexpr bool IsVariableType(std::uint16_t type) { return type == LUM_VARCHAR |
 constexpr bool TypeAllowed(std::uint16_t tableType, std::uint16_t type) {
     if (IsLdt(tableType)) return IsKnownType(type);
     switch (type) {
-        case LUM_LOGICAL: case LUM_NUMERIC: case LUM_DATE: case LUM_STRING: case LUM_MEMO: case LUM_BINARY:
-        case LUM_IMAGE: case LUM_VARCHAR_MEMO: case LUM_DOUBLE: case LUM_INTEGER: case LUM_SHORTINT:
-        case LUM_TIMESTAMP: case LUM_AUTOINC: case LUM_RAW: case LUM_CURDOUBLE:
-            return true;
-        case LUM_VARCHAR: case LUM_VARBINARY:
-            return IsVfp(tableType);
-        default:
-            return false;
+        case LUM_LOGICAL:
+        case LUM_NUMERIC:
+        case LUM_DATE:
+        case LUM_STRING:
+        case LUM_MEMO:
+        case LUM_BINARY:
+        case LUM_IMAGE:
+        case LUM_VARCHAR_MEMO:
+        case LUM_DOUBLE:
+        case LUM_INTEGER:
+        case LUM_SHORTINT:
+        case LUM_TIMESTAMP:
+        case LUM_AUTOINC:
+        case LUM_RAW:
+        case LUM_CURDOUBLE: return true;
+        case LUM_VARCHAR:
+        case LUM_VARBINARY: return IsVfp(tableType);
+        default: return false;
     }
 }
 
@@ -65,12 +75,22 @@ constexpr std::uint32_t FixedSize(std::uint16_t tableType, std::uint16_t type) {
     switch (type) {
         case LUM_LOGICAL: return 1;
         case LUM_DATE: return DatesAreJulianDays(tableType) ? 4 : DateTextSize;
-        case LUM_MEMO: case LUM_BINARY: case LUM_IMAGE: case LUM_VARCHAR_MEMO: case LUM_BLOB51: case LUM_BLOB52:
-            return 4;
+        case LUM_MEMO:
+        case LUM_BINARY:
+        case LUM_IMAGE:
+        case LUM_VARCHAR_MEMO:
+        case LUM_BLOB51:
+        case LUM_BLOB52: return 4;
         case LUM_COMPACTDATE: return 3;
-        case LUM_DOUBLE: case LUM_CURDOUBLE: case LUM_TIMESTAMP: case LUM_MODTIME: case LUM_MONEY: case LUM_LONGLONG:
-            return 8;
-        case LUM_INTEGER: case LUM_AUTOINC: case LUM_TIME: return 4;
+        case LUM_DOUBLE:
+        case LUM_CURDOUBLE:
+        case LUM_TIMESTAMP:
+        case LUM_MODTIME:
+        case LUM_MONEY:
+        case LUM_LONGLONG: return 8;
+        case LUM_INTEGER:
+        case LUM_AUTOINC:
+        case LUM_TIME: return 4;
         case LUM_SHORTINT: return 2;
         default: return 0;
     }
@@ -127,15 +147,24 @@ constexpr std::uint16_t NoLengthNull = 0xFFFFu;  // written for null; a length o
 constexpr NullPattern LdtNullPattern(std::uint16_t type) {
     switch (type) {
         case LUM_LOGICAL: return NullPattern::BlankFirst;
-        case LUM_NUMERIC: case LUM_DATE: case LUM_STRING: case LUM_COMPACTDATE: case LUM_RAW: case LUM_CISTRING:
-            return NullPattern::AllZero;
-        case LUM_DOUBLE: case LUM_CURDOUBLE: return NullPattern::DoubleMarker;
+        case LUM_NUMERIC:
+        case LUM_DATE:
+        case LUM_STRING:
+        case LUM_COMPACTDATE:
+        case LUM_RAW:
+        case LUM_CISTRING: return NullPattern::AllZero;
+        case LUM_DOUBLE:
+        case LUM_CURDOUBLE: return NullPattern::DoubleMarker;
         case LUM_INTEGER: return NullPattern::Min32;
         case LUM_SHORTINT: return NullPattern::Min16;
-        case LUM_TIME: case LUM_AUTOINC: return NullPattern::AllOnes32;
-        case LUM_TIMESTAMP: case LUM_MODTIME: return NullPattern::Zero32;
-        case LUM_MONEY: case LUM_LONGLONG: return NullPattern::Min64;
-        case LUM_VARCHAR: case LUM_VARBINARY: return NullPattern::NoLength;
+        case LUM_TIME:
+        case LUM_AUTOINC: return NullPattern::AllOnes32;
+        case LUM_TIMESTAMP:
+        case LUM_MODTIME: return NullPattern::Zero32;
+        case LUM_MONEY:
+        case LUM_LONGLONG: return NullPattern::Min64;
+        case LUM_VARCHAR:
+        case LUM_VARBINARY: return NullPattern::NoLength;
         default: return IsBlobType(type) ? NullPattern::Zero32 : NullPattern::Always;
     }
 }
@@ -144,7 +173,9 @@ constexpr NullPattern LdtNullPattern(std::uint16_t type) {
 // when its null flag is set.
 constexpr NullPattern VfpNullPattern(std::uint16_t type) {
     switch (type) {
-        case LUM_LOGICAL: case LUM_NUMERIC: case LUM_DATE: return NullPattern::AllBlank;
+        case LUM_LOGICAL:
+        case LUM_NUMERIC:
+        case LUM_DATE: return NullPattern::AllBlank;
         case LUM_TIMESTAMP: return NullPattern::Zero32;
         default: return IsBlobType(type) ? NullPattern::Zero32 : NullPattern::Never;
     }
@@ -155,11 +186,18 @@ constexpr NullPattern VfpNullPattern(std::uint16_t type) {
 // and a blob when its flag is 0.
 constexpr NullPattern DbfNullPattern(std::uint16_t type) {
     switch (type) {
-        case LUM_LOGICAL: case LUM_NUMERIC: case LUM_STRING: case LUM_DATE: return NullPattern::BlankOrZero;
-        case LUM_DOUBLE: case LUM_INTEGER: case LUM_SHORTINT: case LUM_CURDOUBLE: case LUM_AUTOINC:
-            return NullPattern::Never;
+        case LUM_LOGICAL:
+        case LUM_NUMERIC:
+        case LUM_STRING:
+        case LUM_DATE: return NullPattern::BlankOrZero;
+        case LUM_DOUBLE:
+        case LUM_INTEGER:
+        case LUM_SHORTINT:
+        case LUM_CURDOUBLE:
+        case LUM_AUTOINC: return NullPattern::Never;
         case LUM_TIMESTAMP: return NullPattern::Zero32;
-        case LUM_RAW: case LUM_COMPACTDATE: return NullPattern::AllZero;
+        case LUM_RAW:
+        case LUM_COMPACTDATE: return NullPattern::AllZero;
         default: return IsBlobType(type) ? NullPattern::Zero32 : NullPattern::Always;
     }
 }
@@ -175,8 +213,11 @@ constexpr std::size_t PatternSize(NullPattern pattern, std::size_t capacity) {
     switch (pattern) {
         case NullPattern::BlankFirst: return 1;
         case NullPattern::Min16: return 2;
-        case NullPattern::Zero32: case NullPattern::Min32: case NullPattern::AllOnes32: return 4;
-        case NullPattern::DoubleMarker: case NullPattern::Min64: return 8;
+        case NullPattern::Zero32:
+        case NullPattern::Min32:
+        case NullPattern::AllOnes32: return 4;
+        case NullPattern::DoubleMarker:
+        case NullPattern::Min64: return 8;
         case NullPattern::NoLength: return capacity + 2;
         default: return capacity;
     }
@@ -257,8 +298,10 @@ constexpr std::uint32_t MillisOfStored(std::uint16_t tableType, std::uint32_t st
 inline std::size_t VariableLength(std::uint16_t tableType, const unsigned char* column, std::size_t capacity,
                                   bool full) {
     std::size_t length = 0;
-    if (IsLdt(tableType)) length = LoadLE<std::uint16_t>(column + capacity);
-    else length = full ? capacity : (capacity > 0 ? column[capacity - 1] : 0);
+    if (IsLdt(tableType))
+        length = LoadLE<std::uint16_t>(column + capacity);
+    else
+        length = full ? capacity : (capacity > 0 ? column[capacity - 1] : 0);
     return length < capacity ? length : capacity;
 }
 

@@ -19,7 +19,6 @@ DataSetRegistry& DataSetRegistry::Instance() {
 
 namespace {
 
-
 std::string OwnerName(const fw::TComponent& component) {
     return component.Owner() != nullptr ? component.Owner()->Name() : std::string();
 }
@@ -65,7 +64,8 @@ void TLumDataSet::SetDatabaseName(const std::string& name) {
     ConnectionRegistry& registry = ConnectionRegistry::Instance();
     TLumConnection* found = registry.FindIf(
         [&](TLumConnection& c) { return byName(c) && c.Owner() == Owner() && c.OwnerThreadId() == thisThread; });
-    if (found == nullptr) found = registry.FindIf([&](TLumConnection& c) { return byName(c) && c.OwnerThreadId() == thisThread; });
+    if (found == nullptr)
+        found = registry.FindIf([&](TLumConnection& c) { return byName(c) && c.OwnerThreadId() == thisThread; });
     if (found == nullptr) found = registry.FindIf([&](TLumConnection& c) { return byName(c) && c.Owner() == Owner(); });
     if (found == nullptr) found = registry.FindIf([&](TLumConnection& c) { return NamesConnection(name, c); });
     databaseName_ = name;

@@ -55,7 +55,8 @@ void TLumConnection::DetachDataSet(TLumDataSet& dataSet) {
 }
 
 void TLumConnection::SetConnectPath(const std::string& path) {
-    if (connected_) throw LumConnectionError("The TLumConnection.ConnectPath may not be changed when IsConnected is TRUE");
+    if (connected_)
+        throw LumConnectionError("The TLumConnection.ConnectPath may not be changed when IsConnected is TRUE");
     connectPath_ = path;
     isDictionary_ = EndsWithLdd(path);
 }

@@ -18,7 +18,12 @@ namespace lum {
 class TLumDataSet;
 
 enum class TLumServerType : std::uint8_t { stLUM_REMOTE, stLUM_LOCAL, stLUM_LIS };
-enum class TLumCompressionTypes : std::uint8_t { ccLumCompressionNotSet, ccLumCompressInternet, ccLumCompressAlways, ccLumCompressNever };
+enum class TLumCompressionTypes : std::uint8_t {
+    ccLumCompressionNotSet,
+    ccLumCompressInternet,
+    ccLumCompressAlways,
+    ccLumCompressNever
+};
 enum class TLumCommunicationType : std::uint8_t { ctLumDefault, ctLumUDPIP, ctLumIPX, ctLumTCPIP };
 
 // A set of server types, one bit per value.
@@ -43,7 +48,8 @@ public:
     // Fills in user name and password for a dictionary login.
     using LoginEvent = std::function<void(TLumConnection&, std::string& username, std::string& password)>;
     // Shows a login dialog for the connection's name; false when cancelled.
-    using LoginDialog = std::function<bool(const std::string& databaseName, std::string& username, std::string& password)>;
+    using LoginDialog =
+        std::function<bool(const std::string& databaseName, std::string& username, std::string& password)>;
 
     explicit TLumConnection(fw::TComponent* owner = nullptr);
     ~TLumConnection() override;

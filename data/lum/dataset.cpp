@@ -30,7 +30,9 @@ bool IsBlobType(std::uint16_t type) { return type >= 5 && type <= 8; }
 }  // namespace
 
 TLumDataSet::TLumDataSet(fw::TComponent* owner)
-    : fw::TDataSet(owner), engine_(&DefaultEngine()), options_(std::make_unique<TLumTableOptions>(*this)),
+    : fw::TDataSet(owner),
+      engine_(&DefaultEngine()),
+      options_(std::make_unique<TLumTableOptions>(*this)),
       masterLink_(*this) {
     masterLink_.OnMasterChange = [this] { ApplyMasterValues(); };
     masterLink_.OnMasterDisable = [this] { DropRange(); };
@@ -80,8 +82,8 @@ void TLumDataSet::OpenEngineCursor() {
         UNSIGNED16 room = 1;
         const UNSIGNED32 rc = engine_->LumGetAllIndexes(cursorHandle_, &first, &room);
         UNSIGNED32 pageSize = 0;
-        if ((rc == 0 || rc == LUM_ERR_BUFFER_TOO_SMALL) && room > 0 && engine_->LumGetIndexPageSize(first, &pageSize) == 0 &&
-            pageSize <= 8192) {
+        if ((rc == 0 || rc == LUM_ERR_BUFFER_TOO_SMALL) && room > 0 &&
+            engine_->LumGetIndexPageSize(first, &pageSize) == 0 && pageSize <= 8192) {
             options_->SetLumIndexPageSize(static_cast<std::uint16_t>(pageSize));
         } else {
             options_->SetLumIndexPageSize(0);
@@ -109,7 +111,8 @@ void TLumDataSet::OpenEngineCursor() {
                 bcd->SetCurrencyDisplay(false);
             }
         }
-        if (auto* text = dynamic_cast<TLumStringField*>(&field); text != nullptr && type == 20) text->SetCaseInsensitive(true);
+        if (auto* text = dynamic_cast<TLumStringField*>(&field); text != nullptr && type == 20)
+            text->SetCaseInsensitive(true);
     }
     ComputeBufferLayout();
     indexDefs_.SetUpdated(false);
@@ -187,22 +190,50 @@ void TLumDataSet::LoadFieldDefs(LUMHANDLE handle) {
                     fieldType = (decimals != 0 || length >= 5) ? TFieldType::ftFloat : TFieldType::ftSmallint;
                 }
                 break;
-            case 3: case 9: fieldType = TFieldType::ftDate; break;
-            case 4: case 20: case 23: fieldType = TFieldType::ftString; size = static_cast<std::int32_t>(length); break;
-            case 5: case 8: fieldType = TFieldType::ftMemo; size = 1; break;
-            case 6: case 7: case 51: case 52: fieldType = TFieldType::ftBlob; size = 1; break;
+            case 3:
+            case 9: fieldType = TFieldType::ftDate; break;
+            case 4:
+            case 20:
+            case 23:
+                fieldType = TFieldType::ftString;
+                size = static_cast<std::int32_t>(length);
+                break;
+            case 5:
+            case 8:
+                fieldType = TFieldType::ftMemo;
+                size = 1;
+                break;
+            case 6:
+            case 7:
+            case 51:
+            case 52:
+                fieldType = TFieldType::ftBlob;
+                size = 1;
+                break;
             case 10: fieldType = TFieldType::ftFloat; break;
             case 11: fieldType = TFieldType::ftInteger; break;
             case 12: fieldType = TFieldType::ftSmallint; break;
             case 13: fieldType = TFieldType::ftTime; break;
-            case 14: case 22: fieldType = TFieldType::ftDateTime; break;
+            case 14:
+            case 22: fieldType = TFieldType::ftDateTime; break;
             case 15: fieldType = TFieldType::ftAutoInc; break;
-            case 16: fieldType = TFieldType::ftBytes; size = static_cast<std::int32_t>(length); break;
+            case 16:
+                fieldType = TFieldType::ftBytes;
+                size = static_cast<std::int32_t>(length);
+                break;
             case 17: fieldType = TFieldType::ftCurrency; break;
-            case 18: fieldType = TFieldType::ftBCD; size = 4; break;
+            case 18:
+                fieldType = TFieldType::ftBCD;
+                size = 4;
+                break;
             case 21: fieldType = TFieldType::ftBCD; break;
-            case 24: fieldType = TFieldType::ftVarBytes; size = static_cast<std::int32_t>(length); break;
-            case 26: case 27: case 28:
+            case 24:
+                fieldType = TFieldType::ftVarBytes;
+                size = static_cast<std::int32_t>(length);
+                break;
+            case 26:
+            case 27:
+            case 28:
                 RaiseLayerError(this, "Unicode field type (" + std::to_string(type) +
                                           ") encountered.  Unicode field types are not supported by this version of "
                                           "the database access layer.");
@@ -440,7 +471,8 @@ bool TLumDataSet::GetFieldData(const fw::TField& field, void* buffer) const {
 }
 
 void TLumDataSet::SetFieldData(fw::TField& field, const void* buffer) {
-    if (State() != fw::TDataSetState::dsSetKey || currentKey_ == nullptr) RaiseLayerError(this, "Dataset not in edit mode");
+    if (State() != fw::TDataSetState::dsSetKey || currentKey_ == nullptr)
+        RaiseLayerError(this, "Dataset not in edit mode");
     if (!IsIndexField(field)) {
         throw fw::EDatabaseError(fw::Format("Field '%s' is not indexed and cannot be modified", {field.DisplayName()}));
     }

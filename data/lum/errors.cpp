@@ -4,9 +4,9 @@
 
 #include <charconv>
 
+#include <cstring>
 #include "data/lum/dataset.h"
 #include "framework/text_compare.h"
-#include <cstring>
 
 namespace lum {
 
@@ -56,7 +56,8 @@ ELUMDatabaseError::ELUMDatabaseError(TLumDataSet* dataSet, std::uint32_t code, c
             DataSetDatabaseName = dataSet->DatabaseName();
             DataSetPath = dataSet->ResolveDatabasePath();
             DataSetTableName = dataSet->TableName();
-            if (code >= LUM_ERR_COLUMN_NAMED_FIRST && code <= LUM_ERR_COLUMN_NAMED_LAST) ColumnInError = ColumnNamedIn(message);
+            if (code >= LUM_ERR_COLUMN_NAMED_FIRST && code <= LUM_ERR_COLUMN_NAMED_LAST)
+                ColumnInError = ColumnNamedIn(message);
         }
         NativeErrorCode = NativeErrorCodeOf(message);
     } catch (...) {

@@ -75,14 +75,13 @@ std::string CharacterValue(const std::uint8_t* p, std::size_t n) {
     return text;
 }
 
-void WriteText(void* buffer, const std::string& text) {
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-}
+void WriteText(void* buffer, const std::string& text) { std::memcpy(buffer, text.c_str(), text.size() + 1); }
 
 std::int32_t JulianFromText(const RecordContext& context, const std::string& text) {
     double julian = 0;
-    CheckLCEResult(context.Engine, context.DataSet,
-                   context.Engine.LumConvertStringToJulian(text.c_str(), static_cast<UNSIGNED16>(text.size()), &julian));
+    CheckLCEResult(
+        context.Engine, context.DataSet,
+        context.Engine.LumConvertStringToJulian(text.c_str(), static_cast<UNSIGNED16>(text.size()), &julian));
     return static_cast<std::int32_t>(std::trunc(julian) - JulianDayOfDayOne);
 }
 
@@ -159,17 +158,22 @@ bool DecodeFieldValue(const RecordContext& context, const TLCEFieldDef& column, 
                 Store<std::int32_t>(out, JulianFromText(context, std::string(reinterpret_cast<const char*>(p), len)));
             }
             break;
-        case LUM_STRING: case LUM_CISTRING: WriteText(out, CharacterValue(p, len)); break;
+        case LUM_STRING:
+        case LUM_CISTRING: WriteText(out, CharacterValue(p, len)); break;
         case LUM_COMPACTDATE: {
             const rf::CivilDate date = rf::UnpackCompactDate(p);
-            Store<std::int32_t>(out, JulianFromText(context, Digits(date.Year, 4) + Digits(date.Month, 2) +
-                                                                 Digits(date.Day, 2)));
+            Store<std::int32_t>(
+                out, JulianFromText(context, Digits(date.Year, 4) + Digits(date.Month, 2) + Digits(date.Day, 2)));
             break;
         }
-        case LUM_DOUBLE: case LUM_CURDOUBLE: std::memcpy(out, p, 8); break;
-        case LUM_INTEGER: case LUM_AUTOINC: case LUM_TIME: std::memcpy(out, p, 4); break;
+        case LUM_DOUBLE:
+        case LUM_CURDOUBLE: std::memcpy(out, p, 8); break;
+        case LUM_INTEGER:
+        case LUM_AUTOINC:
+        case LUM_TIME: std::memcpy(out, p, 4); break;
         case LUM_SHORTINT: std::memcpy(out, p, 2); break;
-        case LUM_TIMESTAMP: case LUM_MODTIME: {
+        case LUM_TIMESTAMP:
+        case LUM_MODTIME: {
             const auto day = static_cast<std::int64_t>(Load<std::uint32_t>(p));
             const std::uint32_t stored = Load<std::uint32_t>(p + 4);
             const auto ms = static_cast<std::int64_t>(rf::MillisOfStored(context.TableType, stored));
@@ -180,7 +184,8 @@ bool DecodeFieldValue(const RecordContext& context, const TLCEFieldDef& column, 
         case LUM_RAW: std::memcpy(out, p, len); break;
         case LUM_MONEY: Store(out, fw::Decimal::FromUnscaled(Load<std::int64_t>(p), 4)); break;
         case LUM_LONGLONG: Store(out, fw::Decimal::FromUnscaled(Load<std::int64_t>(p), 0)); break;
-        case LUM_VARCHAR: case LUM_VARBINARY: {
+        case LUM_VARCHAR:
+        case LUM_VARBINARY: {
             const bool full = rf::HasFullFlag(context.TableType, column.EngineType) &&
                               VfpFlag(context, column, image, LUM_VFP_FULL_FLAG);
             const std::size_t length = rf::VariableLength(context.TableType, p, len, full);
@@ -251,7 +256,8 @@ std::uint16_t EncodeFieldValue(const RecordContext& context, const TLCEFieldDef&
                 std::memcpy(p, text.data(), std::min<std::size_t>(len, rf::DateTextSize));
             }
             break;
-        case LUM_STRING: case LUM_CISTRING: {
+        case LUM_STRING:
+        case LUM_CISTRING: {
             const std::string text(reinterpret_cast<const char*>(in));
             const std::size_t n = std::min(text.size(), len);
             std::memset(p, ' ', len);
@@ -264,10 +270,14 @@ std::uint16_t EncodeFieldValue(const RecordContext& context, const TLCEFieldDef&
             rf::PackCompactDate(date, p);
             break;
         }
-        case LUM_DOUBLE: case LUM_CURDOUBLE: std::memcpy(p, in, 8); break;
-        case LUM_INTEGER: case LUM_AUTOINC: case LUM_TIME: std::memcpy(p, in, 4); break;
+        case LUM_DOUBLE:
+        case LUM_CURDOUBLE: std::memcpy(p, in, 8); break;
+        case LUM_INTEGER:
+        case LUM_AUTOINC:
+        case LUM_TIME: std::memcpy(p, in, 4); break;
         case LUM_SHORTINT: std::memcpy(p, in, 2); break;
-        case LUM_TIMESTAMP: case LUM_MODTIME: {
+        case LUM_TIMESTAMP:
+        case LUM_MODTIME: {
             const double total = Load<double>(in);
             const auto ms = static_cast<std::int64_t>(std::llround(total));
             Store<std::uint32_t>(p, static_cast<std::uint32_t>(ms / 86400000 + JulianDayOfDayOne));

@@ -19,9 +19,9 @@ struct TLCEFieldDef {
     std::uint32_t ColumnOffset = 0;  // in the record image
     std::uint32_t ColumnLength = 0;  // bytes; the data capacity for types 23 and 24
     std::uint16_t EngineType = 0;
-    std::uint16_t Decimals = 0;      // type 2 only
+    std::uint16_t Decimals = 0;  // type 2 only
     std::uint8_t ValueWritten = 0;
-    std::uint8_t Permissions = 0;    // 2 update, 4 insert permitted
+    std::uint8_t Permissions = 0;  // 2 update, 4 insert permitted
     std::uint8_t Nullable = 0;
 };
 
@@ -58,7 +58,7 @@ public:
 // What decoding needs to know about the record's table.
 struct RecordContext {
     const LumFunctions& Engine;
-    TLumDataSet* DataSet;     // for the engine-result check
+    TLumDataSet* DataSet;  // for the engine-result check
     LUMHANDLE CursorHandle;
     std::uint16_t TableType;  // LumGetTableType: the layout of the images (data/engine/record_format.h)
 };

@@ -92,7 +92,9 @@ void TLumDataSet::ChooseActiveIndex() {
     LUMHANDLE chosen = cursorHandle_;
     switch (indexSelection_) {
         case TIndexSelection::None: break;
-        case TIndexSelection::ByName: Check(engine_->LumGetIndexHandle(cursorHandle_, indexName_.c_str(), &chosen)); break;
+        case TIndexSelection::ByName:
+            Check(engine_->LumGetIndexHandle(cursorHandle_, indexName_.c_str(), &chosen));
+            break;
         case TIndexSelection::ByFields:
             chosen = IndexHandleForFields(indexFieldNames_);
             if (chosen == 0) RaiseLayerError(this, "Not a valid index field name:" + indexFieldNames_);
@@ -120,8 +122,7 @@ void TLumDataSet::ActivateIndexOrRestore(const IndexChoice& previous, bool clear
         indexSelection_ = previous.selection;
         try {
             ChooseActiveIndex();
-        } catch (...) {
-        }
+        } catch (...) {}
         if (Active()) Resync();
         throw;
     }

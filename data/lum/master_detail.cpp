@@ -3,8 +3,8 @@
 // top and a bottom engine scope.
 #include <cstring>
 
-#include "data/lum/dataset.h"
 #include "data/lum/connection.h"
+#include "data/lum/dataset.h"
 
 namespace lum {
 

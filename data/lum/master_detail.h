@@ -7,11 +7,11 @@
 namespace lum {
 
 struct KeyBuffer {
-    bool Changed = false;        // the key has been set
-    std::int32_t FieldCount = 0; // key fields given; 0: every segment, unset ones empty
-    std::uint32_t Size = 0;      // record image + markers + header
-    std::vector<std::uint8_t> Image;      // key values in the engine's record layout
-    std::vector<std::uint16_t> Markers;   // per column: 0xFFFF not set, else set
+    bool Changed = false;                // the key has been set
+    std::int32_t FieldCount = 0;         // key fields given; 0: every segment, unset ones empty
+    std::uint32_t Size = 0;              // record image + markers + header
+    std::vector<std::uint8_t> Image;     // key values in the engine's record layout
+    std::vector<std::uint16_t> Markers;  // per column: 0xFFFF not set, else set
 
     static constexpr std::uint16_t NotSet = 0xFFFF;
     // Equal in flag, field count, size and image; the markers are not compared.

@@ -74,7 +74,8 @@ void TLumQuery::SetSQLTimeout(std::int32_t value) {
 }
 
 void TLumQuery::SetSourceTableType(TLumTableTypes type) {
-    if (type == TLumTableTypes::ttLumNTX && (LumConnection() == nullptr || !LumConnection()->IsDictionaryConnection())) {
+    if (type == TLumTableTypes::ttLumNTX &&
+        (LumConnection() == nullptr || !LumConnection()->IsDictionaryConnection())) {
         RaiseLayerError(this, "The TLumQuery component does not support the NTX table type");
     }
     TLumExtendedDataSet::SetTableType(type);
@@ -147,8 +148,7 @@ LUMHANDLE TLumQuery::RunStatement() {
         if (e.EngineErrorCode == LUM_ERR_STATEMENT_LOST || e.NativeErrorCode == LUM_ERR_STATEMENT_LOST) {
             try {
                 FreeStatement();
-            } catch (...) {
-            }
+            } catch (...) {}
         }
         throw;
     }
@@ -174,8 +174,9 @@ LUMHANDLE TLumQuery::RunStatement() {
 LUMHANDLE TLumQuery::AcquireCursorHandle() {
     const LUMHANDLE cursor = RunStatement();
     if (cursor == NoHandle) {
-        RaiseLayerError(this, "The SQL statement did not generate a cursor handle.  Use TLumQuery.ExecSQL to execute "
-                              "SQL statements that are not SELECT statements");
+        RaiseLayerError(this,
+                        "The SQL statement did not generate a cursor handle.  Use TLumQuery.ExecSQL to execute "
+                        "SQL statements that are not SELECT statements");
     }
     UNSIGNED16 type = 0;
     try {

@@ -9,11 +9,12 @@
 namespace lum {
 
 void RegisterLumClasses(fw::TReader& reader) {
-    reader.RegisterClass("TLumConnection", [](fw::TComponent& owner) -> fw::TComponent& {
-        return owner.CreateOwned<TLumConnection>();
-    });
-    reader.RegisterClass("TLumQuery", [](fw::TComponent& owner) -> fw::TComponent& { return owner.CreateOwned<TLumQuery>(); });
-    reader.RegisterClass("TLumTable", [](fw::TComponent& owner) -> fw::TComponent& { return owner.CreateOwned<TLumTable>(); });
+    reader.RegisterClass("TLumConnection",
+                         [](fw::TComponent& owner) -> fw::TComponent& { return owner.CreateOwned<TLumConnection>(); });
+    reader.RegisterClass("TLumQuery",
+                         [](fw::TComponent& owner) -> fw::TComponent& { return owner.CreateOwned<TLumQuery>(); });
+    reader.RegisterClass("TLumTable",
+                         [](fw::TComponent& owner) -> fw::TComponent& { return owner.CreateOwned<TLumTable>(); });
     fw::RegisterDataSetClasses(reader);
 }
 

@@ -2,12 +2,11 @@
 // default index, its guarded settings, and its stored properties.
 #include "data/lum/table.h"
 
+#include <cstring>
 #include "data/lum/connection.h"
 #include "framework/stored_property.h"
-#include <cstring>
 
 namespace lum {
-
 
 TLumTable::TLumTable(fw::TComponent* owner) : TLumExtendedTable(owner) {}
 
@@ -70,17 +69,19 @@ LUMHANDLE TLumTable::AcquireCursorHandle() {
     const UNSIGNED16 charType = LumTableOptions().EngineCharType();
     const UNSIGNED16 rights = LumTableOptions().EngineRightsMode();
     const std::string path = ResolveDatabasePath();
-    if (path.empty()) RaiseLayerError(this, "One of the DatabaseName property or the LumConnection property must have a value.");
+    if (path.empty())
+        RaiseLayerError(this, "One of the DatabaseName property or the LumConnection property must have a value.");
     const LUMHANDLE connectionHandle = AcquireConnectionHandle();
     const bool dictionary = connection != nullptr && connection->IsDictionaryConnection();
     const std::string byPath = path + "\\" + tableName_;
     const std::string name = dictionary ? tableName_ : byPath;
-    if (connectionHandle == 0 || connectionHandle == NoHandle) RaiseLayerError(this, "Internal Error: invalid connection handle.");
+    if (connectionHandle == 0 || connectionHandle == NoHandle)
+        RaiseLayerError(this, "Internal Error: invalid connection handle.");
     const UNSIGNED16 tableType = dictionary ? 0 : OpenTableType();
     const std::string collation = CollationName();
     LUMHANDLE table = 0;
-    UNSIGNED32 rc = Engine().LumOpenTable90(connectionHandle, name.c_str(), nullptr, tableType, charType, lockType, rights,
-                                            options, collation.c_str(), &table);
+    UNSIGNED32 rc = Engine().LumOpenTable90(connectionHandle, name.c_str(), nullptr, tableType, charType, lockType,
+                                            rights, options, collation.c_str(), &table);
     if (rc == LUM_ERR_NOT_IN_DICTIONARY && dictionary) {
         rc = Engine().LumOpenTable90(connectionHandle, byPath.c_str(), nullptr, OpenTableType(), charType, lockType,
                                      rights, options, collation.c_str(), &table);

@@ -99,7 +99,8 @@ std::uint16_t TLumTableOptions::CountMode() const {
 void TLumTableOptions::SetStoredProperty(const std::string& name, const fw::PropertyValue& value) {
     static constexpr std::array<const char*, 2> kLockTypes = {"Proprietary", "Compatible"};
     static constexpr std::array<const char*, 2> kFilters = {"IGNORE_WHEN_COUNTING", "RESPECT_WHEN_COUNTING"};
-    static constexpr std::array<const char*, 2> kScopes = {"IGNORE_SCOPES_WHEN_COUNTING", "RESPECT_SCOPES_WHEN_COUNTING"};
+    static constexpr std::array<const char*, 2> kScopes = {"IGNORE_SCOPES_WHEN_COUNTING",
+                                                           "RESPECT_SCOPES_WHEN_COUNTING"};
     static constexpr std::array<const char*, 3> kCaches = {"rcNone", "rcStandard", "rcAggressive"};
     static constexpr std::array<const char*, 3> kCaching = {"tcNone", "tcReads", "tcWrites"};
     const std::string path = "LumTableOptions." + name;
@@ -122,7 +123,8 @@ void TLumTableOptions::SetStoredProperty(const std::string& name, const fw::Prop
     if (name == "LumCollation") {
         return SetLumCollation(fw::Stored<std::string>(value, path));
     }
-    if (name == "LumCachingOption") return SetLumCachingOption(fw::EnumOf<TLumTableCachingOption>(value, kCaching, path));
+    if (name == "LumCachingOption")
+        return SetLumCachingOption(fw::EnumOf<TLumTableCachingOption>(value, kCaching, path));
     throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
 }
 

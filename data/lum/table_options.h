@@ -18,6 +18,7 @@ enum class TLumLOFTypes : std::uint8_t { atDynamic, atKeySet, atFixed };
 enum class TLumRecordLockingModes : std::uint8_t { lmPessimistic, lmOptimistic };
 enum class TLumTableCachingOption : std::uint8_t { tcNone, tcReads, tcWrites };
 
+// clang-format off
 #define LUM_CHAR_TYPES(X)                                                                                          \
     X(ANSI) X(OEM) X(CZECH_VFP_CI_AS_1250) X(GENERAL_VFP_CI_AS_1250) X(HUNGARY_VFP_CI_AS_1250)                     \
     X(MACHINE_VFP_BIN_1250) X(POLISH_VFP_CI_AS_1250) X(SLOVAK_VFP_CI_AS_1250) X(MACHINE_VFP_BIN_1251)              \
@@ -49,6 +50,7 @@ enum class TLumTableCachingOption : std::uint8_t { tcNone, tcReads, tcWrites };
     X(ISOLATIN_LUM_CS_AS_850) X(RUSSIAN_LUM_CS_AS_866) X(NTXCZ852_LUM_CS_AS_852) X(NTXCZ895_LUM_CS_AS_895)         \
     X(NTXSL852_LUM_CS_AS_852) X(NTXSL895_LUM_CS_AS_895) X(NTXHU852_LUM_CS_AS_852) X(NTXPL852_LUM_CS_AS_852)        \
     X(TURKISH_LUM_CS_AS_857) X(BOSNIAN_LUM_CS_AS_775)
+// clang-format on
 
 #define LUM_CHAR_TYPE_VALUE(name) name,
 enum class TLumCharTypes : std::uint8_t { LUM_CHAR_TYPES(LUM_CHAR_TYPE_VALUE) };

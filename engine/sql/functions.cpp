@@ -45,8 +45,7 @@ void Position(sqlite3_context* context, int, sqlite3_value** argv) {
     }
     const std::string_view haystack = ValueText(argv[1]);
     const std::size_t at = haystack.find(needle);
-    sqlite3_result_int64(context,
-                         at == std::string_view::npos ? 0 : CharacterCount(haystack.substr(0, at)) + 1);
+    sqlite3_result_int64(context, at == std::string_view::npos ? 0 : CharacterCount(haystack.substr(0, at)) + 1);
 }
 
 void RightTrim(sqlite3_context* context, int, sqlite3_value** argv) {
@@ -62,10 +61,8 @@ char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - '
 
 template <bool kFoldCase>
 int CompareFixed(void*, int lengthA, const void* a, int lengthB, const void* b) {
-    const std::string_view left =
-        TrimTrailingBlanks({static_cast<const char*>(a), static_cast<std::size_t>(lengthA)});
-    const std::string_view right =
-        TrimTrailingBlanks({static_cast<const char*>(b), static_cast<std::size_t>(lengthB)});
+    const std::string_view left = TrimTrailingBlanks({static_cast<const char*>(a), static_cast<std::size_t>(lengthA)});
+    const std::string_view right = TrimTrailingBlanks({static_cast<const char*>(b), static_cast<std::size_t>(lengthB)});
     const std::size_t common = std::min(left.size(), right.size());
     for (std::size_t i = 0; i < common; ++i) {
         const char l = kFoldCase ? FoldAscii(left[i]) : left[i];
@@ -80,19 +77,15 @@ int CompareFixed(void*, int lengthA, const void* a, int lengthB, const void* b) 
 
 int RegisterPracticeFunctions(sqlite3* db) {
     constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    int rc = sqlite3_create_function_v2(db, "lce_position", 2, kFlags, nullptr, Position, nullptr,
-                                        nullptr, nullptr);
+    int rc = sqlite3_create_function_v2(db, "lce_position", 2, kFlags, nullptr, Position, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) {
-        rc = sqlite3_create_function_v2(db, "lce_rtrim", 1, kFlags, nullptr, RightTrim, nullptr,
-                                        nullptr, nullptr);
+        rc = sqlite3_create_function_v2(db, "lce_rtrim", 1, kFlags, nullptr, RightTrim, nullptr, nullptr, nullptr);
     }
     if (rc == SQLITE_OK) {
-        rc = sqlite3_create_collation_v2(db, kCharCollation, SQLITE_UTF8, nullptr,
-                                         CompareFixed<false>, nullptr);
+        rc = sqlite3_create_collation_v2(db, kCharCollation, SQLITE_UTF8, nullptr, CompareFixed<false>, nullptr);
     }
     if (rc == SQLITE_OK) {
-        rc = sqlite3_create_collation_v2(db, kCharCollationNoCase, SQLITE_UTF8, nullptr,
-                                         CompareFixed<true>, nullptr);
+        rc = sqlite3_create_collation_v2(db, kCharCollationNoCase, SQLITE_UTF8, nullptr, CompareFixed<true>, nullptr);
     }
     return rc;
 }

@@ -19,12 +19,10 @@ namespace {
 
 // Words that never stand for an identifier or an alias when written bare.
 constexpr std::array<std::string_view, 42> kReserved = {
-    "SELECT", "FROM",    "WHERE",  "GROUP",  "BY",     "ORDER",  "HAVING", "AND",
-    "OR",     "NOT",     "IN",     "IS",     "NULL",   "LIKE",   "BETWEEN", "AS",
-    "ON",     "JOIN",    "INNER",  "LEFT",   "RIGHT",  "FULL",   "OUTER",  "CROSS",
-    "UNION",  "ALL",     "DISTINCT", "CASE", "WHEN",   "THEN",   "ELSE",   "END",
-    "EXISTS", "ASC",     "DESC",   "INTO",   "VALUES", "SET",    "TOP",    "ESCAPE",
-    "NATURAL", "USING"};
+    "SELECT", "FROM",  "WHERE", "GROUP",   "BY",       "ORDER", "HAVING", "AND",     "OR",   "NOT",   "IN",
+    "IS",     "NULL",  "LIKE",  "BETWEEN", "AS",       "ON",    "JOIN",   "INNER",   "LEFT", "RIGHT", "FULL",
+    "OUTER",  "CROSS", "UNION", "ALL",     "DISTINCT", "CASE",  "WHEN",   "THEN",    "ELSE", "END",   "EXISTS",
+    "ASC",    "DESC",  "INTO",  "VALUES",  "SET",      "TOP",   "ESCAPE", "NATURAL", "USING"};
 
 bool IsReserved(std::string_view word) {
     const std::string upper = UpperAscii(word);
@@ -125,8 +123,7 @@ private:
 
 class Parser {
 public:
-    Parser(const std::vector<Token>& tokens, const ResolvedTables* resolved)
-        : tokens_(tokens), resolved_(resolved) {}
+    Parser(const std::vector<Token>& tokens, const ResolvedTables* resolved) : tokens_(tokens), resolved_(resolved) {}
 
     // One level of nesting for as long as it lives. Every recursive path of
     // the parser passes through one, so the statement is refused before the
@@ -162,8 +159,7 @@ public:
         } else if (first.type == TokenType::End) {
             throw TranslateError(kNativeSyntaxError, "empty statement", "");
         } else {
-            throw TranslateError(kNativeUnsupported,
-                                 "unsupported statement near " + DescribeToken(first),
+            throw TranslateError(kNativeUnsupported, "unsupported statement near " + DescribeToken(first),
                                  Excerpt(first.raw));
         }
         AcceptSymbol(";");
@@ -175,9 +171,7 @@ public:
 private:
     // ---- token helpers ----
     const Token& Cur() const { return tokens_[pos_]; }
-    const Token& Ahead(std::size_t n) const {
-        return tokens_[std::min(pos_ + n, tokens_.size() - 1)];
-    }
+    const Token& Ahead(std::size_t n) const { return tokens_[std::min(pos_ + n, tokens_.size() - 1)]; }
     void Next() {
         if (pos_ + 1 < tokens_.size()) ++pos_;
     }
@@ -205,19 +199,17 @@ private:
     }
     [[noreturn]] void Fail() const {
         const Token& t = Cur();
-        throw TranslateError(kNativeSyntaxError, "syntax error near " + DescribeToken(t),
-                             Excerpt(t.raw));
+        throw TranslateError(kNativeSyntaxError, "syntax error near " + DescribeToken(t), Excerpt(t.raw));
     }
     [[noreturn]] void Unsupported(const std::string& what) const {
         const Token& t = Cur();
-        throw TranslateError(kNativeUnsupported, what + " near " + DescribeToken(t),
-                             Excerpt(t.raw));
+        throw TranslateError(kNativeUnsupported, what + " near " + DescribeToken(t), Excerpt(t.raw));
     }
     [[noreturn]] void TooDeep() const {
         const Token& t = Cur();
         throw TranslateError(kNativeTooComplex,
-                             "SQL statement nested too deeply (more than " +
-                                 std::to_string(kMaxNesting) + " levels) near " + DescribeToken(t),
+                             "SQL statement nested too deeply (more than " + std::to_string(kMaxNesting) +
+                                 " levels) near " + DescribeToken(t),
                              Excerpt(t.raw));
     }
 
@@ -346,8 +338,8 @@ private:
         const auto countTable = [&] {
             if (++tables > kMaxJoinedTables) {
                 throw TranslateError(kNativeTooComplex,
-                                     "more than " + std::to_string(kMaxJoinedTables) +
-                                         " tables in one SELECT near " + DescribeToken(Cur()),
+                                     "more than " + std::to_string(kMaxJoinedTables) + " tables in one SELECT near " +
+                                         DescribeToken(Cur()),
                                      Excerpt(Cur().raw));
             }
         };
@@ -393,8 +385,7 @@ private:
     // A table name, possibly written with dots ("ZTTRN.LDT").
     std::string TableName() {
         std::string name = Name();
-        while (IsSymbol(Cur(), ".") && (Ahead(1).type == TokenType::Identifier ||
-                                        Ahead(1).type == TokenType::Word)) {
+        while (IsSymbol(Cur(), ".") && (Ahead(1).type == TokenType::Identifier || Ahead(1).type == TokenType::Word)) {
             Next();
             name += "." + Cur().text;
             Next();
@@ -553,8 +544,8 @@ private:
 
     static bool IsComparison(const Token& t) {
         if (t.type != TokenType::Symbol) return false;
-        return t.text == "=" || t.text == "<>" || t.text == "!=" || t.text == "<" ||
-               t.text == "<=" || t.text == ">" || t.text == ">=";
+        return t.text == "=" || t.text == "<>" || t.text == "!=" || t.text == "<" || t.text == "<=" || t.text == ">" ||
+               t.text == ">=";
     }
 
     Expr Predicate(bool noIn) {
@@ -574,8 +565,7 @@ private:
                 continue;
             }
             const bool negated = IsWord(Cur(), "NOT") &&
-                                 (IsWord(Ahead(1), "IN") || IsWord(Ahead(1), "LIKE") ||
-                                  IsWord(Ahead(1), "BETWEEN"));
+                                 (IsWord(Ahead(1), "IN") || IsWord(Ahead(1), "LIKE") || IsWord(Ahead(1), "BETWEEN"));
             if (negated && noIn && IsWord(Ahead(1), "IN")) break;
             if (negated) Next();
             const std::string no = negated ? " NOT" : "";
@@ -674,12 +664,9 @@ private:
                 ExpectSymbol(")");
                 return Atom("(" + inner.sql + ")");
             }
-            case TokenType::Identifier:
-                return ColumnOrFunction();
-            case TokenType::Word:
-                return WordPrimary();
-            case TokenType::End:
-                break;
+            case TokenType::Identifier: return ColumnOrFunction();
+            case TokenType::Word: return WordPrimary();
+            case TokenType::End: break;
         }
         Fail();
     }
@@ -772,8 +759,7 @@ private:
             ExpectSymbol(")");
             return Atom("CAST(" + value.sql + " AS " + type + ")");
         }
-        const bool aggregate =
-            name == "SUM" || name == "COUNT" || name == "MIN" || name == "MAX" || name == "AVG";
+        const bool aggregate = name == "SUM" || name == "COUNT" || name == "MIN" || name == "MAX" || name == "AVG";
         std::string args;
         std::size_t count = 0;
         Expr single;
@@ -809,8 +795,7 @@ private:
         if (upper == "UCASE") return "upper";
         if (upper == "LCASE") return "lower";
         if (upper == "LEN" || upper == "CHAR_LENGTH" || upper == "CHARACTER_LENGTH") return "length";
-        if (upper == "SUM" || upper == "COUNT" || upper == "MIN" || upper == "MAX" ||
-            upper == "AVG") {
+        if (upper == "SUM" || upper == "COUNT" || upper == "MIN" || upper == "MAX" || upper == "AVG") {
             return upper;
         }
         return written;
@@ -826,14 +811,13 @@ private:
             } while (AcceptSymbol(","));
             ExpectSymbol(")");
         }
-        static constexpr std::string_view kInteger[] = {
-            "INT", "INTEGER", "SQL_INTEGER", "SMALLINT", "SHORT", "SQL_SMALLINT", "BIGINT",
-            "SQL_BIGINT", "LOGICAL", "SQL_BIT", "AUTOINC"};
-        static constexpr std::string_view kReal[] = {"DOUBLE", "FLOAT", "REAL", "SQL_DOUBLE",
+        static constexpr std::string_view kInteger[] = {"INT",     "INTEGER",      "SQL_INTEGER", "SMALLINT",
+                                                        "SHORT",   "SQL_SMALLINT", "BIGINT",      "SQL_BIGINT",
+                                                        "LOGICAL", "SQL_BIT",      "AUTOINC"};
+        static constexpr std::string_view kReal[] = {"DOUBLE",    "FLOAT",    "REAL",     "SQL_DOUBLE",
                                                      "SQL_FLOAT", "SQL_REAL", "CURDOUBLE"};
-        static constexpr std::string_view kText[] = {
-            "CHAR",    "VARCHAR",     "CICHAR",   "SQL_CHAR", "SQL_VARCHAR",
-            "MEMO",    "CHARACTER",   "NCHAR",    "NVARCHAR", "SQL_LONGVARCHAR"};
+        static constexpr std::string_view kText[] = {"CHAR", "VARCHAR",   "CICHAR", "SQL_CHAR", "SQL_VARCHAR",
+                                                     "MEMO", "CHARACTER", "NCHAR",  "NVARCHAR", "SQL_LONGVARCHAR"};
         for (const std::string_view t : kInteger) {
             if (type == t) return "INTEGER";
         }

@@ -9,14 +9,11 @@ namespace lce::sql {
 namespace {
 
 bool IsWordStart(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
-           static_cast<unsigned char>(c) >= 0x80;
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || static_cast<unsigned char>(c) >= 0x80;
 }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsWordChar(char c) { return IsWordStart(c) || IsDigit(c) || c == '$' || c == '#'; }
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
 class Scanner {
 public:
@@ -53,9 +50,7 @@ private:
         }
     }
 
-    char Peek(std::size_t ahead = 0) const {
-        return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
-    }
+    char Peek(std::size_t ahead = 0) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0'; }
 
     // Returns false when scanning must stop (lenient mode after an error).
     bool Fail(const std::string& what, std::size_t start) {
@@ -70,8 +65,8 @@ private:
         }
         const std::string raw(text_.substr(start, std::min<std::size_t>(20, text_.size() - start)));
         throw TranslateError(kNativeSyntaxError,
-                             what + " near \"" + raw + "\" (line " + std::to_string(line) +
-                                 ", column " + std::to_string(start - lineStart + 1) + ")",
+                             what + " near \"" + raw + "\" (line " + std::to_string(line) + ", column " +
+                                 std::to_string(start - lineStart + 1) + ")",
                              raw);
     }
 
@@ -110,12 +105,10 @@ private:
             token.type = TokenType::Number;
             token.text = std::string(text_.substr(start, pos_ - start));
         } else if (c == '\'') {
-            if (!ScanQuoted('\'', token.text, "unterminated string literal", start))
-                return false;
+            if (!ScanQuoted('\'', token.text, "unterminated string literal", start)) return false;
             token.type = TokenType::String;
         } else if (c == '"') {
-            if (!ScanQuoted('"', token.text, "unterminated quoted identifier", start))
-                return false;
+            if (!ScanQuoted('"', token.text, "unterminated quoted identifier", start)) return false;
             token.type = TokenType::Identifier;
         } else if (c == '[') {
             const std::size_t close = text_.find(']', pos_ + 1);
@@ -209,8 +202,8 @@ std::string Excerpt(std::string_view raw) {
 
 std::string DescribeToken(const Token& token) {
     if (token.type == TokenType::End) return "end of statement";
-    return "\"" + Excerpt(token.raw) + "\" (line " + std::to_string(token.line) +
-           ", column " + std::to_string(token.column) + ")";
+    return "\"" + Excerpt(token.raw) + "\" (line " + std::to_string(token.line) + ", column " +
+           std::to_string(token.column) + ")";
 }
 
 }  // namespace lce::sql

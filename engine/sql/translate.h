@@ -69,8 +69,7 @@ inline constexpr std::size_t kMaxQuotedToken = 60;
 class TranslateError : public std::runtime_error {
 public:
     TranslateError(int nativeError, std::string message, std::string token)
-        : std::runtime_error(std::move(message)), nativeError_(nativeError),
-          token_(std::move(token)) {}
+        : std::runtime_error(std::move(message)), nativeError_(nativeError), token_(std::move(token)) {}
     int nativeError() const { return nativeError_; }
     // The token near which the problem was found, as written; empty at the end.
     const std::string& token() const { return token_; }
@@ -84,9 +83,9 @@ enum class StatementKind { Select, Insert, Update, Delete };
 
 // What a select-list item is, so the engine can give the result column a type.
 enum class ItemKind {
-    Column,      // a plain column reference: column set
-    Sum,         // SUM(arg): column set when arg is a plain column reference
-    Count,       // COUNT(*) or COUNT(arg): always an integer
+    Column,  // a plain column reference: column set
+    Sum,     // SUM(arg): column set when arg is a plain column reference
+    Count,   // COUNT(*) or COUNT(arg): always an integer
     Min,
     Max,
     Avg,
@@ -101,9 +100,9 @@ struct ColumnRef {
 
 // One table source of the statement (FROM, JOIN, INTO, UPDATE, DELETE FROM).
 struct TableSource {
-    std::string name;   // table name as written (may carry an extension or a path)
-    std::string alias;  // alias used in the SQLite text
-    bool outer = false; // true when it belongs to the outermost query
+    std::string name;    // table name as written (may carry an extension or a path)
+    std::string alias;   // alias used in the SQLite text
+    bool outer = false;  // true when it belongs to the outermost query
 };
 
 struct SelectItem {
@@ -117,12 +116,12 @@ struct SelectItem {
 };
 
 struct Translation {
-    std::string sql;                     // SQLite SQL text
+    std::string sql;  // SQLite SQL text
     StatementKind kind = StatementKind::Select;
-    std::vector<TableSource> sources;    // every table source in order of appearance
-    std::vector<std::string> tables;     // distinct table names (case-insensitive), first spelling
-    std::vector<std::string> parameters; // marker names in order, without ':'; "" for '?'
-    std::vector<SelectItem> columns;     // select list of the outermost SELECT (empty otherwise)
+    std::vector<TableSource> sources;     // every table source in order of appearance
+    std::vector<std::string> tables;      // distinct table names (case-insensitive), first spelling
+    std::vector<std::string> parameters;  // marker names in order, without ':'; "" for '?'
+    std::vector<SelectItem> columns;      // select list of the outermost SELECT (empty otherwise)
 };
 
 // Called once per distinct table name; returns the SQLite table expression.

@@ -19,111 +19,112 @@ namespace lce::api {
 
 template <typename F>
 UNSIGNED32 guarded(F&& body) noexcept {
-  try {
-    body();
-    return 0;
-  } catch (const Error& e) {
-    setLastError(e.code(), e.what());
-    return e.code();
-  } catch (const std::bad_alloc&) {
-    setLastError(kErrWriteFailed, "Out of memory");
-    return kErrWriteFailed;
-  } catch (const std::exception& e) {
-    setLastError(kErrWriteFailed, std::string("Internal error: ") + e.what());
-    return kErrWriteFailed;
-  } catch (...) {
-    setLastError(kErrWriteFailed, "Internal error");
-    return kErrWriteFailed;
-  }
+    try {
+        body();
+        return 0;
+    } catch (const Error& e) {
+        setLastError(e.code(), e.what());
+        return e.code();
+    } catch (const std::bad_alloc&) {
+        setLastError(kErrWriteFailed, "Out of memory");
+        return kErrWriteFailed;
+    } catch (const std::exception& e) {
+        setLastError(kErrWriteFailed, std::string("Internal error: ") + e.what());
+        return kErrWriteFailed;
+    } catch (...) {
+        setLastError(kErrWriteFailed, "Internal error");
+        return kErrWriteFailed;
+    }
 }
 
 template <typename T>
 T& out(T* p, const char* what) {
-  if (!p) fail(kErrInvalidArgument, std::string("Missing output argument: ") + what);
-  return *p;
+    if (!p) fail(kErrInvalidArgument, std::string("Missing output argument: ") + what);
+    return *p;
 }
 
 inline std::string in(const char* p, const char* what) {
-  if (!p) fail(kErrInvalidArgument, std::string("Missing argument: ") + what);
-  return p;
+    if (!p) fail(kErrInvalidArgument, std::string("Missing argument: ") + what);
+    return p;
 }
 
 // Copies text with its terminating zero; kErrBufferTooSmall (with the length needed) when
 // the buffer is too small.
 inline void copyText(const std::string& text, char* buf, UNSIGNED16* len) {
-  UNSIGNED16& n = out(len, "length");
-  if (!buf) fail(kErrInvalidArgument, "Missing text buffer");
-  if (text.size() + 1 > n) {
-    const std::size_t needed = text.size();
-    n = static_cast<UNSIGNED16>(std::min<std::size_t>(needed, 0xFFFF));
-    fail(kErrBufferTooSmall, "Buffer of " + std::to_string(n) + " bytes is too small for " + std::to_string(needed + 1));
-  }
-  std::memcpy(buf, text.data(), text.size());
-  buf[text.size()] = '\0';
-  n = static_cast<UNSIGNED16>(text.size());
+    UNSIGNED16& n = out(len, "length");
+    if (!buf) fail(kErrInvalidArgument, "Missing text buffer");
+    if (text.size() + 1 > n) {
+        const std::size_t needed = text.size();
+        n = static_cast<UNSIGNED16>(std::min<std::size_t>(needed, 0xFFFF));
+        fail(kErrBufferTooSmall,
+             "Buffer of " + std::to_string(n) + " bytes is too small for " + std::to_string(needed + 1));
+    }
+    std::memcpy(buf, text.data(), text.size());
+    buf[text.size()] = '\0';
+    n = static_cast<UNSIGNED16>(text.size());
 }
 
 inline void copyBytes(const std::string& bytes, UNSIGNED8* buf, UNSIGNED32* len) {
-  UNSIGNED32& n = out(len, "length");
-  if (!buf) fail(kErrInvalidArgument, "Missing buffer");
-  if (bytes.size() > n) {
-    const std::size_t needed = bytes.size();
-    n = static_cast<UNSIGNED32>(needed);
-    fail(kErrBufferTooSmall, "Buffer is too small for " + std::to_string(needed) + " bytes");
-  }
-  std::memcpy(buf, bytes.data(), bytes.size());
-  n = static_cast<UNSIGNED32>(bytes.size());
+    UNSIGNED32& n = out(len, "length");
+    if (!buf) fail(kErrInvalidArgument, "Missing buffer");
+    if (bytes.size() > n) {
+        const std::size_t needed = bytes.size();
+        n = static_cast<UNSIGNED32>(needed);
+        fail(kErrBufferTooSmall, "Buffer is too small for " + std::to_string(needed) + " bytes");
+    }
+    std::memcpy(buf, bytes.data(), bytes.size());
+    n = static_cast<UNSIGNED32>(bytes.size());
 }
 
 // A table or cursor handle, or an index handle with its order.
 struct Target {
-  std::shared_ptr<Cursor> cursor;
-  std::size_t order = 0;
+    std::shared_ptr<Cursor> cursor;
+    std::size_t order = 0;
 };
 
 // Every call of a navigation loop looks its handle up: the handle type
 // tells the class, so no dynamic cast is needed.
 inline Target target(LUMHANDLE h) {
-  auto object = HandleRegistry::instance().find(h);
-  if (object) {
-    switch (object->handleType()) {
-      case HandleType::Index: {
-        const auto& ix = static_cast<const IndexHandle&>(*object);
-        return {ix.cursor(), ix.order()};
-      }
-      case HandleType::Table:
-      case HandleType::Cursor: return {std::static_pointer_cast<Cursor>(std::move(object)), 0};
-      default: break;
+    auto object = HandleRegistry::instance().find(h);
+    if (object) {
+        switch (object->handleType()) {
+            case HandleType::Index: {
+                const auto& ix = static_cast<const IndexHandle&>(*object);
+                return {ix.cursor(), ix.order()};
+            }
+            case HandleType::Table:
+            case HandleType::Cursor: return {std::static_pointer_cast<Cursor>(std::move(object)), 0};
+            default: break;
+        }
     }
-  }
-  fail(kErrInvalidHandle, "Invalid table or index handle " + std::to_string(h));
+    fail(kErrInvalidHandle, "Invalid table or index handle " + std::to_string(h));
 }
 
 inline std::shared_ptr<Cursor> cursorOf(LUMHANDLE h) { return target(h).cursor; }
 
 inline Target indexTarget(LUMHANDLE h) {
-  auto ix = HandleRegistry::instance().get<IndexHandle>(h, "index");
-  return {ix->cursor(), ix->order()};
+    auto ix = HandleRegistry::instance().get<IndexHandle>(h, "index");
+    return {ix->cursor(), ix->order()};
 }
 
 inline std::shared_ptr<Connection> connectionOf(LUMHANDLE h) {
-  return HandleRegistry::instance().get<Connection>(h, "connection");
+    return HandleRegistry::instance().get<Connection>(h, "connection");
 }
 
 // Column position of a field given by name or number.
 inline std::size_t columnOf(const Cursor& c, LUMFIELD field) {
-  const auto n = reinterpret_cast<std::uintptr_t>(field);
-  const auto count = c.store().layout().columns().size();
-  if (n == 0) fail(kErrInvalidArgument, "No field given for table " + c.name());
-  if (n < 0x10000) {
-    if (n > count)
-      fail(kErrFieldNotFound, "Column " + std::to_string(n) + " does not exist in table " + c.name() + " (it has " +
-                                  std::to_string(count) + ")");
-    return n - 1;
-  }
-  const int i = c.store().column(field);
-  if (i < 0) fail(kErrFieldNotFound, std::string("Column \"") + field + "\" not found in table " + c.name());
-  return static_cast<std::size_t>(i);
+    const auto n = reinterpret_cast<std::uintptr_t>(field);
+    const auto count = c.store().layout().columns().size();
+    if (n == 0) fail(kErrInvalidArgument, "No field given for table " + c.name());
+    if (n < 0x10000) {
+        if (n > count)
+            fail(kErrFieldNotFound, "Column " + std::to_string(n) + " does not exist in table " + c.name() +
+                                        " (it has " + std::to_string(count) + ")");
+        return n - 1;
+    }
+    const int i = c.store().column(field);
+    if (i < 0) fail(kErrFieldNotFound, std::string("Column \"") + field + "\" not found in table " + c.name());
+    return static_cast<std::size_t>(i);
 }
 
 inline void flag(UNSIGNED16* p, bool v) { out(p, "flag") = v ? 1 : 0; }

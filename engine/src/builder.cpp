@@ -10,13 +10,13 @@
 namespace lce {
 
 int TableSchema::columnIndex(const std::string& name) const {
-  for (std::size_t i = 0; i < columns.size(); ++i)
-    if (equalsIgnoringCase(columns[i].name, name)) return static_cast<int>(i);
-  return -1;
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (equalsIgnoringCase(columns[i].name, name)) return static_cast<int>(i);
+    return -1;
 }
 
 struct Dictionary::Impl {
-  DictionaryStore store;
+    DictionaryStore store;
 };
 
 Dictionary::Dictionary(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -25,43 +25,43 @@ Dictionary& Dictionary::operator=(Dictionary&&) noexcept = default;
 Dictionary::~Dictionary() = default;
 
 Dictionary Dictionary::create(const std::string& path) {
-  return Dictionary(std::make_unique<Impl>(Impl{DictionaryStore::create(path)}));
+    return Dictionary(std::make_unique<Impl>(Impl{DictionaryStore::create(path)}));
 }
 Dictionary Dictionary::open(const std::string& path) {
-  return Dictionary(std::make_unique<Impl>(Impl{DictionaryStore::open(path, true)}));
+    return Dictionary(std::make_unique<Impl>(Impl{DictionaryStore::open(path, true)}));
 }
 void Dictionary::addUser(const std::string& name, const std::string& password, const std::vector<std::string>& groups) {
-  impl_->store.addUser(name, password, groups);
+    impl_->store.addUser(name, password, groups);
 }
 void Dictionary::addTable(const TableEntry& table) { impl_->store.addTable(table); }
 void Dictionary::setTableProperty(const std::string& table, std::uint16_t property, const std::string& value) {
-  impl_->store.setTableProperty(table, property, value);
+    impl_->store.setTableProperty(table, property, value);
 }
 void Dictionary::removeTableProperty(const std::string& table, std::uint16_t property) {
-  impl_->store.removeTableProperty(table, property);
+    impl_->store.removeTableProperty(table, property);
 }
 std::vector<Dictionary::TableEntry> Dictionary::tables() const { return impl_->store.tables(); }
 const std::string& Dictionary::path() const { return impl_->store.path(); }
 
 struct TableFile::Impl {
-  std::shared_ptr<TableStore> store;
+    std::shared_ptr<TableStore> store;
 };
 
 TableFile::TableFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 TableFile::TableFile(TableFile&&) noexcept = default;
 TableFile& TableFile::operator=(TableFile&&) noexcept = default;
 TableFile::~TableFile() {
-  if (impl_ && impl_->store && impl_->store->inTransaction()) impl_->store->rollback();
+    if (impl_ && impl_->store && impl_->store->inTransaction()) impl_->store->rollback();
 }
 
 TableFile TableFile::create(const std::string& path, const TableSchema& schema) {
-  return TableFile(std::make_unique<Impl>(Impl{TableStore::create(path, schema)}));
+    return TableFile(std::make_unique<Impl>(Impl{TableStore::create(path, schema)}));
 }
 TableFile TableFile::openForAppend(const std::string& path) {
-  return TableFile(std::make_unique<Impl>(Impl{TableStore::open(path, true)}));
+    return TableFile(std::make_unique<Impl>(Impl{TableStore::open(path, true)}));
 }
 TableFile TableFile::openForReading(const std::string& path) {
-  return TableFile(std::make_unique<Impl>(Impl{TableStore::open(path, false)}));
+    return TableFile(std::make_unique<Impl>(Impl{TableStore::open(path, false)}));
 }
 const TableSchema& TableFile::schema() const { return impl_->store->schema(); }
 const std::string& TableFile::path() const { return impl_->store->path(); }
@@ -69,30 +69,30 @@ std::int64_t TableFile::append(const Row& row) { return impl_->store->append(row
 std::int64_t TableFile::rowCount() const { return impl_->store->rowCount(); }
 
 void TableFile::forEachRow(const std::function<bool(std::int64_t, const Row&)>& visit) const {
-  const TableStore& store = *impl_->store;
-  const auto lease = store.reading();
-  Stmt q(store.db(), "SELECT __recno, __rec FROM lce_images ORDER BY __recno");
-  std::string image;
-  while (q.step()) {
-    const std::int64_t recno = q.integer(0);
-    store.unpack(recno, q.blob(1), image);
-    if (!visit(recno, store.decodeRow(recno, image))) break;
-  }
+    const TableStore& store = *impl_->store;
+    const auto lease = store.reading();
+    Stmt q(store.db(), "SELECT __recno, __rec FROM lce_images ORDER BY __recno");
+    std::string image;
+    while (q.step()) {
+        const std::int64_t recno = q.integer(0);
+        store.unpack(recno, q.blob(1), image);
+        if (!visit(recno, store.decodeRow(recno, image))) break;
+    }
 }
 
 TableFile::Transaction::Transaction(TableFile& table) : table_(&table) { table.impl_->store->begin(); }
 TableFile::Transaction::~Transaction() {
-  if (open_) table_->impl_->store->rollback();
+    if (open_) table_->impl_->store->rollback();
 }
 void TableFile::Transaction::commit() {
-  if (!open_) fail(kErrTransaction, "The transaction has ended already");
-  open_ = false;
-  table_->impl_->store->commit();
+    if (!open_) fail(kErrTransaction, "The transaction has ended already");
+    open_ = false;
+    table_->impl_->store->commit();
 }
 void TableFile::Transaction::rollback() {
-  if (!open_) return;
-  open_ = false;
-  table_->impl_->store->rollback();
+    if (!open_) return;
+    open_ = false;
+    table_->impl_->store->rollback();
 }
 
 }  // namespace lce

@@ -12,107 +12,107 @@ Connection::Connection(std::string folder, std::optional<DictionaryStore> dictio
     : folder_(std::move(folder)), dictionary_(std::move(dictionary)), user_(std::move(user)) {}
 
 const DictionaryStore& Connection::dictionary() const {
-  if (!dictionary_) fail(kErrInvalidHandle, "Connection " + std::to_string(handle) + " is not a dictionary connection");
-  return *dictionary_;
+    if (!dictionary_)
+        fail(kErrInvalidHandle, "Connection " + std::to_string(handle) + " is not a dictionary connection");
+    return *dictionary_;
 }
 
 namespace {
 bool isAbsolute(const std::string& p) { return !p.empty() && p[0] == '/'; }
 std::string join(const std::string& folder, const std::string& name) {
-  if (isAbsolute(name) || folder.empty()) return name;
-  return folder.back() == '/' ? folder + name : folder + "/" + name;
+    if (isAbsolute(name) || folder.empty()) return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 }  // namespace
 
 Connection::TableTarget Connection::resolveTable(const std::string& raw, std::uint16_t tableType) const {
-  const std::string name = normalizePath(raw);
-  TableTarget target;
-  target.tableType = tableType;
-  const bool plainName = name.find('/') == std::string::npos;
-  if (dictionary_ && plainName) {
-    const auto entry = dictionary_->findTable(name);
-    if (!entry)
-      fail(kErrNotInDictionary, "Table " + raw + " is not in the data dictionary " + dictionary_->path());
-    target.file = join(folder_, entry->file);
-    target.dictionaryName = entry->name;
-    if (tableType == 0) target.tableType = entry->tableType;
-    return target;
-  }
-  const std::string path = join(folder_, name);
-  if (!findFile(path).empty()) {
-    target.file = path;
-    return target;
-  }
-  // A name without extension finds the file with the extension of its type.
-  if (fileNameOf(path).find('.') == std::string::npos) {
-    const char* ext = (tableType == 0 || tableType == 3) ? ".LDT" : ".DBF";
-    if (!findFile(path + ext).empty()) {
-      target.file = path + ext;
-      return target;
+    const std::string name = normalizePath(raw);
+    TableTarget target;
+    target.tableType = tableType;
+    const bool plainName = name.find('/') == std::string::npos;
+    if (dictionary_ && plainName) {
+        const auto entry = dictionary_->findTable(name);
+        if (!entry) fail(kErrNotInDictionary, "Table " + raw + " is not in the data dictionary " + dictionary_->path());
+        target.file = join(folder_, entry->file);
+        target.dictionaryName = entry->name;
+        if (tableType == 0) target.tableType = entry->tableType;
+        return target;
     }
-  }
-  target.file = path;  // opening reports the missing file
-  return target;
+    const std::string path = join(folder_, name);
+    if (!findFile(path).empty()) {
+        target.file = path;
+        return target;
+    }
+    // A name without extension finds the file with the extension of its type.
+    if (fileNameOf(path).find('.') == std::string::npos) {
+        const char* ext = (tableType == 0 || tableType == 3) ? ".LDT" : ".DBF";
+        if (!findFile(path + ext).empty()) {
+            target.file = path + ext;
+            return target;
+        }
+    }
+    target.file = path;  // opening reports the missing file
+    return target;
 }
 
 void Connection::setSqlTimeout(std::uint32_t ms) {
-  sqlTimeout_ = ms;
-  if (dictionary_) dictionary_->setLockWait(lockWait());
+    sqlTimeout_ = ms;
+    if (dictionary_) dictionary_->setLockWait(lockWait());
 }
 
 void Connection::adopt(std::uint32_t h) {
-  std::lock_guard lock(mutex_);
-  children_.insert(h);
+    std::lock_guard lock(mutex_);
+    children_.insert(h);
 }
 
 void Connection::forget(std::uint32_t h) {
-  std::lock_guard lock(mutex_);
-  children_.erase(h);
+    std::lock_guard lock(mutex_);
+    children_.erase(h);
 }
 
 void Connection::releaseAll() {
-  std::set<std::uint32_t> children;
-  {
-    std::lock_guard lock(mutex_);
-    children.swap(children_);
-  }
-  for (std::uint32_t h : children) closeCursorHandle(h);
+    std::set<std::uint32_t> children;
+    {
+        std::lock_guard lock(mutex_);
+        children.swap(children_);
+    }
+    for (std::uint32_t h : children) closeCursorHandle(h);
 }
 
 void closeCursorHandle(std::uint32_t h) {
-  auto object = HandleRegistry::instance().find(h);
-  if (auto cursor = std::dynamic_pointer_cast<Cursor>(object)) cursor->releaseHandles();
-  HandleRegistry::instance().remove(h);
+    auto object = HandleRegistry::instance().find(h);
+    if (auto cursor = std::dynamic_pointer_cast<Cursor>(object)) cursor->releaseHandles();
+    HandleRegistry::instance().remove(h);
 }
 
 void Connection::begin() { ++transactions_; }
 
 void Connection::commit() {
-  if (transactions_ == 0) fail(kErrTransaction, "No transaction is active on connection to " + folder_);
-  if (--transactions_ == 0) savepoints_.clear();
+    if (transactions_ == 0) fail(kErrTransaction, "No transaction is active on connection to " + folder_);
+    if (--transactions_ == 0) savepoints_.clear();
 }
 
 void Connection::rollback() {
-  if (transactions_ == 0) fail(kErrTransaction, "No transaction is active on connection to " + folder_);
-  transactions_ = 0;
-  savepoints_.clear();
+    if (transactions_ == 0) fail(kErrTransaction, "No transaction is active on connection to " + folder_);
+    transactions_ = 0;
+    savepoints_.clear();
 }
 
 void Connection::savepoint(const std::string& name) {
-  if (transactions_ == 0) fail(kErrTransaction, "A savepoint needs an active transaction");
-  if (name.empty()) fail(kErrInvalidArgument, "A savepoint needs a name");
-  savepoints_.push_back(name);
+    if (transactions_ == 0) fail(kErrTransaction, "A savepoint needs an active transaction");
+    if (name.empty()) fail(kErrInvalidArgument, "A savepoint needs a name");
+    savepoints_.push_back(name);
 }
 
 void Connection::rollbackTo(const std::string& name) {
-  if (name.empty()) return rollback();
-  if (transactions_ == 0) fail(kErrTransaction, "No transaction is active on connection to " + folder_);
-  for (std::size_t i = savepoints_.size(); i-- > 0;)
-    if (equalsIgnoringCase(savepoints_[i], name)) {
-      savepoints_.resize(i + 1);
-      return;
-    }
-  fail(kErrTransaction, "Savepoint " + name + " does not exist");
+    if (name.empty()) return rollback();
+    if (transactions_ == 0) fail(kErrTransaction, "No transaction is active on connection to " + folder_);
+    for (std::size_t i = savepoints_.size(); i-- > 0;)
+        if (equalsIgnoringCase(savepoints_[i], name)) {
+            savepoints_.resize(i + 1);
+            return;
+        }
+    fail(kErrTransaction, "Savepoint " + name + " does not exist");
 }
 
 }  // namespace lce

@@ -18,57 +18,57 @@
 namespace lce {
 
 class Connection : public Object {
- public:
-  Connection(std::string folder, std::optional<DictionaryStore> dictionary, std::string user);
-  HandleType handleType() const override {
-    return dictionary_ ? HandleType::DictionaryConnection : HandleType::Connection;
-  }
+public:
+    Connection(std::string folder, std::optional<DictionaryStore> dictionary, std::string user);
+    HandleType handleType() const override {
+        return dictionary_ ? HandleType::DictionaryConnection : HandleType::Connection;
+    }
 
-  const std::string& folder() const { return folder_; }
-  bool isDictionary() const { return dictionary_.has_value(); }
-  const DictionaryStore& dictionary() const;
-  const std::string& user() const { return user_; }
+    const std::string& folder() const { return folder_; }
+    bool isDictionary() const { return dictionary_.has_value(); }
+    const DictionaryStore& dictionary() const;
+    const std::string& user() const { return user_; }
 
-  // Resolves a table name or path given to the connection to a file.
-  // Through a dictionary a known name gives its entry (tableType set);
-  // an unknown plain name fails with kErrNotInDictionary.
-  struct TableTarget {
-    std::string file;
-    std::uint16_t tableType = 0;  // 0: whatever the file holds
-    std::string dictionaryName;
-  };
-  TableTarget resolveTable(const std::string& nameOrPath, std::uint16_t tableType) const;
+    // Resolves a table name or path given to the connection to a file.
+    // Through a dictionary a known name gives its entry (tableType set);
+    // an unknown plain name fails with kErrNotInDictionary.
+    struct TableTarget {
+        std::string file;
+        std::uint16_t tableType = 0;  // 0: whatever the file holds
+        std::string dictionaryName;
+    };
+    TableTarget resolveTable(const std::string& nameOrPath, std::uint16_t tableType) const;
 
-  void adopt(std::uint32_t handle);
-  void forget(std::uint32_t handle);
-  void releaseAll();
+    void adopt(std::uint32_t handle);
+    void forget(std::uint32_t handle);
+    void releaseAll();
 
-  // Transactions: nesting count and savepoints.
-  void begin();
-  void commit();
-  void rollback();
-  void rollbackTo(const std::string& savepoint);
-  void savepoint(const std::string& name);
-  std::uint32_t transactionCount() const { return transactions_; }
+    // Transactions: nesting count and savepoints.
+    void begin();
+    void commit();
+    void rollback();
+    void rollbackTo(const std::string& savepoint);
+    void savepoint(const std::string& name);
+    std::uint32_t transactionCount() const { return transactions_; }
 
-  // The SQL time-out in milliseconds (0: none). It also bounds the wait for
-  // another program's lock on the dictionary and on the files opened
-  // through the connection from now on.
-  std::uint32_t sqlTimeout() const { return sqlTimeout_; }
-  void setSqlTimeout(std::uint32_t ms);
-  std::chrono::milliseconds lockWait() const {
-    return sqlTimeout_ ? std::chrono::milliseconds(sqlTimeout_) : defaultLockWait();
-  }
+    // The SQL time-out in milliseconds (0: none). It also bounds the wait for
+    // another program's lock on the dictionary and on the files opened
+    // through the connection from now on.
+    std::uint32_t sqlTimeout() const { return sqlTimeout_; }
+    void setSqlTimeout(std::uint32_t ms);
+    std::chrono::milliseconds lockWait() const {
+        return sqlTimeout_ ? std::chrono::milliseconds(sqlTimeout_) : defaultLockWait();
+    }
 
- private:
-  std::string folder_;
-  std::optional<DictionaryStore> dictionary_;
-  std::string user_;
-  mutable std::mutex mutex_;
-  std::set<std::uint32_t> children_;
-  std::uint32_t transactions_ = 0;
-  std::vector<std::string> savepoints_;
-  std::uint32_t sqlTimeout_ = 0;
+private:
+    std::string folder_;
+    std::optional<DictionaryStore> dictionary_;
+    std::string user_;
+    mutable std::mutex mutex_;
+    std::set<std::uint32_t> children_;
+    std::uint32_t transactions_ = 0;
+    std::vector<std::string> savepoints_;
+    std::uint32_t sqlTimeout_ = 0;
 };
 
 // Releases a table or cursor handle and its index handles.

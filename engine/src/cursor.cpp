@@ -13,453 +13,462 @@
 namespace lce {
 
 std::shared_ptr<Cursor> IndexHandle::cursor() const {
-  auto c = cursor_.lock();
-  if (!c) fail(kErrInvalidHandle, "The table of index handle " + std::to_string(handle) + " is closed");
-  return c;
+    auto c = cursor_.lock();
+    if (!c) fail(kErrInvalidHandle, "The table of index handle " + std::to_string(handle) + " is closed");
+    return c;
 }
 
 Cursor::Cursor(std::shared_ptr<TableStore> store, Options options)
     : store_(std::move(store)), options_(std::move(options)) {
-  orders_.resize(store_->indexes().size() + 1);
-  for (std::size_t i = 1; i < orders_.size(); ++i) orders_[i].staged.resize(store_->indexes()[i - 1].segments.size());
+    orders_.resize(store_->indexes().size() + 1);
+    for (std::size_t i = 1; i < orders_.size(); ++i) orders_[i].staged.resize(store_->indexes()[i - 1].segments.size());
 }
 
 Cursor::~Cursor() = default;
 
 void Cursor::registerIndexes() {
-  for (std::size_t i = 1; i < orders_.size(); ++i)
-    orders_[i].handle = HandleRegistry::instance().add(std::make_shared<IndexHandle>(weak_from_this(), i));
+    for (std::size_t i = 1; i < orders_.size(); ++i)
+        orders_[i].handle = HandleRegistry::instance().add(std::make_shared<IndexHandle>(weak_from_this(), i));
 }
 
 void Cursor::releaseHandles() {
-  for (std::size_t i = 1; i < orders_.size(); ++i) HandleRegistry::instance().remove(orders_[i].handle);
+    for (std::size_t i = 1; i < orders_.size(); ++i) HandleRegistry::instance().remove(orders_[i].handle);
 }
 
 std::string Cursor::name() const { return options_.sqlResult ? std::string("SQL result") : store_->path(); }
 
 const IndexInfo& Cursor::index(std::size_t order) const {
-  if (order == 0 || order >= orders_.size()) fail(kErrIndexNotFound, "No index is active on table " + name());
-  return store_->indexes()[order - 1];
+    if (order == 0 || order >= orders_.size()) fail(kErrIndexNotFound, "No index is active on table " + name());
+    return store_->indexes()[order - 1];
 }
 
 Stmt& Cursor::statement(const std::string& sql) const {
-  auto it = statements_.find(sql);
-  if (it == statements_.end()) it = statements_.emplace(sql, Stmt(store_->db(), sql)).first;
-  it->second.reset();
-  return it->second;
+    auto it = statements_.find(sql);
+    if (it == statements_.end()) it = statements_.emplace(sql, Stmt(store_->db(), sql)).first;
+    it->second.reset();
+    return it->second;
 }
 
 std::string Cursor::scopeClause(std::size_t order, const std::string& k) const {
-  std::string where = k + " >= ?3";
-  const Order& o = orders_[order];
-  if (o.bottom && !prefixSuccessor(*o.bottom).empty()) where += " AND " + k + " < ?4";
-  return where;
+    std::string where = k + " >= ?3";
+    const Order& o = orders_[order];
+    if (o.bottom && !prefixSuccessor(*o.bottom).empty()) where += " AND " + k + " < ?4";
+    return where;
 }
 
 void Cursor::bindScope(Stmt& stmt, std::size_t order) const {
-  const Order& o = orders_[order];
-  if (o.top) stmt.bindBlob(3, o.top->data(), o.top->size());
-  else stmt.bindBlob(3, "", 0);
-  if (o.bottom) {
-    const std::string succ = prefixSuccessor(*o.bottom);
-    if (!succ.empty()) stmt.bindBlob(4, succ.data(), succ.size());
-  }
+    const Order& o = orders_[order];
+    if (o.top)
+        stmt.bindBlob(3, o.top->data(), o.top->size());
+    else
+        stmt.bindBlob(3, "", 0);
+    if (o.bottom) {
+        const std::string succ = prefixSuccessor(*o.bottom);
+        if (!succ.empty()) stmt.bindBlob(4, succ.data(), succ.size());
+    }
 }
 
 void Cursor::noteSource(Stmt& stmt, int keyColumn) {
-  source_ = Source{&stmt, stmt.generation(), store_->readEpoch(), keyColumn};
-  imageReady_ = false;
-  key_.reset();
+    source_ = Source{&stmt, stmt.generation(), store_->readEpoch(), keyColumn};
+    imageReady_ = false;
+    key_.reset();
 }
 
 bool Cursor::sourceValid() const {
-  return source_.stmt && source_.stmt->generation() == source_.generation && source_.epoch == store_->readEpoch();
+    return source_.stmt && source_.stmt->generation() == source_.generation && source_.epoch == store_->readEpoch();
 }
 
 std::string_view Cursor::packedImage() const {
-  if (sourceValid()) return source_.stmt->blob(1);
-  // The statement has moved on or the read ended: look the record up again.
-  Stmt& q = statement("SELECT __recno, __rec FROM lce_images WHERE __recno = ?2");
-  q.bind(2, recno_);
-  if (!q.step()) {
-    if (store_->hasRecord(recno_)) store_->missingImage(recno_);
-    fail(kErrRecordNotFound, "Record " + std::to_string(recno_) + " does not exist in table " + name());
-  }
-  return q.blob(1);
+    if (sourceValid()) return source_.stmt->blob(1);
+    // The statement has moved on or the read ended: look the record up again.
+    Stmt& q = statement("SELECT __recno, __rec FROM lce_images WHERE __recno = ?2");
+    q.bind(2, recno_);
+    if (!q.step()) {
+        if (store_->hasRecord(recno_)) store_->missingImage(recno_);
+        fail(kErrRecordNotFound, "Record " + std::to_string(recno_) + " does not exist in table " + name());
+    }
+    return q.blob(1);
 }
 
 void Cursor::damaged() const {
-  fail(kErrDamaged, "Record " + std::to_string(recno_) + " of table " + name() + " is damaged");
+    fail(kErrDamaged, "Record " + std::to_string(recno_) + " of table " + name() + " is damaged");
 }
 
 std::optional<std::string> Cursor::currentKey(std::size_t order) {
-  if (!onRecord_ || order == 0) return std::nullopt;
-  if (keyOrder_ == order) {
-    if (key_) return key_;
-    if (source_.keyColumn >= 0 && sourceValid() && !source_.stmt->isNull(source_.keyColumn)) {
-      key_ = std::string(source_.stmt->blob(source_.keyColumn));
-      return key_;
+    if (!onRecord_ || order == 0) return std::nullopt;
+    if (keyOrder_ == order) {
+        if (key_) return key_;
+        if (source_.keyColumn >= 0 && sourceValid() && !source_.stmt->isNull(source_.keyColumn)) {
+            key_ = std::string(source_.stmt->blob(source_.keyColumn));
+            return key_;
+        }
     }
-  }
-  const IndexInfo& ix = index(order);
-  Stmt& q = statement("SELECT " + ix.keyColumn + " FROM lce_keys WHERE __recno = ?1");
-  q.bind(1, recno_);
-  if (!q.step() || q.isNull(0)) return std::nullopt;
-  return std::string(q.blob(0));
+    const IndexInfo& ix = index(order);
+    Stmt& q = statement("SELECT " + ix.keyColumn + " FROM lce_keys WHERE __recno = ?1");
+    q.bind(1, recno_);
+    if (!q.step() || q.isNull(0)) return std::nullopt;
+    return std::string(q.blob(0));
 }
 
 void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
-  std::string sql;
-  const bool fwd = dir == Dir::Forward;
-  std::optional<std::string> key;
-  if (order == 0) {
-    store_->checkImages();
-    sql = "SELECT __recno, __rec FROM lce_images";
-    if (fromCurrent) sql += fwd ? " WHERE __recno > ?2" : " WHERE __recno < ?2";
-    sql += fwd ? " ORDER BY __recno" : " ORDER BY __recno DESC";
-  } else {
-    const std::string& k = index(order).keyColumn;
-    if (fromCurrent) {
-      key = currentKey(order);
-      if (!key) fromCurrent = false;  // the record is not in this order: start at its end
+    std::string sql;
+    const bool fwd = dir == Dir::Forward;
+    std::optional<std::string> key;
+    if (order == 0) {
+        store_->checkImages();
+        sql = "SELECT __recno, __rec FROM lce_images";
+        if (fromCurrent) sql += fwd ? " WHERE __recno > ?2" : " WHERE __recno < ?2";
+        sql += fwd ? " ORDER BY __recno" : " ORDER BY __recno DESC";
+    } else {
+        const std::string& k = index(order).keyColumn;
+        if (fromCurrent) {
+            key = currentKey(order);
+            if (!key) fromCurrent = false;  // the record is not in this order: start at its end
+        }
+        // The key table leads: its index gives the order, the record follows by
+        // number. A key whose record has no image gives a null image (damage
+        // named where it is met) instead of being passed over.
+        sql = "SELECT k.__recno, r.__rec, k." + k +
+              " FROM lce_keys AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " +
+              scopeClause(order, "k." + k);
+        if (fromCurrent)
+            sql += fwd ? " AND (k." + k + ", k.__recno) > (?1, ?2)" : " AND (k." + k + ", k.__recno) < (?1, ?2)";
+        sql += fwd ? " ORDER BY k." + k + ", k.__recno" : " ORDER BY k." + k + " DESC, k.__recno DESC";
     }
-    // The key table leads: its index gives the order, the record follows by
-    // number. A key whose record has no image gives a null image (damage
-    // named where it is met) instead of being passed over.
-    sql = "SELECT k.__recno, r.__rec, k." + k +
-          " FROM lce_keys AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " +
-          scopeClause(order, "k." + k);
-    if (fromCurrent)
-      sql += fwd ? " AND (k." + k + ", k.__recno) > (?1, ?2)" : " AND (k." + k + ", k.__recno) < (?1, ?2)";
-    sql += fwd ? " ORDER BY k." + k + ", k.__recno" : " ORDER BY k." + k + " DESC, k.__recno DESC";
-  }
-  Stmt& stmt = statement(sql);
-  if (order != 0) bindScope(stmt, order);
-  if (fromCurrent) {
-    if (key) stmt.bindBlob(1, key->data(), key->size());
-    stmt.bind(2, recno_);
-  }
-  stream_ = Stream{order, dir, 0, &stmt, store_->readEpoch()};
+    Stmt& stmt = statement(sql);
+    if (order != 0) bindScope(stmt, order);
+    if (fromCurrent) {
+        if (key) stmt.bindBlob(1, key->data(), key->size());
+        stmt.bind(2, recno_);
+    }
+    stream_ = Stream{order, dir, 0, &stmt, store_->readEpoch()};
 }
 
 bool Cursor::stepStream() {
-  Stmt& s = *stream_->stmt;
-  if (!s.step()) {
-    stream_.reset();
-    return false;
-  }
-  recno_ = s.integer(0);
-  if (stream_->order != 0 && s.isNull(1)) store_->missingImage(recno_);
-  noteSource(s, stream_->order != 0 ? 2 : -1);
-  keyOrder_ = stream_->order;
-  stream_->last = recno_;
-  return true;
+    Stmt& s = *stream_->stmt;
+    if (!s.step()) {
+        stream_.reset();
+        return false;
+    }
+    recno_ = s.integer(0);
+    if (stream_->order != 0 && s.isNull(1)) store_->missingImage(recno_);
+    noteSource(s, stream_->order != 0 ? 2 : -1);
+    keyOrder_ = stream_->order;
+    stream_->last = recno_;
+    return true;
 }
 
 void Cursor::landed(bool found, Dir dir, bool fromEnd) {
-  if (found) {
-    onRecord_ = true;
-    bof_ = eof_ = false;
-    return;
-  }
-  onRecord_ = false;
-  key_.reset();
-  if (dir == Dir::Forward) {
-    eof_ = true;
-    bof_ = fromEnd;  // nothing at all in this order
-  } else {
-    bof_ = true;
-    eof_ = fromEnd;
-  }
+    if (found) {
+        onRecord_ = true;
+        bof_ = eof_ = false;
+        return;
+    }
+    onRecord_ = false;
+    key_.reset();
+    if (dir == Dir::Forward) {
+        eof_ = true;
+        bof_ = fromEnd;  // nothing at all in this order
+    } else {
+        bof_ = true;
+        eof_ = fromEnd;
+    }
 }
 
 void Cursor::gotoTop(std::size_t order) {
-  const auto lease = store_->reading();
-  startStream(order, Dir::Forward, false);
-  landed(stepStream(), Dir::Forward, true);
+    const auto lease = store_->reading();
+    startStream(order, Dir::Forward, false);
+    landed(stepStream(), Dir::Forward, true);
 }
 
 void Cursor::gotoBottom(std::size_t order) {
-  const auto lease = store_->reading();
-  startStream(order, Dir::Backward, false);
-  landed(stepStream(), Dir::Backward, true);
+    const auto lease = store_->reading();
+    startStream(order, Dir::Backward, false);
+    landed(stepStream(), Dir::Backward, true);
 }
 
 void Cursor::gotoBOF() {
-  stream_.reset();
-  onRecord_ = false;
-  key_.reset();
-  bof_ = true;
-  eof_ = false;
+    stream_.reset();
+    onRecord_ = false;
+    key_.reset();
+    bof_ = true;
+    eof_ = false;
 }
 
 void Cursor::gotoEOF() {
-  stream_.reset();
-  onRecord_ = false;
-  key_.reset();
-  eof_ = true;
-  bof_ = false;
+    stream_.reset();
+    onRecord_ = false;
+    key_.reset();
+    eof_ = true;
+    bof_ = false;
 }
 
 void Cursor::skip(std::size_t order, std::int64_t count) {
-  if (count == 0) {
-    if (onRecord_) refresh();
-    return;
-  }
-  const auto lease = store_->reading();
-  const Dir dir = count > 0 ? Dir::Forward : Dir::Backward;
-  std::int64_t n = count > 0 ? count : -count;
-  while (n-- > 0) {
-    bool fromEnd = false;
-    if (onRecord_ && stream_ && stream_->order == order && stream_->dir == dir && stream_->last == recno_ &&
-        stream_->epoch == store_->readEpoch()) {
-      // continue the running stream
-    } else if (!onRecord_) {
-      if (dir == Dir::Forward ? !bof_ : !eof_) return;  // already past that end
-      startStream(order, dir, false);
-      fromEnd = true;
-    } else {
-      startStream(order, dir, true);
+    if (count == 0) {
+        if (onRecord_) refresh();
+        return;
     }
-    const bool found = stepStream();
-    landed(found, dir, fromEnd);
-    if (!found) return;
-  }
+    const auto lease = store_->reading();
+    const Dir dir = count > 0 ? Dir::Forward : Dir::Backward;
+    std::int64_t n = count > 0 ? count : -count;
+    while (n-- > 0) {
+        bool fromEnd = false;
+        if (onRecord_ && stream_ && stream_->order == order && stream_->dir == dir && stream_->last == recno_ &&
+            stream_->epoch == store_->readEpoch()) {
+            // continue the running stream
+        } else if (!onRecord_) {
+            if (dir == Dir::Forward ? !bof_ : !eof_) return;  // already past that end
+            startStream(order, dir, false);
+            fromEnd = true;
+        } else {
+            startStream(order, dir, true);
+        }
+        const bool found = stepStream();
+        landed(found, dir, fromEnd);
+        if (!found) return;
+    }
 }
 
 void Cursor::gotoRecord(std::int64_t recno) {
-  const auto lease = store_->reading();
-  Stmt& q = statement("SELECT __recno, __rec FROM lce_images WHERE __recno = ?2");
-  q.bind(2, recno);
-  stream_.reset();
-  if (recno <= 0 || !q.step()) {
-    gotoEOF();
-    if (recno > 0 && store_->hasRecord(recno)) store_->missingImage(recno);
-    fail(kErrRecordNotFound, "Record " + std::to_string(recno) + " does not exist in table " + name());
-  }
-  recno_ = recno;
-  noteSource(q, -1);
-  keyOrder_ = 0;
-  onRecord_ = true;
-  bof_ = eof_ = false;
-  // Going to a record checks its image at once; a damaged one leaves the
-  // cursor on the record, whose image cannot be read.
-  if (!unpackImage(q.blob(1), store_->layout().recordSize(), image_)) damaged();
-  imageReady_ = true;
+    const auto lease = store_->reading();
+    Stmt& q = statement("SELECT __recno, __rec FROM lce_images WHERE __recno = ?2");
+    q.bind(2, recno);
+    stream_.reset();
+    if (recno <= 0 || !q.step()) {
+        gotoEOF();
+        if (recno > 0 && store_->hasRecord(recno)) store_->missingImage(recno);
+        fail(kErrRecordNotFound, "Record " + std::to_string(recno) + " does not exist in table " + name());
+    }
+    recno_ = recno;
+    noteSource(q, -1);
+    keyOrder_ = 0;
+    onRecord_ = true;
+    bof_ = eof_ = false;
+    // Going to a record checks its image at once; a damaged one leaves the
+    // cursor on the record, whose image cannot be read.
+    if (!unpackImage(q.blob(1), store_->layout().recordSize(), image_)) damaged();
+    imageReady_ = true;
 }
 
 void Cursor::refresh() {
-  if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
-  const auto lease = store_->reading();
-  const std::int64_t r = recno_;
-  const auto saved = stream_;
-  gotoRecord(r);
-  stream_ = saved;
+    if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
+    const auto lease = store_->reading();
+    const std::int64_t r = recno_;
+    const auto saved = stream_;
+    gotoRecord(r);
+    stream_ = saved;
 }
 
 void Cursor::requireRecord() const {
-  if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
+    if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
 }
 
 const std::string& Cursor::image() const {
-  requireRecord();
-  if (!imageReady_) {
-    const auto lease = store_->reading();
-    if (!unpackImage(packedImage(), store_->layout().recordSize(), image_)) damaged();
-    imageReady_ = true;
-  }
-  return image_;
+    requireRecord();
+    if (!imageReady_) {
+        const auto lease = store_->reading();
+        if (!unpackImage(packedImage(), store_->layout().recordSize(), image_)) damaged();
+        imageReady_ = true;
+    }
+    return image_;
 }
 
 void Cursor::copyImage(char* dst) const {
-  requireRecord();
-  const std::size_t size = store_->layout().recordSize();
-  if (imageReady_) {
-    std::memcpy(dst, image_.data(), size);
-    return;
-  }
-  const auto lease = store_->reading();
-  if (!unpackImage(packedImage(), dst, size)) damaged();
+    requireRecord();
+    const std::size_t size = store_->layout().recordSize();
+    if (imageReady_) {
+        std::memcpy(dst, image_.data(), size);
+        return;
+    }
+    const auto lease = store_->reading();
+    if (!unpackImage(packedImage(), dst, size)) damaged();
 }
 
 bool Cursor::inScope(std::size_t order, const std::optional<std::string>& key) const {
-  if (!key) return false;
-  const Order& o = orders_[order];
-  if (o.top && *key < *o.top) return false;
-  if (o.bottom) {
-    const std::string succ = prefixSuccessor(*o.bottom);
-    if (!succ.empty() && !(*key < succ)) return false;
-  }
-  return true;
+    if (!key) return false;
+    const Order& o = orders_[order];
+    if (o.top && *key < *o.top) return false;
+    if (o.bottom) {
+        const std::string succ = prefixSuccessor(*o.bottom);
+        if (!succ.empty() && !(*key < succ)) return false;
+    }
+    return true;
 }
 
 bool Cursor::isVisible(std::size_t order) {
-  if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
-  if (order == 0) return true;
-  const auto lease = store_->reading();
-  return inScope(order, currentKey(order));
+    if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
+    if (order == 0) return true;
+    const auto lease = store_->reading();
+    return inScope(order, currentKey(order));
 }
 
 std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
-  const bool fresh = (mode & 4) != 0;
-  const int m = mode & 3;
-  if (m == 0) fail(kErrInvalidArgument, "Invalid count mode " + std::to_string(mode));
-  const bool useScope = (m == 1 || m == 3) && order != 0;
-  std::string cacheKey = std::to_string(order);
-  std::string sql = order == 0 ? "SELECT count(*) FROM lce_images" : "SELECT count(*) FROM lce_keys";
-  if (order != 0) {
-    const std::string& k = index(order).keyColumn;
-    if (useScope) {
-      const Order& o = orders_[order];
-      cacheKey += ":" + o.top.value_or("") + "|" + (o.bottom ? "b" + *o.bottom : std::string());
-      sql += " WHERE " + scopeClause(order, k);
-    } else {
-      sql += " WHERE " + k + " IS NOT NULL";
+    const bool fresh = (mode & 4) != 0;
+    const int m = mode & 3;
+    if (m == 0) fail(kErrInvalidArgument, "Invalid count mode " + std::to_string(mode));
+    const bool useScope = (m == 1 || m == 3) && order != 0;
+    std::string cacheKey = std::to_string(order);
+    std::string sql = order == 0 ? "SELECT count(*) FROM lce_images" : "SELECT count(*) FROM lce_keys";
+    if (order != 0) {
+        const std::string& k = index(order).keyColumn;
+        if (useScope) {
+            const Order& o = orders_[order];
+            cacheKey += ":" + o.top.value_or("") + "|" + (o.bottom ? "b" + *o.bottom : std::string());
+            sql += " WHERE " + scopeClause(order, k);
+        } else {
+            sql += " WHERE " + k + " IS NOT NULL";
+        }
     }
-  }
-  if (!fresh) {
-    auto it = counts_.find(cacheKey);
-    if (it != counts_.end()) return it->second;
-  }
-  const auto lease = store_->reading();
-  if (order == 0) store_->checkImages();
-  Stmt& q = statement(sql);
-  if (useScope) bindScope(q, order);
-  q.step();
-  const std::int64_t n = q.integer(0);
-  counts_[cacheKey] = n;
-  return n;
+    if (!fresh) {
+        auto it = counts_.find(cacheKey);
+        if (it != counts_.end()) return it->second;
+    }
+    const auto lease = store_->reading();
+    if (order == 0) store_->checkImages();
+    Stmt& q = statement(sql);
+    if (useScope) bindScope(q, order);
+    q.step();
+    const std::int64_t n = q.integer(0);
+    counts_[cacheKey] = n;
+    return n;
 }
 
 std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
-  if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
-  const auto lease = store_->reading();
-  if (order == 0) {
-    Stmt& q = statement("SELECT count(*) FROM lce_images WHERE __recno <= ?2");
+    if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
+    const auto lease = store_->reading();
+    if (order == 0) {
+        Stmt& q = statement("SELECT count(*) FROM lce_images WHERE __recno <= ?2");
+        q.bind(2, recno_);
+        q.step();
+        return q.integer(0);
+    }
+    const auto key = currentKey(order);
+    if (!key) return 0;
+    const int m = mode & 3;
+    const std::string& k = index(order).keyColumn;
+    std::string sql = "SELECT count(*) FROM lce_keys WHERE ";
+    if (m == 1 || m == 3)
+        sql += scopeClause(order, k) + " AND ";
+    else
+        sql += k + " >= ?3 AND ";
+    sql += "(" + k + ", __recno) <= (?1, ?2)";
+    Stmt& q = statement(sql);
+    if (m == 1 || m == 3)
+        bindScope(q, order);
+    else
+        q.bindBlob(3, "", 0);
+    q.bindBlob(1, key->data(), key->size());
     q.bind(2, recno_);
     q.step();
     return q.integer(0);
-  }
-  const auto key = currentKey(order);
-  if (!key) return 0;
-  const int m = mode & 3;
-  const std::string& k = index(order).keyColumn;
-  std::string sql = "SELECT count(*) FROM lce_keys WHERE ";
-  if (m == 1 || m == 3) sql += scopeClause(order, k) + " AND ";
-  else sql += k + " >= ?3 AND ";
-  sql += "(" + k + ", __recno) <= (?1, ?2)";
-  Stmt& q = statement(sql);
-  if (m == 1 || m == 3) bindScope(q, order);
-  else q.bindBlob(3, "", 0);
-  q.bindBlob(1, key->data(), key->size());
-  q.bind(2, recno_);
-  q.step();
-  return q.integer(0);
 }
 
 void Cursor::gotoKeyPosition(std::size_t order, double fraction) {
-  if (!(fraction >= 0.0)) fraction = 0.0;
-  if (fraction > 1.0) fraction = 1.0;
-  const auto lease = store_->reading();
-  const std::int64_t n = count(order, 3);
-  if (n == 0) {
-    gotoEOF();
-    bof_ = true;
-    return;
-  }
-  const auto offset = static_cast<std::int64_t>(std::llround(fraction * static_cast<double>(n - 1)));
-  std::string sql;
-  if (order == 0) {
-    sql = "SELECT __recno, __rec FROM lce_images ORDER BY __recno LIMIT 1 OFFSET ?5";
-  } else {
-    const std::string& k = index(order).keyColumn;
-    sql = "SELECT k.__recno, r.__rec, k." + k +
-          " FROM lce_keys AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " + scopeClause(order, "k." + k) +
-          " ORDER BY k." + k + ", k.__recno LIMIT 1 OFFSET ?5";
-  }
-  Stmt& q = statement(sql);
-  if (order != 0) bindScope(q, order);
-  q.bind(5, offset);
-  stream_ = Stream{order, Dir::Forward, 0, &q, store_->readEpoch()};
-  landed(stepStream(), Dir::Forward, true);
-  stream_.reset();
+    if (!(fraction >= 0.0)) fraction = 0.0;
+    if (fraction > 1.0) fraction = 1.0;
+    const auto lease = store_->reading();
+    const std::int64_t n = count(order, 3);
+    if (n == 0) {
+        gotoEOF();
+        bof_ = true;
+        return;
+    }
+    const auto offset = static_cast<std::int64_t>(std::llround(fraction * static_cast<double>(n - 1)));
+    std::string sql;
+    if (order == 0) {
+        sql = "SELECT __recno, __rec FROM lce_images ORDER BY __recno LIMIT 1 OFFSET ?5";
+    } else {
+        const std::string& k = index(order).keyColumn;
+        sql = "SELECT k.__recno, r.__rec, k." + k +
+              " FROM lce_keys AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " +
+              scopeClause(order, "k." + k) + " ORDER BY k." + k + ", k.__recno LIMIT 1 OFFSET ?5";
+    }
+    Stmt& q = statement(sql);
+    if (order != 0) bindScope(q, order);
+    q.bind(5, offset);
+    stream_ = Stream{order, Dir::Forward, 0, &q, store_->readEpoch()};
+    landed(stepStream(), Dir::Forward, true);
+    stream_.reset();
 }
 
 void Cursor::setScope(std::size_t order, std::uint16_t which, std::string key) {
-  index(order);
-  if (which == 1) orders_[order].top = std::move(key);
-  else if (which == 2) orders_[order].bottom = std::move(key);
-  else fail(kErrInvalidArgument, "Invalid scope option " + std::to_string(which));
-  stream_.reset();
+    index(order);
+    if (which == 1)
+        orders_[order].top = std::move(key);
+    else if (which == 2)
+        orders_[order].bottom = std::move(key);
+    else
+        fail(kErrInvalidArgument, "Invalid scope option " + std::to_string(which));
+    stream_.reset();
 }
 
 const std::optional<std::string>& Cursor::scope(std::size_t order, std::uint16_t which) const {
-  index(order);
-  if (which != 1 && which != 2) fail(kErrInvalidArgument, "Invalid scope option " + std::to_string(which));
-  return which == 1 ? orders_[order].top : orders_[order].bottom;
+    index(order);
+    if (which != 1 && which != 2) fail(kErrInvalidArgument, "Invalid scope option " + std::to_string(which));
+    return which == 1 ? orders_[order].top : orders_[order].bottom;
 }
 
 void Cursor::clearScope(std::size_t order, std::uint16_t which) {
-  index(order);
-  if (which != 1 && which != 2) fail(kErrInvalidArgument, "Invalid scope option " + std::to_string(which));
-  auto& s = which == 1 ? orders_[order].top : orders_[order].bottom;
-  if (!s) fail(kErrNoScope, "No scope is set on index " + index(order).def.name + " of table " + name());
-  s.reset();
-  stream_.reset();
+    index(order);
+    if (which != 1 && which != 2) fail(kErrInvalidArgument, "Invalid scope option " + std::to_string(which));
+    auto& s = which == 1 ? orders_[order].top : orders_[order].bottom;
+    if (!s) fail(kErrNoScope, "No scope is set on index " + index(order).def.name + " of table " + name());
+    s.reset();
+    stream_.reset();
 }
 
 void Cursor::clearAllScopes() {
-  for (Order& o : orders_) {
-    o.top.reset();
-    o.bottom.reset();
-  }
-  stream_.reset();
+    for (Order& o : orders_) {
+        o.top.reset();
+        o.bottom.reset();
+    }
+    stream_.reset();
 }
 
 void Cursor::initRawKey(std::size_t order) {
-  index(order);
-  for (auto& s : orders_[order].staged) s.reset();
+    index(order);
+    for (auto& s : orders_[order].staged) s.reset();
 }
 
 void Cursor::stage(std::size_t order, std::size_t column, Value value) {
-  const IndexInfo& ix = index(order);
-  for (std::size_t s = 0; s < ix.segments.size(); ++s)
-    if (ix.segments[s] == column) {
-      orders_[order].staged[s] = store_->layout().normalize(column, value);
-      return;
-    }
-  fail(kErrFieldNotFound, "Field " + store_->layout().columns()[column].def.name + " is not a segment of index " +
-                              ix.def.name + " of table " + name());
+    const IndexInfo& ix = index(order);
+    for (std::size_t s = 0; s < ix.segments.size(); ++s)
+        if (ix.segments[s] == column) {
+            orders_[order].staged[s] = store_->layout().normalize(column, value);
+            return;
+        }
+    fail(kErrFieldNotFound, "Field " + store_->layout().columns()[column].def.name + " is not a segment of index " +
+                                ix.def.name + " of table " + name());
 }
 
 std::string Cursor::buildRawKey(std::size_t order) const {
-  const IndexInfo& ix = index(order);
-  std::string key;
-  for (std::size_t s = 0; s < ix.segments.size(); ++s) {
-    const auto& v = orders_[order].staged[s];
-    if (!v) break;
-    appendKeySegment(key, store_->layout().columns()[ix.segments[s]].def.type, *v);
-  }
-  if (ix.def.descending) invertKey(key);
-  return key;
+    const IndexInfo& ix = index(order);
+    std::string key;
+    for (std::size_t s = 0; s < ix.segments.size(); ++s) {
+        const auto& v = orders_[order].staged[s];
+        if (!v) break;
+        appendKeySegment(key, store_->layout().columns()[ix.segments[s]].def.type, *v);
+    }
+    if (ix.def.descending) invertKey(key);
+    return key;
 }
 
 std::string Cursor::textKey(std::size_t order, std::string_view text) const {
-  const IndexInfo& ix = index(order);
-  const ColumnDef& def = store_->layout().columns()[ix.segments.front()].def;
-  std::string key;
-  const Value v = valueFromText(def, text);
-  appendKeySegment(key, def.type, v, /*partial=*/true);
-  if (ix.def.descending) invertKey(key);
-  return key;
+    const IndexInfo& ix = index(order);
+    const ColumnDef& def = store_->layout().columns()[ix.segments.front()].def;
+    std::string key;
+    const Value v = valueFromText(def, text);
+    appendKeySegment(key, def.type, v, /*partial=*/true);
+    if (ix.def.descending) invertKey(key);
+    return key;
 }
 
 Value Cursor::fieldValue(std::size_t c) const {
-  const std::string& img = image();
-  const RecordLayout& layout = store_->layout();
-  if (isBlobType(layout.columns()[c].def.type))
-    return layout.isNull(img, c) ? Value::null() : store_->blobValue(recno_, c);
-  return layout.decode(img, c);
+    const std::string& img = image();
+    const RecordLayout& layout = store_->layout();
+    if (isBlobType(layout.columns()[c].def.type))
+        return layout.isNull(img, c) ? Value::null() : store_->blobValue(recno_, c);
+    return layout.decode(img, c);
 }
 
 }  // namespace lce

@@ -20,133 +20,133 @@ class Cursor;
 // The handle of one index order of a cursor; order i of the cursor is
 // index i - 1 of its table.
 class IndexHandle : public Object {
- public:
-  IndexHandle(std::weak_ptr<Cursor> cursor, std::size_t order) : cursor_(std::move(cursor)), order_(order) {}
-  HandleType handleType() const override { return HandleType::Index; }
-  std::shared_ptr<Cursor> cursor() const;
-  std::size_t order() const { return order_; }
+public:
+    IndexHandle(std::weak_ptr<Cursor> cursor, std::size_t order) : cursor_(std::move(cursor)), order_(order) {}
+    HandleType handleType() const override { return HandleType::Index; }
+    std::shared_ptr<Cursor> cursor() const;
+    std::size_t order() const { return order_; }
 
- private:
-  std::weak_ptr<Cursor> cursor_;
-  std::size_t order_;
+private:
+    std::weak_ptr<Cursor> cursor_;
+    std::size_t order_;
 };
 
 class Cursor : public Object, public std::enable_shared_from_this<Cursor> {
- public:
-  struct Options {
-    std::uint32_t openOptions = 0;  // as LumGetTableOpenOptions reports them
-    std::string collation;
-    bool sqlResult = false;
-  };
-  Cursor(std::shared_ptr<TableStore> store, Options options);
-  ~Cursor() override;
-  HandleType handleType() const override { return options_.sqlResult ? HandleType::Cursor : HandleType::Table; }
+public:
+    struct Options {
+        std::uint32_t openOptions = 0;  // as LumGetTableOpenOptions reports them
+        std::string collation;
+        bool sqlResult = false;
+    };
+    Cursor(std::shared_ptr<TableStore> store, Options options);
+    ~Cursor() override;
+    HandleType handleType() const override { return options_.sqlResult ? HandleType::Cursor : HandleType::Table; }
 
-  // Registers the index handles; call once after the cursor got its handle.
-  void registerIndexes();
-  void releaseHandles();
+    // Registers the index handles; call once after the cursor got its handle.
+    void registerIndexes();
+    void releaseHandles();
 
-  const TableStore& store() const { return *store_; }
-  const Options& options() const { return options_; }
-  std::string name() const;  // for messages
-  std::uint32_t indexHandle(std::size_t order) const { return orders_.at(order).handle; }
-  std::size_t orderCount() const { return orders_.size(); }
-  bool orderOpen(std::size_t order) const { return orders_.at(order).open; }
-  void closeOrder(std::size_t order) { orders_.at(order).open = false; }
-  const IndexInfo& index(std::size_t order) const;
+    const TableStore& store() const { return *store_; }
+    const Options& options() const { return options_; }
+    std::string name() const;  // for messages
+    std::uint32_t indexHandle(std::size_t order) const { return orders_.at(order).handle; }
+    std::size_t orderCount() const { return orders_.size(); }
+    bool orderOpen(std::size_t order) const { return orders_.at(order).open; }
+    void closeOrder(std::size_t order) { orders_.at(order).open = false; }
+    const IndexInfo& index(std::size_t order) const;
 
-  // Navigation; order 0 is the natural order.
-  void gotoTop(std::size_t order);
-  void gotoBottom(std::size_t order);
-  void gotoBOF();
-  void gotoEOF();
-  void skip(std::size_t order, std::int64_t count);
-  void gotoRecord(std::int64_t recno);  // fails with kErrRecordNotFound when there is none
-  bool atBOF() const { return bof_; }
-  bool atEOF() const { return eof_; }
-  bool hasRecord() const { return onRecord_; }
-  void requireRecord() const;  // fails kErrNoCurrentRecord when there is no current record
-  std::int64_t recno() const { return recno_; }
-  // The current record's image; fails kErrNoCurrentRecord when there is none. Navigation
-  // only notes where the stored image is: it is unpacked when first asked for.
-  const std::string& image() const;
-  // Writes the current record's image (layout().recordSize() bytes) to dst,
-  // unpacking it there directly when it has not been unpacked yet.
-  void copyImage(char* dst) const;
-  void refresh();
+    // Navigation; order 0 is the natural order.
+    void gotoTop(std::size_t order);
+    void gotoBottom(std::size_t order);
+    void gotoBOF();
+    void gotoEOF();
+    void skip(std::size_t order, std::int64_t count);
+    void gotoRecord(std::int64_t recno);  // fails with kErrRecordNotFound when there is none
+    bool atBOF() const { return bof_; }
+    bool atEOF() const { return eof_; }
+    bool hasRecord() const { return onRecord_; }
+    void requireRecord() const;  // fails kErrNoCurrentRecord when there is no current record
+    std::int64_t recno() const { return recno_; }
+    // The current record's image; fails kErrNoCurrentRecord when there is none. Navigation
+    // only notes where the stored image is: it is unpacked when first asked for.
+    const std::string& image() const;
+    // Writes the current record's image (layout().recordSize() bytes) to dst,
+    // unpacking it there directly when it has not been unpacked yet.
+    void copyImage(char* dst) const;
+    void refresh();
 
-  bool isVisible(std::size_t order);
-  std::int64_t count(std::size_t order, std::uint16_t mode);
-  std::int64_t keyNumber(std::size_t order, std::uint16_t mode);
-  void gotoKeyPosition(std::size_t order, double fraction);
+    bool isVisible(std::size_t order);
+    std::int64_t count(std::size_t order, std::uint16_t mode);
+    std::int64_t keyNumber(std::size_t order, std::uint16_t mode);
+    void gotoKeyPosition(std::size_t order, double fraction);
 
-  // Scopes (raw key bytes as LumBuildRawKey gives them).
-  void setScope(std::size_t order, std::uint16_t which, std::string key);
-  const std::optional<std::string>& scope(std::size_t order, std::uint16_t which) const;
-  void clearScope(std::size_t order, std::uint16_t which);
-  void clearAllScopes();
+    // Scopes (raw key bytes as LumBuildRawKey gives them).
+    void setScope(std::size_t order, std::uint16_t which, std::string key);
+    const std::optional<std::string>& scope(std::size_t order, std::uint16_t which) const;
+    void clearScope(std::size_t order, std::uint16_t which);
+    void clearAllScopes();
 
-  // Key staging on an index order.
-  void initRawKey(std::size_t order);
-  void stage(std::size_t order, std::size_t column, Value value);
-  std::string buildRawKey(std::size_t order) const;
-  std::string textKey(std::size_t order, std::string_view text) const;
+    // Key staging on an index order.
+    void initRawKey(std::size_t order);
+    void stage(std::size_t order, std::size_t column, Value value);
+    std::string buildRawKey(std::size_t order) const;
+    std::string textKey(std::size_t order, std::string_view text) const;
 
-  Value fieldValue(std::size_t column) const;  // current record
+    Value fieldValue(std::size_t column) const;  // current record
 
- private:
-  struct Order {
-    std::uint32_t handle = 0;
-    bool open = true;
-    std::optional<std::string> top, bottom;
-    std::vector<std::optional<Value>> staged;  // per segment
-  };
-  enum class Dir { Forward, Backward };
-  struct Stream {
-    std::size_t order = 0;
-    Dir dir = Dir::Forward;
-    std::int64_t last = 0;
-    Stmt* stmt = nullptr;
-    std::uint64_t epoch = 0;  // the table's read in which the statement runs
-  };
+private:
+    struct Order {
+        std::uint32_t handle = 0;
+        bool open = true;
+        std::optional<std::string> top, bottom;
+        std::vector<std::optional<Value>> staged;  // per segment
+    };
+    enum class Dir { Forward, Backward };
+    struct Stream {
+        std::size_t order = 0;
+        Dir dir = Dir::Forward;
+        std::int64_t last = 0;
+        Stmt* stmt = nullptr;
+        std::uint64_t epoch = 0;  // the table's read in which the statement runs
+    };
 
-  // The row of one of the cursor's statements that holds the current
-  // record (image in column 1, key of keyOrder_ in keyColumn): valid while
-  // that statement has not moved and the table's read has not ended.
-  struct Source {
-    Stmt* stmt = nullptr;
-    std::uint64_t generation = 0;
-    std::uint64_t epoch = 0;
-    int keyColumn = -1;
-  };
+    // The row of one of the cursor's statements that holds the current
+    // record (image in column 1, key of keyOrder_ in keyColumn): valid while
+    // that statement has not moved and the table's read has not ended.
+    struct Source {
+        Stmt* stmt = nullptr;
+        std::uint64_t generation = 0;
+        std::uint64_t epoch = 0;
+        int keyColumn = -1;
+    };
 
-  Stmt& statement(const std::string& sql) const;
-  void noteSource(Stmt& stmt, int keyColumn);
-  bool sourceValid() const;
-  // The stored image of the current record; needs a read lease.
-  std::string_view packedImage() const;
-  [[noreturn]] void damaged() const;
-  bool stepStream();
-  void startStream(std::size_t order, Dir dir, bool fromCurrent);
-  void landed(bool found, Dir dir, bool fromEnd);
-  std::optional<std::string> currentKey(std::size_t order);
-  std::string scopeClause(std::size_t order, const std::string& keyColumn) const;
-  void bindScope(Stmt& stmt, std::size_t order) const;
-  bool inScope(std::size_t order, const std::optional<std::string>& key) const;
+    Stmt& statement(const std::string& sql) const;
+    void noteSource(Stmt& stmt, int keyColumn);
+    bool sourceValid() const;
+    // The stored image of the current record; needs a read lease.
+    std::string_view packedImage() const;
+    [[noreturn]] void damaged() const;
+    bool stepStream();
+    void startStream(std::size_t order, Dir dir, bool fromCurrent);
+    void landed(bool found, Dir dir, bool fromEnd);
+    std::optional<std::string> currentKey(std::size_t order);
+    std::string scopeClause(std::size_t order, const std::string& keyColumn) const;
+    void bindScope(Stmt& stmt, std::size_t order) const;
+    bool inScope(std::size_t order, const std::optional<std::string>& key) const;
 
-  std::shared_ptr<TableStore> store_;
-  Options options_;
-  std::vector<Order> orders_;
-  mutable std::map<std::string, Stmt> statements_;
-  std::optional<Stream> stream_;
-  bool bof_ = true, eof_ = false, onRecord_ = false;
-  std::int64_t recno_ = 0;
-  Source source_;
-  mutable bool imageReady_ = false;
-  mutable std::string image_;
-  std::optional<std::string> key_;  // key of the current record in keyOrder_ once read
-  std::size_t keyOrder_ = 0;
-  std::map<std::string, std::int64_t> counts_;
+    std::shared_ptr<TableStore> store_;
+    Options options_;
+    std::vector<Order> orders_;
+    mutable std::map<std::string, Stmt> statements_;
+    std::optional<Stream> stream_;
+    bool bof_ = true, eof_ = false, onRecord_ = false;
+    std::int64_t recno_ = 0;
+    Source source_;
+    mutable bool imageReady_ = false;
+    mutable std::string image_;
+    std::optional<std::string> key_;  // key of the current record in keyOrder_ once read
+    std::size_t keyOrder_ = 0;
+    std::map<std::string, std::int64_t> counts_;
 };
 
 }  // namespace lce

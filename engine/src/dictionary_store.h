@@ -15,31 +15,31 @@
 namespace lce {
 
 class DictionaryStore {
- public:
-  static DictionaryStore create(const std::string& path);
-  static DictionaryStore open(const std::string& path, bool writable);
+public:
+    static DictionaryStore create(const std::string& path);
+    static DictionaryStore open(const std::string& path, bool writable);
 
-  const std::string& path() const { return path_; }
-  std::string folder() const;
-  void setLockWait(std::chrono::milliseconds wait) { db_.setLockWait(wait); }
+    const std::string& path() const { return path_; }
+    std::string folder() const;
+    void setLockWait(std::chrono::milliseconds wait) { db_.setLockWait(wait); }
 
-  void addUser(const std::string& name, const std::string& password, const std::vector<std::string>& groups);
-  // True when the user exists and the password matches.
-  bool checkLogin(const std::string& name, const std::string& password) const;
-  std::optional<std::string> userGroups(const std::string& name) const;  // ";"-joined
-  std::vector<std::string> users() const;
+    void addUser(const std::string& name, const std::string& password, const std::vector<std::string>& groups);
+    // True when the user exists and the password matches.
+    bool checkLogin(const std::string& name, const std::string& password) const;
+    std::optional<std::string> userGroups(const std::string& name) const;  // ";"-joined
+    std::vector<std::string> users() const;
 
-  void addTable(const Dictionary::TableEntry& table);
-  // Finds a table by name; a name with a file extension (".LDT") also finds
-  // the table without it.
-  std::optional<Dictionary::TableEntry> findTable(const std::string& name) const;
-  std::vector<Dictionary::TableEntry> tables() const;
-  void setTableProperty(const std::string& table, std::uint16_t property, const std::string& value);
-  void removeTableProperty(const std::string& table, std::uint16_t property);
+    void addTable(const Dictionary::TableEntry& table);
+    // Finds a table by name; a name with a file extension (".LDT") also finds
+    // the table without it.
+    std::optional<Dictionary::TableEntry> findTable(const std::string& name) const;
+    std::vector<Dictionary::TableEntry> tables() const;
+    void setTableProperty(const std::string& table, std::uint16_t property, const std::string& value);
+    void removeTableProperty(const std::string& table, std::uint16_t property);
 
- private:
-  Db db_;
-  std::string path_;
+private:
+    Db db_;
+    std::string path_;
 };
 
 }  // namespace lce

@@ -6,14 +6,14 @@ namespace lce {
 void fail(std::uint32_t code, const std::string& text) { throw Error(code, text); }
 
 LastError& lastError() {
-  thread_local LastError error;
-  return error;
+    thread_local LastError error;
+    return error;
 }
 
 void setLastError(std::uint32_t code, const std::string& text) {
-  LastError& e = lastError();
-  e.code = code;
-  e.text = text;
+    LastError& e = lastError();
+    e.code = code;
+    e.text = text;
 }
 
 }  // namespace lce

@@ -14,49 +14,49 @@
 namespace lce {
 
 struct ColumnLayout {
-  ColumnDef def;
-  std::uint32_t offset = 0;
-  std::uint32_t size = 0;  // bytes in the image (23/24 on LDT: capacity + 2)
-  int nullBit = -1;        // VFP: bit of the null flag in the system field
-  int fullBit = -1;        // VFP 23/24: bit telling that the value fills the column
+    ColumnDef def;
+    std::uint32_t offset = 0;
+    std::uint32_t size = 0;  // bytes in the image (23/24 on LDT: capacity + 2)
+    int nullBit = -1;        // VFP: bit of the null flag in the system field
+    int fullBit = -1;        // VFP 23/24: bit telling that the value fills the column
 };
 
 class RecordLayout {
- public:
-  RecordLayout() = default;
-  // Fills fixed lengths of the schema's columns and checks every column.
-  static RecordLayout build(TableSchema& schema);
+public:
+    RecordLayout() = default;
+    // Fills fixed lengths of the schema's columns and checks every column.
+    static RecordLayout build(TableSchema& schema);
 
-  std::uint16_t tableType() const { return tableType_; }
-  std::uint16_t charType() const { return charType_; }
-  const std::vector<ColumnLayout>& columns() const { return columns_; }
-  std::uint32_t recordSize() const { return recordSize_; }
-  int find(std::string_view name) const;  // -1 when there is none (ignores case)
+    std::uint16_t tableType() const { return tableType_; }
+    std::uint16_t charType() const { return charType_; }
+    const std::vector<ColumnLayout>& columns() const { return columns_; }
+    std::uint32_t recordSize() const { return recordSize_; }
+    int find(std::string_view name) const;  // -1 when there is none (ignores case)
 
-  // The image of a record whose every column is null (empty on DBF).
-  const std::string& nullImage() const { return nullImage_; }
+    // The image of a record whose every column is null (empty on DBF).
+    const std::string& nullImage() const { return nullImage_; }
 
-  // Converts a value given for column c into the column's canonical kind;
-  // throws naming the column when it does not fit.
-  Value normalize(std::size_t c, const Value& value) const;
-  void encode(std::string& image, std::size_t c, const Value& normalized) const;
-  Value decode(std::string_view image, std::size_t c) const;
-  bool isNull(std::string_view image, std::size_t c) const;
-  bool vfpFlag(std::string_view image, int bit) const;
+    // Converts a value given for column c into the column's canonical kind;
+    // throws naming the column when it does not fit.
+    Value normalize(std::size_t c, const Value& value) const;
+    void encode(std::string& image, std::size_t c, const Value& normalized) const;
+    Value decode(std::string_view image, std::size_t c) const;
+    bool isNull(std::string_view image, std::size_t c) const;
+    bool vfpFlag(std::string_view image, int bit) const;
 
- private:
-  void setFlag(std::string& image, int bit, bool on) const;
-  void encodeTextForm(char* p, const ColumnLayout& col, const Value& v) const;
-  void encodeCharacters(std::string& image, const ColumnLayout& col, const Value& v) const;
-  void encodeBinary(char* p, const ColumnLayout& col, const Value& v) const;
+private:
+    void setFlag(std::string& image, int bit, bool on) const;
+    void encodeTextForm(char* p, const ColumnLayout& col, const Value& v) const;
+    void encodeCharacters(std::string& image, const ColumnLayout& col, const Value& v) const;
+    void encodeBinary(char* p, const ColumnLayout& col, const Value& v) const;
 
-  std::uint16_t tableType_ = kLdt;
-  std::uint16_t charType_ = kAnsi;
-  std::vector<ColumnLayout> columns_;
-  std::uint32_t recordSize_ = 0;
-  std::uint32_t flagsOffset_ = 0;
-  std::uint32_t flagsSize_ = 0;
-  std::string nullImage_;
+    std::uint16_t tableType_ = kLdt;
+    std::uint16_t charType_ = kAnsi;
+    std::vector<ColumnLayout> columns_;
+    std::uint32_t recordSize_ = 0;
+    std::uint32_t flagsOffset_ = 0;
+    std::uint32_t flagsSize_ = 0;
+    std::string nullImage_;
 };
 
 // Canonical value kind of an engine column type.

@@ -26,29 +26,28 @@ inline constexpr std::chrono::milliseconds kReadMaxHold{250};
 // for the reaper's limits and far cheaper than the exact clock, which a
 // read lease would otherwise ask twice per call.
 inline std::chrono::steady_clock::time_point coarseNow() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-  return std::chrono::steady_clock::time_point(
-      std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::seconds(ts.tv_sec) +
-                                                                      std::chrono::nanoseconds(ts.tv_nsec)));
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return std::chrono::steady_clock::time_point(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec)));
 }
 
 class ReadReaper {
- public:
-  static ReadReaper& instance();
-  ~ReadReaper();
-  // Watches a store that has begun a read transaction.
-  void watch(std::weak_ptr<const TableStore> store);
+public:
+    static ReadReaper& instance();
+    ~ReadReaper();
+    // Watches a store that has begun a read transaction.
+    void watch(std::weak_ptr<const TableStore> store);
 
- private:
-  ReadReaper() = default;
-  void run();
+private:
+    ReadReaper() = default;
+    void run();
 
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::vector<std::weak_ptr<const TableStore>> stores_;
-  bool stop_ = false;
-  std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<std::weak_ptr<const TableStore>> stores_;
+    bool stop_ = false;
+    std::thread thread_;
 };
 
 }  // namespace lce

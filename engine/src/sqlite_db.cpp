@@ -17,36 +17,36 @@ namespace lce {
 namespace {
 
 std::string uriFor(const std::string& path, const std::string& query) {
-  std::string uri = "file:";
-  for (char c : path) {
-    switch (c) {
-      case '?': uri += "%3f"; break;
-      case '#': uri += "%23"; break;
-      case '%': uri += "%25"; break;
-      default: uri += c;
+    std::string uri = "file:";
+    for (char c : path) {
+        switch (c) {
+            case '?': uri += "%3f"; break;
+            case '#': uri += "%23"; break;
+            case '%': uri += "%25"; break;
+            default: uri += c;
+        }
     }
-  }
-  return uri + "?" + query;
+    return uri + "?" + query;
 }
 
 bool nonEmptyFile(const std::string& path) {
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(path, ec);
-  return !ec && size > 0;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    return !ec && size > 0;
 }
 
 std::string kindText(FileKind kind) { return kind == FileKind::Table ? "Table file " : "Data dictionary "; }
 
 // Byte 18 of an SQLite file's header is 2 in write-ahead-log mode.
 bool inWalMode(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  char header[20] = {};
-  return in.read(header, sizeof header) && header[18] == 2;
+    std::ifstream in(path, std::ios::binary);
+    char header[20] = {};
+    return in.read(header, sizeof header) && header[18] == 2;
 }
 
 bool folderWritable(const std::string& path) {
-  const std::string folder = directoryOf(path);
-  return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+    const std::string folder = directoryOf(path);
+    return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
 }
 
 // How a read-only connection reads a file without creating one beside it.
@@ -58,205 +58,221 @@ bool folderWritable(const std::string& path) {
 // it, so it is read as immutable; elsewhere reading it would create the log
 // and its shared memory, so it is refused.
 std::string readUri(const std::string& path, FileKind kind) {
-  const bool inUse = fileExists(path + "-wal") && fileExists(path + "-shm");
-  if (inWalMode(path) && !inUse && !nonEmptyFile(path + "-wal")) {
-    if (!folderWritable(path)) return uriFor(path, "mode=ro&immutable=1");
-    fail(kErrNeedsWriter, kindText(kind) + path +
-                              " is kept in write-ahead-log mode and no program has it open; reading it would "
-                              "create files beside it in the practice folder. Search while the practice's "
-                              "software is running, or have it switch the file back to a rollback journal");
-  }
-  return uriFor(path, "mode=ro&readonly_shm=1");
+    const bool inUse = fileExists(path + "-wal") && fileExists(path + "-shm");
+    if (inWalMode(path) && !inUse && !nonEmptyFile(path + "-wal")) {
+        if (!folderWritable(path)) return uriFor(path, "mode=ro&immutable=1");
+        fail(kErrNeedsWriter, kindText(kind) + path +
+                                  " is kept in write-ahead-log mode and no program has it open; reading it would "
+                                  "create files beside it in the practice folder. Search while the practice's "
+                                  "software is running, or have it switch the file back to a rollback journal");
+    }
+    return uriFor(path, "mode=ro&readonly_shm=1");
 }
 
 }  // namespace
 
 std::chrono::milliseconds defaultLockWait() {
-  static const std::chrono::milliseconds wait = [] {
-    const char* text = std::getenv("LCE_LOCK_WAIT_MS");
-    const auto ms = text ? parseInteger(text) : std::nullopt;
-    return ms && *ms >= 1 && *ms <= 3600000 ? std::chrono::milliseconds(*ms) : kLockWait;
-  }();
-  return wait;
+    static const std::chrono::milliseconds wait = [] {
+        const char* text = std::getenv("LCE_LOCK_WAIT_MS");
+        const auto ms = text ? parseInteger(text) : std::nullopt;
+        return ms && *ms >= 1 && *ms <= 3600000 ? std::chrono::milliseconds(*ms) : kLockWait;
+    }();
+    return wait;
 }
 
 std::string secondsText(std::chrono::milliseconds wait) {
-  const auto ms = wait.count();
-  if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
-  return std::to_string(ms / 1000) + "." + std::to_string((ms % 1000) / 100) + " s";
+    const auto ms = wait.count();
+    if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
+    return std::to_string(ms / 1000) + "." + std::to_string((ms % 1000) / 100) + " s";
 }
 
 bool describeFileFailure(int rc, const std::string& path, FileKind kind, std::chrono::milliseconds waited,
                          const std::string& sqliteText, FileFailure& out) {
-  const std::string what = kindText(kind) + path;
-  const std::string name = fileNameOf(path);
-  switch (rc & 0xFF) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      out = {kErrLocked, what + " is locked by another program (waited " + secondsText(waited) +
-                             "); try again when the practice's software has finished writing"};
-      return true;
-    case SQLITE_READONLY:
-      // A hot journal: the writer stopped before its commit ended, and only
-      // a connection that may write can roll the file back.
-      if (rc != SQLITE_READONLY_ROLLBACK && !nonEmptyFile(path + "-journal")) return false;
-      out = {kErrNeedsWriter, what + " was left mid-write by a program that stopped (" + name +
-                                  "-journal beside it); the search only reads and cannot complete the write. "
-                                  "Open the practice once in its own software, which completes it, then try again"};
-      return true;
-    case SQLITE_CANTOPEN:
-      if (nonEmptyFile(path + "-wal")) {
-        out = {kErrNeedsWriter, what + " was left mid-write by a program that stopped (" + name +
-                                    "-wal beside it, without its -shm file); reading it would create files in the "
-                                    "practice folder. Open the practice once in its own software, which completes "
-                                    "the write, then try again"};
-        return true;
-      }
-      if (!fileExists(path)) return false;
-      out = {kErrFileNotFound, what + " cannot be opened; check that you may read it and the files beside it"};
-      return true;
-    case SQLITE_NOTADB:
-      out = kind == FileKind::Table
-                ? FileFailure{kErrNotATable, "File " + path + " is not a table file; check that the folder holds "
-                                                 "the practice's database"}
-                : FileFailure{kErrNotADictionary, "File " + path + " is not a data dictionary; check that the "
-                                                      "folder holds the practice's database"};
-      return true;
-    case SQLITE_CORRUPT:
-    case SQLITE_FORMAT:
-      out = {kErrDamaged, what + " is damaged (" + sqliteText +
-                              "); restore it from the practice's backup or have the practice's software repair it"};
-      return true;
-    case SQLITE_IOERR:
-      out = {kErrDamaged, what + " could not be read (" + sqliteText +
-                              "); check the disk or network share, then try again; if it persists, restore the "
-                              "file from the practice's backup"};
-      return true;
-    default: return false;
-  }
+    const std::string what = kindText(kind) + path;
+    const std::string name = fileNameOf(path);
+    switch (rc & 0xFF) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            out = {kErrLocked, what + " is locked by another program (waited " + secondsText(waited) +
+                                   "); try again when the practice's software has finished writing"};
+            return true;
+        case SQLITE_READONLY:
+            // A hot journal: the writer stopped before its commit ended, and only
+            // a connection that may write can roll the file back.
+            if (rc != SQLITE_READONLY_ROLLBACK && !nonEmptyFile(path + "-journal")) return false;
+            out = {kErrNeedsWriter,
+                   what + " was left mid-write by a program that stopped (" + name +
+                       "-journal beside it); the search only reads and cannot complete the write. "
+                       "Open the practice once in its own software, which completes it, then try again"};
+            return true;
+        case SQLITE_CANTOPEN:
+            if (nonEmptyFile(path + "-wal")) {
+                out = {kErrNeedsWriter,
+                       what + " was left mid-write by a program that stopped (" + name +
+                           "-wal beside it, without its -shm file); reading it would create files in the "
+                           "practice folder. Open the practice once in its own software, which completes "
+                           "the write, then try again"};
+                return true;
+            }
+            if (!fileExists(path)) return false;
+            out = {kErrFileNotFound, what + " cannot be opened; check that you may read it and the files beside it"};
+            return true;
+        case SQLITE_NOTADB:
+            out = kind == FileKind::Table
+                      ? FileFailure{kErrNotATable, "File " + path +
+                                                       " is not a table file; check that the folder holds "
+                                                       "the practice's database"}
+                      : FileFailure{kErrNotADictionary, "File " + path +
+                                                            " is not a data dictionary; check that the "
+                                                            "folder holds the practice's database"};
+            return true;
+        case SQLITE_CORRUPT:
+        case SQLITE_FORMAT:
+            out = {kErrDamaged,
+                   what + " is damaged (" + sqliteText +
+                       "); restore it from the practice's backup or have the practice's software repair it"};
+            return true;
+        case SQLITE_IOERR:
+            out = {kErrDamaged, what + " could not be read (" + sqliteText +
+                                    "); check the disk or network share, then try again; if it persists, restore the "
+                                    "file from the practice's backup"};
+            return true;
+        default: return false;
+    }
 }
 
 Db::Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait, FileKind kind)
     : path_(path), lockWait_(lockWait), kind_(kind) {
-  sqlite3* raw = nullptr;
-  int flags = SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
-  switch (mode) {
-    case Mode::ReadOnly: flags |= SQLITE_OPEN_READONLY; uri_ = readUri(path, kind); break;
-    case Mode::ReadWrite: flags |= SQLITE_OPEN_READWRITE; uri_ = uriFor(path, "mode=rw"); break;
-    case Mode::Create: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; uri_ = uriFor(path, "mode=rwc"); break;
-    case Mode::Memory: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY; uri_ = ":memory:"; break;
-  }
-  const int rc = sqlite3_open_v2(uri_.c_str(), &raw, flags, nullptr);
-  db_.reset(raw);
-  if (rc != SQLITE_OK) {
-    const std::string msg = raw ? sqlite3_errmsg(raw) : "out of memory";
-    const int ext = raw ? sqlite3_extended_errcode(raw) : rc;
-    db_.reset();
-    FileFailure f;
-    if (describeFileFailure(ext, path, kind, lockWait, msg, f)) fail(f.code, f.text);
-    fail(rc == SQLITE_CANTOPEN ? kErrFileNotFound : kErrDamaged, "Cannot open file " + path + ": " + msg);
-  }
-  sqlite3_extended_result_codes(raw, 0);
-  setLockWait(lockWait);
+    sqlite3* raw = nullptr;
+    int flags = SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
+    switch (mode) {
+        case Mode::ReadOnly:
+            flags |= SQLITE_OPEN_READONLY;
+            uri_ = readUri(path, kind);
+            break;
+        case Mode::ReadWrite:
+            flags |= SQLITE_OPEN_READWRITE;
+            uri_ = uriFor(path, "mode=rw");
+            break;
+        case Mode::Create:
+            flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+            uri_ = uriFor(path, "mode=rwc");
+            break;
+        case Mode::Memory:
+            flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY;
+            uri_ = ":memory:";
+            break;
+    }
+    const int rc = sqlite3_open_v2(uri_.c_str(), &raw, flags, nullptr);
+    db_.reset(raw);
+    if (rc != SQLITE_OK) {
+        const std::string msg = raw ? sqlite3_errmsg(raw) : "out of memory";
+        const int ext = raw ? sqlite3_extended_errcode(raw) : rc;
+        db_.reset();
+        FileFailure f;
+        if (describeFileFailure(ext, path, kind, lockWait, msg, f)) fail(f.code, f.text);
+        fail(rc == SQLITE_CANTOPEN ? kErrFileNotFound : kErrDamaged, "Cannot open file " + path + ": " + msg);
+    }
+    sqlite3_extended_result_codes(raw, 0);
+    setLockWait(lockWait);
 }
 
 void Db::setLockWait(std::chrono::milliseconds wait) {
-  lockWait_ = wait;
-  const auto ms = std::min<std::chrono::milliseconds::rep>(wait.count(), INT_MAX);
-  if (db_) sqlite3_busy_timeout(db_.get(), static_cast<int>(ms));
+    lockWait_ = wait;
+    const auto ms = std::min<std::chrono::milliseconds::rep>(wait.count(), INT_MAX);
+    if (db_) sqlite3_busy_timeout(db_.get(), static_cast<int>(ms));
 }
 
 void Db::failAs(std::uint32_t code, const std::string& text) const {
-  FileFailure f;
-  if (db_ && describeFileFailure(sqlite3_extended_errcode(db_.get()), path_, kind_, lockWait_,
-                                 sqlite3_errmsg(db_.get()), f))
-    fail(f.code, f.text);
-  fail(code, text);
+    FileFailure f;
+    if (db_ &&
+        describeFileFailure(sqlite3_extended_errcode(db_.get()), path_, kind_, lockWait_, sqlite3_errmsg(db_.get()), f))
+        fail(f.code, f.text);
+    fail(code, text);
 }
 
 void Db::exec(const std::string& sql) const {
-  char* err = nullptr;
-  if (sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-    std::string msg = err ? err : "unknown error";
-    sqlite3_free(err);
-    failAs(kErrWriteFailed, msg + " (file " + path_ + ")");
-  }
+    char* err = nullptr;
+    if (sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::string msg = err ? err : "unknown error";
+        sqlite3_free(err);
+        failAs(kErrWriteFailed, msg + " (file " + path_ + ")");
+    }
 }
 
 void Db::raise(std::uint32_t code, const std::string& what) const {
-  failAs(code, what + ": " + sqlite3_errmsg(db_.get()) + " (file " + path_ + ")");
+    failAs(code, what + ": " + sqlite3_errmsg(db_.get()) + " (file " + path_ + ")");
 }
 
 Stmt::Stmt(const Db& db, const std::string& sql) : db_(&db) {
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v3(db.get(), sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw,
-                         nullptr) != SQLITE_OK)
-    db.raise(kErrSql, "Cannot read table catalog");
-  stmt_.reset(raw);
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v3(db.get(), sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw,
+                           nullptr) != SQLITE_OK)
+        db.raise(kErrSql, "Cannot read table catalog");
+    stmt_.reset(raw);
 }
 
 bool Stmt::step() {
-  ++generation_;
-  const int rc = sqlite3_step(stmt_.get());
-  if (rc == SQLITE_ROW) return true;
-  if (rc == SQLITE_DONE) return false;
-  const int code = sqlite3_errcode(db_->get());
-  const std::string msg = sqlite3_errmsg(db_->get());
-  // A read that fails mid-table is still one of the file's states (locked
-  // past the wait, left mid-write, damaged) and says so.
-  FileFailure f;
-  if (describeFileFailure(sqlite3_extended_errcode(db_->get()), db_->path(), db_->kind(), db_->lockWait(), msg,
-                          f)) {
+    ++generation_;
+    const int rc = sqlite3_step(stmt_.get());
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    const int code = sqlite3_errcode(db_->get());
+    const std::string msg = sqlite3_errmsg(db_->get());
+    // A read that fails mid-table is still one of the file's states (locked
+    // past the wait, left mid-write, damaged) and says so.
+    FileFailure f;
+    if (describeFileFailure(sqlite3_extended_errcode(db_->get()), db_->path(), db_->kind(), db_->lockWait(), msg, f)) {
+        sqlite3_reset(stmt_.get());
+        fail(f.code, f.text);
+    }
     sqlite3_reset(stmt_.get());
-    fail(f.code, f.text);
-  }
-  sqlite3_reset(stmt_.get());
-  fail(code == SQLITE_READONLY ? kErrReadOnly : kErrWriteFailed, msg + " (file " + db_->path() + ")");
+    fail(code == SQLITE_READONLY ? kErrReadOnly : kErrWriteFailed, msg + " (file " + db_->path() + ")");
 }
 
 void Stmt::reset() {
-  ++generation_;
-  sqlite3_reset(stmt_.get());
-  sqlite3_clear_bindings(stmt_.get());
+    ++generation_;
+    sqlite3_reset(stmt_.get());
+    sqlite3_clear_bindings(stmt_.get());
 }
 void Stmt::bindNull(int i) { sqlite3_bind_null(stmt_.get(), i); }
 void Stmt::bind(int i, std::int64_t v) { sqlite3_bind_int64(stmt_.get(), i, v); }
 void Stmt::bind(int i, double v) { sqlite3_bind_double(stmt_.get(), i, v); }
 void Stmt::bindText(int i, std::string_view v) {
-  sqlite3_bind_text(stmt_.get(), i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt_.get(), i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
 }
 void Stmt::bindBlob(int i, const void* data, std::size_t size) {
-  static const char empty = 0;
-  sqlite3_bind_blob(stmt_.get(), i, size ? data : &empty, static_cast<int>(size), SQLITE_TRANSIENT);
+    static const char empty = 0;
+    sqlite3_bind_blob(stmt_.get(), i, size ? data : &empty, static_cast<int>(size), SQLITE_TRANSIENT);
 }
 
 std::string Stmt::text(int col) const {
-  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));
-  return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col))) : std::string();
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));
+    return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col))) : std::string();
 }
 
 std::string_view Stmt::blob(int col) const {
-  const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_.get(), col));
-  return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col)))
-           : std::string_view();
+    const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_.get(), col));
+    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col)))
+             : std::string_view();
 }
 
 std::string quoteIdent(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
 }
 
 std::string quoteLiteral(std::string_view text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  return out + "'";
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
 }
 
 }  // namespace lce

@@ -31,8 +31,8 @@ enum class FileKind { Table, Dictionary };
 // states: locked past the wait, left mid-write, not a file of ours,
 // damaged. Returns false for other failures (the caller's own message).
 struct FileFailure {
-  std::uint32_t code = 0;
-  std::string text;
+    std::uint32_t code = 0;
+    std::string text;
 };
 bool describeFileFailure(int rc, const std::string& path, FileKind kind, std::chrono::milliseconds waited,
                          const std::string& sqliteText, FileFailure& out);
@@ -40,77 +40,77 @@ bool describeFileFailure(int rc, const std::string& path, FileKind kind, std::ch
 std::string secondsText(std::chrono::milliseconds wait);
 
 class Db {
- public:
-  enum class Mode { ReadOnly, ReadWrite, Create, Memory };
-  Db() = default;
-  // Opens path. ReadOnly never creates or changes a file: not the table,
-  // nor a journal, write-ahead log or shared-memory file beside it (see
-  // readUri); a file that cannot be read that way fails with kErrNeedsWriter.
-  // lockWait bounds every wait for another program's lock.
-  Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait = defaultLockWait(),
-     FileKind kind = FileKind::Table);
+public:
+    enum class Mode { ReadOnly, ReadWrite, Create, Memory };
+    Db() = default;
+    // Opens path. ReadOnly never creates or changes a file: not the table,
+    // nor a journal, write-ahead log or shared-memory file beside it (see
+    // readUri); a file that cannot be read that way fails with kErrNeedsWriter.
+    // lockWait bounds every wait for another program's lock.
+    Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait = defaultLockWait(),
+       FileKind kind = FileKind::Table);
 
-  sqlite3* get() const { return db_.get(); }
-  explicit operator bool() const { return static_cast<bool>(db_); }
-  const std::string& path() const { return path_; }
-  // The name SQLite opened (a URI): ATTACH uses it to read the same way.
-  const std::string& uri() const { return uri_; }
-  std::chrono::milliseconds lockWait() const { return lockWait_; }
-  void setLockWait(std::chrono::milliseconds wait);
-  FileKind kind() const { return kind_; }
+    sqlite3* get() const { return db_.get(); }
+    explicit operator bool() const { return static_cast<bool>(db_); }
+    const std::string& path() const { return path_; }
+    // The name SQLite opened (a URI): ATTACH uses it to read the same way.
+    const std::string& uri() const { return uri_; }
+    std::chrono::milliseconds lockWait() const { return lockWait_; }
+    void setLockWait(std::chrono::milliseconds wait);
+    FileKind kind() const { return kind_; }
 
-  void exec(const std::string& sql) const;
-  // Throws an error whose text is "what" + SQLite's message + the file, or
-  // the file's own error when the failure is one of its states.
-  [[noreturn]] void raise(std::uint32_t code, const std::string& what) const;
-  // Throws the file's own error for the last failure when it is one of the
-  // file's states, else code with text.
-  [[noreturn]] void failAs(std::uint32_t code, const std::string& text) const;
+    void exec(const std::string& sql) const;
+    // Throws an error whose text is "what" + SQLite's message + the file, or
+    // the file's own error when the failure is one of its states.
+    [[noreturn]] void raise(std::uint32_t code, const std::string& what) const;
+    // Throws the file's own error for the last failure when it is one of the
+    // file's states, else code with text.
+    [[noreturn]] void failAs(std::uint32_t code, const std::string& text) const;
 
- private:
-  struct Close {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-  };
-  std::unique_ptr<sqlite3, Close> db_;
-  std::string path_, uri_;
-  std::chrono::milliseconds lockWait_ = kLockWait;
-  FileKind kind_ = FileKind::Table;
+private:
+    struct Close {
+        void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+    };
+    std::unique_ptr<sqlite3, Close> db_;
+    std::string path_, uri_;
+    std::chrono::milliseconds lockWait_ = kLockWait;
+    FileKind kind_ = FileKind::Table;
 };
 
 class Stmt {
- public:
-  Stmt() = default;
-  Stmt(const Db& db, const std::string& sql);
+public:
+    Stmt() = default;
+    Stmt(const Db& db, const std::string& sql);
 
-  explicit operator bool() const { return static_cast<bool>(stmt_); }
-  sqlite3_stmt* get() const { return stmt_.get(); }
+    explicit operator bool() const { return static_cast<bool>(stmt_); }
+    sqlite3_stmt* get() const { return stmt_.get(); }
 
-  // true: a row is ready; false: done. Errors throw.
-  bool step();
-  void reset();
-  // Changes with every step and reset: a column value read at one
-  // generation is valid while the generation stays the same.
-  std::uint64_t generation() const { return generation_; }
-  void bindNull(int i);
-  void bind(int i, std::int64_t v);
-  void bind(int i, double v);
-  void bindText(int i, std::string_view v);
-  void bindBlob(int i, const void* data, std::size_t size);
+    // true: a row is ready; false: done. Errors throw.
+    bool step();
+    void reset();
+    // Changes with every step and reset: a column value read at one
+    // generation is valid while the generation stays the same.
+    std::uint64_t generation() const { return generation_; }
+    void bindNull(int i);
+    void bind(int i, std::int64_t v);
+    void bind(int i, double v);
+    void bindText(int i, std::string_view v);
+    void bindBlob(int i, const void* data, std::size_t size);
 
-  std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
-  double real(int col) const { return sqlite3_column_double(stmt_.get(), col); }
-  std::string text(int col) const;
-  std::string_view blob(int col) const;
-  bool isNull(int col) const { return sqlite3_column_type(stmt_.get(), col) == SQLITE_NULL; }
-  int type(int col) const { return sqlite3_column_type(stmt_.get(), col); }
+    std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
+    double real(int col) const { return sqlite3_column_double(stmt_.get(), col); }
+    std::string text(int col) const;
+    std::string_view blob(int col) const;
+    bool isNull(int col) const { return sqlite3_column_type(stmt_.get(), col) == SQLITE_NULL; }
+    int type(int col) const { return sqlite3_column_type(stmt_.get(), col); }
 
- private:
-  struct Finalize {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-  };
-  std::unique_ptr<sqlite3_stmt, Finalize> stmt_;
-  const Db* db_ = nullptr;
-  std::uint64_t generation_ = 0;
+private:
+    struct Finalize {
+        void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+    };
+    std::unique_ptr<sqlite3_stmt, Finalize> stmt_;
+    const Db* db_ = nullptr;
+    std::uint64_t generation_ = 0;
 };
 
 // Quotes an identifier for SQL ("Entry Number" -> "\"Entry Number\"").

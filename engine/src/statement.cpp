@@ -8,14 +8,14 @@
 #include <limits>
 #include <map>
 
+#include "engine/sql/functions.h"
+#include "engine/sql/translate.h"
 #include "engine/src/cursor.h"
 #include "engine/src/error.h"
 #include "engine/src/layout.h"
 #include "engine/src/sqlite_db.h"
 #include "engine/src/table_store.h"
 #include "engine/src/text.h"
-#include "engine/sql/functions.h"
-#include "engine/sql/translate.h"
 
 namespace lce {
 
@@ -25,113 +25,140 @@ namespace {
 constexpr int kNativeTableNotFound = kErrFileNotFound;
 
 struct Cell {
-  int type = SQLITE_NULL;
-  std::int64_t i = 0;
-  double d = 0;
-  std::string s;
+    int type = SQLITE_NULL;
+    std::int64_t i = 0;
+    double d = 0;
+    std::string s;
 };
 
 std::optional<ColumnDef> parseDeclared(const char* decl) {
-  if (!decl) return std::nullopt;
-  const std::string_view d(decl);
-  const auto pos = d.find("LCE_");
-  if (pos == std::string_view::npos) return std::nullopt;
-  ColumnDef def;
-  std::int64_t parts[3] = {0, 0, 0};
-  std::size_t p = pos + 4;
-  for (int k = 0; k < 3; ++k) {
-    const auto end = d.find_first_not_of("0123456789", p);
-    const auto num = parseInteger(d.substr(p, end == std::string_view::npos ? std::string_view::npos : end - p));
-    if (!num) return std::nullopt;
-    parts[k] = *num;
-    if (end == std::string_view::npos || d[end] != '_') break;
-    p = end + 1;
-  }
-  def.type = static_cast<std::uint16_t>(parts[0]);
-  def.length = static_cast<std::uint32_t>(parts[1]);
-  def.decimals = static_cast<std::uint16_t>(parts[2]);
-  if (!isKnownType(def.type)) return std::nullopt;
-  return def;
+    if (!decl) return std::nullopt;
+    const std::string_view d(decl);
+    const auto pos = d.find("LCE_");
+    if (pos == std::string_view::npos) return std::nullopt;
+    ColumnDef def;
+    std::int64_t parts[3] = {0, 0, 0};
+    std::size_t p = pos + 4;
+    for (int k = 0; k < 3; ++k) {
+        const auto end = d.find_first_not_of("0123456789", p);
+        const auto num = parseInteger(d.substr(p, end == std::string_view::npos ? std::string_view::npos : end - p));
+        if (!num) return std::nullopt;
+        parts[k] = *num;
+        if (end == std::string_view::npos || d[end] != '_') break;
+        p = end + 1;
+    }
+    def.type = static_cast<std::uint16_t>(parts[0]);
+    def.length = static_cast<std::uint32_t>(parts[1]);
+    def.decimals = static_cast<std::uint16_t>(parts[2]);
+    if (!isKnownType(def.type)) return std::nullopt;
+    return def;
 }
 
 Value cellValue(std::uint16_t type, const Cell& c) {
-  if (c.type == SQLITE_NULL) return Value::null();
-  const std::int64_t asInt = c.type == SQLITE_FLOAT ? static_cast<std::int64_t>(std::llround(c.d)) : c.i;
-  const double asDouble = c.type == SQLITE_INTEGER ? static_cast<double>(c.i) : c.d;
-  switch (kindOf(type)) {
-    case Value::Kind::Integer: return Value::ofInteger(asInt);
-    case Value::Kind::Double: return Value::ofDouble(c.type == SQLITE_TEXT ? parseDouble(c.s).value_or(0) : asDouble);
-    case Value::Kind::Scaled: return Value::ofScaled(asInt);
-    case Value::Kind::Date: return Value::ofDate(asInt);
-    case Value::Kind::Time: return Value::ofTime(static_cast<std::uint32_t>(asInt));
-    case Value::Kind::Timestamp:
-      return Value::ofTimestamp(asInt / 86400000, static_cast<std::uint32_t>(asInt % 86400000));
-    case Value::Kind::Logical: return Value::ofLogical(asInt != 0);
-    case Value::Kind::Memo: return Value::ofMemo(c.type == SQLITE_TEXT || c.type == SQLITE_BLOB ? c.s : std::to_string(asInt));
-    case Value::Kind::Binary: return Value::ofBinary(c.s);
-    case Value::Kind::Text:
-      if (c.type == SQLITE_TEXT || c.type == SQLITE_BLOB) return Value::ofText(c.s);
-      return Value::ofText(c.type == SQLITE_INTEGER ? std::to_string(c.i) : formatDouble(c.d));
-    default: return Value::null();
-  }
+    if (c.type == SQLITE_NULL) return Value::null();
+    const std::int64_t asInt = c.type == SQLITE_FLOAT ? static_cast<std::int64_t>(std::llround(c.d)) : c.i;
+    const double asDouble = c.type == SQLITE_INTEGER ? static_cast<double>(c.i) : c.d;
+    switch (kindOf(type)) {
+        case Value::Kind::Integer: return Value::ofInteger(asInt);
+        case Value::Kind::Double:
+            return Value::ofDouble(c.type == SQLITE_TEXT ? parseDouble(c.s).value_or(0) : asDouble);
+        case Value::Kind::Scaled: return Value::ofScaled(asInt);
+        case Value::Kind::Date: return Value::ofDate(asInt);
+        case Value::Kind::Time: return Value::ofTime(static_cast<std::uint32_t>(asInt));
+        case Value::Kind::Timestamp:
+            return Value::ofTimestamp(asInt / 86400000, static_cast<std::uint32_t>(asInt % 86400000));
+        case Value::Kind::Logical: return Value::ofLogical(asInt != 0);
+        case Value::Kind::Memo:
+            return Value::ofMemo(c.type == SQLITE_TEXT || c.type == SQLITE_BLOB ? c.s : std::to_string(asInt));
+        case Value::Kind::Binary: return Value::ofBinary(c.s);
+        case Value::Kind::Text:
+            if (c.type == SQLITE_TEXT || c.type == SQLITE_BLOB) return Value::ofText(c.s);
+            return Value::ofText(c.type == SQLITE_INTEGER ? std::to_string(c.i) : formatDouble(c.d));
+        default: return Value::null();
+    }
 }
 
-bool fitsInt32(std::int64_t v) { return v > std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max(); }
+bool fitsInt32(std::int64_t v) {
+    return v > std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
+}
 
 // The type of a result column from its values alone.
 ColumnDef typeFromValues(const std::vector<std::vector<Cell>>& rows, std::size_t c) {
-  bool anyReal = false, anyText = false, anyBlob = false, anyInt = false, wide = false;
-  std::size_t maxLen = 1;
-  for (const auto& row : rows) {
-    const Cell& cell = row[c];
-    switch (cell.type) {
-      case SQLITE_INTEGER: anyInt = true; wide |= !fitsInt32(cell.i); break;
-      case SQLITE_FLOAT: anyReal = true; break;
-      case SQLITE_TEXT: anyText = true; maxLen = std::max(maxLen, cell.s.size()); break;
-      case SQLITE_BLOB: anyBlob = true; maxLen = std::max(maxLen, cell.s.size()); break;
-      default: break;
+    bool anyReal = false, anyText = false, anyBlob = false, anyInt = false, wide = false;
+    std::size_t maxLen = 1;
+    for (const auto& row : rows) {
+        const Cell& cell = row[c];
+        switch (cell.type) {
+            case SQLITE_INTEGER:
+                anyInt = true;
+                wide |= !fitsInt32(cell.i);
+                break;
+            case SQLITE_FLOAT: anyReal = true; break;
+            case SQLITE_TEXT:
+                anyText = true;
+                maxLen = std::max(maxLen, cell.s.size());
+                break;
+            case SQLITE_BLOB:
+                anyBlob = true;
+                maxLen = std::max(maxLen, cell.s.size());
+                break;
+            default: break;
+        }
     }
-  }
-  ColumnDef def;
-  if (anyBlob) { def.type = kRaw; def.length = static_cast<std::uint32_t>(maxLen); }
-  else if (anyText) { def.type = kCharacter; def.length = static_cast<std::uint32_t>(maxLen); }
-  else if (anyReal) def.type = kDouble;
-  else if (anyInt) def.type = wide ? kLongInteger : kInteger;
-  else { def.type = kCharacter; def.length = 1; }
-  return def;
+    ColumnDef def;
+    if (anyBlob) {
+        def.type = kRaw;
+        def.length = static_cast<std::uint32_t>(maxLen);
+    } else if (anyText) {
+        def.type = kCharacter;
+        def.length = static_cast<std::uint32_t>(maxLen);
+    } else if (anyReal)
+        def.type = kDouble;
+    else if (anyInt)
+        def.type = wide ? kLongInteger : kInteger;
+    else {
+        def.type = kCharacter;
+        def.length = 1;
+    }
+    return def;
 }
 
 int progressAbort(void* deadline) {
-  const auto* d = static_cast<const std::chrono::steady_clock::time_point*>(deadline);
-  return std::chrono::steady_clock::now() > *d ? 1 : 0;
+    const auto* d = static_cast<const std::chrono::steady_clock::time_point*>(deadline);
+    return std::chrono::steady_clock::now() > *d ? 1 : 0;
 }
 
 bool isFileState(std::uint32_t code) {
-  switch (code) {
-    case kErrLocked: case kErrNeedsWriter: case kErrDamaged: case kErrNotATable: case kErrFileNotFound: return true;
-    default: return false;
-  }
+    switch (code) {
+        case kErrLocked:
+        case kErrNeedsWriter:
+        case kErrDamaged:
+        case kErrNotATable:
+        case kErrFileNotFound: return true;
+        default: return false;
+    }
 }
 
 // A failure of the statement's SQLite connection that is the state of one
 // of the attached tables. SQLite does not say which one: a write left half
 // done names the table it lies beside; a lock or damage names them all.
 void failOnTables(const Db& db, const std::map<std::string, std::shared_ptr<TableStore>>& stores) {
-  const int rc = sqlite3_extended_errcode(db.get());
-  const std::string msg = sqlite3_errmsg(db.get());
-  std::string files;
-  for (const auto& [name, store] : stores) {
-    FileFailure f;
-    if (!describeFileFailure(rc, store->path(), FileKind::Table, db.lockWait(), msg, f)) continue;
-    if (f.code == kErrNeedsWriter || stores.size() == 1) fail(f.code, f.text);
-    files += (files.empty() ? "" : ", ") + store->path();
-  }
-  if (files.empty()) return;
-  if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
-    fail(kErrLocked, "One of the table files " + files + " is locked by another program (waited " +
-                         secondsText(db.lockWait()) + "); try again when the practice's software has finished writing");
-  fail(kErrDamaged, "One of the table files " + files + " is damaged or could not be read (" + msg +
-                        "); check the disk, then restore the damaged file from the practice's backup");
+    const int rc = sqlite3_extended_errcode(db.get());
+    const std::string msg = sqlite3_errmsg(db.get());
+    std::string files;
+    for (const auto& [name, store] : stores) {
+        FileFailure f;
+        if (!describeFileFailure(rc, store->path(), FileKind::Table, db.lockWait(), msg, f)) continue;
+        if (f.code == kErrNeedsWriter || stores.size() == 1) fail(f.code, f.text);
+        files += (files.empty() ? "" : ", ") + store->path();
+    }
+    if (files.empty()) return;
+    if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
+        fail(kErrLocked, "One of the table files " + files + " is locked by another program (waited " +
+                             secondsText(db.lockWait()) +
+                             "); try again when the practice's software has finished writing");
+    fail(kErrDamaged, "One of the table files " + files + " is damaged or could not be read (" + msg +
+                          "); check the disk, then restore the damaged file from the practice's backup");
 }
 
 // The tables a statement reads, by upper-case name as written.
@@ -140,329 +167,340 @@ using Rows = std::vector<std::vector<Cell>>;
 using PreparedStmt = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
 
 sql::Translation translateOrFail(const std::string& text) {
-  try {
-    return sql::Translate(text);
-  } catch (const sql::TranslateError& e) {
-    failSql(e.nativeError(), std::string(e.what()) + (e.token().empty() ? "" : " near '" + e.token() + "'"), text);
-  }
+    try {
+        return sql::Translate(text);
+    } catch (const sql::TranslateError& e) {
+        failSql(e.nativeError(), std::string(e.what()) + (e.token().empty() ? "" : " near '" + e.token() + "'"), text);
+    }
 }
 
 // Opens a table the statement names, for reading its records.
 std::shared_ptr<TableStore> openTable(const Connection& conn, const std::string& name,
                                       std::chrono::milliseconds lockWait, const std::string& text) {
-  Connection::TableTarget target;
-  try {
-    target = conn.resolveTable(name, 0);
-    // The statement reads the records alone: their catalog is checked,
-    // the index keys are not its business.
-    return TableStore::open(target.file, false, lockWait, TableStore::Checks::Catalog);
-  } catch (const Error& e) {
-    if (e.code() == kErrNotInDictionary || (e.code() == kErrFileNotFound && findFile(target.file).empty()))
-      failSql(kNativeTableNotFound, "Table not found: " + name + " (" + e.what() + ")", text);
-    // A table's own state (locked, left mid-write, damaged, not ours) is
-    // no fault of the statement: its error says what to do.
-    if (isFileState(e.code())) throw;
-    failSql(static_cast<int>(e.code()), "Cannot open table " + name + ": " + e.what(), text);
-  }
+    Connection::TableTarget target;
+    try {
+        target = conn.resolveTable(name, 0);
+        // The statement reads the records alone: their catalog is checked,
+        // the index keys are not its business.
+        return TableStore::open(target.file, false, lockWait, TableStore::Checks::Catalog);
+    } catch (const Error& e) {
+        if (e.code() == kErrNotInDictionary || (e.code() == kErrFileNotFound && findFile(target.file).empty()))
+            failSql(kNativeTableNotFound, "Table not found: " + name + " (" + e.what() + ")", text);
+        // A table's own state (locked, left mid-write, damaged, not ours) is
+        // no fault of the statement: its error says what to do.
+        if (isFileState(e.code())) throw;
+        failSql(static_cast<int>(e.code()), "Cannot open table " + name + ": " + e.what(), text);
+    }
 }
 
 void attachTable(const Db& db, const TableStore& store, const std::string& schema, const std::string& name,
                  const std::string& text) {
-  Stmt attach(db, "ATTACH DATABASE ?1 AS " + schema);
-  // Attached the way the store opened it: nothing is created beside it.
-  attach.bindText(1, store.db().uri());
-  try {
-    attach.step();
-  } catch (const Error& e) {
-    if (isFileState(e.code())) throw;
-    failSql(SQLITE_CANTOPEN, "Cannot attach table " + name + ": " + e.what(), text);
-  }
+    Stmt attach(db, "ATTACH DATABASE ?1 AS " + schema);
+    // Attached the way the store opened it: nothing is created beside it.
+    attach.bindText(1, store.db().uri());
+    try {
+        attach.step();
+    } catch (const Error& e) {
+        if (isFileState(e.code())) throw;
+        failSql(SQLITE_CANTOPEN, "Cannot attach table " + name + ": " + e.what(), text);
+    }
 }
 
 // A view named as the table over its records' field columns, so the
 // translated SQL reads the table by the name the statement gave it.
 void createView(const Db& db, const TableStore& store, const std::string& schema, const std::string& name) {
-  std::string view = "CREATE TEMP VIEW " + quoteIdent(name) + " AS SELECT ";
-  bool first = true;
-  for (const ColumnLayout& c : store.layout().columns()) {
-    view += (first ? "" : ", ") + quoteIdent(c.def.name);
-    first = false;
-  }
-  db.exec(view + " FROM " + schema + ".records");
+    std::string view = "CREATE TEMP VIEW " + quoteIdent(name) + " AS SELECT ";
+    bool first = true;
+    for (const ColumnLayout& c : store.layout().columns()) {
+        view += (first ? "" : ", ") + quoteIdent(c.def.name);
+        first = false;
+    }
+    db.exec(view + " FROM " + schema + ".records");
 }
 
 Stores attachTables(const Db& db, const Connection& conn, const std::vector<std::string>& tables,
                     std::chrono::milliseconds lockWait, const std::string& text) {
-  Stores stores;
-  int n = 0;
-  for (const std::string& name : tables) {
-    std::shared_ptr<TableStore> store = openTable(conn, name, lockWait, text);
-    const std::string schema = "t" + std::to_string(++n);
-    attachTable(db, *store, schema, name, text);
-    createView(db, *store, schema, name);
-    stores[upper(name)] = store;
-  }
-  return stores;
+    Stores stores;
+    int n = 0;
+    for (const std::string& name : tables) {
+        std::shared_ptr<TableStore> store = openTable(conn, name, lockWait, text);
+        const std::string schema = "t" + std::to_string(++n);
+        attachTable(db, *store, schema, name, text);
+        createView(db, *store, schema, name);
+        stores[upper(name)] = store;
+    }
+    return stores;
 }
 
 PreparedStmt prepareTranslated(const Db& db, const std::string& translated, const Stores& stores,
                                const std::string& text) {
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db.get(), translated.c_str(), static_cast<int>(translated.size()), &raw, nullptr) !=
-      SQLITE_OK) {
-    failOnTables(db, stores);
-    failSql(sqlite3_errcode(db.get()), sqlite3_errmsg(db.get()), text);
-  }
-  return PreparedStmt(raw, sqlite3_finalize);
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db.get(), translated.c_str(), static_cast<int>(translated.size()), &raw, nullptr) !=
+        SQLITE_OK) {
+        failOnTables(db, stores);
+        failSql(sqlite3_errcode(db.get()), sqlite3_errmsg(db.get()), text);
+    }
+    return PreparedStmt(raw, sqlite3_finalize);
 }
 
 void bindParameter(sqlite3_stmt* raw, int i, const std::optional<Value>& v) {
-  if (!v || v->isNull()) {
-    sqlite3_bind_null(raw, i);
-    return;
-  }
-  switch (v->kind) {
-    case Value::Kind::Double: sqlite3_bind_double(raw, i, v->real); break;
-    case Value::Kind::Text: case Value::Kind::Memo:
-      sqlite3_bind_text(raw, i, v->text.data(), static_cast<int>(v->text.size()), SQLITE_TRANSIENT);
-      break;
-    case Value::Kind::Binary:
-      sqlite3_bind_blob(raw, i, v->text.data(), static_cast<int>(v->text.size()), SQLITE_TRANSIENT);
-      break;
-    case Value::Kind::Timestamp: sqlite3_bind_int64(raw, i, v->integer * 86400000 + v->millis); break;
-    default: sqlite3_bind_int64(raw, i, v->integer); break;
-  }
+    if (!v || v->isNull()) {
+        sqlite3_bind_null(raw, i);
+        return;
+    }
+    switch (v->kind) {
+        case Value::Kind::Double: sqlite3_bind_double(raw, i, v->real); break;
+        case Value::Kind::Text:
+        case Value::Kind::Memo:
+            sqlite3_bind_text(raw, i, v->text.data(), static_cast<int>(v->text.size()), SQLITE_TRANSIENT);
+            break;
+        case Value::Kind::Binary:
+            sqlite3_bind_blob(raw, i, v->text.data(), static_cast<int>(v->text.size()), SQLITE_TRANSIENT);
+            break;
+        case Value::Kind::Timestamp: sqlite3_bind_int64(raw, i, v->integer * 86400000 + v->millis); break;
+        default: sqlite3_bind_int64(raw, i, v->integer); break;
+    }
 }
 
 // Parameters the statement was not given are bound as null.
 void bindParameters(sqlite3_stmt* raw, const std::vector<std::optional<Value>>& parameters) {
-  const int count = sqlite3_bind_parameter_count(raw);
-  for (int i = 1; i <= count; ++i)
-    bindParameter(raw, i, i <= static_cast<int>(parameters.size()) ? parameters[i - 1] : std::nullopt);
+    const int count = sqlite3_bind_parameter_count(raw);
+    for (int i = 1; i <= count; ++i)
+        bindParameter(raw, i, i <= static_cast<int>(parameters.size()) ? parameters[i - 1] : std::nullopt);
 }
 
 // Interrupts the statement's SQLite connection once the time-out has passed,
 // for as long as it lives; no time-out (0) sets nothing.
 class Deadline {
- public:
-  Deadline(const Db& db, std::uint32_t limit)
-      : db_(db), at_(std::chrono::steady_clock::now() + std::chrono::milliseconds(limit)), set_(limit != 0) {
-    if (set_) sqlite3_progress_handler(db_.get(), 10000, progressAbort, &at_);
-  }
-  ~Deadline() {
-    if (set_) sqlite3_progress_handler(db_.get(), 0, nullptr, nullptr);
-  }
-  Deadline(const Deadline&) = delete;
-  Deadline& operator=(const Deadline&) = delete;
+public:
+    Deadline(const Db& db, std::uint32_t limit)
+        : db_(db), at_(std::chrono::steady_clock::now() + std::chrono::milliseconds(limit)), set_(limit != 0) {
+        if (set_) sqlite3_progress_handler(db_.get(), 10000, progressAbort, &at_);
+    }
+    ~Deadline() {
+        if (set_) sqlite3_progress_handler(db_.get(), 0, nullptr, nullptr);
+    }
+    Deadline(const Deadline&) = delete;
+    Deadline& operator=(const Deadline&) = delete;
 
- private:
-  const Db& db_;
-  std::chrono::steady_clock::time_point at_;
-  bool set_;
+private:
+    const Db& db_;
+    std::chrono::steady_clock::time_point at_;
+    bool set_;
 };
 
 std::vector<Cell> readRow(sqlite3_stmt* raw, int columns) {
-  std::vector<Cell> row(static_cast<std::size_t>(columns));
-  for (int c = 0; c < columns; ++c) {
-    Cell& cell = row[static_cast<std::size_t>(c)];
-    cell.type = sqlite3_column_type(raw, c);
-    if (cell.type == SQLITE_INTEGER) cell.i = sqlite3_column_int64(raw, c);
-    else if (cell.type == SQLITE_FLOAT) cell.d = sqlite3_column_double(raw, c);
-    else if (cell.type != SQLITE_NULL) {
-      const auto* p = static_cast<const char*>(sqlite3_column_blob(raw, c));
-      cell.s.assign(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(raw, c)));
+    std::vector<Cell> row(static_cast<std::size_t>(columns));
+    for (int c = 0; c < columns; ++c) {
+        Cell& cell = row[static_cast<std::size_t>(c)];
+        cell.type = sqlite3_column_type(raw, c);
+        if (cell.type == SQLITE_INTEGER)
+            cell.i = sqlite3_column_int64(raw, c);
+        else if (cell.type == SQLITE_FLOAT)
+            cell.d = sqlite3_column_double(raw, c);
+        else if (cell.type != SQLITE_NULL) {
+            const auto* p = static_cast<const char*>(sqlite3_column_blob(raw, c));
+            cell.s.assign(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(raw, c)));
+        }
     }
-  }
-  return row;
+    return row;
 }
 
 // Steps the statement to its end within the time-out, keeping every row.
 Rows stepAll(const Db& db, sqlite3_stmt* raw, std::uint32_t limit, const Stores& stores, const std::string& text) {
-  const Deadline deadline(db, limit);
-  const int columns = sqlite3_column_count(raw);
-  Rows rows;
-  for (;;) {
-    const int rc = sqlite3_step(raw);
-    if (rc == SQLITE_DONE) break;
-    if (rc != SQLITE_ROW) {
-      const int code = sqlite3_errcode(db.get());
-      if (code != SQLITE_INTERRUPT) failOnTables(db, stores);
-      const std::string msg = code == SQLITE_INTERRUPT ? "the statement ran longer than its time-out" : sqlite3_errmsg(db.get());
-      failSql(code, msg, text);
+    const Deadline deadline(db, limit);
+    const int columns = sqlite3_column_count(raw);
+    Rows rows;
+    for (;;) {
+        const int rc = sqlite3_step(raw);
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) {
+            const int code = sqlite3_errcode(db.get());
+            if (code != SQLITE_INTERRUPT) failOnTables(db, stores);
+            const std::string msg =
+                code == SQLITE_INTERRUPT ? "the statement ran longer than its time-out" : sqlite3_errmsg(db.get());
+            failSql(code, msg, text);
+        }
+        rows.push_back(readRow(raw, columns));
     }
-    rows.push_back(readRow(raw, columns));
-  }
-  return rows;
+    return rows;
 }
 
 // The definition of the source column a select item names, looked up in the
 // tables it may come from.
 std::optional<ColumnDef> sourceColumn(const sql::SelectItem& item, const sql::Translation& t, const Stores& stores) {
-  for (std::size_t idx : item.candidates) {
-    if (idx >= t.sources.size()) continue;
-    auto it = stores.find(upper(t.sources[idx].name));
-    if (it == stores.end()) continue;
-    const int col = it->second->column(item.column.column);
-    if (col >= 0) return it->second->layout().columns()[static_cast<std::size_t>(col)].def;
-  }
-  return std::nullopt;
+    for (std::size_t idx : item.candidates) {
+        if (idx >= t.sources.size()) continue;
+        auto it = stores.find(upper(t.sources[idx].name));
+        if (it == stores.end()) continue;
+        const int col = it->second->column(item.column.column);
+        if (col >= 0) return it->second->layout().columns()[static_cast<std::size_t>(col)].def;
+    }
+    return std::nullopt;
 }
 
 // The type of a result column: COUNT and AVG have their own; otherwise the
 // source column's, widened where the values or the aggregate need it, else
 // the type the values alone give.
 ColumnDef resultType(sql::ItemKind kind, const std::optional<ColumnDef>& source, const ColumnDef& byValues) {
-  ColumnDef def = byValues;
-  if (kind == sql::ItemKind::Count) {
-    def = ColumnDef{};
-    def.type = byValues.type == kLongInteger ? kLongInteger : kInteger;
-  } else if (kind == sql::ItemKind::Avg) {
-    def = ColumnDef{};
-    def.type = kDouble;
-  } else if (source) {
-    def = *source;
-    if (kind == sql::ItemKind::Sum || kind == sql::ItemKind::Min || kind == sql::ItemKind::Max) {
-      switch (kindOf(def.type)) {
-        case Value::Kind::Integer: def.type = byValues.type == kLongInteger ? kLongInteger : kInteger; break;
-        case Value::Kind::Double: if (def.type == kNumeric || kind == sql::ItemKind::Sum) def.type = def.type == kCurrencyDouble ? kCurrencyDouble : kDouble; break;
-        case Value::Kind::Scaled: break;
-        default: if (kind == sql::ItemKind::Sum) def = byValues; break;
-      }
-      if (def.type == kDouble && source->type == kCurrencyDouble) def.type = kCurrencyDouble;
+    ColumnDef def = byValues;
+    if (kind == sql::ItemKind::Count) {
+        def = ColumnDef{};
+        def.type = byValues.type == kLongInteger ? kLongInteger : kInteger;
+    } else if (kind == sql::ItemKind::Avg) {
+        def = ColumnDef{};
+        def.type = kDouble;
+    } else if (source) {
+        def = *source;
+        if (kind == sql::ItemKind::Sum || kind == sql::ItemKind::Min || kind == sql::ItemKind::Max) {
+            switch (kindOf(def.type)) {
+                case Value::Kind::Integer: def.type = byValues.type == kLongInteger ? kLongInteger : kInteger; break;
+                case Value::Kind::Double:
+                    if (def.type == kNumeric || kind == sql::ItemKind::Sum)
+                        def.type = def.type == kCurrencyDouble ? kCurrencyDouble : kDouble;
+                    break;
+                case Value::Kind::Scaled: break;
+                default:
+                    if (kind == sql::ItemKind::Sum) def = byValues;
+                    break;
+            }
+            if (def.type == kDouble && source->type == kCurrencyDouble) def.type = kCurrencyDouble;
+        }
+        if (isCharacterType(def.type) && byValues.type == kCharacter)
+            def.length = std::max(def.length, byValues.length);
+        if (kindOf(def.type) == Value::Kind::Integer && byValues.type == kLongInteger) def.type = kLongInteger;
     }
-    if (isCharacterType(def.type) && byValues.type == kCharacter) def.length = std::max(def.length, byValues.length);
-    if (kindOf(def.type) == Value::Kind::Integer && byValues.type == kLongInteger) def.type = kLongInteger;
-  }
-  def.nullable = true;
-  def.permissions = 0;
-  return def;
+    def.nullable = true;
+    def.permissions = 0;
+    return def;
 }
 
 // The name SQLite gives a result column, made a valid field name (not empty,
 // not starting "__", at most 128 characters) unique within the result.
 std::string resultColumnName(sqlite3_stmt* raw, int c, const TableSchema& schema) {
-  std::string name = sqlite3_column_name(raw, c) ? sqlite3_column_name(raw, c) : "";
-  if (name.empty()) name = "EXPR_" + std::to_string(c + 1);
-  if (name.rfind("__", 0) == 0) name = "X" + name;
-  if (name.size() > 128) name.resize(128);
-  std::string unique = name;
-  for (int k = 2; schema.columnIndex(unique) >= 0; ++k) unique = name + "_" + std::to_string(k);
-  return unique;
+    std::string name = sqlite3_column_name(raw, c) ? sqlite3_column_name(raw, c) : "";
+    if (name.empty()) name = "EXPR_" + std::to_string(c + 1);
+    if (name.rfind("__", 0) == 0) name = "X" + name;
+    if (name.size() > 128) name.resize(128);
+    std::string unique = name;
+    for (int k = 2; schema.columnIndex(unique) >= 0; ++k) unique = name + "_" + std::to_string(k);
+    return unique;
 }
 
 TableSchema resultSchema(const sql::Translation& t, const Stores& stores, sqlite3_stmt* raw, const Rows& rows) {
-  const int columns = sqlite3_column_count(raw);
-  // Column types come from the source columns where the select list names one.
-  const bool itemsMatch = t.columns.size() == static_cast<std::size_t>(columns) &&
-                          std::none_of(t.columns.begin(), t.columns.end(),
-                                       [](const sql::SelectItem& it) { return it.kind == sql::ItemKind::AllColumns; });
-  TableSchema schema;
-  schema.tableType = kLdt;
-  for (int c = 0; c < columns; ++c) {
-    const auto uc = static_cast<std::size_t>(c);
-    const sql::SelectItem* item = itemsMatch ? &t.columns[uc] : nullptr;
-    std::optional<ColumnDef> source;
-    if (item && item->hasColumn) source = sourceColumn(*item, t, stores);
-    if (!source && (!item || item->kind == sql::ItemKind::Column || item->kind == sql::ItemKind::Expression))
-      source = parseDeclared(sqlite3_column_decltype(raw, c));
-    ColumnDef def = resultType(item ? item->kind : sql::ItemKind::Column, source, typeFromValues(rows, uc));
-    def.name = resultColumnName(raw, c, schema);
-    schema.columns.push_back(def);
-  }
-  return schema;
+    const int columns = sqlite3_column_count(raw);
+    // Column types come from the source columns where the select list names one.
+    const bool itemsMatch = t.columns.size() == static_cast<std::size_t>(columns) &&
+                            std::none_of(t.columns.begin(), t.columns.end(), [](const sql::SelectItem& it) {
+                                return it.kind == sql::ItemKind::AllColumns;
+                            });
+    TableSchema schema;
+    schema.tableType = kLdt;
+    for (int c = 0; c < columns; ++c) {
+        const auto uc = static_cast<std::size_t>(c);
+        const sql::SelectItem* item = itemsMatch ? &t.columns[uc] : nullptr;
+        std::optional<ColumnDef> source;
+        if (item && item->hasColumn) source = sourceColumn(*item, t, stores);
+        if (!source && (!item || item->kind == sql::ItemKind::Column || item->kind == sql::ItemKind::Expression))
+            source = parseDeclared(sqlite3_column_decltype(raw, c));
+        ColumnDef def = resultType(item ? item->kind : sql::ItemKind::Column, source, typeFromValues(rows, uc));
+        def.name = resultColumnName(raw, c, schema);
+        schema.columns.push_back(def);
+    }
+    return schema;
 }
 
 // The result rows as an in-memory LDT table.
 std::shared_ptr<TableStore> materialize(const TableSchema& schema, const Rows& rows) {
-  auto store = TableStore::createInMemory(schema);
-  store->begin();
-  Row row(schema.columns.size());
-  for (const auto& r : rows) {
-    for (std::size_t c = 0; c < row.size(); ++c) row[c] = cellValue(store->schema().columns[c].type, r[c]);
-    store->append(row);
-  }
-  store->commit();
-  return store;
+    auto store = TableStore::createInMemory(schema);
+    store->begin();
+    Row row(schema.columns.size());
+    for (const auto& r : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) row[c] = cellValue(store->schema().columns[c].type, r[c]);
+        store->append(row);
+    }
+    store->commit();
+    return store;
 }
 
 // A cursor over the result, owned by the connection; returns its handle.
 std::uint32_t openResultCursor(Connection& conn, std::shared_ptr<TableStore> store, const std::string& collation) {
-  Cursor::Options options;
-  options.openOptions = 2;
-  options.collation = collation;
-  options.sqlResult = true;
-  auto cursor = std::make_shared<Cursor>(std::move(store), options);
-  const std::uint32_t h = HandleRegistry::instance().add(cursor);
-  cursor->registerIndexes();
-  conn.adopt(h);
-  return h;
+    Cursor::Options options;
+    options.openOptions = 2;
+    options.collation = collation;
+    options.sqlResult = true;
+    auto cursor = std::make_shared<Cursor>(std::move(store), options);
+    const std::uint32_t h = HandleRegistry::instance().add(cursor);
+    cursor->registerIndexes();
+    conn.adopt(h);
+    return h;
 }
 
 }  // namespace
 
 void failSql(int native, const std::string& message, const std::string& sql) {
-  std::string shown = sql.substr(0, 200);
-  for (char& ch : shown)
-    if (ch == '\r' || ch == '\n') ch = ' ';
-  fail(kErrSql, "Error " + std::to_string(kErrSql) + ": SQL statement failed. NativeError = " + std::to_string(native) +
-                    "; " + message + " -- Statement: " + shown);
+    std::string shown = sql.substr(0, 200);
+    for (char& ch : shown)
+        if (ch == '\r' || ch == '\n') ch = ' ';
+    fail(kErrSql, "Error " + std::to_string(kErrSql) + ": SQL statement failed. NativeError = " +
+                      std::to_string(native) + "; " + message + " -- Statement: " + shown);
 }
 
 std::shared_ptr<Connection> Statement::connection() const {
-  auto c = connection_.lock();
-  if (!c) fail(kErrConnectionGone, "The connection of statement " + std::to_string(handle) + " is closed");
-  return c;
+    auto c = connection_.lock();
+    if (!c) fail(kErrConnectionGone, "The connection of statement " + std::to_string(handle) + " is closed");
+    return c;
 }
 
 void Statement::prepare(const std::string& sql) {
-  connection();
-  parameterNames_ = translateOrFail(sql).parameters;
-  text_ = sql;
-  prepared_ = true;
-  parameters_.assign(parameterNames_.size(), std::nullopt);
-  rowCount_.reset();
+    connection();
+    parameterNames_ = translateOrFail(sql).parameters;
+    text_ = sql;
+    prepared_ = true;
+    parameters_.assign(parameterNames_.size(), std::nullopt);
+    rowCount_.reset();
 }
 
 void Statement::setParameter(const char* field, Value value) {
-  if (!prepared_) fail(kErrInvalidArgument, "Statement " + std::to_string(handle) + " has no prepared SQL text");
-  std::size_t index = 0;
-  const auto asNumber = reinterpret_cast<std::uintptr_t>(field);
-  if (asNumber == 0) fail(kErrInvalidArgument, "No parameter given");
-  if (asNumber < 0x10000) {
-    index = asNumber;
-  } else {
-    const std::string name(field[0] == ':' ? field + 1 : field);
-    for (std::size_t i = 0; i < parameterNames_.size() && index == 0; ++i)
-      if (equalsIgnoringCase(parameterNames_[i], name)) index = i + 1;
-    if (index == 0) fail(kErrFieldNotFound, "The statement has no parameter named " + name);
-  }
-  if (index < 1 || index > parameters_.size())
-    fail(kErrFieldNotFound, "The statement has no parameter " + std::to_string(index) + " (it has " +
-                                std::to_string(parameters_.size()) + ")");
-  parameters_[index - 1] = std::move(value);
+    if (!prepared_) fail(kErrInvalidArgument, "Statement " + std::to_string(handle) + " has no prepared SQL text");
+    std::size_t index = 0;
+    const auto asNumber = reinterpret_cast<std::uintptr_t>(field);
+    if (asNumber == 0) fail(kErrInvalidArgument, "No parameter given");
+    if (asNumber < 0x10000) {
+        index = asNumber;
+    } else {
+        const std::string name(field[0] == ':' ? field + 1 : field);
+        for (std::size_t i = 0; i < parameterNames_.size() && index == 0; ++i)
+            if (equalsIgnoringCase(parameterNames_[i], name)) index = i + 1;
+        if (index == 0) fail(kErrFieldNotFound, "The statement has no parameter named " + name);
+    }
+    if (index < 1 || index > parameters_.size())
+        fail(kErrFieldNotFound, "The statement has no parameter " + std::to_string(index) + " (it has " +
+                                    std::to_string(parameters_.size()) + ")");
+    parameters_[index - 1] = std::move(value);
 }
 
 std::uint32_t Statement::execute() {
-  auto conn = connection();
-  if (!prepared_) fail(kErrInvalidArgument, "Statement " + std::to_string(handle) + " has no prepared SQL text");
-  const sql::Translation t = translateOrFail(text_);
-  // The statement's time-out, else the connection's, also bounds each wait
-  // for another program's lock on a table it reads.
-  const std::uint32_t limit = timeout ? timeout : conn->sqlTimeout();
-  const std::chrono::milliseconds lockWait = limit ? std::chrono::milliseconds(limit) : defaultLockWait();
-  Db db("", Db::Mode::Memory, lockWait);
-  if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
-  const Stores stores = attachTables(db, *conn, t.tables, lockWait, text_);
-  const PreparedStmt stmt = prepareTranslated(db, t.sql, stores, text_);
-  bindParameters(stmt.get(), parameters_);
-  const Rows rows = stepAll(db, stmt.get(), limit, stores, text_);
-  if (sqlite3_column_count(stmt.get()) == 0) {
-    rowCount_ = sqlite3_changes(db.get());
-    return 0;
-  }
-  auto store = materialize(resultSchema(t, stores, stmt.get(), rows), rows);
-  rowCount_ = static_cast<std::int64_t>(rows.size());
-  return openResultCursor(*conn, std::move(store), collation);
+    auto conn = connection();
+    if (!prepared_) fail(kErrInvalidArgument, "Statement " + std::to_string(handle) + " has no prepared SQL text");
+    const sql::Translation t = translateOrFail(text_);
+    // The statement's time-out, else the connection's, also bounds each wait
+    // for another program's lock on a table it reads.
+    const std::uint32_t limit = timeout ? timeout : conn->sqlTimeout();
+    const std::chrono::milliseconds lockWait = limit ? std::chrono::milliseconds(limit) : defaultLockWait();
+    Db db("", Db::Mode::Memory, lockWait);
+    if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
+    const Stores stores = attachTables(db, *conn, t.tables, lockWait, text_);
+    const PreparedStmt stmt = prepareTranslated(db, t.sql, stores, text_);
+    bindParameters(stmt.get(), parameters_);
+    const Rows rows = stepAll(db, stmt.get(), limit, stores, text_);
+    if (sqlite3_column_count(stmt.get()) == 0) {
+        rowCount_ = sqlite3_changes(db.get());
+        return 0;
+    }
+    auto store = materialize(resultSchema(t, stores, stmt.get(), rows), rows);
+    rowCount_ = static_cast<std::int64_t>(rows.size());
+    return openResultCursor(*conn, std::move(store), collation);
 }
 
 }  // namespace lce

@@ -17,28 +17,28 @@
 namespace lce {
 
 class Statement : public Object {
- public:
-  explicit Statement(std::weak_ptr<Connection> connection) : connection_(std::move(connection)) {}
-  HandleType handleType() const override { return HandleType::Statement; }
+public:
+    explicit Statement(std::weak_ptr<Connection> connection) : connection_(std::move(connection)) {}
+    HandleType handleType() const override { return HandleType::Statement; }
 
-  void prepare(const std::string& sql);
-  // Returns the new cursor handle, 0 when there is no result set.
-  std::uint32_t execute();
-  void setParameter(const char* field, Value value);  // field: ordinal or name
-  std::optional<std::int64_t> rowCount() const { return rowCount_; }
+    void prepare(const std::string& sql);
+    // Returns the new cursor handle, 0 when there is no result set.
+    std::uint32_t execute();
+    void setParameter(const char* field, Value value);  // field: ordinal or name
+    std::optional<std::int64_t> rowCount() const { return rowCount_; }
 
-  std::uint16_t tableType = 3, charType = 1, lockType = 1, rights = 1, readOnly = 1, constrain = 2, readAll = 2;
-  std::string collation;
-  std::uint32_t timeout = 0;
+    std::uint16_t tableType = 3, charType = 1, lockType = 1, rights = 1, readOnly = 1, constrain = 2, readAll = 2;
+    std::string collation;
+    std::uint32_t timeout = 0;
 
- private:
-  std::shared_ptr<Connection> connection() const;
-  std::weak_ptr<Connection> connection_;
-  std::string text_;
-  bool prepared_ = false;
-  std::vector<std::string> parameterNames_;
-  std::vector<std::optional<Value>> parameters_;
-  std::optional<std::int64_t> rowCount_;
+private:
+    std::shared_ptr<Connection> connection() const;
+    std::weak_ptr<Connection> connection_;
+    std::string text_;
+    bool prepared_ = false;
+    std::vector<std::string> parameterNames_;
+    std::vector<std::optional<Value>> parameters_;
+    std::optional<std::int64_t> rowCount_;
 };
 
 // Message of an SQL failure, as the engine reports it under kErrSql.

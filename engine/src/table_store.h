@@ -22,8 +22,8 @@
 // key rows; stored images are checked where they are read.
 #pragma once
 
-#include <cstdint>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -37,134 +37,134 @@
 namespace lce {
 
 struct IndexInfo {
-  IndexDef def;
-  std::vector<std::size_t> segments;  // column positions of the segments
-  std::string keyColumn;              // "__k1", ...
-  std::uint32_t keyLength = 0;        // greatest key length in bytes
+    IndexDef def;
+    std::vector<std::size_t> segments;  // column positions of the segments
+    std::string keyColumn;              // "__k1", ...
+    std::uint32_t keyLength = 0;        // greatest key length in bytes
 };
 
 class TableStore : public std::enable_shared_from_this<TableStore> {
- public:
-  // Held by every call that reads a table opened read-only: keeps its read
-  // transaction open and other threads (the reaper) off its connection.
-  class ReadLease {
-   public:
-    explicit ReadLease(const TableStore* store) : store_(store) {}
-    ReadLease(ReadLease&& other) noexcept : store_(other.store_) { other.store_ = nullptr; }
-    ReadLease(const ReadLease&) = delete;
-    ReadLease& operator=(const ReadLease&) = delete;
-    ReadLease& operator=(ReadLease&&) = delete;
-    ~ReadLease();
+public:
+    // Held by every call that reads a table opened read-only: keeps its read
+    // transaction open and other threads (the reaper) off its connection.
+    class ReadLease {
+    public:
+        explicit ReadLease(const TableStore* store) : store_(store) {}
+        ReadLease(ReadLease&& other) noexcept : store_(other.store_) { other.store_ = nullptr; }
+        ReadLease(const ReadLease&) = delete;
+        ReadLease& operator=(const ReadLease&) = delete;
+        ReadLease& operator=(ReadLease&&) = delete;
+        ~ReadLease();
 
-   private:
-    const TableStore* store_;
-  };
+    private:
+        const TableStore* store_;
+    };
 
-  static std::shared_ptr<TableStore> create(const std::string& path, TableSchema schema);
-  static std::shared_ptr<TableStore> createInMemory(TableSchema schema);
-  // What opening checks: the catalog against the columns of the records
-  // (all the SQL engine reads), or that and the count of index key rows
-  // against the records (for navigation, which reads the keys).
-  enum class Checks { Catalog, Full };
-  // Waits up to lockWait for another program's lock on the file.
-  static std::shared_ptr<TableStore> open(const std::string& path, bool writable,
-                                          std::chrono::milliseconds lockWait = defaultLockWait(),
-                                          Checks checks = Checks::Full);
+    static std::shared_ptr<TableStore> create(const std::string& path, TableSchema schema);
+    static std::shared_ptr<TableStore> createInMemory(TableSchema schema);
+    // What opening checks: the catalog against the columns of the records
+    // (all the SQL engine reads), or that and the count of index key rows
+    // against the records (for navigation, which reads the keys).
+    enum class Checks { Catalog, Full };
+    // Waits up to lockWait for another program's lock on the file.
+    static std::shared_ptr<TableStore> open(const std::string& path, bool writable,
+                                            std::chrono::milliseconds lockWait = defaultLockWait(),
+                                            Checks checks = Checks::Full);
 
-  const TableSchema& schema() const { return schema_; }
-  const RecordLayout& layout() const { return layout_; }
-  const std::vector<IndexInfo>& indexes() const { return indexes_; }
-  const Db& db() const { return db_; }
-  const std::string& path() const { return path_; }
-  bool writable() const { return writable_; }
-  // Column index by name ignoring case, -1 when there is none.
-  int column(std::string_view name) const { return layout_.find(name); }
+    const TableSchema& schema() const { return schema_; }
+    const RecordLayout& layout() const { return layout_; }
+    const std::vector<IndexInfo>& indexes() const { return indexes_; }
+    const Db& db() const { return db_; }
+    const std::string& path() const { return path_; }
+    bool writable() const { return writable_; }
+    // Column index by name ignoring case, -1 when there is none.
+    int column(std::string_view name) const { return layout_.find(name); }
 
-  // Appends a row (one value per column). Returns the record number.
-  std::int64_t append(const Row& row);
-  void begin();
-  void commit();
-  void rollback();
-  bool inTransaction() const { return inTransaction_; }
+    // Appends a row (one value per column). Returns the record number.
+    std::int64_t append(const Row& row);
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const { return inTransaction_; }
 
-  // Key of a row of normalized values for index i (before inversion of a
-  // descending index: the returned key is final).
-  std::string keyFor(std::size_t i, const Row& normalized) const;
-  // The value of a memo or blob column of a record.
-  Value blobValue(std::int64_t recno, std::size_t c) const;
-  Row decodeRow(std::int64_t recno, std::string_view image) const;
-  std::int64_t rowCount() const;
-  // Unpacks a stored record image; a damaged one fails naming the record.
-  void unpack(std::int64_t recno, std::string_view packed, std::string& image) const;
-  // Once per store, before the first scan in record-number order: every
-  // record has its stored image (a scan of the images would pass a missing
-  // one without a word). Fails kErrDamaged.
-  void checkImages() const;
-  // A record an index or the records name whose image is missing (kErrDamaged).
-  [[noreturn]] void missingImage(std::int64_t recno) const;
-  // Whether the records table holds the record (a missing image is then
-  // damage, not a record deleted meanwhile).
-  bool hasRecord(std::int64_t recno) const;
+    // Key of a row of normalized values for index i (before inversion of a
+    // descending index: the returned key is final).
+    std::string keyFor(std::size_t i, const Row& normalized) const;
+    // The value of a memo or blob column of a record.
+    Value blobValue(std::int64_t recno, std::size_t c) const;
+    Row decodeRow(std::int64_t recno, std::string_view image) const;
+    std::int64_t rowCount() const;
+    // Unpacks a stored record image; a damaged one fails naming the record.
+    void unpack(std::int64_t recno, std::string_view packed, std::string& image) const;
+    // Once per store, before the first scan in record-number order: every
+    // record has its stored image (a scan of the images would pass a missing
+    // one without a word). Fails kErrDamaged.
+    void checkImages() const;
+    // A record an index or the records name whose image is missing (kErrDamaged).
+    [[noreturn]] void missingImage(std::int64_t recno) const;
+    // Whether the records table holds the record (a missing image is then
+    // damage, not a record deleted meanwhile).
+    bool hasRecord(std::int64_t recno) const;
 
-  // Begins (or continues) the read transaction of a read-only table.
-  ReadLease reading() const;
-  // Counts the read transactions ended so far: a statement stepped before
-  // the current count was reset when its read ended.
-  std::uint64_t readEpoch() const { return readEpoch_; }
-  // Ends the read transaction when it is idle or held too long; true when
-  // none is held any more (the reaper stops watching). Never blocks.
-  bool endReadIfIdle(std::chrono::steady_clock::time_point now) const;
-  ~TableStore();
+    // Begins (or continues) the read transaction of a read-only table.
+    ReadLease reading() const;
+    // Counts the read transactions ended so far: a statement stepped before
+    // the current count was reset when its read ended.
+    std::uint64_t readEpoch() const { return readEpoch_; }
+    // Ends the read transaction when it is idle or held too long; true when
+    // none is held any more (the reaper stops watching). Never blocks.
+    bool endReadIfIdle(std::chrono::steady_clock::time_point now) const;
+    ~TableStore();
 
-  // SQL declaration of a field column; the declared type carries the engine
-  // type as "LCE_type_length_decimals" so SQL results can recover it.
-  static std::string declaredType(const ColumnDef& def);
+    // SQL declaration of a field column; the declared type carries the engine
+    // type as "LCE_type_length_decimals" so SQL results can recover it.
+    static std::string declaredType(const ColumnDef& def);
 
- private:
-  TableStore() = default;
-  void initialize(TableSchema schema);
-  void loadCatalog();
-  void checkStructures(Checks checks) const;
-  std::int64_t count(const char* table) const;
-  std::int64_t pragmaInteger(const std::string& name, const std::string& notOurs) const;
-  void prepareIndexes();
-  void createSqlIndexes();
-  void dropSqlIndexes();
-  std::string sqlIndexes(bool create) const;
-  void endRead() const;
-  void bulkPragmas(bool on);
-  // The steps of append.
-  Row normalizedRow(const Row& input);
-  void autoIncrement(const ColumnDef& def, Value& value);
-  std::string recordImage(const Row& row) const;
-  void prepareAppend();
-  std::int64_t insertRecord(const Row& row, const std::string& packed);
-  void applyIndexConditions(std::int64_t recno);
+private:
+    TableStore() = default;
+    void initialize(TableSchema schema);
+    void loadCatalog();
+    void checkStructures(Checks checks) const;
+    std::int64_t count(const char* table) const;
+    std::int64_t pragmaInteger(const std::string& name, const std::string& notOurs) const;
+    void prepareIndexes();
+    void createSqlIndexes();
+    void dropSqlIndexes();
+    std::string sqlIndexes(bool create) const;
+    void endRead() const;
+    void bulkPragmas(bool on);
+    // The steps of append.
+    Row normalizedRow(const Row& input);
+    void autoIncrement(const ColumnDef& def, Value& value);
+    std::string recordImage(const Row& row) const;
+    void prepareAppend();
+    std::int64_t insertRecord(const Row& row, const std::string& packed);
+    void applyIndexConditions(std::int64_t recno);
 
-  Db db_;
-  std::string path_;
-  bool writable_ = false;
-  TableSchema schema_;
-  RecordLayout layout_;
-  std::vector<IndexInfo> indexes_;
-  Stmt insert_, insertImage_;
-  std::vector<Stmt> conditionUpdates_;
-  std::optional<std::int64_t> nextAutoInc_;
-  bool inTransaction_ = false;
-  Stmt insertKeys_;
-  bool rebuildIndexesAtCommit_ = false;
-  bool createdHere_ = false;  // made by this process: bulk loading may skip syncs
-  bool bulk_ = false;
-  mutable bool imagesChecked_ = false;
+    Db db_;
+    std::string path_;
+    bool writable_ = false;
+    TableSchema schema_;
+    RecordLayout layout_;
+    std::vector<IndexInfo> indexes_;
+    Stmt insert_, insertImage_;
+    std::vector<Stmt> conditionUpdates_;
+    std::optional<std::int64_t> nextAutoInc_;
+    bool inTransaction_ = false;
+    Stmt insertKeys_;
+    bool rebuildIndexesAtCommit_ = false;
+    bool createdHere_ = false;  // made by this process: bulk loading may skip syncs
+    bool bulk_ = false;
+    mutable bool imagesChecked_ = false;
 
-  // Read transaction of a read-only table (guarded by readMutex_).
-  bool leased_ = false;
-  mutable std::recursive_mutex readMutex_;
-  mutable int readDepth_ = 0;
-  mutable bool readHeld_ = false;
-  mutable bool readWatched_ = false;
-  mutable std::uint64_t readEpoch_ = 0;
-  mutable std::chrono::steady_clock::time_point readSince_, readLastUse_;
+    // Read transaction of a read-only table (guarded by readMutex_).
+    bool leased_ = false;
+    mutable std::recursive_mutex readMutex_;
+    mutable int readDepth_ = 0;
+    mutable bool readHeld_ = false;
+    mutable bool readWatched_ = false;
+    mutable std::uint64_t readEpoch_ = 0;
+    mutable std::chrono::steady_clock::time_point readSince_, readLastUse_;
 };
 
 }  // namespace lce

@@ -43,9 +43,7 @@ void TDataSource::SetDataSet(TDataSet* dataSet) {
     NotifyLinks(TDataEvent::deUpdateState, nullptr);
 }
 
-TDataSetState TDataSource::State() const {
-    return dataSet_ != nullptr ? dataSet_->State() : TDataSetState::dsInactive;
-}
+TDataSetState TDataSource::State() const { return dataSet_ != nullptr ? dataSet_->State() : TDataSetState::dsInactive; }
 
 void TDataSource::SetStoredProperty(const std::string& path, const PropertyValue& value) {
     if (path == "DataSet") {
@@ -80,7 +78,8 @@ std::size_t TDataSource::WantedBufferCount() const {
 }
 
 void RegisterDataSetClasses(TReader& reader) {
-    reader.RegisterClass("TDataSource", [](TComponent& owner) -> TComponent& { return owner.CreateOwned<TDataSource>(); });
+    reader.RegisterClass("TDataSource",
+                         [](TComponent& owner) -> TComponent& { return owner.CreateOwned<TDataSource>(); });
 }
 
 }  // namespace fw

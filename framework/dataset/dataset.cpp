@@ -64,8 +64,7 @@ void TDataSet::OpenCursor() {
         ClearBuffers();
         try {
             CloseEngineCursor();
-        } catch (...) {
-        }
+        } catch (...) {}
         throw;
     }
     SetState(TDataSetState::dsBrowse);
@@ -159,8 +158,7 @@ bool TDataSet::GetNextRecord() {
 }
 
 void TDataSet::GetNextRecords() {
-    while (static_cast<std::size_t>(recordCount_) < bufferCount_ && GetNextRecord()) {
-    }
+    while (static_cast<std::size_t>(recordCount_) < bufferCount_ && GetNextRecord()) {}
 }
 
 const RecordBuffer* TDataSet::ActiveBuffer() const {
@@ -263,7 +261,8 @@ std::unique_ptr<TField> TDataSet::CreateFieldObject(const TFieldDef& def) {
         return std::make_unique<F>(*this, def.DataType, def.Name, def.Size, def.FieldNo);
     };
     switch (def.DataType) {
-        case T::ftString: case T::ftFixedChar: return make.operator()<TStringField>();
+        case T::ftString:
+        case T::ftFixedChar: return make.operator()<TStringField>();
         case T::ftSmallint: return make.operator()<TSmallintField>();
         case T::ftInteger: return make.operator()<TIntegerField>();
         case T::ftAutoInc: return make.operator()<TAutoIncField>();
@@ -274,11 +273,14 @@ std::unique_ptr<TField> TDataSet::CreateFieldObject(const TFieldDef& def) {
         case T::ftFMTBcd: return make.operator()<TFMTBCDField>();
         case T::ftDate: return make.operator()<TDateField>();
         case T::ftTime: return make.operator()<TTimeField>();
-        case T::ftDateTime: case T::ftTimeStamp: return make.operator()<TDateTimeField>();
+        case T::ftDateTime:
+        case T::ftTimeStamp: return make.operator()<TDateTimeField>();
         case T::ftBytes: return make.operator()<TBytesField>();
         case T::ftVarBytes: return make.operator()<TVarBytesField>();
-        case T::ftMemo: case T::ftFmtMemo: return make.operator()<TMemoField>();
-        case T::ftBlob: case T::ftGraphic: return make.operator()<TBlobField>();
+        case T::ftMemo:
+        case T::ftFmtMemo: return make.operator()<TMemoField>();
+        case T::ftBlob:
+        case T::ftGraphic: return make.operator()<TBlobField>();
         default: throw EDatabaseError(Prefixed(Format("Field '%s' is of an unknown type", {def.Name})));
     }
 }

@@ -20,9 +20,26 @@ namespace fw {
 class TDataSource;
 
 enum class TDataSetState : std::uint8_t {
-    dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsCalcFields, dsFilter, dsNewValue, dsOldValue, dsBlockRead, dsOpening
+    dsInactive,
+    dsBrowse,
+    dsEdit,
+    dsInsert,
+    dsSetKey,
+    dsCalcFields,
+    dsFilter,
+    dsNewValue,
+    dsOldValue,
+    dsBlockRead,
+    dsOpening
 };
-enum class TDataEvent : std::uint8_t { deFieldChange, deRecordChange, deDataSetChange, deDataSetScroll, deLayoutChange, deUpdateState };
+enum class TDataEvent : std::uint8_t {
+    deFieldChange,
+    deRecordChange,
+    deDataSetChange,
+    deDataSetScroll,
+    deLayoutChange,
+    deUpdateState
+};
 enum class TFetchMode : std::uint8_t { Current, Next, Prior };
 enum class TFetchResult : std::uint8_t { Ok, HitBeginning, HitEnd, Failed };
 // Where a buffer's record lies: on a record, before the first, after the last, newly inserted.
@@ -62,9 +79,9 @@ public:
     void SetSettings(const FormatSettings& settings) { settings_ = settings; }
 
     // Checks that raise EDatabaseError prefixed by the dataset's name.
-    void CheckActive() const;     // "Cannot perform this operation on a closed dataset"
-    void CheckInactive();         // "Cannot perform this operation on an open dataset"
-    void CheckBrowseMode();       // also ends a key edit
+    void CheckActive() const;  // "Cannot perform this operation on a closed dataset"
+    void CheckInactive();      // "Cannot perform this operation on an open dataset"
+    void CheckBrowseMode();    // also ends a key edit
 
     // The data source this dataset follows (a detail's master source); none by default.
     virtual TDataSource* DataSource() const { return nullptr; }

@@ -31,9 +31,7 @@ std::int32_t RoundHalfEven(double value) {
     return static_cast<std::int32_t>(rounded);
 }
 
-std::int32_t DecimalToInteger(const Decimal& value) {
-    return static_cast<std::int32_t>(Variant(value).AsInteger());
-}
+std::int32_t DecimalToInteger(const Decimal& value) { return static_cast<std::int32_t>(Variant(value).AsInteger()); }
 
 // A fixed-point value as plain text without trailing zeros.
 std::string DecimalText(const Decimal& value, char separator) {
@@ -73,9 +71,12 @@ bool ParseDateTime(std::string_view text, const FormatSettings& settings, double
     for (char c : settings.ShortDateFormat) {
         const char l = static_cast<char>(c | 0x20);
         if ((l == 'd' || l == 'm' || l == 'y') && slot < 3) {
-            if (l == 'd' && day == 0) day = parts[slot++];
-            else if (l == 'm' && month == 0) month = parts[slot++];
-            else if (l == 'y' && year == 0) year = parts[slot++];
+            if (l == 'd' && day == 0)
+                day = parts[slot++];
+            else if (l == 'm' && month == 0)
+                month = parts[slot++];
+            else if (l == 'y' && year == 0)
+                year = parts[slot++];
         }
     }
     if (slot != 3) {
@@ -112,7 +113,8 @@ bool ParseDateTime(std::string_view text, const FormatSettings& settings, double
 
 double DateTimeFromTimeStamp(std::int64_t dayNumber, std::int64_t milliseconds) {
     if (dayNumber <= 0 || milliseconds < 0) {
-        throw EConvertError(Format("'%d.%d' is not a valid timestamp", {std::to_string(dayNumber), std::to_string(milliseconds)}));
+        throw EConvertError(
+            Format("'%d.%d' is not a valid timestamp", {std::to_string(dayNumber), std::to_string(milliseconds)}));
     }
     const double days = static_cast<double>(dayNumber - DateDelta);
     const double time = static_cast<double>(milliseconds) / MsPerDay;
@@ -125,11 +127,21 @@ TField::TField(TDataSet& dataSet, TFieldType type, std::string name, std::int32_
 std::size_t TField::DataSize() const {
     using T = TFieldType;
     switch (type_) {
-        case T::ftString: case T::ftFixedChar: return static_cast<std::size_t>(size_) + 1;
-        case T::ftSmallint: case T::ftBoolean: case T::ftWord: return 2;
-        case T::ftInteger: case T::ftAutoInc: case T::ftDate: case T::ftTime: return 4;
-        case T::ftFloat: case T::ftCurrency: case T::ftDateTime: case T::ftLargeint: return 8;
-        case T::ftBCD: case T::ftFMTBcd: return sizeof(Decimal);
+        case T::ftString:
+        case T::ftFixedChar: return static_cast<std::size_t>(size_) + 1;
+        case T::ftSmallint:
+        case T::ftBoolean:
+        case T::ftWord: return 2;
+        case T::ftInteger:
+        case T::ftAutoInc:
+        case T::ftDate:
+        case T::ftTime: return 4;
+        case T::ftFloat:
+        case T::ftCurrency:
+        case T::ftDateTime:
+        case T::ftLargeint: return 8;
+        case T::ftBCD:
+        case T::ftFMTBcd: return sizeof(Decimal);
         case T::ftBytes: return static_cast<std::size_t>(size_);
         case T::ftVarBytes: return static_cast<std::size_t>(size_) + 2;
         default: return 0;
@@ -246,7 +258,8 @@ void TIntegerField::SetValueAsVariant(const Variant& value) {
     const std::int64_t wide = value.AsInteger();
     if (DataType() == TFieldType::ftSmallint) {
         if (wide < std::numeric_limits<std::int16_t>::min() || wide > std::numeric_limits<std::int16_t>::max()) {
-            throw EDatabaseError(Format("%s is not a valid value for field '%s'", {std::to_string(wide), DisplayName()}));
+            throw EDatabaseError(
+                Format("%s is not a valid value for field '%s'", {std::to_string(wide), DisplayName()}));
         }
         const auto small = static_cast<std::int16_t>(wide);
         return WriteData(&small);
@@ -416,7 +429,8 @@ std::string TDateTimeField::ValueAsText() const {
             std::string text = FormatDateTime(settings.ShortDateFormat, value, settings);
             int h = 0, n = 0, s = 0, ms = 0;
             DecodeTime(value, h, n, s, ms);
-            if (h != 0 || n != 0 || s != 0 || ms != 0) text += " " + FormatDateTime(settings.LongTimeFormat, value, settings);
+            if (h != 0 || n != 0 || s != 0 || ms != 0)
+                text += " " + FormatDateTime(settings.LongTimeFormat, value, settings);
             return text;
         }
     }
@@ -464,7 +478,8 @@ std::string TBytesField::ValueAsText() const {
     if (DataType() == TFieldType::ftVarBytes) {
         std::uint16_t length = 0;
         std::memcpy(&length, buffer.data(), 2);
-        return std::string(reinterpret_cast<const char*>(buffer.data()) + 2, std::min<std::size_t>(length, buffer.size() - 2));
+        return std::string(reinterpret_cast<const char*>(buffer.data()) + 2,
+                           std::min<std::size_t>(length, buffer.size() - 2));
     }
     return std::string(reinterpret_cast<const char*>(buffer.data()), buffer.size());
 }

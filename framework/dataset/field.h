@@ -89,8 +89,14 @@ public:
 private:
     bool Read(std::int32_t& value) const;
 };
-class TSmallintField : public TIntegerField { public: using TIntegerField::TIntegerField; };
-class TAutoIncField : public TIntegerField { public: using TIntegerField::TIntegerField; };
+class TSmallintField : public TIntegerField {
+public:
+    using TIntegerField::TIntegerField;
+};
+class TAutoIncField : public TIntegerField {
+public:
+    using TIntegerField::TIntegerField;
+};
 
 class TBooleanField : public TField {
 public:
@@ -106,10 +112,13 @@ public:
     std::string ValueAsText() const override;  // FormatGeneral15
     std::int32_t ValueAsInteger() const override;
     double ValueAsFloat() const override;
-    Variant ValueAsVariant() const override;   // a double
+    Variant ValueAsVariant() const override;  // a double
     void SetValueAsVariant(const Variant& value) override;
 };
-class TCurrencyField : public TFloatField { public: using TFloatField::TFloatField; };
+class TCurrencyField : public TFloatField {
+public:
+    using TFloatField::TFloatField;
+};
 
 // Fixed point with up to four decimals, read as a currency value.
 class TBCDField : public TField {
@@ -157,8 +166,14 @@ public:
 protected:
     bool ReadDateTime(double& value) const;
 };
-class TDateField : public TDateTimeField { public: using TDateTimeField::TDateTimeField; };
-class TTimeField : public TDateTimeField { public: using TDateTimeField::TDateTimeField; };
+class TDateField : public TDateTimeField {
+public:
+    using TDateTimeField::TDateTimeField;
+};
+class TTimeField : public TDateTimeField {
+public:
+    using TDateTimeField::TDateTimeField;
+};
 
 // Raw bytes; the text is the bytes as they are.
 class TBytesField : public TField {
@@ -167,12 +182,21 @@ public:
     std::string ValueAsText() const override;
     Variant ValueAsVariant() const override;
 };
-class TVarBytesField : public TBytesField { public: using TBytesField::TBytesField; };
+class TVarBytesField : public TBytesField {
+public:
+    using TBytesField::TBytesField;
+};
 
 // Blob values are read through blob streams, which this build does not have
 // yet; the field exists so a table with such columns opens.
-class TBlobField : public TField { public: using TField::TField; };
-class TMemoField : public TBlobField { public: using TBlobField::TBlobField; };
+class TBlobField : public TField {
+public:
+    using TField::TField;
+};
+class TMemoField : public TBlobField {
+public:
+    using TBlobField::TBlobField;
+};
 
 // Day numbers of the value formats and date-times (days since 30 Dec 1899).
 constexpr std::int32_t DateDelta = 693594;

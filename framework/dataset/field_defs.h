@@ -37,11 +37,17 @@ private:
     bool updated_ = false;
 };
 
-enum class TIndexOption : std::uint8_t { ixPrimary = 1, ixUnique = 2, ixDescending = 4, ixCaseInsensitive = 8, ixExpression = 16 };
+enum class TIndexOption : std::uint8_t {
+    ixPrimary = 1,
+    ixUnique = 2,
+    ixDescending = 4,
+    ixCaseInsensitive = 8,
+    ixExpression = 16
+};
 
 struct TIndexDef {
     std::string Name;
-    std::string Fields;  // segment names joined by ";"
+    std::string Fields;        // segment names joined by ";"
     std::uint8_t Options = 0;  // TIndexOption bits
     bool Has(TIndexOption option) const { return (Options & static_cast<std::uint8_t>(option)) != 0; }
 };

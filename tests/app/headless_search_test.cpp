@@ -8,14 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 
+#include "framework/format.h"
 #include "search/headless_search.h"
 #include "store/practice_store.h"
-#include "framework/format.h"
 #include "tests/lum/fixture.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include "search/practice_location.h"
-#include "store/practice_store.h"
 #include "search/search.h"
 #include "search_doubles.h"
+#include "store/practice_store.h"
 
 using namespace testing_doubles;
 
@@ -27,7 +27,10 @@ public:
         ::setenv("XDG_CONFIG_HOME", path_.c_str(), 1);
     }
     ~ConfigHome() {
-        if (old_) ::setenv("XDG_CONFIG_HOME", old_->c_str(), 1); else ::unsetenv("XDG_CONFIG_HOME");
+        if (old_)
+            ::setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
+        else
+            ::unsetenv("XDG_CONFIG_HOME");
         std::filesystem::remove_all(path_);
     }
 
@@ -58,6 +61,7 @@ TEST(RecordedFolder, EverySearchStartsTheDialogAtTheRecordedPractice) {
     dialog.choose.reset();
     app::RunSearch(components, {});
 
-    EXPECT_EQ(dialog.startedAt, (std::vector<std::string>{"", "/srv/orvanta/Practice One", "/srv/orvanta/Practice One"}));
+    EXPECT_EQ(dialog.startedAt,
+              (std::vector<std::string>{"", "/srv/orvanta/Practice One", "/srv/orvanta/Practice One"}));
     EXPECT_EQ(pane.lines.front(), "/srv/orvanta/Practice One/ZTDDF.LDD");
 }

@@ -18,7 +18,7 @@ TEST(RichEdit, LinesEndWithCarriageReturnAndLineFeed) {
 
 TEST(RichEdit, KeepsThePartThatFitsAndRaisesWhenFull) {
     TRichEdit pane;
-    const std::string block(1022, 'x');  // 1024 with its line end
+    const std::string block(1022, 'x');                   // 1024 with its line end
     for (int i = 0; i < 64; ++i) pane.AppendLine(block);  // exactly fills the pane
     EXPECT_EQ(pane.TextLength(), TRichEdit::Capacity);
     try {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "search/contracts.h"
 #include "framework/exceptions.h"
 #include "framework/variant.h"
+#include "search/contracts.h"
 
 namespace testing_doubles {
 
@@ -40,10 +40,16 @@ public:
         current_ = 0;
         atEnd_ = rows_.empty();
     }
-    void MoveToFirst() override { current_ = 0; atEnd_ = rows_.empty(); }
+    void MoveToFirst() override {
+        current_ = 0;
+        atEnd_ = rows_.empty();
+    }
     void MoveToNext() override {
         if (atEnd_) return;
-        if (current_ + 1 < rows_.size()) ++current_; else atEnd_ = true;
+        if (current_ + 1 < rows_.size())
+            ++current_;
+        else
+            atEnd_ = true;
     }
     bool AtEnd() const override { return atEnd_; }
     std::int64_t CountRecords() override { return static_cast<std::int64_t>(rows_.size()); }
@@ -117,7 +123,10 @@ private:
 
 class Location : public app::IPracticeLocation {
 public:
-    std::string ReadCurrentPracticePath() override { ++reads; return recorded; }
+    std::string ReadCurrentPracticePath() override {
+        ++reads;
+        return recorded;
+    }
     std::string recorded;
     int reads = 0;
 };
@@ -149,7 +158,11 @@ class Connection : public app::IConnection {
 public:
     Connection(RowsDataSet& query, DetailTable& table) : query_(query), table_(table) {}
     void SetIsConnected(bool connected) override {
-        if (!connected) { query_.SetActive(false); table_.SetActive(false); ++disconnects; }
+        if (!connected) {
+            query_.SetActive(false);
+            table_.SetActive(false);
+            ++disconnects;
+        }
     }
     void SetConnectPath(const std::string& path) override { path_ = path; }
     std::string ConnectPath() const override { return path_; }
@@ -173,7 +186,10 @@ public:
 // A pane with a capacity, counting two characters per line end.
 class Pane : public app::IOutputPane {
 public:
-    void ClearText() override { lines.clear(); length = 0; }
+    void ClearText() override {
+        lines.clear();
+        length = 0;
+    }
     void AppendLine(const std::string& line) override {
         if (length + line.size() + 2 > capacity) {
             lines.push_back(line.substr(0, capacity - length));

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "search/search.h"
 #include "framework/format.h"
+#include "search/search.h"
 #include "search_doubles.h"
 
 using namespace testing_doubles;
@@ -19,15 +19,19 @@ Row Payment(std::int64_t entry, fw::Variant amount, fw::Variant total) {
 }
 
 Row Transaction(const char* chart, fw::Variant caseNumber, fw::Variant dateFrom, const char* code) {
-    return Row{{"Chart Number", fw::Variant(chart)}, {"Case Number", caseNumber},
-               {"Date From", dateFrom}, {"Procedure Code", fw::Variant(code)}};
+    return Row{{"Chart Number", fw::Variant(chart)},
+               {"Case Number", caseNumber},
+               {"Date From", dateFrom},
+               {"Procedure Code", fw::Variant(code)}};
 }
 
 // The components of one window, wired together.
 struct World {
     World(std::vector<Row> payments, std::map<std::int64_t, Row> transactions)
-        : query("qryPay", std::move(payments)), table(query, std::move(transactions)),
-          connection(query, table), dialog(button) {
+        : query("qryPay", std::move(payments)),
+          table(query, std::move(transactions)),
+          connection(query, table),
+          dialog(button) {
         location.recorded = "/srv/practice";
     }
     app::SearchComponents Components() {
@@ -80,8 +84,7 @@ struct ListingCase {
 
 TEST(Search, ListsEveryPaymentWhoseTotalDiffers) {
     const ListingCase cases[] = {
-        {"sign flip", fw::Variant(-50.0), fw::Variant(50.0), 1,
-         Line("SMI00001", "7", "03/15/2011", "PAYCASH", "0")},
+        {"sign flip", fw::Variant(-50.0), fw::Variant(50.0), 1, Line("SMI00001", "7", "03/15/2011", "PAYCASH", "0")},
         {"rounding only", fw::Variant(30.3), fw::Variant(10.1 + 20.2), 1,
          Line("SMI00001", "7", "03/15/2011", "PAYCASH", "3.5527136788005E-15")},
         {"over-applied", fw::Variant(100.0), fw::Variant(112.5), 2,

@@ -10,9 +10,9 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
-#include "store/practice_store.h"
 #include "app/rich_edit.h"
 #include "framework/format.h"
+#include "store/practice_store.h"
 #include "tests/lum/fixture.h"
 #include "ui/progress_bar.h"
 

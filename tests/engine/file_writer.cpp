@@ -18,48 +18,48 @@
 namespace {
 
 sqlite3* openFile(const char* path) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path, &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-    std::fprintf(stderr, "cannot open %s\n", path);
-    std::exit(2);
-  }
-  sqlite3_busy_timeout(db, 10000);
-  return db;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path, &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "cannot open %s\n", path);
+        std::exit(2);
+    }
+    sqlite3_busy_timeout(db, 10000);
+    return db;
 }
 
 void run(sqlite3* db, const char* sql) {
-  char* err = nullptr;
-  if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-    std::fprintf(stderr, "%s: %s\n", sql, err ? err : "?");
-    std::exit(2);
-  }
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+        std::fprintf(stderr, "%s: %s\n", sql, err ? err : "?");
+        std::exit(2);
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) return 2;
-  const std::string mode = argv[1];
-  sqlite3* db = openFile(argv[2]);
-  if (mode == "lock" && argc == 4) {
-    run(db, "BEGIN EXCLUSIVE");
-    std::printf("locked\n");
-    std::fflush(stdout);
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[3])));
-    run(db, "COMMIT");
-  } else if (mode == "stop-mid-write") {
-    // A one-page cache spills the changed pages into the file itself, which
-    // leaves the journal hot (also for a small table: the rows grow).
-    run(db, "PRAGMA cache_size=1; BEGIN; UPDATE lce_images SET __rec = __rec || zeroblob(20000)");
-    _exit(0);
-  } else if (mode == "stop-mid-wal") {
-    run(db, "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; CREATE TABLE lce_test_mark(x)");
-    _exit(0);
-  } else if (mode == "wal-mode") {
-    run(db, "PRAGMA journal_mode=WAL");
-  } else {
-    return 2;
-  }
-  sqlite3_close(db);
-  return 0;
+    if (argc < 3) return 2;
+    const std::string mode = argv[1];
+    sqlite3* db = openFile(argv[2]);
+    if (mode == "lock" && argc == 4) {
+        run(db, "BEGIN EXCLUSIVE");
+        std::printf("locked\n");
+        std::fflush(stdout);
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[3])));
+        run(db, "COMMIT");
+    } else if (mode == "stop-mid-write") {
+        // A one-page cache spills the changed pages into the file itself, which
+        // leaves the journal hot (also for a small table: the rows grow).
+        run(db, "PRAGMA cache_size=1; BEGIN; UPDATE lce_images SET __rec = __rec || zeroblob(20000)");
+        _exit(0);
+    } else if (mode == "stop-mid-wal") {
+        run(db, "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; CREATE TABLE lce_test_mark(x)");
+        _exit(0);
+    } else if (mode == "wal-mode") {
+        run(db, "PRAGMA journal_mode=WAL");
+    } else {
+        return 2;
+    }
+    sqlite3_close(db);
+    return 0;
 }

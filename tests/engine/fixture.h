@@ -14,13 +14,13 @@
 namespace lcetest {
 
 class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  std::string path(const std::string& name = "") const;
+public:
+    TempDir();
+    ~TempDir();
+    std::string path(const std::string& name = "") const;
 
- private:
-  std::filesystem::path dir_;
+private:
+    std::filesystem::path dir_;
 };
 
 lce::ColumnDef col(const std::string& name, std::uint16_t type, std::uint32_t length = 0, std::uint16_t decimals = 0);

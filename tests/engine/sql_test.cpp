@@ -15,172 +15,174 @@ namespace {
 std::string searchText() { return testing_search::SearchStatement(); }
 
 class PracticeSql : public ::testing::Test {
- protected:
-  void SetUp() override {
-    auto dd = lce::Dictionary::create(dir.path("ZTDDF.LDD"));
-    dd.addUser("user", "brindlex");
-    lce::TableSchema trn;
-    trn.columns = {col("Entry Number", 15), col("Transaction Type", 4, 1), col("Amount", 10), col("Money", 18)};
-    lce::IndexDef ix;
-    ix.name = "IDXENTRYNUMBER";
-    ix.fields = {"ENTRY NUMBER"};
-    trn.indexes = {ix};
-    {
-      auto t = lce::TableFile::create(dir.path("ZTTRN.LDT"), trn);
-      const std::tuple<const char*, Value> rows[] = {
-          {"A", Value::ofDouble(100)},  // 1: a charge
-          {"I", Value::ofDouble(-50)},  // 2: payment, applied 50 (sign flip)
-          {"K", Value::ofDouble(100)},  // 3: over-applied 112.5, plus a dangling application
-          {"S", Value::ofDouble(20)},   // 4: payment without application
-          {" ", Value::ofDouble(5)},    // 5: blank type named as payment reference
-          {"T", Value::null()},         // 6: payment without amount
-      };
-      for (const auto& [type, amount] : rows) t.append({Value::null(), Value::ofText(type), amount, Value::ofScaled(12345)});
+protected:
+    void SetUp() override {
+        auto dd = lce::Dictionary::create(dir.path("ZTDDF.LDD"));
+        dd.addUser("user", "brindlex");
+        lce::TableSchema trn;
+        trn.columns = {col("Entry Number", 15), col("Transaction Type", 4, 1), col("Amount", 10), col("Money", 18)};
+        lce::IndexDef ix;
+        ix.name = "IDXENTRYNUMBER";
+        ix.fields = {"ENTRY NUMBER"};
+        trn.indexes = {ix};
+        {
+            auto t = lce::TableFile::create(dir.path("ZTTRN.LDT"), trn);
+            const std::tuple<const char*, Value> rows[] = {
+                {"A", Value::ofDouble(100)},  // 1: a charge
+                {"I", Value::ofDouble(-50)},  // 2: payment, applied 50 (sign flip)
+                {"K", Value::ofDouble(100)},  // 3: over-applied 112.5, plus a dangling application
+                {"S", Value::ofDouble(20)},   // 4: payment without application
+                {" ", Value::ofDouble(5)},    // 5: blank type named as payment reference
+                {"T", Value::null()},         // 6: payment without amount
+            };
+            for (const auto& [type, amount] : rows)
+                t.append({Value::null(), Value::ofText(type), amount, Value::ofScaled(12345)});
+        }
+        lce::TableSchema pax;
+        pax.columns = {col("Payment Reference", 11), col("Charge Reference", 11), col("Payment Amount", 10)};
+        {
+            auto t = lce::TableFile::create(dir.path("ZTPAX.LDT"), pax);
+            const double apps[][3] = {{2, 1, 50}, {3, 1, 60}, {3, 1, 52.5}, {3, 99, 10}, {5, 1, 5}, {6, 1, 7}};
+            for (const auto& a : apps)
+                t.append({Value::ofInteger(static_cast<int>(a[0])), Value::ofInteger(static_cast<int>(a[1])),
+                          Value::ofDouble(a[2])});
+        }
+        dd.addTable({"ZTTRN", "ZTTRN.LDT", 3, {}});
+        dd.addTable({"ZTPAX", "ZTPAX.LDT", 3, {}});
+        ASSERT_EQ(LumConnect60(dir.path("ZTDDF.LDD").c_str(), 3, "user", "brindlex", 0, &conn), 0u) << lastErrorText();
+        ASSERT_EQ(LumCreateSQLStatement(conn, &stmt), 0u);
     }
-    lce::TableSchema pax;
-    pax.columns = {col("Payment Reference", 11), col("Charge Reference", 11), col("Payment Amount", 10)};
-    {
-      auto t = lce::TableFile::create(dir.path("ZTPAX.LDT"), pax);
-      const double apps[][3] = {{2, 1, 50}, {3, 1, 60}, {3, 1, 52.5}, {3, 99, 10}, {5, 1, 5}, {6, 1, 7}};
-      for (const auto& a : apps)
-        t.append({Value::ofInteger(static_cast<int>(a[0])), Value::ofInteger(static_cast<int>(a[1])), Value::ofDouble(a[2])});
-    }
-    dd.addTable({"ZTTRN", "ZTTRN.LDT", 3, {}});
-    dd.addTable({"ZTPAX", "ZTPAX.LDT", 3, {}});
-    ASSERT_EQ(LumConnect60(dir.path("ZTDDF.LDD").c_str(), 3, "user", "brindlex", 0, &conn), 0u) << lastErrorText();
-    ASSERT_EQ(LumCreateSQLStatement(conn, &stmt), 0u);
-  }
-  void TearDown() override { LumDisconnect(conn); }
+    void TearDown() override { LumDisconnect(conn); }
 
-  // Rows of a cursor as text per column, in cursor order.
-  std::vector<std::vector<std::string>> rows(LUMHANDLE cursor) {
-    std::vector<std::vector<std::string>> out;
-    UNSIGNED16 n = 0;
-    LumGetNumFields(cursor, &n);
-    LumGotoBOF(cursor);
-    for (LumSkip(cursor, 1);; LumSkip(cursor, 1)) {
-      UNSIGNED16 eof = 0;
-      LumAtEOF(cursor, &eof);
-      if (eof) break;
-      std::vector<std::string> row;
-      for (UNSIGNED16 c = 1; c <= n; ++c) {
-        char buf[100];
-        UNSIGNED32 len = sizeof buf;
-        EXPECT_EQ(LumGetField(cursor, LUM_FIELD_NUMBER(c), reinterpret_cast<UNSIGNED8*>(buf), &len, 0), 0u);
-        UNSIGNED16 isNull = 0;
-        LumIsNull(cursor, LUM_FIELD_NUMBER(c), &isNull);
-        row.push_back(isNull ? "<null>" : std::string(buf, len));
-      }
-      out.push_back(row);
+    // Rows of a cursor as text per column, in cursor order.
+    std::vector<std::vector<std::string>> rows(LUMHANDLE cursor) {
+        std::vector<std::vector<std::string>> out;
+        UNSIGNED16 n = 0;
+        LumGetNumFields(cursor, &n);
+        LumGotoBOF(cursor);
+        for (LumSkip(cursor, 1);; LumSkip(cursor, 1)) {
+            UNSIGNED16 eof = 0;
+            LumAtEOF(cursor, &eof);
+            if (eof) break;
+            std::vector<std::string> row;
+            for (UNSIGNED16 c = 1; c <= n; ++c) {
+                char buf[100];
+                UNSIGNED32 len = sizeof buf;
+                EXPECT_EQ(LumGetField(cursor, LUM_FIELD_NUMBER(c), reinterpret_cast<UNSIGNED8*>(buf), &len, 0), 0u);
+                UNSIGNED16 isNull = 0;
+                LumIsNull(cursor, LUM_FIELD_NUMBER(c), &isNull);
+                row.push_back(isNull ? "<null>" : std::string(buf, len));
+            }
+            out.push_back(row);
+        }
+        return out;
     }
-    return out;
-  }
 
-  TempDir dir;
-  LUMHANDLE conn = 0, stmt = 0;
+    TempDir dir;
+    LUMHANDLE conn = 0, stmt = 0;
 };
 
 TEST_F(PracticeSql, SearchQueryListsExactlyTheExaminedPaymentsWithNamesAndTypes) {
-  ASSERT_EQ(LumPrepareSQL(stmt, searchText().c_str()), 0u) << lastErrorText();
-  LUMHANDLE cursor = 0;
-  ASSERT_EQ(LumExecuteSQL(stmt, &cursor), 0u) << lastErrorText();
-  ASSERT_NE(cursor, 0u);
-  const std::pair<const char*, UNSIGNED16> expected[] = {{"Entry Number", 15}, {"Amount", 10}, {"PayTotal", 10}};
-  UNSIGNED16 n = 0;
-  LumGetNumFields(cursor, &n);
-  ASSERT_EQ(n, 3);
-  for (UNSIGNED16 c = 1; c <= 3; ++c) {
-    char name[130];
-    UNSIGNED16 len = sizeof name;
-    ASSERT_EQ(LumGetFieldName(cursor, c, name, &len), 0u);
-    EXPECT_STREQ(name, expected[c - 1].first);
-    UNSIGNED16 type = 0;
-    LumGetFieldType(cursor, LUM_FIELD_NUMBER(c), &type);
-    EXPECT_EQ(type, expected[c - 1].second) << name;
-  }
-  auto got = rows(cursor);
-  std::sort(got.begin(), got.end(), [](const auto& a, const auto& b) { return std::stoi(a[0]) < std::stoi(b[0]); });
-  const std::vector<std::vector<std::string>> want = {
-      {"2", "-50", "50"}, {"3", "100", "112.5"}, {"6", "<null>", "7"}};
-  EXPECT_EQ(got, want);
-  UNSIGNED32 count = 0;
-  ASSERT_EQ(LumGetRecordCount(cursor, 3, &count), 0u);
-  EXPECT_EQ(count, 3u);
-  ASSERT_EQ(LumGetRecordCount(stmt, 2, &count), 0u);
-  EXPECT_EQ(count, 3u);
-  UNSIGNED16 live = 1, type = 0;
-  LumSqlPeekStatement(cursor, &live);
-  EXPECT_EQ(live, 0);
-  LumGetHandleType(stmt, &type);
-  EXPECT_EQ(type, 4);
-  LumGetTableType(cursor, &type);
-  EXPECT_EQ(type, 3);
-  // The cursor supports bookmarks and record numbers like a table.
-  LumGotoBottom(cursor);
-  UNSIGNED32 rec = 0;
-  LumGetRecordNum(cursor, 2, &rec);
-  EXPECT_EQ(rec, 3u);
-  EXPECT_EQ(LumCloseTable(cursor), 0u);
+    ASSERT_EQ(LumPrepareSQL(stmt, searchText().c_str()), 0u) << lastErrorText();
+    LUMHANDLE cursor = 0;
+    ASSERT_EQ(LumExecuteSQL(stmt, &cursor), 0u) << lastErrorText();
+    ASSERT_NE(cursor, 0u);
+    const std::pair<const char*, UNSIGNED16> expected[] = {{"Entry Number", 15}, {"Amount", 10}, {"PayTotal", 10}};
+    UNSIGNED16 n = 0;
+    LumGetNumFields(cursor, &n);
+    ASSERT_EQ(n, 3);
+    for (UNSIGNED16 c = 1; c <= 3; ++c) {
+        char name[130];
+        UNSIGNED16 len = sizeof name;
+        ASSERT_EQ(LumGetFieldName(cursor, c, name, &len), 0u);
+        EXPECT_STREQ(name, expected[c - 1].first);
+        UNSIGNED16 type = 0;
+        LumGetFieldType(cursor, LUM_FIELD_NUMBER(c), &type);
+        EXPECT_EQ(type, expected[c - 1].second) << name;
+    }
+    auto got = rows(cursor);
+    std::sort(got.begin(), got.end(), [](const auto& a, const auto& b) { return std::stoi(a[0]) < std::stoi(b[0]); });
+    const std::vector<std::vector<std::string>> want = {
+        {"2", "-50", "50"}, {"3", "100", "112.5"}, {"6", "<null>", "7"}};
+    EXPECT_EQ(got, want);
+    UNSIGNED32 count = 0;
+    ASSERT_EQ(LumGetRecordCount(cursor, 3, &count), 0u);
+    EXPECT_EQ(count, 3u);
+    ASSERT_EQ(LumGetRecordCount(stmt, 2, &count), 0u);
+    EXPECT_EQ(count, 3u);
+    UNSIGNED16 live = 1, type = 0;
+    LumSqlPeekStatement(cursor, &live);
+    EXPECT_EQ(live, 0);
+    LumGetHandleType(stmt, &type);
+    EXPECT_EQ(type, 4);
+    LumGetTableType(cursor, &type);
+    EXPECT_EQ(type, 3);
+    // The cursor supports bookmarks and record numbers like a table.
+    LumGotoBottom(cursor);
+    UNSIGNED32 rec = 0;
+    LumGetRecordNum(cursor, 2, &rec);
+    EXPECT_EQ(rec, 3u);
+    EXPECT_EQ(LumCloseTable(cursor), 0u);
 }
 
 TEST_F(PracticeSql, AggregatesKeepTheTypeOfTheirArgument) {
-  LUMHANDLE cursor = 0;
-  ASSERT_EQ(LumExecuteSQLDirect(stmt,
-                                "SELECT Sum([Money]) M, Count(*) C, Max([Transaction Type]) T, Sum([Entry Number]) S "
-                                "FROM ZTTRN",
-                                &cursor),
-            0u)
-      << lastErrorText();
-  const UNSIGNED16 types[] = {18, 11, 4, 11};
-  for (UNSIGNED16 c = 1; c <= 4; ++c) {
-    UNSIGNED16 type = 0;
-    LumGetFieldType(cursor, LUM_FIELD_NUMBER(c), &type);
-    EXPECT_EQ(type, types[c - 1]) << c;
-  }
-  EXPECT_EQ(rows(cursor), (std::vector<std::vector<std::string>>{{"7.4070", "6", "T", "21"}}));
+    LUMHANDLE cursor = 0;
+    ASSERT_EQ(LumExecuteSQLDirect(stmt,
+                                  "SELECT Sum([Money]) M, Count(*) C, Max([Transaction Type]) T, Sum([Entry Number]) S "
+                                  "FROM ZTTRN",
+                                  &cursor),
+              0u)
+        << lastErrorText();
+    const UNSIGNED16 types[] = {18, 11, 4, 11};
+    for (UNSIGNED16 c = 1; c <= 4; ++c) {
+        UNSIGNED16 type = 0;
+        LumGetFieldType(cursor, LUM_FIELD_NUMBER(c), &type);
+        EXPECT_EQ(type, types[c - 1]) << c;
+    }
+    EXPECT_EQ(rows(cursor), (std::vector<std::vector<std::string>>{{"7.4070", "6", "T", "21"}}));
 }
 
 TEST_F(PracticeSql, ParametersBindByOrdinal) {
-  const char* sql = "SELECT [Amount] FROM ZTTRN WHERE [Entry Number] = :entry";
-  char names[64];
-  UNSIGNED16 len = sizeof names;
-  ASSERT_EQ(LumGetSQLStmtParams(sql, names, &len), 0u);
-  EXPECT_STREQ(names, "entry");
-  len = sizeof names;
-  EXPECT_EQ(LumGetSQLStmtParams("select 'unterminated", names, &len), 0u);
-  ASSERT_EQ(LumPrepareSQL(stmt, sql), 0u) << lastErrorText();
-  ASSERT_EQ(LumSetString(stmt, LUM_FIELD_NUMBER(1), "3", 1), 0u) << lastErrorText();
-  EXPECT_EQ(LumSetString(stmt, LUM_FIELD_NUMBER(2), "3", 1), 5020u);
-  LUMHANDLE cursor = 0;
-  ASSERT_EQ(LumExecuteSQL(stmt, &cursor), 0u) << lastErrorText();
-  EXPECT_EQ(rows(cursor), (std::vector<std::vector<std::string>>{{"100"}}));
+    const char* sql = "SELECT [Amount] FROM ZTTRN WHERE [Entry Number] = :entry";
+    char names[64];
+    UNSIGNED16 len = sizeof names;
+    ASSERT_EQ(LumGetSQLStmtParams(sql, names, &len), 0u);
+    EXPECT_STREQ(names, "entry");
+    len = sizeof names;
+    EXPECT_EQ(LumGetSQLStmtParams("select 'unterminated", names, &len), 0u);
+    ASSERT_EQ(LumPrepareSQL(stmt, sql), 0u) << lastErrorText();
+    ASSERT_EQ(LumSetString(stmt, LUM_FIELD_NUMBER(1), "3", 1), 0u) << lastErrorText();
+    EXPECT_EQ(LumSetString(stmt, LUM_FIELD_NUMBER(2), "3", 1), 5020u);
+    LUMHANDLE cursor = 0;
+    ASSERT_EQ(LumExecuteSQL(stmt, &cursor), 0u) << lastErrorText();
+    EXPECT_EQ(rows(cursor), (std::vector<std::vector<std::string>>{{"100"}}));
 }
 
 TEST_F(PracticeSql, ErrorsCarryNativeErrorAndNameWhatIsMissing) {
-  struct Case {
-    const char* sql;
-    const char* mentions;
-  };
-  const Case cases[] = {{"SELECT [Amount] FROM NOSUCH", "NOSUCH"},
-                        {"SELECT pay.[No Such Column] FROM ZTTRN pay", "No Such Column"},
-                        {"SELECT FROM WHERE", "NativeError = "},
-                        {"DELETE FROM ZTTRN", "ZTTRN"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.sql);
-    LUMHANDLE cursor = 0;
-    const UNSIGNED32 rc = LumExecuteSQLDirect(stmt, c.sql, &cursor);
-    EXPECT_EQ(rc, 7200u);
-    const std::string text = lastErrorText();
-    EXPECT_NE(text.find("Error 7200:"), std::string::npos) << text;
-    EXPECT_NE(text.find("NativeError = "), std::string::npos) << text;
-    EXPECT_NE(text.find(c.mentions), std::string::npos) << text;
-  }
-  UNSIGNED32 count = 0;
-  LUMHANDLE fresh = 0;
-  LumCreateSQLStatement(conn, &fresh);
-  EXPECT_EQ(LumGetRecordCount(fresh, 2, &count), 5117u);
-  EXPECT_EQ(LumCloseSQLStatement(fresh), 0u);
-  EXPECT_EQ(LumCloseSQLStatement(fresh), 5106u);
+    struct Case {
+        const char* sql;
+        const char* mentions;
+    };
+    const Case cases[] = {{"SELECT [Amount] FROM NOSUCH", "NOSUCH"},
+                          {"SELECT pay.[No Such Column] FROM ZTTRN pay", "No Such Column"},
+                          {"SELECT FROM WHERE", "NativeError = "},
+                          {"DELETE FROM ZTTRN", "ZTTRN"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        LUMHANDLE cursor = 0;
+        const UNSIGNED32 rc = LumExecuteSQLDirect(stmt, c.sql, &cursor);
+        EXPECT_EQ(rc, 7200u);
+        const std::string text = lastErrorText();
+        EXPECT_NE(text.find("Error 7200:"), std::string::npos) << text;
+        EXPECT_NE(text.find("NativeError = "), std::string::npos) << text;
+        EXPECT_NE(text.find(c.mentions), std::string::npos) << text;
+    }
+    UNSIGNED32 count = 0;
+    LUMHANDLE fresh = 0;
+    LumCreateSQLStatement(conn, &fresh);
+    EXPECT_EQ(LumGetRecordCount(fresh, 2, &count), 5117u);
+    EXPECT_EQ(LumCloseSQLStatement(fresh), 0u);
+    EXPECT_EQ(LumCloseSQLStatement(fresh), 5106u);
 }
 
 }  // namespace

@@ -19,9 +19,9 @@ TEST(DateTime, EncodesDaysSinceTheEndOf1899) {
     const struct {
         int year, month, day;
         double value;
-    } cases[] = {{1899, 12, 30, 0},     {1899, 12, 29, -1},   {1900, 1, 1, 2},     {1900, 3, 1, 61},
-                 {1970, 1, 1, 25569},   {2011, 3, 15, 40617}, {2000, 2, 29, 36585}, {1, 1, 1, -693593},
-                 {9999, 12, 31, 2958465}};
+    } cases[] = {{1899, 12, 30, 0},    {1899, 12, 29, -1},  {1900, 1, 1, 2},
+                 {1900, 3, 1, 61},     {1970, 1, 1, 25569}, {2011, 3, 15, 40617},
+                 {2000, 2, 29, 36585}, {1, 1, 1, -693593},  {9999, 12, 31, 2958465}};
     for (const auto& c : cases) {
         EXPECT_EQ(fw::EncodeDate(c.year, c.month, c.day), c.value) << c.year << "-" << c.month << "-" << c.day;
         int y = 0, m = 0, d = 0;
@@ -84,8 +84,12 @@ TEST(FormatDateTime, SearchDatePatternUsesTheLocaleSeparator) {
         char separator;
         const char* text;
     } cases[] = {
-        {march15, '/', "03/15/2011"}, {march15, '.', "03.15.2011"}, {march15, '-', "03-15-2011"},
-        {march15, '\0', "03152011"},  {0, '/', "12/30/1899"},      {0, '.', "12.30.1899"},
+        {march15, '/', "03/15/2011"},
+        {march15, '.', "03.15.2011"},
+        {march15, '-', "03-15-2011"},
+        {march15, '\0', "03152011"},
+        {0, '/', "12/30/1899"},
+        {0, '.', "12.30.1899"},
         {fw::EncodeDate(7, 1, 2), '/', "01/02/0007"},
     };
     for (const auto& c : cases) {

@@ -15,7 +15,8 @@ struct Case {
 };
 
 // The ulp below 30.3, as the search computes it for 30.3 against 10.1 + 20.2.
-const long double kRoundingOnly = std::fabs(static_cast<long double>(30.3)) - std::fabs(static_cast<long double>(10.1 + 20.2));
+const long double kRoundingOnly =
+    std::fabs(static_cast<long double>(30.3)) - std::fabs(static_cast<long double>(10.1 + 20.2));
 
 const Case kCases[] = {
     {"tiny goes scientific", 1e-5L, "1E-5", "1E-5"},

@@ -32,7 +32,10 @@ const LocaleCase kLocales[] = {
     {"blank-padded day", ",", "%e.%m.%Y", "%k:%M:%S", ',', '.', ':', "5.03.2011", "7:04:09"},
     {"separator with blank", ".", "%Y. %m. %d", "%H:%M:%S", '.', '.', ':', "2011. 03. 05", "07:04:09"},
     {"no ASCII separator", ".", "%Y\xE5\xB9\xB4%m\xE6\x9C\x88%d\xE6\x97\xA5", "%H:%M:%S", '.', '\0', ':',
-     "2011\xE5\xB9\xB4" "03\xE6\x9C\x88" "05\xE6\x97\xA5", "07:04:09"},
+     "2011\xE5\xB9\xB4"
+     "03\xE6\x9C\x88"
+     "05\xE6\x97\xA5",
+     "07:04:09"},
     {"literal letters kept", ".", "%d/%m/%Y", "%Hh%M", '.', '/', '\0', "05/03/2011", "07h04"},
     {"multi-byte radix falls back", "\xD9\xAB", "%d/%m/%Y", "%H:%M:%S", '.', '/', ':', "05/03/2011", "07:04:09"},
     {"empty formats keep the defaults", ",", "", "", ',', '/', ':', "03/05/2011", "07:04:09"},

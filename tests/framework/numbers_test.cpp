@@ -43,8 +43,8 @@ TEST(Currency, FromDoubleRoundsTheExactValueToTheNearestTenThousandth) {
 }
 
 TEST(Currency, OutOfRangeAndNaNRaise) {
-    for (const double value : {922337203685477.6, -922337203685477.6, 1e300, -1e300,
-                               std::numeric_limits<double>::infinity()}) {
+    for (const double value :
+         {922337203685477.6, -922337203685477.6, 1e300, -1e300, std::numeric_limits<double>::infinity()}) {
         try {
             Currency::FromDouble(value);
             ADD_FAILURE() << value;
@@ -68,8 +68,13 @@ TEST(Decimal, ParseAndTextRoundTrip) {
         const char* text;
         const char* written;
     } cases[] = {
-        {"-123.4500", "-123.4500"}, {"0", "0"},       {"-0.05", "-0.05"}, {".5", "0.5"},
-        {"+7", "7"},                {"007.10", "7.10"}, {"170141183460469231731687303715884105727", "170141183460469231731687303715884105727"},
+        {"-123.4500", "-123.4500"},
+        {"0", "0"},
+        {"-0.05", "-0.05"},
+        {".5", "0.5"},
+        {"+7", "7"},
+        {"007.10", "7.10"},
+        {"170141183460469231731687303715884105727", "170141183460469231731687303715884105727"},
         {"0.000000000000000000000000000001", "0.000000000000000000000000000001"},
         // Beyond 30 decimals the value is rounded, an exact half to even.
         {"0.0000000000000000000000000000015", "0.000000000000000000000000000002"},
@@ -113,8 +118,9 @@ TEST(Decimal, FromDoubleTakesTheShortestText) {
     const struct {
         double value;
         const char* text;
-    } cases[] = {{0.1, "0.1"}, {0.1 + 0.2, "0.30000000000000004"}, {1e-5, "0.00001"}, {1.5e20, "150000000000000000000"},
-                 {-30.3, "-30.3"}, {100, "100"}};
+    } cases[] = {{0.1, "0.1"},      {0.1 + 0.2, "0.30000000000000004"},
+                 {1e-5, "0.00001"}, {1.5e20, "150000000000000000000"},
+                 {-30.3, "-30.3"},  {100, "100"}};
     for (const auto& c : cases) EXPECT_EQ(Decimal::FromDouble(c.value), Decimal::Parse(c.text)) << c.text;
 }
 
@@ -122,9 +128,15 @@ TEST(Decimal, ConvertsToCurrencyAndDouble) {
     const struct {
         const char* text;
         std::optional<std::int64_t> raw;  // nullopt: overflow
-    } cases[] = {{"1.23456", 12346},   {"0.00005", 0},  {"0.00015", 2}, {"-0.00015", -2}, {"0.000051", 1},
-                 {"12", 120000},       {"922337203685477.5807", 9223372036854775807},
-                 {"922337203685477.5808", std::nullopt}, {"1000000000000000", std::nullopt}};
+    } cases[] = {{"1.23456", 12346},
+                 {"0.00005", 0},
+                 {"0.00015", 2},
+                 {"-0.00015", -2},
+                 {"0.000051", 1},
+                 {"12", 120000},
+                 {"922337203685477.5807", 9223372036854775807},
+                 {"922337203685477.5808", std::nullopt},
+                 {"1000000000000000", std::nullopt}};
     for (const auto& c : cases) {
         if (c.raw) {
             EXPECT_EQ(Decimal::Parse(c.text).ToCurrency().Raw(), *c.raw) << c.text;

@@ -20,7 +20,8 @@ std::string Describe(const PropertyValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) return "\"" + *text + "\"";
     if (const auto* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
     if (const auto* number = std::get_if<long long>(&value)) return std::to_string(*number);
-    if (const auto* component = std::get_if<TComponent*>(&value)) return *component ? "->" + (*component)->Name() : "->nil";
+    if (const auto* component = std::get_if<TComponent*>(&value))
+        return *component ? "->" + (*component)->Name() : "->nil";
     return "?";
 }
 
@@ -57,9 +58,8 @@ class ReaderTest : public ::testing::Test {
 protected:
     ReaderTest() : root(nullptr, log) {
         root.SetName("frmMain");
-        reader.RegisterClass("TStreamed", [this](TComponent& owner) -> TComponent& {
-            return owner.CreateOwned<Streamed>(log);
-        });
+        reader.RegisterClass("TStreamed",
+                             [this](TComponent& owner) -> TComponent& { return owner.CreateOwned<Streamed>(log); });
         reader.RegisterClass("TPlain", [](TComponent& owner) -> TComponent& { return owner.CreateOwned<Plain>(); });
     }
 
@@ -75,8 +75,11 @@ TEST_F(ReaderTest, ValuesInOrderThenReferencesThenLoaded) {
             {"TStreamed", "LumConnection1", {{"IsConnected", true}, {"Username", std::string("user")}}},
             // Refers forward to tblpay and back to the connection and the window.
             {"TStreamed", "dsQryChg", {{"DataSet", ComponentRef{"tblpay"}}, {"Tag", 7LL}}},
-            {"TStreamed", "tblpay", {{"LumConnection", ComponentRef{"lumconnection1"}}, {"Owner", ComponentRef{"frmMain"}},
-                                     {"MasterSource", ComponentRef{""}}}},
+            {"TStreamed",
+             "tblpay",
+             {{"LumConnection", ComponentRef{"lumconnection1"}},
+              {"Owner", ComponentRef{"frmMain"}},
+              {"MasterSource", ComponentRef{""}}}},
         }};
     reader.Read(root, window);
     const Log expected = {
@@ -105,10 +108,13 @@ TEST_F(ReaderTest, FailuresNameTheCauseAndLeaveNothingLoading) {
         std::size_t created;
     } cases[] = {
         {{{}, {{"TStreamed", "qryPay", {}}, {"TStreamed", "tblpay", {{"MasterSource", ComponentRef{"dsQryChg"}}}}}},
-         "Component dsQryChg referenced by tblpay.MasterSource was not found", 2},
+         "Component dsQryChg referenced by tblpay.MasterSource was not found",
+         2},
         {{{}, {{"TStreamed", "qryPay", {}}, {"TMissing", "x", {}}}}, "Class TMissing not found", 1},
         {{{}, {{"TPlain", "Plain1", {{"Caption", std::string("x")}}}}}, "Unknown property: Plain1.Caption", 1},
-        {{{}, {{"TStreamed", "qryPay", {}}, {"TStreamed", "QRYPAY", {}}}}, "A component named QRYPAY already exists", 2},
+        {{{}, {{"TStreamed", "qryPay", {}}, {"TStreamed", "QRYPAY", {}}}},
+         "A component named QRYPAY already exists",
+         2},
         {{{}, {{"TStreamed", "qryPay", {{"Bogus", true}}}}}, "Unknown property: Bogus", 1},
     };
     for (const auto& c : cases) {
@@ -124,7 +130,9 @@ TEST_F(ReaderTest, FailuresNameTheCauseAndLeaveNothingLoading) {
         EXPECT_EQ(form.ComponentCount(), c.created);  // still owned, freed with the form
         EXPECT_FALSE(form.Loading());
         for (std::size_t i = 0; i < form.ComponentCount(); ++i) EXPECT_FALSE(form.Component(i).Loading());
-        EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.find("loaded") != std::string::npos; }), 0);
+        EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                                [](const std::string& l) { return l.find("loaded") != std::string::npos; }),
+                  0);
     }
 }
 

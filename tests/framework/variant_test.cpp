@@ -74,7 +74,8 @@ TEST(VariantComparison, Table) {
 }
 
 TEST(VariantComparison, OneNullDiffersAndCannotBeSubtracted) {
-    for (const auto& [amount, total] : {std::pair{Variant(10.0), Variant::Null()}, std::pair{Variant::Null(), Cur(5)}}) {
+    for (const auto& [amount, total] :
+         {std::pair{Variant(10.0), Variant::Null()}, std::pair{Variant::Null(), Cur(5)}}) {
         EXPECT_TRUE(fw::VarNotEqual(amount, total));
         try {
             fw::VarAbsDifference(amount, total);
@@ -87,8 +88,8 @@ TEST(VariantComparison, OneNullDiffersAndCannotBeSubtracted) {
 
 TEST(VariantConversion, NumbersAndText) {
     EXPECT_EQ(Cur(-12345).AsDouble(), -1.2345);
-    EXPECT_EQ(Cur(15000).AsInteger(), 2);   // 1.5 to even
-    EXPECT_EQ(Cur(25000).AsInteger(), 2);   // 2.5 to even
+    EXPECT_EQ(Cur(15000).AsInteger(), 2);  // 1.5 to even
+    EXPECT_EQ(Cur(25000).AsInteger(), 2);  // 2.5 to even
     EXPECT_EQ(Cur(-25001).AsInteger(), -3);
     EXPECT_EQ(Variant(2.5).AsInteger(), 2);
     EXPECT_EQ(Dec("-3.5").AsInteger(), -4);

@@ -4,10 +4,10 @@
 
 #include <vector>
 
+#include "framework/exceptions.h"
 #include "store/hive.h"
 #include "store/practice_store.h"
 #include "store/registry.h"
-#include "framework/exceptions.h"
 #include "store_fixture.h"
 
 namespace locationtest {
@@ -66,26 +66,27 @@ std::vector<ReadCase> ReadCases() {
         {"NamesIgnoreCase", S(V5, "[hkey_current_user\\SOFTWARE\\orvanta]\r\n\"current PRACTICE\"=\"C:\\\\C\"\r\n"),
          Enc::Utf16, "C:\\C", ""},
         {"ContinuedHexLines",
-         S(V5, Key,
-           "\"Current Practice\"=hex(2):43,00,3a,00,\\\r\n  5c,00,51,00,\\\r\n  00,00\r\n\"Next\"=\"x\"\r\n"),
+         S(V5, Key, "\"Current Practice\"=hex(2):43,00,3a,00,\\\r\n  5c,00,51,00,\\\r\n  00,00\r\n\"Next\"=\"x\"\r\n"),
          Enc::Utf16, "C:\\Q", ""},
         {"CommentsAndSemicolonInText",
          S(V5, "; exported for the front desk\r\n", Key, "\"Current Practice\"=\"C:\\\\a;b\" ; the main site\r\n"),
          Enc::Utf16, "C:\\a;b", ""},
         {"LaterDefinitionWins",
-         S(V5, Key, "\"Current Practice\"=\"C:\\\\First\"\r\n\r\n" + std::string(Key) +
-                        "\"Current Practice\"=\"C:\\\\Second\"\r\n"),
+         S(V5, Key,
+           "\"Current Practice\"=\"C:\\\\First\"\r\n\r\n" + std::string(Key) +
+               "\"Current Practice\"=\"C:\\\\Second\"\r\n"),
          Enc::Utf16, "C:\\Second", ""},
         {"ValueRemovedLater", S(V5, Key, "\"Current Practice\"=\"C:\\\\X\"\r\n\"Current Practice\"=-\r\n"), Enc::Utf16,
          "", ""},
-        {"KeyRemovedLater",
-         S(V5, Key, "\"Current Practice\"=\"C:\\\\X\"\r\n\r\n[-HKEY_CURRENT_USER\\Software]\r\n"), Enc::Utf16, "", ""},
+        {"KeyRemovedLater", S(V5, Key, "\"Current Practice\"=\"C:\\\\X\"\r\n\r\n[-HKEY_CURRENT_USER\\Software]\r\n"),
+         Enc::Utf16, "", ""},
         {"OtherHive", S(V5, "[HKEY_LOCAL_MACHINE\\Software\\Orvanta]\r\n\"Current Practice\"=\"C:\\\\M\"\r\n"),
          Enc::Utf16, "", ""},
         {"OrvantaNotBelowSoftware", S(V5, "[HKEY_CURRENT_USER\\Orvanta]\r\n\"Current Practice\"=\"C:\\\\M\"\r\n"),
          Enc::Utf16, "", ""},
-        {"LineFeedsOnly", "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Orvanta]\n"
-                          "\"Current Practice\"=\"C:\\\\LF\"",
+        {"LineFeedsOnly",
+         "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Orvanta]\n"
+         "\"Current Practice\"=\"C:\\\\LF\"",
          Enc::Utf8, "C:\\LF", ""},
         // What cannot be understood is left out; the rest still counts.
         {"UnknownEscape", S(V5, Key, "\"Current Practice\"=\"C:\\Data\"\r\n"), Enc::Utf16, "", ""},

@@ -4,9 +4,9 @@
 
 #include <vector>
 
+#include "framework/exceptions.h"
 #include "store/hive.h"
 #include "store/practice_store.h"
-#include "framework/exceptions.h"
 #include "store_fixture.h"
 
 namespace locationtest {
@@ -55,12 +55,12 @@ std::vector<WriteCase> WriteCases() {
          "\"Current Practice\"=\"C:\\\\Practice\"\r\n"},
         {"ReplacesValueInPlace", kOther, Enc::Utf16, "D:\\New \"Site\"",
          Replace(kOther, "\"C:\\\\Old\"", "\"D:\\\\New \\\"Site\\\"\"")},
-        {"ReplacesValueInUtf8", kOther, Enc::Utf8, "/srv/Ärzte",
-         Replace(kOther, "\"C:\\\\Old\"", "\"/srv/Ärzte\"")},
+        {"ReplacesValueInUtf8", kOther, Enc::Utf8, "/srv/Ärzte", Replace(kOther, "\"C:\\\\Old\"", "\"/srv/Ärzte\"")},
         {"AddsValueToSectionKeepingLineFeeds", r4, Enc::Utf8, "/srv/p",
          Replace(r4, "\"Other\"=\"kept\"\n", "\"Other\"=\"kept\"\n\"Current Practice\"=\"/srv/p\"\n")},
-        {"AppendsMissingKey", "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\A]\r\n\"B\"=\"c\"",
-         Enc::Utf16, "E:\\",
+        {"AppendsMissingKey",
+         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\A]\r\n\"B\"=\"c\"", Enc::Utf16,
+         "E:\\",
          "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\A]\r\n\"B\"=\"c\"\r\n\r\n"
          "[HKEY_CURRENT_USER\\Software\\Orvanta]\r\n\"Current Practice\"=\"E:\\\\\"\r\n"},
         {"ReplacesContinuedDefinition", continued, Enc::Utf16, "F:\\P",

@@ -48,8 +48,8 @@ std::vector<RefusedCase> RefusedCases() {
          "more than 65536 lines"},
         {"KeyTooDeep", Shape::File, std::string(V5) + DeepKey(reg::kMaxKeyDepth + 1) + Orvanta,
          "line 3 names a key nested deeper than 512 levels"},
-        {"RemovalTooDeep", Shape::File,
-         std::string(V5) + Orvanta + "[-" + DeepKey(reg::kMaxKeyDepth + 1).substr(1), "line 5 names a key"},
+        {"RemovalTooDeep", Shape::File, std::string(V5) + Orvanta + "[-" + DeepKey(reg::kMaxKeyDepth + 1).substr(1),
+         "line 5 names a key"},
     };
 }
 
@@ -137,21 +137,31 @@ TEST(StoreKeys, ParentsExistAndOutliveTheirChildren) {
         std::vector<std::pair<const char*, bool>> exists;
     };
     const std::vector<Case> cases = {
-        {"parents of a key", "[HKEY_CURRENT_USER\\A\\B\\C]\r\n",
-         {{"", true}, {"a", true}, {"A\\b", true}, {"a\\b\\c", true}, {"a\\b\\c\\d", false}, {"b", false},
+        {"parents of a key",
+         "[HKEY_CURRENT_USER\\A\\B\\C]\r\n",
+         {{"", true},
+          {"a", true},
+          {"A\\b", true},
+          {"a\\b\\c", true},
+          {"a\\b\\c\\d", false},
+          {"b", false},
           {"a\\", false}}},
-        {"sibling that sorts between", "[HKEY_CURRENT_USER\\A!]\r\n[HKEY_CURRENT_USER\\A\\B]\r\n",
+        {"sibling that sorts between",
+         "[HKEY_CURRENT_USER\\A!]\r\n[HKEY_CURRENT_USER\\A\\B]\r\n",
          {{"a!", true}, {"a", true}, {"a\\b", true}, {"a!\\b", false}}},
-        {"removing a child keeps the parent", "[HKEY_CURRENT_USER\\A\\B\\C]\r\n[-HKEY_CURRENT_USER\\A\\B]\r\n",
+        {"removing a child keeps the parent",
+         "[HKEY_CURRENT_USER\\A\\B\\C]\r\n[-HKEY_CURRENT_USER\\A\\B]\r\n",
          {{"a", true}, {"a\\b", false}, {"a\\b\\c", false}}},
         {"removing a parent takes the subtree",
          "[HKEY_CURRENT_USER\\A\\B\\C]\r\n[HKEY_CURRENT_USER\\A!]\r\n[-HKEY_CURRENT_USER\\A]\r\n",
          {{"", true}, {"a", false}, {"a\\b", false}, {"a!", true}}},
-        {"removing what is not there", "[HKEY_CURRENT_USER\\X]\r\n[-HKEY_CURRENT_USER\\A\\B]\r\n",
+        {"removing what is not there",
+         "[HKEY_CURRENT_USER\\X]\r\n[-HKEY_CURRENT_USER\\A\\B]\r\n",
          {{"a", false}, {"x", true}}},
         {"removing the root's content", "[HKEY_CURRENT_USER\\A]\r\n[-HKEY_CURRENT_USER]\r\n", {{"a", false}}},
-        {"created again after removal", "[HKEY_CURRENT_USER\\A\\B]\r\n[-HKEY_CURRENT_USER\\A]\r\n"
-                                        "[HKEY_CURRENT_USER\\A\\B\\C]\r\n",
+        {"created again after removal",
+         "[HKEY_CURRENT_USER\\A\\B]\r\n[-HKEY_CURRENT_USER\\A]\r\n"
+         "[HKEY_CURRENT_USER\\A\\B\\C]\r\n",
          {{"a", true}, {"a\\b", true}, {"a\\b\\c", true}}},
     };
     for (const Case& c : cases) {
@@ -167,8 +177,7 @@ TEST(StoreKeys, ParentsExistAndOutliveTheirChildren) {
 // A parent that exists only through a deeper key holds nothing of its own,
 // and a value set in the deeper key stays there.
 TEST(StoreKeys, ImpliedParentHoldsNoValues) {
-    const reg::Document doc =
-        reg::ParseStore(std::string(V5) + "[HKEY_CURRENT_USER\\A\\B]\r\n\"v\"=\"x\"\r\n");
+    const reg::Document doc = reg::ParseStore(std::string(V5) + "[HKEY_CURRENT_USER\\A\\B]\r\n\"v\"=\"x\"\r\n");
     const reg::KeyEntry* parent = doc.FindKey("A");
     ASSERT_NE(parent, nullptr);
     EXPECT_TRUE(parent->values.empty());

@@ -25,10 +25,11 @@ class Fields : public ::testing::Test {
 protected:
     void SetUp() override {
         lce::TableSchema schema;
-        schema.columns = {Col("Text", lce::kCharacter, 10), Col("Count", lce::kInteger), Col("Day", lce::kDate),
-                          Col("Real", lce::kDouble),         Col("Money", lce::kMoney),  Col("Cash", lce::kCurrencyDouble),
-                          Col("Flag", lce::kLogical),        Col("Stamp", lce::kTimestamp), Col("Small", lce::kShortInteger),
-                          Col("Number", lce::kNumeric, 10, 2), Col("Note", lce::kMemo), Col("Serial", lce::kAutoIncrement)};
+        schema.columns = {
+            Col("Text", lce::kCharacter, 10),    Col("Count", lce::kInteger),   Col("Day", lce::kDate),
+            Col("Real", lce::kDouble),           Col("Money", lce::kMoney),     Col("Cash", lce::kCurrencyDouble),
+            Col("Flag", lce::kLogical),          Col("Stamp", lce::kTimestamp), Col("Small", lce::kShortInteger),
+            Col("Number", lce::kNumeric, 10, 2), Col("Note", lce::kMemo),       Col("Serial", lce::kAutoIncrement)};
         auto t = lce::TableFile::create(dir.path("TYPES.LDT"), schema);
         t.append({Value::ofText("A1234"), Value::ofInteger(-42), Value::ofDate(2451545), Value::ofDouble(30.3),
                   Value::ofScaled(1234567), Value::ofDouble(2.5), Value::ofLogical(true),

@@ -24,7 +24,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(dir_, ec);
 }
 
-std::string TempDir::path(const std::string& name) const { return name.empty() ? dir_.string() : (dir_ / name).string(); }
+std::string TempDir::path(const std::string& name) const {
+    return name.empty() ? dir_.string() : (dir_ / name).string();
+}
 
 namespace {
 
@@ -64,10 +66,14 @@ Value Opt(const std::optional<T>& v, Value (*make)(T)) {
 void BuildPractice(const TempDir& dir, const std::vector<Transaction>& transactions,
                    const std::vector<Application>& applications, const std::string& defaultIndex) {
     lce::TableSchema trn;
-    trn.columns = {Col("Chart Number", lce::kCharacter, 8), Col("Case Number", lce::kInteger),
-                   Col("Entry Number", lce::kAutoIncrement), Col("Date From", lce::kDate),
-                   Col("Procedure Code", lce::kCharacter, 10), Col("Transaction Type", lce::kCharacter, 1),
-                   Col("Amount", lce::kDouble), Col("Documentation", lce::kMemo),
+    trn.columns = {Col("Chart Number", lce::kCharacter, 8),
+                   Col("Case Number", lce::kInteger),
+                   Col("Entry Number", lce::kAutoIncrement),
+                   Col("Date From", lce::kDate),
+                   Col("Procedure Code", lce::kCharacter, 10),
+                   Col("Transaction Type", lce::kCharacter, 1),
+                   Col("Amount", lce::kDouble),
+                   Col("Documentation", lce::kMemo),
                    Col("CC Entry Number", lce::kInteger)};
     trn.indexes = {Index("IDXENTRY NUMBER", {"CC ENTRY NUMBER"}), Index("IDXCHARTNUMBER", {"CHART NUMBER"}),
                    Index("IDXENTRYNUMBER", {"ENTRY NUMBER"}),

@@ -20,10 +20,8 @@ struct TableCase {
     bool nullable;  // VFP columns with and without a null flag
 };
 const TableCase tableCases[] = {
-    {'N', LUM_NTX, lum::TLumTableTypes::ttLumNTX, false},
-    {'C', LUM_CDX, lum::TLumTableTypes::ttLumCDX, false},
-    {'L', LUM_LDT, lum::TLumTableTypes::ttLumLDT, true},
-    {'V', LUM_VFP, lum::TLumTableTypes::ttLumVFP, true},
+    {'N', LUM_NTX, lum::TLumTableTypes::ttLumNTX, false}, {'C', LUM_CDX, lum::TLumTableTypes::ttLumCDX, false},
+    {'L', LUM_LDT, lum::TLumTableTypes::ttLumLDT, true},  {'V', LUM_VFP, lum::TLumTableTypes::ttLumVFP, true},
     {'W', LUM_VFP, lum::TLumTableTypes::ttLumVFP, false},
 };
 
@@ -67,8 +65,7 @@ std::vector<ColumnCase> ColumnCases() {
          ""},
         // A null auto-increment is assigned: the rows number 1, 2 and 3.
         {LUM_AUTOINC, 0, 0, null, "1", "", "2", null, "", "3"},
-        {LUM_RAW, 4, 0, Value::ofBinary("ABCD"), "ABCD", "NCLV", fourZeros, Value::ofBinary(""), "NCL",
-         fourZeros},
+        {LUM_RAW, 4, 0, Value::ofBinary("ABCD"), "ABCD", "NCLV", fourZeros, Value::ofBinary(""), "NCL", fourZeros},
         {LUM_CURDOUBLE, 0, 0, Value::ofDouble(2.5), "2.5", "LV", "0", Value::ofDouble(0), "", "0"},
         {LUM_MONEY, 0, 0, Value::ofScaled(1234567), "123.4567", "L", "", Value::ofScaled(0), "", "0"},
         {LUM_CISTRING, 10, 0, Value::ofText("Abc"), "Abc", "L", "", Value::ofText(""), "", ""},
@@ -84,8 +81,7 @@ std::vector<ColumnCase> ColumnCases() {
 
 std::string ColumnName(std::uint16_t type) { return "C" + std::to_string(type); }
 
-void ExpectRow(const lum::TLumTable& table, const TableCase& t, const std::vector<ColumnCase>& cases,
-               const char* row) {
+void ExpectRow(const lum::TLumTable& table, const TableCase& t, const std::vector<ColumnCase>& cases, const char* row) {
     for (const ColumnCase& k : cases) {
         if (!record_format::TypeAllowed(t.tableType, k.type)) continue;
         SCOPED_TRACE(ColumnName(k.type));

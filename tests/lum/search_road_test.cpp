@@ -16,12 +16,12 @@ protected:
         // Entries are appended out of entry order so that index order shows.
         BuildPractice(dir,
                       {
-                          {5, "A", 100.0, "CHG00001", 1, 2455636, "99213"},   // charge
-                          {2, "I", -50.0, "PAT00002", -3, 2451545, "PAY01"},  // payment, applied 50
+                          {5, "A", 100.0, "CHG00001", 1, 2455636, "99213"},                // charge
+                          {2, "I", -50.0, "PAT00002", -3, 2451545, "PAY01"},               // payment, applied 50
                           {3, "K", 100.0, "BBB00003", std::nullopt, std::nullopt, "ADJ"},  // over-applied 112.5
-                          {4, "S", 20.0, "ZZZ00004", 4, 2451546, "NOAPP"},    // no application
-                          {6, "T", std::nullopt, "NUL00006", 6, 2451547, "NULL"},  // null amount
-                          {1, " ", 5.0, "BLK00001", 1, 2451548, "BLANK"},     // not a payment type
+                          {4, "S", 20.0, "ZZZ00004", 4, 2451546, "NOAPP"},                 // no application
+                          {6, "T", std::nullopt, "NUL00006", 6, 2451547, "NULL"},          // null amount
+                          {1, " ", 5.0, "BLK00001", 1, 2451548, "BLANK"},                  // not a payment type
                       },
                       {{2, 5, 50}, {3, 5, 60}, {3, 5, 52.5}, {3, 99, 10}, {6, 5, 7}, {1, 5, 5}}, defaultIndex);
         c.connection->SetConnectPath(dir.path() + "\\ZTDDF.LDD");
@@ -62,9 +62,8 @@ TEST_F(SearchRoad, OpeningTheQueryConnectsAndYieldsTheAppliedTotals) {
     EXPECT_EQ(c.query->CountRecords(), 3);  // payments 2, 3 and 6; entry 1 is no payment type
     auto rows = QueryRows();
     EXPECT_TRUE(c.query->AtEnd());
-    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
-        return std::get<0>(a).AsInteger() < std::get<0>(b).AsInteger();
-    });
+    std::sort(rows.begin(), rows.end(),
+              [](const auto& a, const auto& b) { return std::get<0>(a).AsInteger() < std::get<0>(b).AsInteger(); });
     ASSERT_EQ(rows.size(), 3u);
     const auto& [e2, a2, t2] = rows[0];
     EXPECT_EQ(e2.Type(), VarType::Integer);
@@ -125,8 +124,7 @@ TEST_F(SearchRoad, LoginFailuresShowTheEngineTextAlone) {
         std::string password;
         std::uint32_t code;
     };
-    const Case cases[] = {{dir.path() + "\\ZTDDF.LDD", "wrong", 7078},
-                          {dir.path() + "\\NOSUCH.LDD", "brindlex", 7008}};
+    const Case cases[] = {{dir.path() + "\\ZTDDF.LDD", "wrong", 7078}, {dir.path() + "\\NOSUCH.LDD", "brindlex", 7008}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.path);
         c.connection->SetConnectPath(k.path);
@@ -245,8 +243,8 @@ TEST_F(SearchRoad, IndexFieldNamesChooseByFieldsNotByName) {
     EXPECT_EQ(d[0].Name, "IDXENTRY NUMBER");
     EXPECT_EQ(d[0].Fields, "CC ENTRY NUMBER");
     EXPECT_EQ(d[3].Fields, "CHART NUMBER;CASE NUMBER;ENTRY NUMBER");
-    EXPECT_EQ(d.FindIndexForFields("entry number"), &d[2]);  // never the index on CC ENTRY NUMBER
-    EXPECT_EQ(d.FindIndexForFields("CHART NUMBER;CASE NUMBER"), &d[3]);   // prefix pass
+    EXPECT_EQ(d.FindIndexForFields("entry number"), &d[2]);              // never the index on CC ENTRY NUMBER
+    EXPECT_EQ(d.FindIndexForFields("CHART NUMBER;CASE NUMBER"), &d[3]);  // prefix pass
     EXPECT_EQ(d.FindIndexForFields("CHART NUMBER; CASE NUMBER"), nullptr);
     c.table->SetIndexFieldNames("  chart number  ");
     EXPECT_EQ(c.table->IndexFieldNames(), "chart number");

@@ -132,8 +132,8 @@ TEST_F(PrintTest, NoPrinterRaisesBeforeTheDialogShows) {
     bool shown = false;
     dialog.SetOnShow([&](QPrintDialog&) { shown = true; });
     pane_->AppendLine("x");
-    for (const auto& attempt : std::vector<std::function<void()>>{
-             [&] { app::PrintPane(dialog, *pane_, kTitle); }, [&] { pane_->PrintDocument(kTitle); }}) {
+    for (const auto& attempt : std::vector<std::function<void()>>{[&] { app::PrintPane(dialog, *pane_, kTitle); },
+                                                                  [&] { pane_->PrintDocument(kTitle); }}) {
         try {
             attempt();
             ADD_FAILURE() << "no exception";

@@ -23,7 +23,7 @@ std::string Shell(const std::string& command);
 std::string Collapse(const std::string& text);
 
 struct PdfPage {
-    double width = 0, height = 0;              // in points
+    double width = 0, height = 0;                       // in points
     double xMin = 1e9, yMin = 1e9, xMax = 0, yMax = 0;  // bounding box of the words printed
     int words = 0;
 };

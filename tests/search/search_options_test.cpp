@@ -232,7 +232,8 @@ TEST_F(DemoPractice, EachFilterListsTheUnfilteredPaymentsItSelects) {
         {{"--chart", chart}, [&](const Row& r) { return r[kChart] == chart; }},
         {{"--provider", provider}, [&](const Row& r) { return Provider(r) == provider; }},
         {{"--code", code}, [&](const Row& r) { return r[kCode] == code; }},
-        {{"--code", code, "--code=" + otherCode}, [&](const Row& r) { return r[kCode] == code || r[kCode] == otherCode; }},
+        {{"--code", code, "--code=" + otherCode},
+         [&](const Row& r) { return r[kCode] == code || r[kCode] == otherCode; }},
         {{"--min-difference", "0.005"}, [](const Row& r) { return std::fabs(Number(r[kDifference])) >= 0.005; }},
         {{"--min-difference", "50"}, [](const Row& r) { return std::fabs(Number(r[kDifference])) >= 50; }},
         {{"--provider", provider, "--to", first[kDate], "--code", code},
@@ -359,7 +360,8 @@ TEST_F(DemoPractice, ThePdfWriterGetsThePanesLinesAndTheHeaderLine) {
         lines = l;
     };
     const std::string code = All().front()[kCode];
-    const Outcome run = Search({Folder(), "--code", code, "--pdf", "/tmp/report.pdf", "--summary", "--format", "none"}, writer);
+    const Outcome run =
+        Search({Folder(), "--code", code, "--pdf", "/tmp/report.pdf", "--summary", "--format", "none"}, writer);
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(path, "/tmp/report.pdf");
     EXPECT_TRUE(std::regex_match(header, std::regex(Folder() + " \xE2\x80\x94 [0-9]{4}-[0-9]{2}-[0-9]{2}"))) << header;
@@ -367,10 +369,10 @@ TEST_F(DemoPractice, ThePdfWriterGetsThePanesLinesAndTheHeaderLine) {
     EXPECT_EQ(lines, expected);
 
     // A writer's failure is the run's.
-    const Outcome failed = Search({Folder(), "--pdf", "r.pdf"}, [](const std::string&, const std::string&,
-                                                                    const std::vector<std::string>&) {
-        throw std::runtime_error("the PDF file r.pdf cannot be written");
-    });
+    const Outcome failed = Search({Folder(), "--pdf", "r.pdf"},
+                                  [](const std::string&, const std::string&, const std::vector<std::string>&) {
+                                      throw std::runtime_error("the PDF file r.pdf cannot be written");
+                                  });
     EXPECT_EQ(failed.code, 1);
     EXPECT_EQ(failed.err, "payxref: the PDF file r.pdf cannot be written.\n");
 }
@@ -378,9 +380,9 @@ TEST_F(DemoPractice, ThePdfWriterGetsThePanesLinesAndTheHeaderLine) {
 TEST_F(DemoPractice, TheBinaryTakesTheOptionsAndDrawsNoBarOffATerminal) {
     const lumtest::TempDir dir;
     const std::string out = dir.path("out"), err = dir.path("err");
-    ASSERT_EQ(RunShell(std::string(PAYXREF_BIN) + " search '" + Folder() + "' --format csv >'" + out + "' 2>'" + err +
-                       "'"),
-              0);
+    ASSERT_EQ(
+        RunShell(std::string(PAYXREF_BIN) + " search '" + Folder() + "' --format csv >'" + out + "' 2>'" + err + "'"),
+        0);
     EXPECT_EQ(ReadFile(out), Search({Folder(), "--format", "csv"}).out);
     EXPECT_EQ(ReadFile(err), "");
 }
@@ -441,9 +443,9 @@ TEST(SearchOptions, HelpListsEveryOptionWithExamples) {
     const Outcome help = Search({"--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_EQ(help.err, "");
-    for (const char* option : {"--from DATE", "--to DATE", "--chart CHART", "--provider CODE", "--code CODE",
-                               "--min-difference X", "--format FORMAT", "--output FILE", "--summary", "--pdf FILE",
-                               "--quiet", "Examples:"}) {
+    for (const char* option :
+         {"--from DATE", "--to DATE", "--chart CHART", "--provider CODE", "--code CODE", "--min-difference X",
+          "--format FORMAT", "--output FILE", "--summary", "--pdf FILE", "--quiet", "Examples:"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
 }
@@ -486,15 +488,17 @@ TEST(SearchOutputFile, AFailedSearchLeavesTheFileAsItWasAndNoTemporaryFile) {
     // A folder that is not there is said before any search.
     const Outcome nowhere = Search({practice.path(), "--output", dir.path("none/list.txt")});
     EXPECT_EQ(nowhere.code, 1);
-    EXPECT_EQ(nowhere.err, "payxref: cannot write the output file " + dir.path("none/list.txt") +
-                               ": the folder does not exist.\n");
+    EXPECT_EQ(nowhere.err,
+              "payxref: cannot write the output file " + dir.path("none/list.txt") + ": the folder does not exist.\n");
     EXPECT_EQ(nowhere.out, "");
 }
 
 TEST(SearchTableText, CodePageTextIsUtf8InCsvAndJsonAndFiltersTakeItAsTyped) {
     lumtest::TempDir practice;
     lumtest::BuildPractice(practice,
-                           {{1, "I", 100.0, "M\xDCL00001", 7, kMarch15_2011, "\xC9" "CHEC"},
+                           {{1, "I", 100.0, "M\xDCL00001", 7, kMarch15_2011,
+                             "\xC9"
+                             "CHEC"},
                             {2, "A", 100.0, "M\xDCL00001", 7, kMarch15_2011, "99213"},
                             {3, "K", 30.0, "O'BR0001", 1, kMarch15_2011, "ADJ"},
                             {4, "K", 20.0, "SMI00001", 1, kMarch15_2011, "ADJ"}},
@@ -502,16 +506,24 @@ TEST(SearchTableText, CodePageTextIsUtf8InCsvAndJsonAndFiltersTakeItAsTyped) {
     const Outcome text = Search({practice.path(), "--chart", "M\xC3\x9CL00001"});
     ASSERT_EQ(text.code, 0) << text.err;
     EXPECT_EQ(Lines(text.out).at(2),
-              "Chart: M\xDCL00001 Case Number: 7 Date From: 03/15/2011 Payment/Adjustment Code: \xC9" "CHEC Difference: 12.5");
+              "Chart: M\xDCL00001 Case Number: 7 Date From: 03/15/2011 Payment/Adjustment Code: \xC9"
+              "CHEC Difference: 12.5");
     EXPECT_EQ(Lines(text.out).size(), 3u);
 
     const Outcome csv = Search({practice.path(), "--chart", "M\xC3\x9CL00001", "--format", "csv"});
-    EXPECT_EQ(ReadCsv(csv.out).at(1),
-              (Row{"1", "M\xC3\x9CL00001", "7", "2011-03-15", "\xC3\x89" "CHEC", "100", "87.5", "12.5"}));
-    const Outcome json = Search({practice.path(), "--code", "\xC3\x89" "CHEC", "--format", "json"});
+    EXPECT_EQ(ReadCsv(csv.out).at(1), (Row{"1", "M\xC3\x9CL00001", "7", "2011-03-15",
+                                           "\xC3\x89"
+                                           "CHEC",
+                                           "100", "87.5", "12.5"}));
+    const Outcome json = Search({practice.path(), "--code",
+                                 "\xC3\x89"
+                                 "CHEC",
+                                 "--format", "json"});
     const nlohmann::json object = nlohmann::json::parse(Lines(json.out).at(0));
     EXPECT_EQ(object.at("Chart Number"), "M\xC3\x9CL00001");
-    EXPECT_EQ(object.at("Payment/Adjustment Code"), "\xC3\x89" "CHEC");
+    EXPECT_EQ(object.at("Payment/Adjustment Code"),
+              "\xC3\x89"
+              "CHEC");
 
     // An apostrophe is a character of the value, never the end of it.
     const Outcome quote = Search({practice.path(), "--chart", "O'BR0001", "--format", "csv"});

@@ -20,7 +20,7 @@ struct NestingForm {
     const char* open;
     const char* base;
     const char* close;
-    const char* after;   // statement text after the nest
+    const char* after;  // statement text after the nest
 };
 
 const NestingForm kForms[] = {
@@ -70,9 +70,8 @@ TEST(TranslateLimits, NestingPastTheLimitIsRefusedWithItsMessage) {
                 ADD_FAILURE() << "no error";
             } catch (const TranslateError& e) {
                 EXPECT_EQ(e.nativeError(), kNativeTooComplex);
-                EXPECT_EQ(std::string(e.what()).rfind(
-                              "SQL statement nested too deeply (more than 200 levels) near ", 0),
-                          0u)
+                EXPECT_EQ(
+                    std::string(e.what()).rfind("SQL statement nested too deeply (more than 200 levels) near ", 0), 0u)
                     << e.what();
             }
         }
@@ -113,15 +112,13 @@ TEST(TranslateLimits, TablesOfOneSelect) {
     };
     for (const char* separator : {", t", " JOIN t", " LEFT JOIN t"}) {
         SCOPED_TRACE(separator);
-        EXPECT_EQ(Translate(fromList(kMaxJoinedTables, separator)).sources.size(),
-                  kMaxJoinedTables);
+        EXPECT_EQ(Translate(fromList(kMaxJoinedTables, separator)).sources.size(), kMaxJoinedTables);
         try {
             Translate(fromList(kMaxJoinedTables + 1, separator));
             ADD_FAILURE() << "no error";
         } catch (const TranslateError& e) {
             EXPECT_EQ(e.nativeError(), kNativeTooComplex);
-            EXPECT_EQ(std::string(e.what()).rfind("more than 64 tables in one SELECT near ", 0), 0u)
-                << e.what();
+            EXPECT_EQ(std::string(e.what()).rfind("more than 64 tables in one SELECT near ", 0), 0u) << e.what();
         }
     }
     // Each SELECT counts its own: a union of many stays translatable.
@@ -135,7 +132,7 @@ TEST(TranslateLimits, MessagesQuoteAtMostTheStartOfAHugeToken) {
     const std::string statements[] = {
         "SELECT a FROM t WHERE a = 1 '" + huge + "'",  // syntax error at a literal
         "SELECT a FROM t WHERE a = 1 [" + huge + "]",  // ... at an identifier
-        huge + " a",                               // unsupported statement
+        huge + " a",                                   // unsupported statement
     };
     for (const std::string& text : statements) {
         SCOPED_TRACE(text.substr(0, 30));

@@ -82,8 +82,8 @@ TEST(SearchStatement, YieldsOneRowPerAppliedPayment) {
     std::sort(rows.begin(), rows.end());
     const std::vector<Row> expected = {
         {1, 100.0, 100.0},
-        {2, 50.0, 30.0},          // the application to charge 999 is not counted
-        {4, 30.3, 10.1 + 20.2},   // exactly the double sum, one unit below 30.3
+        {2, 50.0, 30.0},         // the application to charge 999 is not counted
+        {4, 30.3, 10.1 + 20.2},  // exactly the double sum, one unit below 30.3
         {9, -50.0, 62.5},
     };
     EXPECT_EQ(rows, expected);

@@ -40,8 +40,7 @@ inline void Exec(sqlite3* db, const std::string& sql) {
 
 inline StmtPtr Prepare(sqlite3* db, const std::string& sql) {
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK) {
         throw std::runtime_error(std::string(sqlite3_errmsg(db)) + " in: " + sql);
     }
     return StmtPtr(raw);

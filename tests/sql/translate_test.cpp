@@ -17,13 +17,11 @@ struct Case {
 
 // Dialect text -> the SQLite text the translator writes for it.
 const Case kCases[] = {
-    {"bracketed identifiers and aliases",
-     "Select pay.[Entry Number], [Amount] From ZTTRN pay",
+    {"bracketed identifiers and aliases", "Select pay.[Entry Number], [Amount] From ZTTRN pay",
      R"(SELECT "pay"."Entry Number" AS "Entry Number", "Amount" AS "Amount" FROM "ZTTRN" AS "pay")"},
     {"column alias without AS", "Select Sum([Payment Amount]) PayTotal From ZTPAX",
      R"(SELECT SUM("Payment Amount") AS "PayTotal" FROM "ZTPAX" AS "ZTPAX")"},
-    {"column alias with AS and quoted names",
-     "select \"Amount\" as [Paid Out], count(*) AS n from ZTTRN",
+    {"column alias with AS and quoted names", "select \"Amount\" as [Paid Out], count(*) AS n from ZTTRN",
      R"(SELECT "Amount" AS "Paid Out", COUNT(*) AS "n" FROM "ZTTRN" AS "ZTTRN")"},
     {"expression without alias is named by position", "Select 1 + 2, Amount From ZTTRN t",
      R"(SELECT 1 + 2 AS "EXPR_1", "Amount" AS "Amount" FROM "ZTTRN" AS "t")"},
@@ -33,11 +31,9 @@ const Case kCases[] = {
      R"(SELECT "Amount" AS "Amount" FROM "ZTTRN.LDT" AS "ZTTRN")"},
     {"CR LF line ends and tabs", "Select\r\n\tAmount\r\nFrom ZTTRN\r\n",
      R"(SELECT "Amount" AS "Amount" FROM "ZTTRN" AS "ZTTRN")"},
-    {"POSITION becomes lce_position",
-     "Select a From t Where Position(t.[Transaction Type] in 'IJKLMNOSTUV') > 0",
+    {"POSITION becomes lce_position", "Select a From t Where Position(t.[Transaction Type] in 'IJKLMNOSTUV') > 0",
      R"(SELECT "a" AS "a" FROM "t" AS "t" WHERE lce_position("t"."Transaction Type", 'IJKLMNOSTUV') > 0)"},
-    {"POSITION needle that is itself an expression",
-     "Select a From t Where POSITION(UPPER(x) || 'A' IN y) = 1",
+    {"POSITION needle that is itself an expression", "Select a From t Where POSITION(UPPER(x) || 'A' IN y) = 1",
      R"(SELECT "a" AS "a" FROM "t" AS "t" WHERE lce_position(UPPER("x") || 'A', "y") = 1)"},
     {"literal holding brackets, quotes, a comment and IN",
      "Select a From t Where b = '[x] it''s -- not /* a */ comment IN (1)'",
@@ -46,8 +42,7 @@ const Case kCases[] = {
      R"(SELECT "a" AS "a" FROM "t" AS "t" WHERE "b" = 'x :p ?')"},
     {"bracketed name holding a quote and a keyword", "Select [He said \"IN\"] From t",
      R"(SELECT "He said ""IN""" AS "He said ""IN""" FROM "t" AS "t")"},
-    {"comments are dropped",
-     "Select a -- the amount [x]\r\n/* 'not a literal */ From t",
+    {"comments are dropped", "Select a -- the amount [x]\r\n/* 'not a literal */ From t",
      R"(SELECT "a" AS "a" FROM "t" AS "t")"},
     {"parameters become numbered, each occurrence its own",
      "Select a From t Where b = :p and c = :q or d = :p and e = ?",
@@ -59,29 +54,24 @@ const Case kCases[] = {
      R"(SELECT "x"."a" AS "a" FROM "t" AS "x" LEFT OUTER JOIN "u" AS "y" ON "x"."a" = "y"."a")"},
     {"HAVING with AVG and MAX", "Select a, Avg(b) m From t Group By a Having Max(b) >= 10.5",
      R"(SELECT "a" AS "a", AVG("b") AS "m" FROM "t" AS "t" GROUP BY "a" HAVING MAX("b") >= 10.5)"},
-    {"operator precedence is kept with parentheses",
-     "Select a From t Where not a = 1 and (b = 2 or c = 3)",
+    {"operator precedence is kept with parentheses", "Select a From t Where not a = 1 and (b = 2 or c = 3)",
      R"(SELECT "a" AS "a" FROM "t" AS "t" WHERE (NOT ("a" = 1)) AND (("b" = 2) OR ("c" = 3)))"},
-    {"arithmetic precedence", "Select a - b * c From t",
-     R"(SELECT "a" - ("b" * "c") AS "EXPR_1" FROM "t" AS "t")"},
+    {"arithmetic precedence", "Select a - b * c From t", R"(SELECT "a" - ("b" * "c") AS "EXPR_1" FROM "t" AS "t")"},
     {"IN list, NOT IN, LIKE, BETWEEN, IS NULL",
      "Select a From t Where a in ('I','J') and b not in (1) and c like 'x%' and d between 1 and 2 and e is not null",
      R"(SELECT "a" AS "a" FROM "t" AS "t" WHERE ("a" IN ('I', 'J')) AND ("b" NOT IN (1)) AND ("c" LIKE 'x%') AND ("d" BETWEEN 1 AND 2) AND ("e" IS NOT NULL))"},
     {"a chain of one SQLite level is written flat", "Select a - b + c / d * e % f From t",
      R"(SELECT "a" - "b" + ("c" / "d" * "e" % "f") AS "EXPR_1" FROM "t" AS "t")"},
-    {"a chain mixing SQLite levels keeps the dialect's grouping",
-     "Select a + b || c, a = b < c From t",
+    {"a chain mixing SQLite levels keeps the dialect's grouping", "Select a + b || c, a = b < c From t",
      R"(SELECT ("a" + "b") || "c" AS "EXPR_1", ("a" = "b") < "c" AS "EXPR_2" FROM "t" AS "t")"},
     {"subquery with IN", "Select a From t Where a in (Select b From u)",
      R"(SELECT "a" AS "a" FROM "t" AS "t" WHERE "a" IN (SELECT "b" AS "b" FROM "u" AS "u"))"},
-    {"COUNT DISTINCT and CASE",
-     "Select Count(Distinct a) n, Case When a > 0 Then 'P' Else 'N' End k From t",
+    {"COUNT DISTINCT and CASE", "Select Count(Distinct a) n, Case When a > 0 Then 'P' Else 'N' End k From t",
      R"(SELECT COUNT(DISTINCT "a") AS "n", CASE WHEN "a" > 0 THEN 'P' ELSE 'N' END AS "k" FROM "t" AS "t")"},
     {"TOP becomes LIMIT", "Select Top 5 a From t", R"(SELECT "a" AS "a" FROM "t" AS "t" LIMIT 5)"},
     {"star and alias star", "Select *, p.* From t p", R"(SELECT *, "p".* FROM "t" AS "p")"},
     {"trailing semicolon", "Select a From t;", R"(SELECT "a" AS "a" FROM "t" AS "t")"},
-    {"SUBSTRING FROM FOR and CAST",
-     "Select Substring(a From 2 For 3) s, Cast(b As SQL_INTEGER) i From t",
+    {"SUBSTRING FROM FOR and CAST", "Select Substring(a From 2 For 3) s, Cast(b As SQL_INTEGER) i From t",
      R"(SELECT substr("a", 2, 3) AS "s", CAST("b" AS INTEGER) AS "i" FROM "t" AS "t")"},
     {"UNION ALL", "Select a From t Union All Select b From u",
      R"(SELECT "a" AS "a" FROM "t" AS "t" UNION ALL SELECT "b" AS "b" FROM "u" AS "u")"},
@@ -162,23 +152,20 @@ TEST(Translate, ReportsTablesSourcesAndParameters) {
 
 TEST(Translate, ResolverIsAskedOncePerTable) {
     std::vector<std::string> asked;
-    const Translation t = Translate("Select p.a From ZTTRN p, zttrn c, ZTPAX",
-                                    [&](const std::string& name) {
-                                        asked.push_back(name);
-                                        return "\"s" + std::to_string(asked.size()) + "\".\"records\"";
-                                    });
+    const Translation t = Translate("Select p.a From ZTTRN p, zttrn c, ZTPAX", [&](const std::string& name) {
+        asked.push_back(name);
+        return "\"s" + std::to_string(asked.size()) + "\".\"records\"";
+    });
     EXPECT_EQ(asked, (std::vector<std::string>{"ZTTRN", "ZTPAX"}));
-    EXPECT_EQ(t.sql,
-              R"(SELECT "p"."a" AS "a" FROM "s1"."records" AS "p", "s1"."records" AS "c", )"
-              R"("s2"."records" AS "ZTPAX")");
+    EXPECT_EQ(t.sql, R"(SELECT "p"."a" AS "a" FROM "s1"."records" AS "p", "s1"."records" AS "c", )"
+                     R"("s2"."records" AS "ZTPAX")");
 }
 
 TEST(Translate, ResolverRefusalPropagates) {
-    EXPECT_THROW(Translate("Select a From Missing",
-                           [](const std::string& name) -> std::string {
-                               throw std::runtime_error("no table " + name);
-                           }),
-                 std::runtime_error);
+    EXPECT_THROW(
+        Translate("Select a From Missing",
+                  [](const std::string& name) -> std::string { throw std::runtime_error("no table " + name); }),
+        std::runtime_error);
 }
 
 TEST(Translate, SelectItemKindsAndCandidates) {
@@ -223,8 +210,7 @@ TEST(Translate, SelectItemKindsAndCandidates) {
 TEST(ScanParameters, FindsMarkersOutsideLiteralsAndNeverThrows) {
     EXPECT_EQ(ScanParameters("Select :a, ':b', [:c], \":d\" -- :e\r\n, ?, :f /* :g */"),
               (std::vector<std::string>{"a", "", "f"}));
-    EXPECT_EQ(ScanParameters("Select :a where x = 'unterminated :b"),
-              (std::vector<std::string>{"a"}));
+    EXPECT_EQ(ScanParameters("Select :a where x = 'unterminated :b"), (std::vector<std::string>{"a"}));
     EXPECT_TRUE(ScanParameters("").empty());
     EXPECT_TRUE(ScanParameters("not sql at all # $").empty());
 }

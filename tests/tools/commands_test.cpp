@@ -41,9 +41,7 @@ private:
     fs::path path_;
 };
 
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 int Tool(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr) {
     std::ostringstream o;
@@ -92,7 +90,8 @@ TEST_F(ItemsPractice, ExportThenImportChangesNothing) {
     // A byte-order mark; header in another case and order, columns left out,
     // quoting, nulls, an empty text.
     WriteFile(folder_ / "in.csv",
-              "\xEF\xBB\xBF" "code,ID,price,COST,paid,day,stamp,note\r\n"
+              "\xEF\xBB\xBF"
+              "code,ID,price,COST,paid,day,stamp,note\r\n"
               "A1,,12.5,3.25,T,2011-03-15,2011-03-15 08:30:05.250,\"multi\r\nline, \"\"quoted\"\"\"\r\n"
               "\"\",7,,,n,,,\r\n"
               "B2,,30.3,-0.0001,1,1999-12-31,2000-01-01 00:00:00,plain\r\n");
@@ -162,11 +161,13 @@ TEST_F(ItemsPractice, BadTextAndBrokenCsvAreRefusedWithTheirPlace) {
     const Case cases[] = {
         {"invalid UTF-8", "Code,Price\r\nX1,1\r\nA\xC4Z,2\r\n",
          ", line 3, column \"Code\": value \"A\\xC4Z\" is not UTF-8 text (at character 2)"},
-        {"NUL", std::string("Code\r\nA\0B\r\n", 9), ", line 2, column \"Code\": value \"A\\x00B\" holds a NUL character"},
+        {"NUL", std::string("Code\r\nA\0B\r\n", 9),
+         ", line 2, column \"Code\": value \"A\\x00B\" holds a NUL character"},
         {"no Windows-1252 form", "Code\r\nA\xCE\xA9\r\n",
          ", line 2, column \"Code\": value \"A\xCE\xA9\" holds \xCE\xA9 (U+03A9, at character 2), which has no "
          "Windows-1252 form"},
-        {"memo not UTF-8", "Note\r\n\"ok\"\r\n\xFF\r\n", ", line 3, column \"Note\": value \"\\xFF\" is not UTF-8 text"},
+        {"memo not UTF-8", "Note\r\n\"ok\"\r\n\xFF\r\n",
+         ", line 3, column \"Note\": value \"\\xFF\" is not UTF-8 text"},
         {"bare quote", "Code,Price\r\nX1,1\r\nA\"B,2\r\n", ", line 3, column \"Code\": a quote inside a field"},
         {"bare quote past the header", "Code\r\nX1,a\"b\r\n", ", line 2, column 2: a quote inside a field"},
         {"text after a closing quote", "Code,Price\r\n\"X1\"x,1\r\n",
@@ -226,8 +227,9 @@ TEST(CsvText, Utf8ThroughImportAndExportIsWindows1252InTheTable) {
     const std::string csv = folder / "pax.csv";
     WriteFile(csv,
               "Payment Reference,Chart Number\r\n"
-              "1,\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F\xC3\xA9\xC3\xA8\r\n"   // ÄÖÜßéè
-              "2,\xE2\x82\xAC\xE2\x80\x9A\xC5\x93\xC5\xB8" "ab\xC3\xBFz\r\n");  // €‚œŸabÿz: 8 characters, 15 bytes
+              "1,\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F\xC3\xA9\xC3\xA8\r\n"  // ÄÖÜßéè
+              "2,\xE2\x82\xAC\xE2\x80\x9A\xC5\x93\xC5\xB8"
+              "ab\xC3\xBFz\r\n");  // €‚œŸabÿz: 8 characters, 15 bytes
     std::string err;
     ASSERT_EQ(Tool({"import", folder / "p", "ZTPAX", csv}, nullptr, &err), kExitSuccess) << err;
     const lce::TableFile pax = lce::TableFile::openForReading(folder / "p/ZTPAX.LDT");
@@ -238,10 +240,15 @@ TEST(CsvText, Utf8ThroughImportAndExportIsWindows1252InTheTable) {
         stored.push_back(row[*chart].text);
         return true;
     });
-    EXPECT_EQ(stored, (std::vector<std::string>{"\xC4\xD6\xDC\xDF\xE9\xE8", "\x80\x82\x9C\x9F" "ab\xFFz"}));
+    EXPECT_EQ(stored, (std::vector<std::string>{"\xC4\xD6\xDC\xDF\xE9\xE8",
+                                                "\x80\x82\x9C\x9F"
+                                                "ab\xFFz"}));
     const std::string exported = Export(folder / "p", "ZTPAX");
     EXPECT_NE(exported.find(",\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F\xC3\xA9\xC3\xA8,"), std::string::npos) << exported;
-    EXPECT_NE(exported.find(",\xE2\x82\xAC\xE2\x80\x9A\xC5\x93\xC5\xB8" "ab\xC3\xBFz,"), std::string::npos) << exported;
+    EXPECT_NE(exported.find(",\xE2\x82\xAC\xE2\x80\x9A\xC5\x93\xC5\xB8"
+                            "ab\xC3\xBFz,"),
+              std::string::npos)
+        << exported;
 }
 
 TEST(Create, DefaultPracticeHasTheTransactionLayout) {

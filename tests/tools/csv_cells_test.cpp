@@ -100,8 +100,7 @@ TEST(Csv, RefusesBareQuotesAndInputBeyondItsLimits) {
         std::istringstream in(c.text);
         CsvReader reader(in, small);
         try {
-            while (reader.Next()) {
-            }
+            while (reader.Next()) {}
             ADD_FAILURE() << "accepted";
         } catch (const CsvError& e) {
             EXPECT_EQ(e.line(), c.line);
@@ -113,7 +112,9 @@ TEST(Csv, RefusesBareQuotesAndInputBeyondItsLimits) {
 
 // A whole UTF-8 byte-order mark at the start is skipped; a partial one is text.
 TEST(Csv, SkipsOnlyAWholeByteOrderMark) {
-    EXPECT_EQ(Texts(ReadAll("\xEF\xBB\xBF" "a,b")[0]), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(Texts(ReadAll("\xEF\xBB\xBF"
+                            "a,b")[0]),
+              (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(Texts(ReadAll("\xEF\xBBz,b")[0]), (std::vector<std::string>{"\xEF\xBBz", "b"}));
     EXPECT_EQ(Texts(ReadAll("a\r\n\xEF\xBB\xBF")[1]), (std::vector<std::string>{"\xEF\xBB\xBF"}));
 }

@@ -109,7 +109,10 @@ TEST(Demo, HoldsEveryCaseTheSearchMustTellApart) {
             continue;
         }
         if (!isPayment(p)) {
-            if (typeOf[p].empty()) ++blankAsPayment; else ++chargeAsPayment;
+            if (typeOf[p].empty())
+                ++blankAsPayment;
+            else
+                ++chargeAsPayment;
             continue;
         }
         applied[p] += r[paid].real;
@@ -123,10 +126,14 @@ TEST(Demo, HoldsEveryCaseTheSearchMustTellApart) {
         }
         const double a = amountOf[e];
         const double s = applied[e];
-        if (a == s) ++exact;
-        else if (std::fabs(a - s) < 1e-9) ++rounding;
-        else if (a == -s) ++signFlip;
-        else ++differing;
+        if (a == s)
+            ++exact;
+        else if (std::fabs(a - s) < 1e-9)
+            ++rounding;
+        else if (a == -s)
+            ++signFlip;
+        else
+            ++differing;
     }
     EXPECT_GT(exact, 0);
     EXPECT_GT(exact, 3 * (rounding + signFlip + differing));  // most payments are settled exactly

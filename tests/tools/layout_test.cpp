@@ -25,15 +25,24 @@ TEST(DefaultLayout, TransactionTableHasThe122FieldsInStoredOrder) {
     };
     // One or more of every field type, and the ends of the list.
     const Field fields[] = {
-        {1, "Chart Number", lce::kCharacter, 8},    {2, "Case Number", lce::kInteger, 0},
-        {3, "Entry Number", lce::kAutoIncrement, 0}, {5, "Date From", lce::kDate, 0},
-        {10, "Procedure Code", lce::kCharacter, 10}, {11, "Transaction Type", lce::kCharacter, 1},
-        {24, "Amount", lce::kDouble, 0},            {26, "Diagnosis 1", lce::kLogical, 0},
-        {55, "Documentation", lce::kMemo, 0},       {72, "Unapplied Amount", lce::kCurrencyDouble, 0},
-        {73, "Date Modified", lce::kTimestamp, 0},  {87, "Copayment_Expected_Amount", lce::kMoney, 0},
-        {88, "Copayment_Amount_Paid", lce::kMoney, 0}, {89, "Primary_RunID", lce::kCharacter, 38},
-        {118, "NDCCode", lce::kCharacter, 48},      {119, "NDCUnitPrice", lce::kMoney, 0},
-        {120, "NDCUnitCount", lce::kDouble, 0},     {122, "NDCPrescriptionNumber", lce::kCharacter, 30},
+        {1, "Chart Number", lce::kCharacter, 8},
+        {2, "Case Number", lce::kInteger, 0},
+        {3, "Entry Number", lce::kAutoIncrement, 0},
+        {5, "Date From", lce::kDate, 0},
+        {10, "Procedure Code", lce::kCharacter, 10},
+        {11, "Transaction Type", lce::kCharacter, 1},
+        {24, "Amount", lce::kDouble, 0},
+        {26, "Diagnosis 1", lce::kLogical, 0},
+        {55, "Documentation", lce::kMemo, 0},
+        {72, "Unapplied Amount", lce::kCurrencyDouble, 0},
+        {73, "Date Modified", lce::kTimestamp, 0},
+        {87, "Copayment_Expected_Amount", lce::kMoney, 0},
+        {88, "Copayment_Amount_Paid", lce::kMoney, 0},
+        {89, "Primary_RunID", lce::kCharacter, 38},
+        {118, "NDCCode", lce::kCharacter, 48},
+        {119, "NDCUnitPrice", lce::kMoney, 0},
+        {120, "NDCUnitCount", lce::kDouble, 0},
+        {122, "NDCPrescriptionNumber", lce::kCharacter, 30},
     };
     for (const Field& f : fields) {
         SCOPED_TRACE(f.name);
@@ -73,7 +82,9 @@ TEST(DefaultLayout, TransactionTableHasThe24Indexes) {
 TEST(DefaultLayout, ApplicationTableAndUser) {
     const TableLayout& pax = Table("ztpax");
     EXPECT_EQ(pax.file, "ZTPAX.LDT");
-    const auto type = [&](const char* name) { return pax.schema.columns.at(FindColumn(pax.schema, name).value()).type; };
+    const auto type = [&](const char* name) {
+        return pax.schema.columns.at(FindColumn(pax.schema, name).value()).type;
+    };
     EXPECT_EQ(type("Payment Reference"), lce::kInteger);
     EXPECT_EQ(type("Charge Reference"), lce::kInteger);
     EXPECT_EQ(type("Payment Amount"), lce::kDouble);
@@ -139,12 +150,14 @@ TEST(ParseLayout, RefusesUnsoundSchemasNamingTheProblem) {
         {R"({"tables": [{"name": "T", "columns": [{"name": "a", "type": 11}, {"name": "A", "type": 11}]}]})",
          "column \"A\" appears twice"},
         {R"({"tables": [{"name": "T", "columns": [{"name": "a", "type": 11}],
-             "indexes": [{"name": "I", "fields": "A;B"}]}]})", "names no column \"B\""},
+             "indexes": [{"name": "I", "fields": "A;B"}]}]})",
+         "names no column \"B\""},
         {R"({"tables": [{"name": "T", "columns": [{"name": "a", "type": 11}], "properties": {"x": "1"}}]})",
          "property \"x\" is no property number"},
         {R"({"tables": [{"name": "T", "columns": []}]})", "non-empty list"},
         {R"({"tables": [{"name": "T", "columns": [{"name": "a", "type": 11}]},
-                        {"name": "t", "columns": [{"name": "a", "type": 11}]}]})", "table \"t\": appears twice"},
+                        {"name": "t", "columns": [{"name": "a", "type": 11}]}]})",
+         "table \"t\": appears twice"},
         {R"({"tables": [], "users": [{"name": "u"}]})", "user \"u\": missing \"password\""},
     };
     for (const Case& c : cases) {

@@ -5,9 +5,9 @@
 
 #include <QFont>
 
-#include "qt_print.h"
 #include <string>
 #include <vector>
+#include "qt_print.h"
 
 namespace {
 
@@ -59,11 +59,23 @@ TEST(ProgressBar, ValueRangeAndTextFollowTheSetterRules) {
         {"Max below the position pulls it down", {{Op::Position, 80}, {Op::Max, 50}}, 50, 0, 50, "100 %", 50, 0},
         {"Max at or below Min stores unclamped", {{Op::Max, 0}, {Op::Position, 5}}, 5, 0, 0, "100 %", 0, 0},
         {"Max below Min pulls Min down", {{Op::Min, 10}, {Op::Max, 5}}, 10, 5, 5, "100 %", 5, 5},
-        {"Min above Max pulls Max up, no clamping", {{Op::Position, 20}, {Op::Min, 150}}, 20, 150, 150, "0 %", 150,
+        {"Min above Max pulls Max up, no clamping",
+         {{Op::Position, 20}, {Op::Min, 150}},
+         20,
+         150,
+         150,
+         "0 %",
+         150,
          150},
         {"loading takes values as they come", {{Op::Loading, 1}, {Op::Position, 500}}, 500, 0, 100, "100 %", 80, 0},
-        {"ending the load clamps", {{Op::Loading, 1}, {Op::Position, 500}, {Op::Loading, 0}}, 100, 0, 100, "100 %",
-         80, 0},
+        {"ending the load clamps",
+         {{Op::Loading, 1}, {Op::Position, 500}, {Op::Loading, 0}},
+         100,
+         0,
+         100,
+         "100 %",
+         80,
+         0},
     };
     for (const Case& c : cases) {
         TpxProgressBar bar;
@@ -116,9 +128,9 @@ TEST(ProgressBar, PercentRoundsHalvesToEvenAndFillTruncates) {
         int percent, filledOf100;
     };
     const Row rows[] = {
-        {0.5, 0, 100, 0, 0},      {1.5, 0, 100, 2, 1},    {2.5, 0, 100, 2, 2},  {99.5, 0, 100, 100, 99},
-        {1, 0, 3, 33, 33},        {2, 0, 3, 67, 66},      {0, 0, 0, 0, 0},      {5, 0, 0, 100, 100},
-        {-3, 0, 0, 0, 0},      {15, 10, 20, 50, 50},   {-2.5, -5, 0, 50, 50},
+        {0.5, 0, 100, 0, 0}, {1.5, 0, 100, 2, 1},  {2.5, 0, 100, 2, 2},   {99.5, 0, 100, 100, 99},
+        {1, 0, 3, 33, 33},   {2, 0, 3, 67, 66},    {0, 0, 0, 0, 0},       {5, 0, 0, 100, 100},
+        {-3, 0, 0, 0, 0},    {15, 10, 20, 50, 50}, {-2.5, -5, 0, 50, 50},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(TpxCustomProgressBarViewInfo::Percent(r.position, r.min, r.max), r.percent)
@@ -150,7 +162,7 @@ TEST(ProgressBar, DefaultsOfTheOptions) {
     EXPECT_EQ(p.Orientation(), TpxProgressBarOrientation::pxorHorizontal);
     EXPECT_EQ(ToQColor(p.BeginColor()), QColor(0, 0, 128));  // navy from $800000
     EXPECT_EQ(ToQColor(p.EndColor()), QColor(255, 255, 255));
-    EXPECT_EQ(ToQColor(p.PeakColor()), QColor(255, 0, 0));   // red from $0000FF
+    EXPECT_EQ(ToQColor(p.PeakColor()), QColor(255, 0, 0));  // red from $0000FF
     EXPECT_EQ(ToQColor(p.OverloadBeginColor()), QColor(255, 128, 128));
     EXPECT_EQ(p.BarBevelOuter(), TpxProgressBarBevelOuter::pxbvNone);
     EXPECT_EQ(p.BorderWidth(), 0);

@@ -1,6 +1,6 @@
 // The widget tests need one application object for the whole run.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     // Listing the tests needs a platform too; no display is wanted.

@@ -49,8 +49,7 @@ TEST_F(ShellTreeView, SetPathSelectsTheNamedFolderOrLeavesTheSelection) {
         TpxShellTreeView tree;
         ASSERT_TRUE(tree.SetPath(At(QStringLiteral("gamma"))));
         EXPECT_EQ(tree.SetPath(c.text), !c.selected.isEmpty()) << c.text.toStdString();
-        EXPECT_EQ(tree.Path(), c.selected.isEmpty() ? At(QStringLiteral("gamma")) : c.selected)
-            << c.text.toStdString();
+        EXPECT_EQ(tree.Path(), c.selected.isEmpty() ? At(QStringLiteral("gamma")) : c.selected) << c.text.toStdString();
     }
 }
 
@@ -114,8 +113,7 @@ TEST_F(ShellTreeView, FollowsFoldersCreatedRenamedAndDeletedWhileShown) {
     const QDir dir(At());
 
     ASSERT_TRUE(dir.mkdir(QStringLiteral("delta")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return tree.FindItem(At(QStringLiteral("delta"))) != nullptr; },
-                                WatchTimeoutMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tree.FindItem(At(QStringLiteral("delta"))) != nullptr; }, WatchTimeoutMs));
 
     // The selected folder's parent is renamed: the selection follows it.
     ASSERT_TRUE(QDir().rename(At(QStringLiteral("gamma")), At(QStringLiteral("gamma2"))));
@@ -124,8 +122,7 @@ TEST_F(ShellTreeView, FollowsFoldersCreatedRenamedAndDeletedWhileShown) {
     EXPECT_EQ(tree.FindItem(At(QStringLiteral("gamma"))), nullptr);
 
     ASSERT_TRUE(QDir(At(QStringLiteral("alpha"))).removeRecursively());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return tree.FindItem(At(QStringLiteral("alpha"))) == nullptr; },
-                                WatchTimeoutMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tree.FindItem(At(QStringLiteral("alpha"))) == nullptr; }, WatchTimeoutMs));
 }
 
 TEST_F(ShellTreeView, RightClickSelectsAndOffersToCopyThePath) {
