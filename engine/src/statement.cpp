@@ -170,7 +170,8 @@ sql::Translation translateOrFail(const std::string& text) {
     try {
         return sql::Translate(text);
     } catch (const sql::TranslateError& e) {
-        failSql(e.nativeError(), std::string(e.what()) + (e.token().empty() ? "" : " near '" + e.token() + "'"), text);
+        // The translator's message names the token and where it stands.
+        failSql(e.nativeError(), e.what(), text);
     }
 }
 
@@ -232,13 +233,24 @@ Stores attachTables(const Db& db, const Connection& conn, const std::vector<std:
     return stores;
 }
 
+// SQLite's own parser has a smaller stack than the dialect's nesting limit
+// allows for some forms (nested EXISTS, derived tables): that refusal is said
+// in the engine's words, with what to do.
+std::string preparationFailure(const std::string& sqliteMessage) {
+    if (sqliteMessage.find("parser stack overflow") != std::string::npos ||
+        sqliteMessage.find("too many") != std::string::npos || sqliteMessage.find("too big") != std::string::npos)
+        return "the statement is too complex for the SQL engine (" + sqliteMessage +
+               "); write it with fewer nested sub-queries, derived tables or parentheses";
+    return sqliteMessage;
+}
+
 PreparedStmt prepareTranslated(const Db& db, const std::string& translated, const Stores& stores,
                                const std::string& text) {
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db.get(), translated.c_str(), static_cast<int>(translated.size()), &raw, nullptr) !=
         SQLITE_OK) {
         failOnTables(db, stores);
-        failSql(sqlite3_errcode(db.get()), sqlite3_errmsg(db.get()), text);
+        failSql(sqlite3_errcode(db.get()), preparationFailure(sqlite3_errmsg(db.get())), text);
     }
     return PreparedStmt(raw, sqlite3_finalize);
 }

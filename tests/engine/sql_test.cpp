@@ -177,6 +177,21 @@ TEST_F(PracticeSql, ErrorsCarryNativeErrorAndNameWhatIsMissing) {
         EXPECT_NE(text.find("NativeError = "), std::string::npos) << text;
         EXPECT_NE(text.find(c.mentions), std::string::npos) << text;
     }
+    // SQLite's parser takes fewer nested sub-queries than the dialect: said
+    // in the engine's words with what to do. A syntax error names its token once.
+    std::string nested = "SELECT [Amount] FROM ZTTRN WHERE ";
+    for (int i = 0; i < 30; ++i) nested += "EXISTS (SELECT [Payment Reference] FROM ZTPAX WHERE ";
+    nested += "[Payment Reference] = 1" + std::string(30, ')');
+    const std::pair<std::string, std::string> worded[] = {{nested, "too complex for the SQL engine"},
+                                                          {"SELECT FROM WHERE", "near"}};
+    for (const auto& [sql, mentions] : worded) {
+        LUMHANDLE cursor = 0;
+        EXPECT_EQ(LumExecuteSQLDirect(stmt, sql.c_str(), &cursor), 7200u);
+        const std::string text = lastErrorText();
+        const auto at = text.find(mentions);
+        EXPECT_NE(at, std::string::npos) << text;
+        EXPECT_EQ(text.find(mentions, at + 1), std::string::npos) << text;
+    }
     UNSIGNED32 count = 0;
     LUMHANDLE fresh = 0;
     LumCreateSQLStatement(conn, &fresh);
