@@ -13,10 +13,12 @@
 #include "app/print_dialog.h"
 #include "app/rich_edit.h"
 #include "app/window_contracts.h"
+#include "data/lum/connection.h"
 #include "framework/reader.h"
 #include "search/practice_location.h"
 #include "search/search.h"
 #include "search/search_database.h"
+#include "ui/login_dialog.h"
 
 namespace {
 
@@ -37,9 +39,18 @@ TfrmMain::TfrmMain(app::TApplication& application, const fw::FormatSettings& set
     setWindowTitle(QString::fromLatin1(Caption));
     CreateControls();
     application_.SetMainWindow(this);
+    // A connection that prompts for its login, with no handler of its own,
+    // asks through the Database Login dialog over this window.
+    previousLoginDialog_ = lum::TLumConnection::SetLoginDialogHook(
+        [this](const std::string& databaseName, std::string& user, std::string& password) {
+            return RunLoginDialog(this, databaseName, user, password);
+        });
 }
 
-TfrmMain::~TfrmMain() { application_.SetMainWindow(nullptr); }
+TfrmMain::~TfrmMain() {
+    lum::TLumConnection::SetLoginDialogHook(std::move(previousLoginDialog_));
+    application_.SetMainWindow(nullptr);
+}
 
 void TfrmMain::CreateControls() {
     const int dpi =

@@ -2,7 +2,9 @@
 // The main window: an instruction, the Search and Print buttons, the output
 // pane and the progress bar, and the non-visual components the handlers use.
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "app/application.h"
 #include "framework/component.h"
@@ -50,4 +52,7 @@ private:
     app::TApplication& application_;
     fw::FormatSettings settings_;
     std::unique_ptr<app::SearchDatabase> database_;
+    // The login dialog hook in force before the window installed its own,
+    // given back when the window goes.
+    std::function<bool(const std::string&, std::string&, std::string&)> previousLoginDialog_;
 };

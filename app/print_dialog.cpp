@@ -58,6 +58,9 @@ bool TPrintDialog::RunModal() {
     // cancelling leaves the current printer as it was.
     QPrinter work(QPrinter::HighResolution);
     CopyPrinterSettings(current, work);
+    // The Collate box opens as the component says, whatever the printer last
+    // reported; the dialog reads it from the printer when it is made.
+    work.setCollateCopies(Collate);
     CenteredPrintDialog dialog(&work, Window());
     dialog.setOption(QAbstractPrintDialog::PrintToFile, Options.poPrintToFile);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, Options.poPageNums);

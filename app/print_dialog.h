@@ -42,6 +42,7 @@ public:
     int ToPage = 0;
     int MinPage = 0;
     int MaxPage = 0;
+    // The Collate box opens ticked only when this is set.
     bool Collate = false;
     bool PrintToFile = false;
 

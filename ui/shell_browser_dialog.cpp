@@ -50,10 +50,17 @@ void TpxShellBrowserDialog::Configure(TpxShellBrowserDlg& form) const {
     form.pxStvChange();
 }
 
+QWidget* TpxShellBrowserDialog::ParentWindow() const {
+    // The window that owns the component holds the dialog, so the dialog
+    // stays over it and takes its font; a component without a window owner
+    // falls back on whichever window is active, possibly none.
+    if (auto* window = dynamic_cast<QWidget*>(Owner())) return window->window();
+    return QApplication::activeWindow();
+}
+
 bool TpxShellBrowserDialog::RunModal() {
     const OverrideCursor busy(Qt::WaitCursor);
-    QWidget* parent = QApplication::activeWindow();
-    auto* created = new TpxShellBrowserDlg(parent);
+    auto* created = new TpxShellBrowserDlg(ParentWindow());
     const std::unique_ptr<TpxShellBrowserDlg, FormDeleter> form(created, FormDeleter{created});
     form->setWindowModality(Qt::ApplicationModal);
     Configure(*form);

@@ -9,6 +9,7 @@
 #include "ui/look_and_feel.h"
 #include "ui/shell_options.h"
 
+class QWidget;
 class TpxShellBrowserDlg;
 
 class TpxShellBrowserDialog : public fw::TComponent {
@@ -43,7 +44,8 @@ public:
     const TpxLookAndFeel& LookAndFeel() const { return lookAndFeel_; }
     void SetLookAndFeel(const TpxLookAndFeel& lookAndFeel) { lookAndFeel_ = lookAndFeel; }
 
-    // Shows the dialog modally over the active window. True when the user
+    // Shows the dialog modally over the window that owns the component (the
+    // active window when no window owns it). True when the user
     // confirmed with OK, Path then holding the chosen folder; false for
     // Cancel, the close box or the application quitting, Path unchanged.
     bool RunModal();
@@ -53,6 +55,7 @@ public:
     void SetOnShow(std::function<void(TpxShellBrowserDlg&)> handler) { onShow_ = std::move(handler); }
 
 private:
+    QWidget* ParentWindow() const;
     void Configure(TpxShellBrowserDlg& form) const;
 
     std::string path_;

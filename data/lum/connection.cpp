@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "data/lum/binding.h"
 #include "data/lum/dataset.h"
@@ -106,6 +107,20 @@ void TLumConnection::DoConnect() {
     if (OnConnect) OnConnect(*this);
 }
 
+namespace {
+
+// The process-wide login dialog; the program sets it from its GUI thread.
+TLumConnection::LoginDialog& LoginDialogHook() {
+    static TLumConnection::LoginDialog hook;
+    return hook;
+}
+
+}  // namespace
+
+TLumConnection::LoginDialog TLumConnection::SetLoginDialogHook(LoginDialog dialog) {
+    return std::exchange(LoginDialogHook(), std::move(dialog));
+}
+
 void TLumConnection::OpenEngineConnection(const std::string& path) {
     std::string user = username_;
     std::string password = password_;
@@ -117,7 +132,8 @@ void TLumConnection::OpenEngineConnection(const std::string& path) {
         } else {
             user = username_;
             password.clear();
-            if (!ShowLoginDialog || !ShowLoginDialog(Name(), user, password)) {
+            const LoginDialog& dialog = ShowLoginDialog ? ShowLoginDialog : LoginDialogHook();
+            if (!dialog || !dialog(Name(), user, password)) {
                 throw fw::EDatabaseError("Cannot connect to database '" + Name() + "'");
             }
         }

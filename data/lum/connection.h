@@ -106,6 +106,10 @@ public:
     LoginEvent OnLogin;
     // Used when LoginPrompt is set and OnLogin is not; without one the login counts as cancelled.
     LoginDialog ShowLoginDialog;
+    // The program's login dialog for every connection without ShowLoginDialog
+    // of its own, installed once at start (tests install their own). Returns
+    // the hook it replaces.
+    static LoginDialog SetLoginDialogHook(LoginDialog dialog);
 
     std::size_t AttachedDataSetCount() const { return attached_.size(); }
     TLumDataSet& AttachedDataSet(std::size_t index) const { return *attached_.at(index); }

@@ -14,6 +14,8 @@
 #include "app/main_window.h"
 #include "app/rich_edit.h"
 #include "framework/exceptions.h"
+#include "ui/shell_browser_dialog.h"
+#include "ui/shell_browser_dlg.h"
 
 namespace {
 
@@ -93,6 +95,23 @@ TEST_F(MainWindowTest, EnterAtStartOpensTheFolderDialogAndCancelEndsTheSearch) {
     EXPECT_FALSE(searchEnabledMeanwhile);
     EXPECT_TRUE(window.Button1->isEnabled());
     EXPECT_EQ(window.RichEdit1->TextLength(), 0);
+}
+
+TEST_F(MainWindowTest, FolderDialogHangsOnTheWindowAndTakesItsFont) {
+    // Not shown, so no window is active: the dialog must still find its window.
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    QWidget* parent = nullptr;
+    QFont font;
+    window.pxShellBrowserDialog1->SetOnShow([&](TpxShellBrowserDlg& form) {
+        parent = form.parentWidget();
+        font = form.font();
+        QTimer::singleShot(0, &form, &QDialog::reject);
+    });
+    EXPECT_FALSE(window.pxShellBrowserDialog1->RunModal());
+    EXPECT_EQ(parent, &window);
+    EXPECT_EQ(font, window.font());
+    EXPECT_EQ(font.family(), window.font().family());
+    EXPECT_EQ(font.pixelSize(), window.font().pixelSize());
 }
 
 TEST_F(MainWindowTest, CloseDuringAHandlerTakesEffectWhenItReturns) {

@@ -1,5 +1,6 @@
 // The print dialog's settings and placement, driven without a user.
 #include <QApplication>
+#include <QCheckBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
@@ -59,6 +60,36 @@ TEST_F(PrintTest, DialogOffersAllPagesOnlyAndPreselectsCurrentPrinter) {
     EXPECT_EQ(&Printer().Current(), &current);
     EXPECT_EQ(current.copyCount(), 3);
 }
+
+TEST_F(PrintTest, CollateBoxFollowsTheComponentNotThePrinter) {
+    struct Case {
+        bool collate;         // the component's Collate
+        bool printerCollate;  // the current printer's own setting
+    };
+    const Case cases[] = {{false, true}, {false, false}, {true, false}, {true, true}};
+    for (const Case& c : cases) {
+        QPrinter& current = InstallPdfPrinter(Pdf("collate"));
+        current.setCollateCopies(c.printerCollate);
+        TPrintDialog dialog;
+        dialog.Collate = c.collate;
+        bool shown = false;
+        dialog.SetOnShow([&](QPrintDialog& d) {
+            shown = true;
+            EXPECT_EQ(d.printer()->collateCopies(), c.collate) << c.collate << c.printerCollate;
+            const auto* box = d.findChild<QCheckBox*>(QStringLiteral("collate"));
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->isChecked(), c.collate) << c.collate << c.printerCollate;
+            QMetaObject::invokeMethod(&d, &QDialog::reject, Qt::QueuedConnection);
+        });
+        EXPECT_FALSE(dialog.RunModal());
+        EXPECT_TRUE(shown);
+        // Cancelled: the component and the current printer keep their settings.
+        EXPECT_EQ(dialog.Collate, c.collate);
+        EXPECT_EQ(current.collateCopies(), c.printerCollate);
+    }
+}
+
+TEST(PrintDialogDefaults, CollateIsOff) { EXPECT_FALSE(TPrintDialog().Collate); }
 
 }  // namespace
 }  // namespace printtest
