@@ -103,7 +103,10 @@ TEST_F(PromptingLogin, TheHookIsAskedAndItsAnswerLogsIn) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Login login{.answer = c.answer, .user = "user", .password = c.password};
+        Login login;
+        login.answer = c.answer;
+        login.user = "user";
+        login.password = c.password;
         const HookInstalled installed(login.Hook());
         lum::TLumConnection connection;
         Prepare(connection, Dictionary());
@@ -210,7 +213,9 @@ TEST_F(PromptingLogin, TheWindowAsksThroughTheDatabaseLoginDialog) {
         EXPECT_EQ(databaseShown, "Practice");
         EXPECT_EQ(userShown, "user");
         EXPECT_EQ(connection.IsConnected(), c.connects);
-        if (!c.connects) EXPECT_EQ(message, "Cannot connect to database 'Practice'");
+        if (!c.connects) {
+            EXPECT_EQ(message, "Cannot connect to database 'Practice'");
+        }
         connection.SetIsConnected(false);
 
         // The window gives back the hook it found: none here.
