@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/lum/extended_dataset.h"
@@ -13,6 +14,12 @@
 #include "data/lum/query_data_link.h"
 
 namespace lum {
+
+// The order a statement's ORDER BY gives, as ";"-joined field names.
+struct TLumQueryOrder {
+    std::string Fields;
+    std::string DescFields;
+};
 
 class TLumQuery : public TLumExtendedDataSet {
 public:
@@ -42,6 +49,20 @@ public:
     void SetDataSource(fw::TDataSource* source);
     // Unbound parameters take the values of the master's fields of their names.
     void CopyMasterParams();
+
+    // For data-provider components. The table is the first name after FROM,
+    // qualified parts joined with "."; the order names the ORDER BY items that
+    // are fields of the open query.
+    std::string PSGetTableName() const;
+    TLumQueryOrder PSGetDefaultOrder() const;
+    TParams& PSGetParams() { return params_; }
+    void PSExecute() { ExecSQL(); }
+    // The text's lines, split at line feeds, become SQL.
+    void PSSetCommandText(const std::string& text);
+    // Assigns values by name and closes the query.
+    void PSSetParams(const TParams& params);
+    // Master and query fields named as each parameter.
+    std::vector<std::pair<fw::TField*, fw::TField*>> GetDetailLinkFields() const;
 
     // The statement blob read from the stored "Data" property, if any.
     const std::optional<std::string>& StoredData() const { return storedData_; }

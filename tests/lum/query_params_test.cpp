@@ -301,7 +301,8 @@ TEST_F(QueryParams, ADetailQueryFollowsItsMastersRecord) {
     fw::TDataSource& source = c.root.CreateOwned<fw::TDataSource>();
     source.SetDataSet(&master);
     lum::TLumQuery& q = *c.query;
-    q.SetSQL({"SELECT [Payment Amount] FROM ZTPAX WHERE [Payment Reference] = :EntryNo ORDER BY [Payment Amount]"});
+    q.SetSQL({"SELECT [Payment Amount], [Payment Reference] AS EntryNo FROM ZTPAX",
+              "WHERE [Payment Reference] = :EntryNo ORDER BY [Payment Amount]"});
     q.SetDataSource(&source);
     master.SetActive(true);
     q.SetActive(true);
@@ -315,6 +316,11 @@ TEST_F(QueryParams, ADetailQueryFollowsItsMastersRecord) {
         EXPECT_EQ(Column(q, "Payment Amount"), perEntry[entry]);
     }
     EXPECT_EQ(entry, perEntry.size());
+    // The parameter pairs the master's field with the query's of its name.
+    const auto links = q.GetDetailLinkFields();
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0].first, &master.FieldNamed("EntryNo"));
+    EXPECT_EQ(links[0].second, &q.FieldNamed("EntryNo"));
 
     // A parameter bound by hand keeps its value whatever the master says.
     q.SetActive(false);

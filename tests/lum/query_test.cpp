@@ -152,5 +152,48 @@ TEST_F(QueryStatement, ExtraIndexFilesAreOpenedOnTheResult) {
     q.SetEngine(lum::DefaultEngine());
 }
 
+TEST(QueryProvider, TheTableIsTheFirstNameAfterFrom) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"SELECT * FROM ZTTRN", "ZTTRN"},
+        {"select a\r\nfrom [ZT TRN] t where a = 1", "ZT TRN"},
+        {"SELECT x FROM practice.ZTTRN;", "practice.ZTTRN"},
+        {"SELECT x FROM \"ZTPAX\";", "ZTPAX"},
+        {"SELECT '-- FROM X' /* from Y */ FROM ZTPAX", "ZTPAX"},
+        {"SELECT (SELECT 1 FROM A) FROM B", "A"},
+        {"SELECT 1", ""},
+    };
+    lum::TLumQuery query;
+    for (const auto& [text, table] : cases) {
+        SCOPED_TRACE(text);
+        query.PSSetCommandText(text);
+        EXPECT_EQ(query.PSGetTableName(), table);
+    }
+    query.PSSetCommandText("SELECT a\r\nFROM t\n");
+    EXPECT_EQ(query.SQL(), (std::vector<std::string>{"SELECT a", "FROM t"}));
+}
+
+TEST_F(QueryStatement, TheDefaultOrderNamesTheOrderByFieldsOfTheResult) {
+    lum::TLumQuery& q = *a.query;
+    struct Case {
+        const char* orderBy;
+        const char* fields;
+        const char* descending;
+    };
+    const Case cases[] = {
+        {"ORDER BY [Amount] DESC, pay.[Chart Number]", "Amount;Chart Number", "Amount"},
+        {"ORDER BY 2, [Chart Number] ASC", "Chart Number", ""},
+        {"ORDER BY [Entry Number] DESC", "", ""},  // not a field of the result
+        {"", "", ""},
+    };
+    for (const Case& x : cases) {
+        SCOPED_TRACE(x.orderBy);
+        q.SetSQL({"SELECT pay.[Chart Number], [Amount] FROM ZTTRN pay", x.orderBy});
+        q.SetActive(true);
+        const lum::TLumQueryOrder order = q.PSGetDefaultOrder();
+        EXPECT_EQ(order.Fields, x.fields);
+        EXPECT_EQ(order.DescFields, x.descending);
+    }
+}
+
 }  // namespace
 }  // namespace lumtest
