@@ -1,6 +1,8 @@
 // A query's statement and cursor: moving the query to another connection,
 // a cursor released when reading about it fails, and the extra index files
 // opened on the result.
+#include <functional>
+
 #include "data/lum/errors.h"
 #include "tests/lum/fixture.h"
 
@@ -193,6 +195,114 @@ TEST_F(QueryStatement, TheDefaultOrderNamesTheOrderByFieldsOfTheResult) {
         EXPECT_EQ(order.Fields, x.fields);
         EXPECT_EQ(order.DescFields, x.descending);
     }
+}
+
+// The statement calls of each run, as the engine receives them.
+std::vector<std::string> statementCalls;
+
+LumFunctions RecordingStatements() {
+    LumFunctions engine = lum::DefaultEngine();
+    engine.LumCreateSQLStatement = [](LUMHANDLE connection, LUMHANDLE* statement) {
+        statementCalls.push_back("Create");
+        return realEngine->LumCreateSQLStatement(connection, statement);
+    };
+    engine.LumSetSQLTimeout = [](LUMHANDLE handle, UNSIGNED32 timeout) {
+        statementCalls.push_back("Timeout(" + std::to_string(timeout) + ")");
+        return realEngine->LumSetSQLTimeout(handle, timeout);
+    };
+    engine.LumStmtSetTableReadOnly = [](LUMHANDLE statement, UNSIGNED16 readOnly) {
+        statementCalls.push_back("ReadOnly(" + std::to_string(readOnly) + ")");
+        return realEngine->LumStmtSetTableReadOnly(statement, readOnly);
+    };
+    engine.LumStmtSetTableType = [](LUMHANDLE statement, UNSIGNED16 type) {
+        statementCalls.push_back("Type(" + std::to_string(type) + ")");
+        return realEngine->LumStmtSetTableType(statement, type);
+    };
+    engine.LumPrepareSQL = [](LUMHANDLE statement, const char* text) {
+        statementCalls.push_back("Prepare");
+        return realEngine->LumPrepareSQL(statement, text);
+    };
+    return engine;
+}
+
+TEST_F(QueryStatement, TheStatementIsMadeOnceAndItsOptionsSentOnEveryRun) {
+    const LumFunctions engine = RecordingStatements();
+    lum::TLumQuery& q = *a.query;
+    q.SetEngine(engine);
+    using Calls = std::vector<std::string>;
+    struct Case {
+        const char* name;
+        std::function<void()> before;
+        Calls calls;
+    };
+    const Case cases[] = {
+        {"first run", [] {}, {"Create", "ReadOnly(1)", "Type(3)", "Prepare"}},
+        {"again on the same connection", [] {}, {"ReadOnly(1)", "Type(3)", "Prepare"}},
+        {"live, CDX",
+         [&] { q.SetRequestLive(true), q.SetSourceTableType(lum::TLumTableTypes::ttLumCDX); },
+         {"ReadOnly(2)", "Type(2)", "Prepare"}},
+        {"a read-only connection wins",
+         [&] { a.connection->SetReadOnly(true); },
+         {"ReadOnly(2)", "ReadOnly(1)", "Type(2)", "Prepare"}},
+        {"a time-out goes at once",
+         [&] { q.SetSQLTimeout(500); },
+         {"Timeout(500)", "ReadOnly(2)", "ReadOnly(1)", "Type(2)", "Prepare"}},
+        {"after reconnecting, a new statement with its time-out",
+         [&] {
+             a.connection->SetIsConnected(false);
+             q.SetRequestLive(false), a.connection->SetReadOnly(false);
+             q.SetSourceTableType(lum::TLumTableTypes::ttLumDefault);
+         },
+         {"Create", "Timeout(500)", "ReadOnly(1)", "Type(1)", "Prepare"}},
+        {"VFP", [&] { q.SetSourceTableType(lum::TLumTableTypes::ttLumVFP); }, {"ReadOnly(1)", "Type(4)", "Prepare"}},
+    };
+    for (const Case& x : cases) {
+        SCOPED_TRACE(x.name);
+        statementCalls.clear();
+        x.before();
+        q.SetActive(true);
+        q.SetActive(false);
+        EXPECT_EQ(statementCalls, x.calls);
+    }
+    q.SetEngine(lum::DefaultEngine());
+}
+
+TEST_F(QueryStatement, RefusalsOfTheQueryItself) {
+    lum::TLumQuery& q = *a.query;
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"NTX without a dictionary connection",
+         [&] {
+             q.SetDatabaseName("");
+             q.SetSourceTableType(lum::TLumTableTypes::ttLumNTX);
+         },
+         "qryPay: The TLumQuery component does not support the NTX table type"},
+        {"no connection at all", [&] { q.SetActive(true); },
+         "qryPay: The DatabaseName property has not been assigned a value."},
+        {"preparing while open",
+         [&] {
+             q.SetLumConnection(a.connection);
+             q.SetActive(true);
+             q.PrepareStatement();
+         },
+         "qryPay: Cannot perform this operation on an open dataset"},
+        {"freeing while open", [&] { q.FreeStatement(); }, "qryPay: Cannot perform this operation on an open dataset"},
+    };
+    for (const Case& x : cases) {
+        SCOPED_TRACE(x.name);
+        try {
+            x.act();
+            FAIL() << "no exception";
+        } catch (const lum::ELUMDatabaseError& e) {
+            EXPECT_EQ(e.Message(), x.message);
+        }
+    }
+    EXPECT_EQ(q.SourceTableType(), lum::TLumTableTypes::ttLumLDT);
+    EXPECT_TRUE(q.Active());
 }
 
 }  // namespace
