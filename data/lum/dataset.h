@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "data/lum/engine.h"
 #include "data/lum/errors.h"
@@ -74,6 +75,9 @@ public:
     const fw::TIndexDefs& IndexDefs();
     // The data dictionary's default index; a table reads it, a query has none.
     virtual void ReadDefaultIndex() {}
+    // Index files opened on the cursor besides its own, named within the database folder.
+    const std::vector<std::string>& IndexFiles() const { return indexFiles_; }
+    void SetIndexFiles(const std::vector<std::string>& files) { indexFiles_ = files; }
 
     // Master-detail: the detail shows the records whose active index key
     // equals the master's current values of MasterFields.
@@ -118,6 +122,8 @@ protected:
     // The dictionary default is chosen directly, leaving IndexFieldNames as it is.
     void SelectDictionaryDefault(const std::string& indexName);
     void ForgetDictionaryDefault();
+    // A property that shapes the cursor changed: the index definitions are read again.
+    void MarkIndexDefsStale() { indexDefs_.SetUpdated(false); }
 
     // Framework hooks.
     void OpenEngineCursor() override;
@@ -200,6 +206,7 @@ private:
     TIndexSelection indexSelection_ = TIndexSelection::None;
     std::string dictionaryDefaultIndex_;
     fw::TIndexDefs indexDefs_;
+    std::vector<std::string> indexFiles_;
 
     fw::TMasterDataLink masterLink_;
     std::string masterFields_;

@@ -2,8 +2,13 @@
 // result cursor, and freeing a statement the engine has lost.
 #include "data/lum/query.h"
 
+#include <cmath>
+#include <cstring>
+
 #include "data/lum/connection.h"
+#include "framework/dataset/data_source.h"
 #include "framework/stored_property.h"
+#include "framework/text_compare.h"
 
 namespace lum {
 
@@ -15,13 +20,36 @@ std::string Joined(const std::vector<std::string>& lines) {
     return text;
 }
 
+// The framework counts days from 30 December 1899, the engine from the Julian epoch.
+constexpr std::int32_t JulianOfDayZero = 2415019;
+constexpr double MillisecondsPerDay = 86400000.0;
+// Handle type the engine reports for a statement.
+constexpr UNSIGNED16 StatementHandleType = 4;
+// Binary subtype the engine takes for parameter bytes.
+constexpr UNSIGNED16 BinaryParamType = 6;
+// Master links followed when looking for a circle.
+constexpr int MaxLinkDepth = 1000;
+
+std::int32_t JulianDay(double dateTime) { return static_cast<std::int32_t>(std::trunc(dateTime)) + JulianOfDayZero; }
+std::int32_t MillisecondsOfDay(double dateTime) {
+    const double fraction = std::fabs(dateTime - std::trunc(dateTime));
+    return static_cast<std::int32_t>(std::lround(fraction * MillisecondsPerDay));
+}
+
+void PutLE32(std::uint8_t* out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
 }  // namespace
 
-TLumQuery::TLumQuery(fw::TComponent* owner) : TLumExtendedDataSet(owner) {}
+TLumQuery::TLumQuery(fw::TComponent* owner)
+    : TLumExtendedDataSet(owner), dataLink_(std::make_unique<TLumQueryDataLink>(*this)) {}
 
 TLumQuery::~TLumQuery() {
     const bool connectionAlive = LumConnection() != nullptr && LumConnection()->IsConnected();
     MarkDestroying();
+    dataLink_.reset();
+    storedData_.reset();
     CloseQuietly();
     if (statement_ != NoHandle && ((cachedConnection_ != 0 && cachedConnection_ != NoHandle) || connectionAlive)) {
         Engine().LumCloseSQLStatement(statement_);  // an already closed statement is fine
@@ -45,6 +73,14 @@ void TLumQuery::SqlChanged() {
     if (Loading()) return;
     Close();
     UnprepareStatement();
+    storedData_.reset();
+    if (paramCheck_) {
+        TParams parsed;
+        parsed.ParseText(text);
+        parsed.AssignValues(params_);
+        params_ = std::move(parsed);
+    }
+    MarkIndexDefsStale();
 }
 
 void TLumQuery::PrepareStatement() {
@@ -65,6 +101,17 @@ void TLumQuery::FreeStatement() {
         if (rc != LUM_ERR_STATEMENT_CLOSED) Check(rc);
     }
     statement_ = NoHandle;
+    statementConnection_ = NoHandle;
+    cachedConnection_ = NoHandle;
+}
+
+void TLumQuery::DropStatement() {
+    if (statement_ != NoHandle) {
+        const UNSIGNED32 rc = Engine().LumCloseSQLStatement(statement_);
+        if (rc != LUM_ERR_STATEMENT_CLOSED) Check(rc);
+    }
+    statement_ = NoHandle;
+    statementConnection_ = NoHandle;
     cachedConnection_ = NoHandle;
 }
 
@@ -83,27 +130,66 @@ void TLumQuery::SetSourceTableType(TLumTableTypes type) {
 
 void TLumQuery::SetDatabaseName(const std::string& name) {
     const std::string old = DatabaseName();
+    const TLumConnection* oldConnection = LumConnection();
     if (Active()) RaiseLayerError(this, "Cannot perform this operation on an open dataset");
     SetLumConnection(nullptr);
     TLumExtendedDataSet::SetDatabaseName(name);
-    if (name != old && cachedConnection_ != NoHandle) {
-        if (statement_ != NoHandle) Check(Engine().LumCloseSQLStatement(statement_));
-        statement_ = NoHandle;
-        cachedConnection_ = NoHandle;
-    }
+    // A statement belongs to the connection it was made on: another binding
+    // needs another statement, and the old one is released on its connection.
+    if (name != old || LumConnection() != oldConnection) DropStatement();
 }
 
 void TLumQuery::ConnectionClosed() {
     // The engine released the statement with its connection.
     prepared_ = false;
     statement_ = NoHandle;
+    statementConnection_ = NoHandle;
     cachedConnection_ = NoHandle;
+}
+
+fw::TDataSource* TLumQuery::DataSource() const {
+    fw::TDataSource* source = dataLink_ != nullptr ? dataLink_->DataSource() : nullptr;
+    return source != nullptr ? source : MasterSource();
+}
+
+void TLumQuery::SetDataSource(fw::TDataSource* source) {
+    // Following the masters upward must not lead back here.
+    int depth = 0;
+    for (const fw::TDataSource* s = source; s != nullptr && depth < MaxLinkDepth; ++depth) {
+        const fw::TDataSet* dataSet = s->DataSet();
+        if (dataSet == this) RaiseLayerError(this, "Circular Data Link");
+        s = dataSet != nullptr ? dataSet->DataSource() : nullptr;
+    }
+    if (dataLink_->DataSource() != nullptr) RemoveFreeNotification(*dataLink_->DataSource());
+    dataLink_->SetDataSource(source);
+    if (source != nullptr) FreeNotification(*source);
+}
+
+void TLumQuery::Notification(fw::TComponent& component, fw::Operation operation) {
+    TLumExtendedDataSet::Notification(component, operation);
+    if (operation == fw::Operation::Remove && dataLink_ != nullptr && dataLink_->DataSource() == &component) {
+        dataLink_->SetDataSource(nullptr);
+    }
+}
+
+void TLumQuery::CopyMasterParams() {
+    const fw::TDataSet* master = dataLink_->DataSet();
+    if (master == nullptr) return;
+    for (std::size_t i = 0; i < params_.Count(); ++i) {
+        TParam& param = params_.Items(i);
+        if (!param.Bound()) param.AssignField(master->FieldNamed(param.Name()));
+    }
 }
 
 void TLumQuery::EnsureStatement() {
     if (statement_ != NoHandle) {
         UNSIGNED16 type = 0;
-        if (Engine().LumGetHandleType(statement_, &type) == 0 && type == 4) return;
+        const bool isStatement = Engine().LumGetHandleType(statement_, &type) == 0 && type == StatementHandleType;
+        // A connection given since the statement was made needs a statement of its own.
+        const bool sameConnection = LumConnection() == nullptr || !LumConnection()->IsConnected() ||
+                                    LumConnection()->ConnectionHandle() == statementConnection_;
+        if (isStatement && sameConnection) return;
+        if (isStatement) DropStatement();
     }
     statement_ = NoHandle;
     if (DatabaseName().empty() && LumConnection() == nullptr) {
@@ -120,6 +206,7 @@ void TLumQuery::EnsureStatement() {
     LUMHANDLE statement = 0;
     Check(Engine().LumCreateSQLStatement(connection, &statement));
     statement_ = statement;
+    statementConnection_ = connection;
     if (sqlTimeout_ != 0) Check(Engine().LumSetSQLTimeout(statement_, static_cast<UNSIGNED32>(sqlTimeout_)));
 }
 
@@ -138,9 +225,21 @@ LUMHANDLE TLumQuery::RunStatement() {
     PrepareStatement();
     const std::string text = StatementText();
     Check(engine.LumPrepareSQL(statement_, text.c_str()));
+    if (dataLink_->DataSource() != nullptr) CopyMasterParams();
+    BindParams();
+    const LUMHANDLE cursor = ExecuteStatement();
+    if (cursor == 0) {
+        ReadAffectedRows();
+        return NoHandle;
+    }
+    InspectCursor(cursor);
+    return cursor;
+}
+
+LUMHANDLE TLumQuery::ExecuteStatement() {
     LUMHANDLE cursor = 0;
     try {
-        Check(engine.LumExecuteSQL(statement_, &cursor));
+        Check(Engine().LumExecuteSQL(statement_, &cursor));
     } catch (const ELUMDatabaseError& e) {
         // A lost statement, reported as the engine's code or as the native
         // code of an SQL error, is unusable: it is freed before the failure
@@ -152,23 +251,95 @@ LUMHANDLE TLumQuery::RunStatement() {
         }
         throw;
     }
-    LUMHANDLE result = NoHandle;
-    if (cursor != 0) {
+    return cursor;
+}
+
+void TLumQuery::InspectCursor(LUMHANDLE cursor) {
+    try {
         UNSIGNED16 live = 0;
-        Check(engine.LumSqlPeekStatement(cursor, &live));
+        Check(Engine().LumSqlPeekStatement(cursor, &live));
         readOnly_ = live == 0;
         if (live == 1) ReadCharType(cursor);
-        result = cursor;
+        ReadAffectedRows();
+    } catch (...) {
+        Engine().LumCloseTable(cursor);  // the failure that brought us here is the one reported
+        throw;
     }
+}
+
+void TLumQuery::ReadAffectedRows() {
     UNSIGNED32 count = 0;
-    const UNSIGNED32 rc = engine.LumGetRecordCount(statement_, 2, &count);
+    const UNSIGNED32 rc = Engine().LumGetRecordCount(statement_, 2, &count);
     if (rc == LUM_ERR_NO_ROW_COUNT) {
         affectedRows_ = -1;
     } else {
         Check(rc);
         affectedRows_ = static_cast<std::int32_t>(count);
     }
-    return result;
+}
+
+void TLumQuery::BindParams() {
+    for (std::size_t i = 0; i < params_.Count(); ++i) BindParam(params_.Items(i), static_cast<std::uint16_t>(i + 1));
+}
+
+void TLumQuery::BindParam(const TParam& param, std::uint16_t ordinal) {
+    using fw::TFieldType;
+    const LumFunctions& engine = Engine();
+    const LUMFIELD field = LUM_FIELD_NUMBER(ordinal);
+    const TFieldType type = param.DataType();
+    // A parameter nobody typed has no value to give: the statement must not
+    // run with a null in its place.
+    if (type == TFieldType::ftUnknown) {
+        RaiseLayerError(this,
+                        "The field named: '" + param.Name() + "' has the DataType of ftUnknown, which is invalid.");
+    }
+    if (param.IsNull()) return Check(engine.LumSetEmpty(statement_, field));
+    const fw::Variant& value = param.Value();
+    switch (type) {
+        case TFieldType::ftBoolean: return Check(engine.LumSetLogical(statement_, field, value.AsBoolean() ? 1 : 0));
+        case TFieldType::ftFloat:
+        case TFieldType::ftCurrency: return Check(engine.LumSetDouble(statement_, field, value.AsDouble()));
+        case TFieldType::ftDate: return Check(engine.LumSetJulian(statement_, field, JulianDay(value.AsDouble())));
+        case TFieldType::ftTime:
+            return Check(engine.LumSetMilliseconds(statement_, field, MillisecondsOfDay(value.AsDouble())));
+        case TFieldType::ftDateTime:
+        case TFieldType::ftTimeStamp: {
+            std::uint8_t raw[8];
+            PutLE32(raw, static_cast<std::uint32_t>(JulianDay(value.AsDouble())));
+            PutLE32(raw + 4, static_cast<std::uint32_t>(MillisecondsOfDay(value.AsDouble())));
+            return Check(engine.LumSetTimeStampRaw(statement_, field, raw, sizeof raw));
+        }
+        case TFieldType::ftBytes:
+        case TFieldType::ftVarBytes:
+        case TFieldType::ftBlob:
+        case TFieldType::ftGraphic: {
+            const std::string bytes = value.AsString();
+            const auto size = static_cast<UNSIGNED32>(bytes.size());
+            return Check(engine.LumSetBinary(statement_, field, BinaryParamType, size, 0,
+                                             reinterpret_cast<const UNSIGNED8*>(bytes.data()), size));
+        }
+        case TFieldType::ftParadoxOle:
+        case TFieldType::ftDBaseOle:
+        case TFieldType::ftTypedBinary:
+        case TFieldType::ftCursor:
+        case TFieldType::ftWideString:
+        case TFieldType::ftADT:
+        case TFieldType::ftArray:
+        case TFieldType::ftReference:
+        case TFieldType::ftDataSet:
+            RaiseLayerError(this, "The field named: '" + param.Name() + "' has a DataType that is not supported.");
+        case TFieldType::ftOraBlob:
+        case TFieldType::ftOraClob:
+        case TFieldType::ftVariant:
+        case TFieldType::ftInterface:
+        case TFieldType::ftIDispatch:
+        case TFieldType::ftGuid:
+        case TFieldType::ftFMTBcd: return;  // left to the engine, which refuses a marker without a value
+        default: {
+            const std::string text = value.AsString();
+            return Check(engine.LumSetString(statement_, field, text.c_str(), static_cast<UNSIGNED32>(text.size())));
+        }
+    }
 }
 
 LUMHANDLE TLumQuery::AcquireCursorHandle() {
@@ -181,12 +352,24 @@ LUMHANDLE TLumQuery::AcquireCursorHandle() {
     UNSIGNED16 type = 0;
     try {
         Check(Engine().LumGetTableType(cursor, &type));
+        OpenIndexFiles(cursor);
     } catch (...) {
         Engine().LumCloseTable(cursor);
         throw;
     }
     SetEngineTableType(type);
     return cursor;
+}
+
+void TLumQuery::OpenIndexFiles(LUMHANDLE cursor) {
+    if (IndexFiles().empty()) return;
+    const std::string folder = ResolveDatabasePath();
+    for (const std::string& file : IndexFiles()) {
+        const std::string path = folder + "\\" + file;
+        std::vector<LUMHANDLE> handles(256);
+        UNSIGNED16 count = static_cast<UNSIGNED16>(handles.size());
+        Check(Engine().LumOpenIndex(cursor, path.c_str(), handles.data(), &count));
+    }
 }
 
 void TLumQuery::ExecSQL() {
@@ -236,7 +419,67 @@ void TLumQuery::SetStoredProperty(const std::string& path, const fw::PropertyVal
     if (path == "SourceTableType") {
         return SetSourceTableType(fw::EnumOf<TLumTableTypes>(value, kTableTypeNames, path));
     }
+    if (path == "ParamCheck") return SetParamCheck(fw::Stored<bool>(value, path));
+    if (path == "DataSource") {
+        fw::TComponent* component = fw::Stored<fw::TComponent*>(value, path);
+        auto* source = dynamic_cast<fw::TDataSource*>(component);
+        if (component != nullptr && source == nullptr) fw::RaiseInvalidPropertyValue(path);
+        return SetDataSource(source);
+    }
+    if (path == "Data") {
+        storedData_ = fw::Stored<std::string>(value, path);
+        return;
+    }
+    if (path == "WaitCursor") {
+        // Written by older versions; the value is of no use any more.
+        if (!std::holds_alternative<fw::Ident>(value) && !std::holds_alternative<long long>(value)) {
+            fw::RaiseInvalidPropertyValue(path);
+        }
+        return;
+    }
+    if (path == "ParamData" || path.rfind("ParamData.", 0) == 0) return SetParamDataProperty(path, value);
     throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
+}
+
+void TLumQuery::SetParamDataProperty(const std::string& path, const fw::PropertyValue& value) {
+    if (path == "ParamData") {
+        params_.Clear();
+        for (const std::string& name : fw::Stored<std::vector<std::string>>(value, path)) params_.Add(name);
+        return;
+    }
+    // "ParamData.<index or name>.<property>"
+    const std::size_t dot = path.find('.', 10);
+    if (dot == std::string::npos) fw::RaiseInvalidPropertyValue(path);
+    const std::string item = path.substr(10, dot - 10);
+    const std::string property = path.substr(dot + 1);
+    TParam* param = nullptr;
+    if (!item.empty() && item.find_first_not_of("0123456789") == std::string::npos && item.size() < 6) {
+        const std::size_t index = std::stoul(item);
+        if (index < params_.Count()) param = &params_.Items(index);
+    } else {
+        param = params_.FindParam(item);
+    }
+    if (param == nullptr) fw::RaiseInvalidPropertyValue(path);
+    if (property == "DataType") {
+        std::vector<const char*> names;
+        for (int t = 0; t <= static_cast<int>(fw::TFieldType::ftFMTBcd); ++t)
+            names.push_back(fw::FieldTypeName(static_cast<fw::TFieldType>(t)));
+        param->SetDataType(fw::EnumOf<fw::TFieldType>(value, names, path));
+    } else if (property == "Value") {
+        if (const auto* b = std::get_if<bool>(&value)) {
+            param->SetValue(*b);
+        } else if (const auto* i = std::get_if<long long>(&value)) {
+            param->SetValue(static_cast<std::int64_t>(*i));
+        } else if (const auto* d = std::get_if<double>(&value)) {
+            param->SetValue(*d);
+        } else {
+            param->SetValue(fw::Stored<std::string>(value, path));
+        }
+    } else if (property == "ParamType") {
+        fw::Stored<fw::Ident>(value, path);  // input or output: every parameter here is an input
+    } else {
+        throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
+    }
 }
 
 }  // namespace lum

@@ -3,12 +3,23 @@
 // statement text and the engine statement, which it keeps across closing and
 // reopening; the rows, fields and counts are the common dataset's work.
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/lum/extended_dataset.h"
+#include "data/lum/params.h"
+#include "data/lum/query_data_link.h"
 
 namespace lum {
+
+// The order a statement's ORDER BY gives, as ";"-joined field names.
+struct TLumQueryOrder {
+    std::string Fields;
+    std::string DescFields;
+};
 
 class TLumQuery : public TLumExtendedDataSet {
 public:
@@ -20,6 +31,41 @@ public:
     void SetSQL(const std::vector<std::string>& lines);
     // The lines as the engine receives them: each followed by CR LF.
     std::string StatementText() const;
+
+    // The statement's parameters, rebuilt from the text when it changes and
+    // ParamCheck is set; values of parameters kept by name.
+    TParams& Params() { return params_; }
+    const TParams& Params() const { return params_; }
+    // Copies values by name into the existing parameters.
+    void SetParams(const TParams& params) { params_.AssignValues(params); }
+    TParam& ParamByName(const std::string& name) const { return params_.ParamByName(name); }
+    bool ParamCheck() const { return paramCheck_; }
+    void SetParamCheck(bool value) { paramCheck_ = value; }
+
+    // The data source whose current record gives the values of the parameters
+    // not bound by hand; the query runs again when that record changes.
+    // "Circular Data Link" when the source leads back to this query.
+    fw::TDataSource* DataSource() const override;
+    void SetDataSource(fw::TDataSource* source);
+    // Unbound parameters take the values of the master's fields of their names.
+    void CopyMasterParams();
+
+    // For data-provider components. The table is the first name after FROM,
+    // qualified parts joined with "."; the order names the ORDER BY items that
+    // are fields of the open query.
+    std::string PSGetTableName() const;
+    TLumQueryOrder PSGetDefaultOrder() const;
+    TParams& PSGetParams() { return params_; }
+    void PSExecute() { ExecSQL(); }
+    // The text's lines, split at line feeds, become SQL.
+    void PSSetCommandText(const std::string& text);
+    // Assigns values by name and closes the query.
+    void PSSetParams(const TParams& params);
+    // Master and query fields named as each parameter.
+    std::vector<std::pair<fw::TField*, fw::TField*>> GetDetailLinkFields() const;
+
+    // The statement blob read from the stored "Data" property, if any.
+    const std::optional<std::string>& StoredData() const { return storedData_; }
 
     // Runs the statement without opening the dataset.
     void ExecSQL();
@@ -52,11 +98,16 @@ public:
     void ConnectionClosed() override;
 
     // Stored properties: the common ones and "SQL" / "SQL.Strings", "RequestLive",
-    // "ReadAllColumns", "Constrained", "SQLTimeout", "SourceTableType".
+    // "ReadAllColumns", "Constrained", "SQLTimeout", "SourceTableType",
+    // "ParamCheck", "DataSource", "Data" (the statement blob, as bytes),
+    // "WaitCursor" (read and dropped) and "ParamData": the parameter names as
+    // a list, then "ParamData.<index or name>.DataType", ".Value" and
+    // ".ParamType" (read and dropped).
     void SetStoredProperty(const std::string& path, const fw::PropertyValue& value) override;
 
 protected:
     LUMHANDLE AcquireCursorHandle() override;
+    void Notification(fw::TComponent& component, fw::Operation operation) override;
     std::int32_t CurrentRecordNumber() override;
     void CloseEngineCursor() override;
 
@@ -64,9 +115,26 @@ private:
     void SqlChanged();
     void EnsureStatement();
     LUMHANDLE RunStatement();
+    // The options, the text and the parameters, then the execution.
+    LUMHANDLE ExecuteStatement();
+    // Reads what the engine tells about a new cursor; closes it on a failure.
+    void InspectCursor(LUMHANDLE cursor);
+    void ReadAffectedRows();
+    void BindParams();
+    void BindParam(const TParam& param, std::uint16_t ordinal);
+    void OpenIndexFiles(LUMHANDLE cursor);
+    // Closes a statement whose connection may still be alive and forgets it.
+    void DropStatement();
+    void SetParamDataProperty(const std::string& path, const fw::PropertyValue& value);
 
     std::vector<std::string> sql_;
+    TParams params_;
+    bool paramCheck_ = true;
+    std::unique_ptr<TLumQueryDataLink> dataLink_;
+    std::optional<std::string> storedData_;
     LUMHANDLE statement_ = NoHandle;
+    // The connection the statement was made on.
+    LUMHANDLE statementConnection_ = NoHandle;
     LUMHANDLE cachedConnection_ = NoHandle;
     bool prepared_ = false;
     std::int32_t affectedRows_ = -1;

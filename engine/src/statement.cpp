@@ -274,7 +274,7 @@ void bindParameter(sqlite3_stmt* raw, int i, const std::optional<Value>& v) {
     }
 }
 
-// Parameters the statement was not given are bound as null.
+// Every parameter has been given a value (execute checks it first).
 void bindParameters(sqlite3_stmt* raw, const std::vector<std::optional<Value>>& parameters) {
     const int count = sqlite3_bind_parameter_count(raw);
     for (int i = 1; i <= count; ++i)
@@ -492,9 +492,22 @@ void Statement::setParameter(const char* field, Value value) {
     parameters_[index - 1] = std::move(value);
 }
 
+// A marker without a value would otherwise read as null and quietly change
+// what the statement selects.
+void Statement::failOnUnsetParameter() const {
+    for (std::size_t i = 0; i < parameters_.size(); ++i) {
+        if (parameters_[i]) continue;
+        const std::string named = parameterNames_[i].empty() ? "" : " (:" + parameterNames_[i] + ")";
+        fail(kErrInvalidArgument, "Parameter " + std::to_string(i + 1) + named +
+                                      " of the statement has no value; set one, or set it empty for null, "
+                                      "before executing");
+    }
+}
+
 std::uint32_t Statement::execute() {
     auto conn = connection();
     if (!prepared_) fail(kErrInvalidArgument, "Statement " + std::to_string(handle) + " has no prepared SQL text");
+    failOnUnsetParameter();
     const sql::Translation t = translateOrFail(text_);
     // The statement's time-out, else the connection's, also bounds each wait
     // for another program's lock on a table it reads.

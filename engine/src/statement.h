@@ -33,6 +33,7 @@ public:
 
 private:
     std::shared_ptr<Connection> connection() const;
+    void failOnUnsetParameter() const;
     std::weak_ptr<Connection> connection_;
     std::string text_;
     bool prepared_ = false;

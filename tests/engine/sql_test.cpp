@@ -158,6 +158,42 @@ TEST_F(PracticeSql, ParametersBindByOrdinal) {
     EXPECT_EQ(rows(cursor), (std::vector<std::vector<std::string>>{{"100"}}));
 }
 
+// A marker left without a value refuses to run rather than read as null; an
+// empty value is the way to ask for null.
+TEST_F(PracticeSql, AParameterWithoutAValueStopsTheExecution) {
+    const char* sql = "SELECT [Amount] FROM ZTTRN WHERE [Entry Number] = :entry OR [Transaction Type] = :type";
+    struct Case {
+        const char* name;
+        bool setEntry, setType, emptyType;
+        UNSIGNED32 rc;
+        const char* mentions;  // in the failure's text
+        std::size_t rows;
+    };
+    const Case cases[] = {
+        {"none set", false, false, false, LUM_ERR_INVALID_ARGUMENT, "Parameter 1 (:entry)", 0},
+        {"second unset", true, false, false, LUM_ERR_INVALID_ARGUMENT, "Parameter 2 (:type)", 0},
+        {"second empty", true, true, true, 0, "", 1},
+        {"both set", true, true, false, 0, "", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(LumPrepareSQL(stmt, sql), 0u) << lastErrorText();
+        if (c.setEntry) ASSERT_EQ(LumSetString(stmt, LUM_FIELD_NUMBER(1), "3", 1), 0u);
+        if (c.setType && c.emptyType) ASSERT_EQ(LumSetEmpty(stmt, ":type"), 0u);
+        if (c.setType && !c.emptyType) ASSERT_EQ(LumSetString(stmt, "type", "S", 1), 0u);
+        LUMHANDLE cursor = 0;
+        const UNSIGNED32 rc = LumExecuteSQL(stmt, &cursor);
+        EXPECT_EQ(rc, c.rc) << lastErrorText();
+        if (rc != 0) {
+            EXPECT_NE(lastErrorText().find(c.mentions), std::string::npos) << lastErrorText();
+            EXPECT_EQ(cursor, 0u);
+            continue;
+        }
+        EXPECT_EQ(rows(cursor).size(), c.rows);
+        LumCloseTable(cursor);
+    }
+}
+
 TEST_F(PracticeSql, ErrorsCarryNativeErrorAndNameWhatIsMissing) {
     struct Case {
         const char* sql;
