@@ -178,9 +178,15 @@ TEST_F(PracticeSql, AParameterWithoutAValueStopsTheExecution) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(LumPrepareSQL(stmt, sql), 0u) << lastErrorText();
-        if (c.setEntry) ASSERT_EQ(LumSetString(stmt, LUM_FIELD_NUMBER(1), "3", 1), 0u);
-        if (c.setType && c.emptyType) ASSERT_EQ(LumSetEmpty(stmt, ":type"), 0u);
-        if (c.setType && !c.emptyType) ASSERT_EQ(LumSetString(stmt, "type", "S", 1), 0u);
+        if (c.setEntry) {
+            ASSERT_EQ(LumSetString(stmt, LUM_FIELD_NUMBER(1), "3", 1), 0u);
+        }
+        if (c.setType && c.emptyType) {
+            ASSERT_EQ(LumSetEmpty(stmt, ":type"), 0u);
+        }
+        if (c.setType && !c.emptyType) {
+            ASSERT_EQ(LumSetString(stmt, "type", "S", 1), 0u);
+        }
         LUMHANDLE cursor = 0;
         const UNSIGNED32 rc = LumExecuteSQL(stmt, &cursor);
         EXPECT_EQ(rc, c.rc) << lastErrorText();
