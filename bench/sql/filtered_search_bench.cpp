@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/sql/bench_practice.h"
 #include "search/headless_search.h"
 #include "tools/commands.h"
 
@@ -25,19 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path& Practice() {
-    static const fs::path folder = [] {
-        if (const char* given = std::getenv("PAYXREF_BENCH_PRACTICE"); given != nullptr && *given != '\0') {
-            return fs::path(given);
-        }
-        std::int64_t n = 20000;
-        if (const char* count = std::getenv("PAYXREF_BENCH_TRANSACTIONS")) n = std::atoll(count);
-        const fs::path made = fs::temp_directory_path() / ("payxref_filtered_bench_" + std::to_string(n));
-        if (!fs::exists(made / "ZTDDF.LDD")) {
-            fs::remove_all(made);
-            payxref::db::BuildDemo(made.string(), {n, 1});
-        }
-        return made;
-    }();
+    static const fs::path folder = bench_practice::Practice("payxref_filtered_bench");
     return folder;
 }
 

@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/sql/bench_practice.h"
 #include "data/engine/lce32.h"
 #include "engine/sql/functions.h"
 #include "engine/sql/translate.h"
+#include "search/search_query.h"
 #include "tools/commands.h"
 
 namespace {
@@ -26,35 +28,13 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string SearchText() {
-    const char* const lines[] = {"Select ",
-                                 " pay.[Entry Number],",
-                                 " pay.[Amount],",
-                                 " Sum([Payment Amount]) PayTotal",
-                                 "From ZTTRN pay, ZTPAX, ZTTRN chg",
-                                 "Where",
-                                 " pay.[Entry Number] = ZTPAX.[Payment Reference]",
-                                 " and chg.[Entry Number] = ZTPAX.[Charge Reference]",
-                                 " and Position(pay.[Transaction Type] in 'IJKLMNOSTUV') > 0",
-                                 "Group By pay.[Entry Number], pay.[Amount]"};
     std::string text;
-    for (const char* line : lines) text += std::string(line) + "\r\n";
+    for (const std::string& line : app::SearchQueryLines()) text += line + "\r\n";
     return text;
 }
 
 const fs::path& Practice() {
-    static const fs::path folder = [] {
-        if (const char* given = std::getenv("PAYXREF_BENCH_PRACTICE"); given != nullptr && *given != '\0') {
-            return fs::path(given);
-        }
-        std::int64_t n = 20000;
-        if (const char* count = std::getenv("PAYXREF_BENCH_TRANSACTIONS")) n = std::atoll(count);
-        const fs::path made = fs::temp_directory_path() / ("payxref_search_bench_" + std::to_string(n));
-        if (!fs::exists(made / "ZTDDF.LDD")) {
-            fs::remove_all(made);
-            payxref::db::BuildDemo(made.string(), {n, 1});
-        }
-        return made;
-    }();
+    static const fs::path folder = bench_practice::Practice("payxref_search_bench");
     return folder;
 }
 
