@@ -23,6 +23,11 @@ public:
         const std::lock_guard lock(mutex_);
         std::erase(items_, &item);
     }
+    // Visits every item in registration order under the lock.
+    void ForEach(const std::function<void(T&)>& visit) {
+        const std::lock_guard lock(mutex_);
+        for (T* item : items_) visit(*item);
+    }
     // Visits the items in registration order under the lock until `visit` returns true.
     T* FindIf(const std::function<bool(T&)>& visit) {
         const std::lock_guard lock(mutex_);
