@@ -343,6 +343,32 @@ TEST_F(NamingConnections, AStoredQueryReadBeforeItsConnectionIsBound) {
     EXPECT_EQ(connection->AttachedDataSetCount(), 1u);
 }
 
+TEST_F(NamingConnections, AStoredAliasConnectsWhenReadingEnds) {
+    TempDir practice;
+    BuildSmallPractice(practice);
+    WriteLumIni(ini, "[Databases]\nFree=" + practice.path() + "\n");
+    fw::StoredWindow description;
+    description.Components = {
+        {"TLumConnection",
+         "LumConnection1",
+         {{"AliasName", fw::PropertyValue{std::string("free")}}, {"IsConnected", fw::PropertyValue{true}}}},
+        {"TLumTable",
+         "tblpay",
+         {{"LumConnection", fw::PropertyValue{fw::ComponentRef{"LumConnection1"}}},
+          {"TableName", fw::PropertyValue{std::string("ZTTRN.LDT")}}}},
+    };
+    fw::TReader reader;
+    lum::RegisterLumClasses(reader);
+    reader.Read(main, description);
+    auto* connection = dynamic_cast<lum::TLumConnection*>(main.FindComponent("LumConnection1"));
+    auto* table = dynamic_cast<lum::TLumTable*>(main.FindComponent("tblpay"));
+    ASSERT_NE(table, nullptr);
+    EXPECT_TRUE(connection->IsConnected());
+    EXPECT_EQ(connection->ConnectionPath(), practice.path());
+    table->SetActive(true);
+    EXPECT_EQ(CountRows(*table), 3);
+}
+
 TEST_F(NamingConnections, RenamingAConnectionRenamesTheDataSetsThatNameIt) {
     WriteLumIni(ini, "[Databases]\n");
     auto& connection = main.CreateOwned<lum::TLumConnection>();
