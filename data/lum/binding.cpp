@@ -69,13 +69,12 @@ void TLumDataSet::SetDatabaseName(const std::string& name) {
     // thread, same owner, then any (also by "owner.name").
     const auto thisThread = std::this_thread::get_id();
     const auto byName = [&](const TLumConnection& c) { return fw::SameText(c.Name(), name); };
-    ConnectionRegistry& registry = ConnectionRegistry::Instance();
-    TLumConnection* found = registry.FindIf(
-        [&](TLumConnection& c) { return byName(c) && c.Owner() == Owner() && c.OwnerThreadId() == thisThread; });
-    if (found == nullptr)
-        found = registry.FindIf([&](TLumConnection& c) { return byName(c) && c.OwnerThreadId() == thisThread; });
-    if (found == nullptr) found = registry.FindIf([&](TLumConnection& c) { return byName(c) && c.Owner() == Owner(); });
-    if (found == nullptr) found = registry.FindIf([&](TLumConnection& c) { return NamesConnection(name, c); });
+    TLumConnection* found = ConnectionRegistry::Instance().FindInPasses({
+        [&](TLumConnection& c) { return byName(c) && c.Owner() == Owner() && c.OwnerThreadId() == thisThread; },
+        [&](TLumConnection& c) { return byName(c) && c.OwnerThreadId() == thisThread; },
+        [&](TLumConnection& c) { return byName(c) && c.Owner() == Owner(); },
+        [&](TLumConnection& c) { return NamesConnection(name, c); },
+    });
     databaseName_ = name;
     aliasPath_.clear();
     if (found != nullptr) return SetLumConnection(found);

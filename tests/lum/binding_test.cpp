@@ -4,6 +4,8 @@
 // naming and renaming do to the datasets that name it.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "data/lum/dynamic_connections.h"
 #include "data/lum/errors.h"
 #include "data/lum/streaming.h"
@@ -308,6 +310,22 @@ TEST_F(NamingConnections, ANameBindsIgnoringCaseAndWithItsOwnersName) {
         SCOPED_TRACE(name);
         EXPECT_EQ(TableOf(*owner, name).LumConnection(), expected);
     }
+}
+
+TEST_F(NamingConnections, ANameBindsToTheConnectionOfTheCallingThreadFirst) {
+    WriteLumIni(ini, "[Databases]\n");
+    lum::TLumConnection* worker = nullptr;
+    lum::TLumTable* workerTable = nullptr;
+    std::thread([&] {
+        worker = &main.CreateOwned<lum::TLumConnection>();
+        worker->SetName("Conn");
+    }).join();
+    auto& here = other.CreateOwned<lum::TLumConnection>();
+    here.SetName("Conn");
+    // Same owner, but made on another thread: this thread's connection wins.
+    EXPECT_EQ(TableOf(main, "Conn").LumConnection(), &here);
+    std::thread([&] { workerTable = &TableOf(main, "conn"); }).join();
+    EXPECT_EQ(workerTable->LumConnection(), worker);
 }
 
 TEST_F(NamingConnections, DataSetsNamingAConnectionBeforeItExistsBindWhenItIsNamed) {
