@@ -4,6 +4,8 @@
 // naming and renaming do to the datasets that name it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "data/lum/dynamic_connections.h"
@@ -125,6 +127,27 @@ TEST_F(SharedConnections, ABareDriveConnectsToItsRootOnceForAllItsDataSets) {
     lum::TDynamicConnList::Instance().DisconnectAll();
     EXPECT_EQ(disconnected, std::vector<LUMHANDLE>{kFakeHandle});
     EXPECT_EQ(lum::TDynamicConnList::Instance().Count(), 0u);
+}
+
+UNSIGNED32 ReportDisconnect(LUMHANDLE handle) {
+    std::fprintf(stderr, "disconnected %u\n", static_cast<unsigned>(handle));
+    return 0;
+}
+
+TEST_F(SharedConnections, TheEndOfTheProgramDisconnectsTheSharedConnections) {
+    const auto run = [this] {
+        LumFunctions engine = lum::DefaultEngine();
+        engine.LumConnect = &RecordConnect;
+        engine.LumDisconnect = &ReportDisconnect;
+        auto& table = root.CreateOwned<lum::TLumTable>();
+        table.SetEngine(engine);  // the list keeps its own copy of the table
+        table.SetDatabaseName("/data/at-exit");
+        table.AcquireConnectionHandle();
+        std::exit(0);
+    };
+    // A fresh process: the engine's own threads do not survive a plain fork.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "disconnected 16962");
 }
 
 struct PathCase {
