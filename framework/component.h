@@ -42,8 +42,9 @@ public:
 
     const std::string& Name() const { return name_; }
     // EComponentError-style EConvertError "A component named %s already exists"
-    // when a sibling has the name already (names compare ignoring case).
-    void SetName(const std::string& name);
+    // when a sibling has the name already (names compare ignoring case). A
+    // component whose name others refer to overrides it to follow a rename.
+    virtual void SetName(const std::string& name);
     TComponent* Owner() const { return owner_; }
 
     std::size_t ComponentCount() const { return owned_.size(); }

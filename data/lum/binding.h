@@ -3,6 +3,7 @@
 // connections and datasets, each behind its own lock.
 #include <algorithm>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -23,11 +24,18 @@ public:
         const std::lock_guard lock(mutex_);
         std::erase(items_, &item);
     }
-    // Visits the items in registration order under the lock until `visit` returns true.
-    T* FindIf(const std::function<bool(T&)>& visit) {
+    // Visits every item in registration order under the lock.
+    void ForEach(const std::function<void(T&)>& visit) {
         const std::lock_guard lock(mutex_);
-        for (T* item : items_)
-            if (visit(*item)) return item;
+        for (T* item : items_) visit(*item);
+    }
+    // Searches in passes under one lock: each pass visits the items in
+    // registration order, and the first item a pass accepts ends the search.
+    T* FindInPasses(std::initializer_list<std::function<bool(T&)>> passes) {
+        const std::lock_guard lock(mutex_);
+        for (const auto& accepts : passes)
+            for (T* item : items_)
+                if (accepts(*item)) return item;
         return nullptr;
     }
 

@@ -60,6 +60,36 @@ void TLumConnection::SetConnectPath(const std::string& path) {
         throw LumConnectionError("The TLumConnection.ConnectPath may not be changed when IsConnected is TRUE");
     connectPath_ = path;
     isDictionary_ = EndsWithLdd(path);
+    aliasName_.clear();
+    aliasPath_.clear();
+    aliasTableType_ = TLumAliasTableType::atUnspecified;
+}
+
+void TLumConnection::SetAliasName(const std::string& name) {
+    if (connected_)
+        throw LumConnectionError("The TLumConnection.AliasName may not be changed when IsConnected is TRUE");
+    aliasValid_ = true;
+    aliasPath_.clear();
+    aliasTableType_ = TLumAliasTableType::atUnspecified;
+    aliasName_ = name;
+    if (name.empty()) return;
+    const std::optional<TLumAlias> alias = LookUpAlias(name);
+    if (!alias) {
+        aliasValid_ = false;
+        return;
+    }
+    connectPath_.clear();
+    aliasPath_ = alias->Path;
+    aliasTableType_ = alias->TableType;
+    isDictionary_ = EndsWithLdd(aliasPath_);
+    if (Owner() == nullptr) return;
+    // The owner's datasets that work through this connection take the alias's type.
+    const TLumTableTypes type = DataSetTableType(aliasTableType_);
+    for (std::size_t i = 0; i < Owner()->ComponentCount(); ++i) {
+        auto* dataSet = dynamic_cast<TLumDataSet*>(&Owner()->Component(i));
+        if (dataSet == nullptr || dataSet->LumConnection() != this) continue;
+        if (dataSet->DatabaseName().empty() || dataSet->DatabaseName() == Name()) dataSet->AdoptTableType(type);
+    }
 }
 
 std::string TLumConnection::DataSetFolder() const {
@@ -94,6 +124,11 @@ void TLumConnection::DoConnect() {
         return;
     }
     if (BeforeConnect) BeforeConnect(*this);
+    if (!aliasValid_) {
+        // lum.ini may have gained the alias since it was set.
+        SetAliasName(aliasName_);
+        if (!aliasValid_) throw LumConnectionError("TLumConnection.AliasName is not valid");
+    }
     if (ConnectionPath().empty()) {
         throw LumConnectionError("Must specify connection string before getting a server connection.");
     }
@@ -216,6 +251,7 @@ void TLumConnection::Loaded() {
 }
 
 void TLumConnection::SetStoredProperty(const std::string& path, const fw::PropertyValue& value) {
+    if (path == "AliasName") return SetAliasName(fw::Stored<std::string>(value, path));
     if (path == "ConnectPath") return SetConnectPath(fw::Stored<std::string>(value, path));
     if (path == "IsConnected") return SetIsConnected(fw::Stored<bool>(value, path));
     if (path == "LumServerTypes") {

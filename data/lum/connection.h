@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/lum/engine.h"
+#include "data/lum/lum_ini.h"
 #include "framework/component.h"
 #include "framework/reader.h"
 
@@ -65,12 +66,20 @@ public:
     void Disconnect() { SetIsConnected(false); }
 
     const std::string& ConnectPath() const { return connectPath_; }
-    // Refused while connected with LumConnectionError.
+    // Refused while connected with LumConnectionError; clears the alias.
     void SetConnectPath(const std::string& path);
+    // An alias of lum.ini that supplies the path when ConnectPath is empty.
+    // Refused while connected with LumConnectionError. An alias lum.ini does
+    // not resolve is kept with AliasValid false and checked again at connect.
+    const std::string& AliasName() const { return aliasName_; }
+    void SetAliasName(const std::string& name);
+    const std::string& AliasPath() const { return aliasPath_; }
+    bool AliasValid() const { return aliasValid_; }
+    TLumAliasTableType AliasTableType() const { return aliasTableType_; }
     LUMHANDLE ConnectionHandle() const { return connected_ ? handle_ : 0; }
     bool IsDictionaryConnection() const { return isDictionary_; }
-    // The path the connection connects to.
-    const std::string& ConnectionPath() const { return connectPath_; }
+    // The path the connection connects to: ConnectPath, else the alias's path.
+    const std::string& ConnectionPath() const { return connectPath_.empty() ? aliasPath_ : connectPath_; }
     // The folder bound datasets work in: a dictionary's own folder.
     std::string DataSetFolder() const;
 
@@ -115,7 +124,10 @@ public:
     TLumDataSet& AttachedDataSet(std::size_t index) const { return *attached_.at(index); }
     std::thread::id OwnerThreadId() const { return ownerThread_; }
 
-    // Stored properties: "ConnectPath", "IsConnected", "LumServerTypes",
+    // Renaming re-binds the datasets that name the connection.
+    void SetName(const std::string& name) override;
+
+    // Stored properties: "AliasName", "ConnectPath", "IsConnected", "LumServerTypes",
     // "LoginPrompt", "Username", "Password", "MiddleTierConnection",
     // "StoreConnected", "StoredProcedureConnection", "Compression",
     // "CommunicationType", "ReadOnly", "CancelOnRollback", "SQLTimeout", "LumCollation".
@@ -131,10 +143,15 @@ private:
     void OpenEngineConnection(const std::string& path);
     void DoConnect();
     void DoDisconnect();
+    void RebindDataSets(const std::string& oldName);
 
     const LumFunctions* engine_;
     bool connected_ = false;
     std::string connectPath_;
+    std::string aliasName_;
+    std::string aliasPath_;
+    bool aliasValid_ = true;
+    TLumAliasTableType aliasTableType_ = TLumAliasTableType::atUnspecified;
     LUMHANDLE handle_ = 0;
     bool isDictionary_ = false;
     bool connectAfterLoad_ = false;

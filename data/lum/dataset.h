@@ -60,6 +60,8 @@ public:
     virtual void SetDatabaseName(const std::string& name);
     TLumConnection* LumConnection() const { return connection_; }
     void SetLumConnection(TLumConnection* connection);
+    // The folder of the lum.ini alias DatabaseName names; empty otherwise.
+    const std::string& AliasPath() const { return aliasPath_; }
     std::string ResolveDatabasePath();
     LUMHANDLE AcquireConnectionHandle();
     virtual std::string TableName() const { return {}; }
@@ -143,6 +145,8 @@ protected:
 private:
     friend class TLumConnection;
     void AttachTo(TLumConnection* connection);
+    // Takes the table type an alias names, also while opening.
+    void AdoptTableType(TLumTableTypes type);
 
     // Fields and records.
     void LoadFieldDefs(LUMHANDLE handle);
