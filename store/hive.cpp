@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/bounded_file.h"
+
 namespace reg {
 namespace {
 
@@ -75,21 +77,6 @@ std::string ReadFailure(int error) {
     }
 }
 
-// A file descriptor that is closed when it goes.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 }  // namespace
 
 std::filesystem::path DefaultStorePath() {
@@ -115,30 +102,17 @@ bool FileWritable(const std::filesystem::path& file) {
 }
 
 std::optional<std::string> ReadStoreFile(const std::filesystem::path& file) {
-    // Non-blocking, so that opening a FIFO returns at once; the type is
-    // checked on the open file, so it cannot change in between.
-    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.Get() < 0) {
-        if (errno == ENOENT) return std::nullopt;
-        RefuseStore(file, ReadFailure(errno));
+    using Refusal = fw::BoundedRead::Refusal;
+    fw::BoundedRead read = fw::ReadBoundedFile(file, kMaxStoreBytes);
+    switch (read.refusal) {
+        case Refusal::None: return std::move(read.bytes);
+        case Refusal::Missing: return std::nullopt;
+        case Refusal::Folder: RefuseStore(file, "it is a folder, not a file");
+        case Refusal::NotRegular: RefuseStore(file, "it is not a regular file but a pipe, device or socket");
+        case Refusal::TooLarge: RefuseStore(file, TooLarge());
+        case Refusal::Unreadable: RefuseStore(file, ReadFailure(read.error));
     }
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0) RefuseStore(file, ReadFailure(errno));
-    if (S_ISDIR(st.st_mode)) RefuseStore(file, "it is a folder, not a file");
-    if (!S_ISREG(st.st_mode)) RefuseStore(file, "it is not a regular file but a pipe, device or socket");
-    if (static_cast<std::uintmax_t>(st.st_size) > kMaxStoreBytes) RefuseStore(file, TooLarge());
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(st.st_size));
-    std::vector<char> buffer(64 * 1024);
-    while (true) {
-        const ssize_t n = ::read(fd.Get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) RefuseStore(file, ReadFailure(errno));
-        if (n == 0) return bytes;
-        // A file that grows while it is read is held to the same limit.
-        if (bytes.size() + static_cast<std::size_t>(n) > kMaxStoreBytes) RefuseStore(file, TooLarge());
-        bytes.append(buffer.data(), static_cast<std::size_t>(n));
-    }
+    RefuseStore(file, ReadFailure(read.error));
 }
 
 Document ParseStoreFile(const std::filesystem::path& file, std::string_view bytes) {

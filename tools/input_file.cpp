@@ -35,15 +35,10 @@ std::string SizeText(std::uint64_t bytes) {
 }
 
 InputFile::InputFile(const std::string& path, std::uint64_t maxBytes, const std::string& kind)
-    : path_(path), maxBytes_(maxBytes), buffer_(64 * 1024) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd_ < 0) Fail(OpenFailure(errno));
+    : path_(path), maxBytes_(maxBytes), buffer_(64 * 1024), fd_(fw::OpenForReading(path)) {
+    if (fd_.Get() < 0) Fail(OpenFailure(errno));
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
-        const int error = errno;
-        ::close(fd_);
-        Fail(OpenFailure(error));
-    }
+    if (::fstat(fd_.Get(), &st) != 0) Fail(OpenFailure(errno));
     std::string refusal;
     if (S_ISDIR(st.st_mode))
         refusal = "it is a folder; give a " + kind;
@@ -51,14 +46,9 @@ InputFile::InputFile(const std::string& path, std::uint64_t maxBytes, const std:
         refusal = "it is not a regular file but a pipe, device or socket; give a " + kind;
     else if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
         refusal = "it is larger than " + SizeText(maxBytes) + ", the most a " + kind + " may hold";
-    if (!refusal.empty()) {
-        ::close(fd_);
-        Fail(refusal);
-    }
+    if (!refusal.empty()) Fail(refusal);
     setg(buffer_.data(), buffer_.data(), buffer_.data());
 }
-
-InputFile::~InputFile() { ::close(fd_); }
 
 void InputFile::Fail(const std::string& what) const { throw std::runtime_error("cannot read " + path_ + ": " + what); }
 
@@ -66,7 +56,7 @@ InputFile::int_type InputFile::underflow() {
     if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
     ssize_t n = 0;
     do {
-        n = ::read(fd_, buffer_.data(), buffer_.size());
+        n = ::read(fd_.Get(), buffer_.data(), buffer_.size());
     } while (n < 0 && errno == EINTR);
     if (n < 0) Fail(OpenFailure(errno));
     if (n == 0) return traits_type::eof();

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/bounded_file.h"
+
 namespace payxref::db {
 
 class InputFile : public std::streambuf {
@@ -16,7 +18,6 @@ public:
     // Throws std::runtime_error with a message that names the file and what
     // is wrong with it; `kind` says what the file should be ("CSV file").
     InputFile(const std::string& path, std::uint64_t maxBytes, const std::string& kind);
-    ~InputFile() override;
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
@@ -25,11 +26,11 @@ protected:
 
 private:
     [[noreturn]] void Fail(const std::string& what) const;
-    int fd_ = -1;
     std::string path_;
     std::uint64_t maxBytes_;
     std::uint64_t read_ = 0;
     std::vector<char> buffer_;
+    fw::FileDescriptor fd_;
 };
 
 // The whole of a file, read through InputFile.

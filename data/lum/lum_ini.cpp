@@ -3,16 +3,12 @@
 // cannot block on a FIFO), at most kMaxLumIniBytes, in one linear pass.
 #include "data/lum/lum_ini.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
 #include <vector>
 
+#include "framework/bounded_file.h"
 #include "framework/text_compare.h"
 
 namespace lum {
@@ -26,20 +22,6 @@ constexpr const char* kIniName = "lum.ini";
 // buffer holds (261 characters with the terminator).
 constexpr std::size_t kMaxFoundNameLength = 260;
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 bool IsRegularFile(const fs::path& file) {
     std::error_code ec;
     return fs::is_regular_file(file, ec);
@@ -47,22 +29,9 @@ bool IsRegularFile(const fs::path& file) {
 
 // The bytes of a regular file within the size limit; nothing otherwise.
 std::optional<std::string> ReadBoundedFile(const std::string& file) {
-    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.Get() < 0) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    if (static_cast<std::uintmax_t>(st.st_size) > kMaxLumIniBytes) return std::nullopt;
-    std::string bytes;
-    std::vector<char> buffer(64 * 1024);
-    while (true) {
-        const ssize_t n = ::read(fd.Get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) return bytes;
-        // A file that grows while it is read is held to the same limit.
-        if (bytes.size() + static_cast<std::size_t>(n) > kMaxLumIniBytes) return std::nullopt;
-        bytes.append(buffer.data(), static_cast<std::size_t>(n));
-    }
+    fw::BoundedRead read = fw::ReadBoundedFile(file, kMaxLumIniBytes);
+    if (read.refusal != fw::BoundedRead::Refusal::None) return std::nullopt;
+    return std::move(read.bytes);
 }
 
 std::string_view Trim(std::string_view text) {
