@@ -18,16 +18,6 @@ namespace {
 
 constexpr int kRows = 40;
 
-lce::TableSchema numberedSchema() {
-    lce::TableSchema schema;
-    schema.columns = {col("N", 11), col("Name", 4, 20)};
-    lce::IndexDef byN;
-    byN.name = "ByN";
-    byN.fields = {"N"};
-    schema.indexes = {byN};
-    return schema;
-}
-
 // T.LDT with kRows records (N descending, so index order differs from
 // record order) in a dictionary ZTDDF.LDD with the user "user".
 void makePractice(const TempDir& dir) {

@@ -67,4 +67,14 @@ std::vector<UNSIGNED32> recordNumbers(LUMHANDLE table, LUMHANDLE order) {
     return out;
 }
 
+lce::TableSchema numberedSchema() {
+    lce::TableSchema schema;
+    schema.columns = {col("N", 11), col("Name", 4, 20)};
+    lce::IndexDef byN;
+    byN.name = "ByN";
+    byN.fields = {"N"};
+    schema.indexes = {byN};
+    return schema;
+}
+
 }  // namespace lcetest

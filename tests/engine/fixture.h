@@ -24,6 +24,8 @@ private:
 };
 
 lce::ColumnDef col(const std::string& name, std::uint16_t type, std::uint32_t length = 0, std::uint16_t decimals = 0);
+// A table of a number column "N" (indexed by "ByN") and a 20-character "Name".
+lce::TableSchema numberedSchema();
 std::string lastErrorText();
 UNSIGNED32 lastErrorCode();
 

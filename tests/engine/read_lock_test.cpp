@@ -13,16 +13,6 @@ using lce::Value;
 
 namespace {
 
-lce::TableSchema numberedSchema() {
-    lce::TableSchema schema;
-    schema.columns = {col("N", 11), col("Name", 4, 20)};
-    lce::IndexDef byN;
-    byN.name = "ByN";
-    byN.fields = {"N"};
-    schema.indexes = {byN};
-    return schema;
-}
-
 std::vector<UNSIGNED32> restOfOrder(LUMHANDLE table, LUMHANDLE order) {
     std::vector<UNSIGNED32> out;
     for (;;) {
