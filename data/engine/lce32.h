@@ -100,6 +100,10 @@ typedef const char* LUMFIELD;
 #define LUM_VARBINARY 24
 #define LUM_BLOB51 51
 #define LUM_BLOB52 52
+/* Unicode column types, which the layer refuses. */
+#define LUM_NCHAR 26
+#define LUM_NVARCHAR 27
+#define LUM_NMEMO 28
 
 /* Table types and character types. */
 #define LUM_NTX 1

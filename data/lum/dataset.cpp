@@ -1,5 +1,5 @@
-// TLumDataSet: the engine cursor behind the framework's dataset: opening with its
-// buffers and fields, moving, counting, and closing that never throws on the way out.
+// TLumDataSet's cursor: opening with its buffers, moving, fetching record
+// images, counting, and closing that never throws on the way out.
 #include "data/lum/dataset.h"
 
 #include <cstring>
@@ -24,8 +24,6 @@ struct RecordInfo {
     std::uint8_t Spare[2];
 };
 static_assert(sizeof(RecordInfo) == 8);
-
-bool IsBlobType(std::uint16_t type) { return type >= 5 && type <= 8; }
 
 }  // namespace
 
@@ -162,130 +160,6 @@ std::string TLumDataSet::CollationName() const {
     return CollationNames(options_->LumCharType());
 }
 
-// --- field definitions ----------------------------------------------------
-
-void TLumDataSet::LoadFieldDefs(LUMHANDLE handle) {
-    UNSIGNED16 count = 0;
-    Check(engine_->LumGetNumFields(handle, &count));
-    FieldDefs().Clear();
-    lceFieldDefs_.Clear();
-    blobColumnCount_ = 0;
-    for (UNSIGNED16 c = 1; c <= count; ++c) {
-        const LUMFIELD column = LUM_FIELD_NUMBER(c);
-        UNSIGNED16 type = 0;
-        Check(engine_->LumGetFieldType(handle, column, &type));
-        UNSIGNED32 length = 0;
-        Check(engine_->LumGetFieldLength(handle, column, &length));
-        UNSIGNED16 decimals = 0;
-        TFieldType fieldType = TFieldType::ftUnknown;
-        std::int32_t size = 0;
-        switch (type) {
-            case 1: fieldType = TFieldType::ftBoolean; break;
-            case 2:
-                Check(engine_->LumGetFieldDecimals(handle, column, &decimals));
-                if (engineTableType_ == 3 && !options_->LumNumericsAsFloats()) {
-                    fieldType = (decimals > 4 || length > 18) ? TFieldType::ftFMTBcd : TFieldType::ftBCD;
-                    size = decimals;
-                } else {
-                    fieldType = (decimals != 0 || length >= 5) ? TFieldType::ftFloat : TFieldType::ftSmallint;
-                }
-                break;
-            case 3:
-            case 9: fieldType = TFieldType::ftDate; break;
-            case 4:
-            case 20:
-            case 23:
-                fieldType = TFieldType::ftString;
-                size = static_cast<std::int32_t>(length);
-                break;
-            case 5:
-            case 8:
-                fieldType = TFieldType::ftMemo;
-                size = 1;
-                break;
-            case 6:
-            case 7:
-            case 51:
-            case 52:
-                fieldType = TFieldType::ftBlob;
-                size = 1;
-                break;
-            case 10: fieldType = TFieldType::ftFloat; break;
-            case 11: fieldType = TFieldType::ftInteger; break;
-            case 12: fieldType = TFieldType::ftSmallint; break;
-            case 13: fieldType = TFieldType::ftTime; break;
-            case 14:
-            case 22: fieldType = TFieldType::ftDateTime; break;
-            case 15: fieldType = TFieldType::ftAutoInc; break;
-            case 16:
-                fieldType = TFieldType::ftBytes;
-                size = static_cast<std::int32_t>(length);
-                break;
-            case 17: fieldType = TFieldType::ftCurrency; break;
-            case 18:
-                fieldType = TFieldType::ftBCD;
-                size = 4;
-                break;
-            case 21: fieldType = TFieldType::ftBCD; break;
-            case 24:
-                fieldType = TFieldType::ftVarBytes;
-                size = static_cast<std::int32_t>(length);
-                break;
-            case 26:
-            case 27:
-            case 28:
-                RaiseLayerError(this, "Unicode field type (" + std::to_string(type) +
-                                          ") encountered.  Unicode field types are not supported by this version of "
-                                          "the database access layer.");
-            default: RaiseLayerError(this, "Unknown field type (" + std::to_string(type) + ") encountered.");
-        }
-        char name[129] = {};
-        UNSIGNED16 nameLength = sizeof name;
-        Check(engine_->LumGetFieldName(handle, c, name, &nameLength));
-        fw::TFieldDef& def = FieldDefs().Add(std::string(name, strnlen(name, 128)), fieldType, size, false);
-        if (fieldType == TFieldType::ftBCD || fieldType == TFieldType::ftFMTBcd) {
-            if (type == 2) {
-                def.Precision = static_cast<std::int32_t>(decimals != 0 ? length - 2 : length - 1);
-            } else {
-                def.Precision = 20;
-            }
-        }
-        UNSIGNED16 nullable = 0;
-        Check(engine_->LumIsNullable(handle, def.Name.c_str(), &nullable));
-        TLCEFieldDef column_def;
-        column_def.ColumnName = def.Name;
-        column_def.ColumnNumber = c;
-        column_def.ColumnLength = length;
-        column_def.EngineType = type;
-        column_def.Decimals = type == 2 ? decimals : 0;
-        column_def.Nullable = nullable != 0 ? 1 : 0;
-        UNSIGNED32 offset = 0;
-        Check(engine_->LumGetFieldOffset(handle, column, &offset));
-        column_def.ColumnOffset = offset;
-        UNSIGNED16 permissions = 0;
-        Check(engine_->LumGetColumnPermissions(handle, column, &permissions));
-        column_def.Permissions = static_cast<std::uint8_t>(permissions);
-        lceFieldDefs_.Add(column_def);
-        if (IsBlobType(type)) ++blobColumnCount_;
-    }
-    FieldDefs().SetUpdated(true);
-}
-
-std::unique_ptr<fw::TField> TLumDataSet::CreateFieldObject(const fw::TFieldDef& def) {
-    std::unique_ptr<fw::TField> field;
-    if (def.DataType == TFieldType::ftString) {
-        field = std::make_unique<TLumStringField>(*this, def.DataType, def.Name, def.Size, def.FieldNo);
-    } else if (def.DataType == TFieldType::ftBCD) {
-        auto bcd = std::make_unique<TLumBCDField>(*this, def.DataType, def.Name, def.Size, def.FieldNo);
-        bcd->SetPrecision(def.Precision);
-        field = std::move(bcd);
-    } else {
-        field = fw::TDataSet::CreateFieldObject(def);
-        if (auto* fmt = dynamic_cast<fw::TBCDField*>(field.get())) fmt->SetPrecision(def.Precision);
-    }
-    return field;
-}
-
 // --- record buffers -------------------------------------------------------
 
 void TLumDataSet::ComputeBufferLayout() {
@@ -382,7 +256,7 @@ void TLumDataSet::LoadRecordImage(fw::RecordBuffer& buffer) {
     if (blobColumnCount_ > 0) {
         for (std::size_t i = 0; i < lceFieldDefs_.Count(); ++i) {
             const TLCEFieldDef& column = lceFieldDefs_[i];
-            if (!IsBlobType(column.EngineType) || column.ColumnOffset + 4 > recordSize_) continue;
+            if (!record_format::IsBlobType(column.EngineType) || column.ColumnOffset + 4 > recordSize_) continue;
             UNSIGNED16 empty = 0, null = 0;
             Check(engine_->LumIsEmpty(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &empty));
             Check(engine_->LumIsNull(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &null));
@@ -407,7 +281,7 @@ void TLumDataSet::LoadRecordImage(fw::RecordBuffer& buffer) {
     }
 }
 
-// --- counting and field values --------------------------------------------
+// --- counting -------------------------------------------------------------
 
 std::int32_t TLumDataSet::CountRecords() {
     if (!Active()) throw fw::EDatabaseError(Prefixed("Cannot perform this operation on a closed dataset"));
@@ -439,60 +313,6 @@ std::int32_t TLumDataSet::CountRecords() {
     UNSIGNED32 count = 0;
     Check(engine_->LumGetRecordCount(handle, mode, &count));
     return static_cast<std::int32_t>(count);
-}
-
-RecordContext TLumDataSet::Context() const {
-    return RecordContext{*engine_, const_cast<TLumDataSet*>(this), cursorHandle_, engineTableType_};
-}
-
-const std::uint8_t* TLumDataSet::FieldSource() const {
-    switch (State()) {
-        case fw::TDataSetState::dsBrowse:
-        case fw::TDataSetState::dsBlockRead: {
-            const fw::RecordBuffer* buffer = ActiveBuffer();
-            return buffer != nullptr ? buffer->data() : nullptr;
-        }
-        case fw::TDataSetState::dsSetKey: return currentKey_ != nullptr ? currentKey_->Image.data() : nullptr;
-        default: return nullptr;
-    }
-}
-
-bool TLumDataSet::GetFieldData(const fw::TField& field, void* buffer) const {
-    const std::uint8_t* image = FieldSource();
-    if (image == nullptr || field.FieldNo() < 1) return false;
-    const auto index = static_cast<std::size_t>(field.FieldNo() - 1);
-    if (index >= lceFieldDefs_.Count()) return false;
-    const TLCEFieldDef& column = lceFieldDefs_[index];
-    if (field.DataType() == TFieldType::ftMemo || field.DataType() == TFieldType::ftBlob) {
-        // Blob values are not in the record image; only their presence is.
-        return DecodeFieldValue(Context(), column, field.DataType(), image, recordSize_, nullptr);
-    }
-    return DecodeFieldValue(Context(), column, field.DataType(), image, recordSize_, buffer);
-}
-
-void TLumDataSet::SetFieldData(fw::TField& field, const void* buffer) {
-    if (State() != fw::TDataSetState::dsSetKey || currentKey_ == nullptr)
-        RaiseLayerError(this, "Dataset not in edit mode");
-    if (!IsIndexField(field)) {
-        throw fw::EDatabaseError(fw::Format("Field '%s' is not indexed and cannot be modified", {field.DisplayName()}));
-    }
-    if (field.FieldNo() < 1 || static_cast<std::size_t>(field.FieldNo()) > lceFieldDefs_.Count()) return;
-    const auto index = static_cast<std::size_t>(field.FieldNo() - 1);
-    const TLCEFieldDef& column = lceFieldDefs_[index];
-    KeyBuffer& key = *currentKey_;
-    std::uint16_t marker = 1;
-    if (buffer == nullptr) {
-        // Cleared: the column's bytes of the engine's empty record.
-        const std::size_t extent =
-            record_format::ImageExtent(EngineTableType(), column.EngineType, column.ColumnLength);
-        if (column.ColumnOffset + extent <= key.Image.size() && column.ColumnOffset + extent <= nullRecord_.size()) {
-            std::memcpy(key.Image.data() + column.ColumnOffset, nullRecord_.data() + column.ColumnOffset, extent);
-        }
-        if (field.DataType() == TFieldType::ftString) marker = 0;
-    } else {
-        marker = EncodeFieldValue(Context(), column, field.DataType(), key.Image.data(), key.Image.size(), buffer);
-    }
-    key.Markers.at(index) = marker;
 }
 
 }  // namespace lum

@@ -1,10 +1,12 @@
 #pragma once
 // TLumDataSet: the common base of the layer's datasets. It turns an engine
-// cursor (a table or an SQL result) into the framework's dataset: opening and
-// closing, fetching records into buffers, counting, decoding fields, the
-// index order and the range that keeps a detail on its master's record. A
-// subclass supplies only AcquireCursorHandle, the step that obtains the
-// engine handle.
+// cursor (a table or an SQL result) into the framework's dataset. A subclass
+// supplies only AcquireCursorHandle, the step that obtains the engine handle.
+// The class is one object but several responsibilities, each in a file of its
+// own and a section below: binding to a connection (binding.cpp), the cursor
+// and its record buffers (dataset.cpp), fields (dataset_fields.cpp), the
+// index order (index_order.cpp) and the range that keeps a detail on its
+// master's record (master_detail.cpp).
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -144,19 +146,26 @@ protected:
 
 private:
     friend class TLumConnection;
+
+    // ---- binding (binding.cpp) ----------------------------------------------
     void AttachTo(TLumConnection* connection);
     // Takes the table type an alias names, also while opening.
     void AdoptTableType(TLumTableTypes type);
 
-    // Fields and records.
-    void LoadFieldDefs(LUMHANDLE handle);
+    // ---- cursor and record buffers (dataset.cpp) ----------------------------
     void ComputeBufferLayout();
     void LoadRecordImage(fw::RecordBuffer& buffer);
-    RecordContext Context() const;
-    const std::uint8_t* FieldSource() const;
     void GotoBookmark(std::uint32_t bookmark);
 
-    // Index order.
+    // ---- fields (dataset_fields.cpp) ----------------------------------------
+    void LoadFieldDefs(LUMHANDLE handle);
+    void LoadFieldDef(LUMHANDLE handle, UNSIGNED16 number);
+    void MapNumericColumn(LUMHANDLE handle, LUMFIELD column, UNSIGNED32 length, UNSIGNED16& decimals,
+                          fw::TFieldType& type, std::int32_t& size);
+    RecordContext Context() const;
+    const std::uint8_t* FieldSource() const;
+
+    // ---- index order (index_order.cpp) --------------------------------------
     void ReadIndexDefsFromEngine();
     LUMHANDLE IndexHandleForFields(const std::string& names);
     void ChooseActiveIndex();
@@ -168,7 +177,7 @@ private:
     void ActivateIndexOrRestore(const IndexChoice& previous, bool clearRanges);
     bool IsIndexField(const fw::TField& field);
 
-    // Ranges for a master.
+    // ---- the range that follows a master (master_detail.cpp) ----------------
     void AllocateKeyBuffers();
     void ResetKey(KeyBuffer& key);
     KeyBuffer& Key(KeyKind kind) { return keys_[static_cast<std::size_t>(kind)]; }
@@ -182,6 +191,8 @@ private:
     bool ClearRangeScopes();
     void ReleaseRange() noexcept;
 
+    // ---- state ----------------------------------------------------------------
+    // The cursor, its record layout and the columns behind the fields.
     const LumFunctions* engine_;
     LUMHANDLE cursorHandle_ = NoHandle;
     LUMHANDLE activeHandle_ = NoHandle;
@@ -199,12 +210,14 @@ private:
     std::size_t blobColumnCount_ = 0;
     std::unique_ptr<TLumTableOptions> options_;
     TLumTableTypes tableType_ = TLumTableTypes::ttLumLDT;
-    std::uint16_t openTableType_ = 3;
+    std::uint16_t openTableType_ = LUM_LDT;
 
+    // Binding.
     std::string databaseName_;
     std::string aliasPath_;
     TLumConnection* connection_ = nullptr;
 
+    // Index order.
     std::string indexFieldNames_;
     std::string indexName_;
     TIndexSelection indexSelection_ = TIndexSelection::None;
@@ -212,6 +225,7 @@ private:
     fw::TIndexDefs indexDefs_;
     std::vector<std::string> indexFiles_;
 
+    // Master-detail range.
     fw::TMasterDataLink masterLink_;
     std::string masterFields_;
     std::array<KeyBuffer, 6> keys_;

@@ -130,10 +130,11 @@ void TLumDataSet::ComposeRangeKey(const KeyBuffer& key, std::uint8_t* area, UNSI
             Check(engine_->LumSetEmpty(activeHandle_, name));
             continue;
         }
-        const std::size_t extent = def.ColumnLength + ((def.EngineType == 23 || def.EngineType == 24) ? 2 : 0);
+        const std::size_t extent =
+            def.ColumnLength + ((def.EngineType == LUM_VARCHAR || def.EngineType == LUM_VARBINARY) ? 2 : 0);
         if (def.ColumnOffset + extent > key.Image.size()) continue;
         const std::uint8_t* value = key.Image.data() + def.ColumnOffset;
-        if (def.EngineType == 4 || def.EngineType == 20 || def.EngineType == 23) {
+        if (def.EngineType == LUM_STRING || def.EngineType == LUM_CISTRING || def.EngineType == LUM_VARCHAR) {
             Check(engine_->LumSetField(activeHandle_, name, value, def.ColumnLength));
         } else {
             Check(engine_->LumSetFieldRaw(activeHandle_, name, value, def.ColumnLength));

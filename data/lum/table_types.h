@@ -2,6 +2,8 @@
 // Table formats a dataset can ask the engine for.
 #include <cstdint>
 
+#include "data/engine/lce32.h"
+
 namespace lum {
 
 enum class TLumTableTypes : std::uint8_t { ttLumCDX, ttLumNTX, ttLumLDT, ttLumDefault, ttLumVFP };
@@ -11,29 +13,29 @@ inline constexpr const char* kTableTypeNames[] = {"ttLumCDX", "ttLumNTX", "ttLum
 // The engine code a table opens with: CDX 2, NTX 1, VFP 4, LDT and Default 3.
 constexpr std::uint16_t OpenTableTypeCode(TLumTableTypes type) {
     switch (type) {
-        case TLumTableTypes::ttLumCDX: return 2;
-        case TLumTableTypes::ttLumNTX: return 1;
-        case TLumTableTypes::ttLumVFP: return 4;
-        default: return 3;
+        case TLumTableTypes::ttLumCDX: return LUM_CDX;
+        case TLumTableTypes::ttLumNTX: return LUM_NTX;
+        case TLumTableTypes::ttLumVFP: return LUM_VFP;
+        default: return LUM_LDT;
     }
 }
 
 // The engine code a query's statement gets: LDT 3, CDX 2, VFP 4, NTX and Default 1.
 constexpr std::uint16_t StatementTableTypeCode(TLumTableTypes type) {
     switch (type) {
-        case TLumTableTypes::ttLumLDT: return 3;
-        case TLumTableTypes::ttLumCDX: return 2;
-        case TLumTableTypes::ttLumVFP: return 4;
-        default: return 1;
+        case TLumTableTypes::ttLumLDT: return LUM_LDT;
+        case TLumTableTypes::ttLumCDX: return LUM_CDX;
+        case TLumTableTypes::ttLumVFP: return LUM_VFP;
+        default: return LUM_NTX;
     }
 }
 
 // The table type for an engine code: 2 CDX, 1 NTX, 4 VFP, anything else LDT.
 constexpr TLumTableTypes TableTypeOfCode(std::uint16_t code) {
     switch (code) {
-        case 2: return TLumTableTypes::ttLumCDX;
-        case 1: return TLumTableTypes::ttLumNTX;
-        case 4: return TLumTableTypes::ttLumVFP;
+        case LUM_CDX: return TLumTableTypes::ttLumCDX;
+        case LUM_NTX: return TLumTableTypes::ttLumNTX;
+        case LUM_VFP: return TLumTableTypes::ttLumVFP;
         default: return TLumTableTypes::ttLumLDT;
     }
 }
