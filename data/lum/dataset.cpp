@@ -256,7 +256,7 @@ void TLumDataSet::LoadRecordImage(fw::RecordBuffer& buffer) {
     if (blobColumnCount_ > 0) {
         for (std::size_t i = 0; i < lceFieldDefs_.Count(); ++i) {
             const TLCEFieldDef& column = lceFieldDefs_[i];
-            if (!record_format::IsBlobType(column.EngineType) || column.ColumnOffset + 4 > recordSize_) continue;
+            if (!HasBlobCacheSlot(column.EngineType) || column.ColumnOffset + 4 > recordSize_) continue;
             UNSIGNED16 empty = 0, null = 0;
             Check(engine_->LumIsEmpty(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &empty));
             Check(engine_->LumIsNull(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &null));

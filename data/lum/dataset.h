@@ -33,6 +33,10 @@ enum class TIndexSelection : std::uint8_t { None, ByName, ByFields, DictionaryDe
 // The handle a dataset holds when it has none.
 constexpr LUMHANDLE NoHandle = static_cast<LUMHANDLE>(-1);
 
+// The memo and binary column types (not the 51/52 blob types) each keep a
+// blob cache slot in the record buffer.
+constexpr bool HasBlobCacheSlot(std::uint16_t type) { return type >= LUM_MEMO && type <= LUM_VARCHAR_MEMO; }
+
 class TLumDataSet : public fw::TDataSet {
 public:
     explicit TLumDataSet(fw::TComponent* owner = nullptr);

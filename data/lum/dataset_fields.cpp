@@ -123,7 +123,7 @@ void TLumDataSet::LoadFieldDef(LUMHANDLE handle, UNSIGNED16 number) {
     Check(engine_->LumGetColumnPermissions(handle, column, &permissions));
     columnDef.Permissions = static_cast<std::uint8_t>(permissions);
     lceFieldDefs_.Add(columnDef);
-    if (record_format::IsBlobType(type)) ++blobColumnCount_;
+    if (HasBlobCacheSlot(type)) ++blobColumnCount_;
 }
 
 std::unique_ptr<fw::TField> TLumDataSet::CreateFieldObject(const fw::TFieldDef& def) {
