@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -14,8 +15,11 @@
 
 #include "engine/src/dictionary_store.h"
 #include "engine/src/handles.h"
+#include "engine/src/transactions.h"
 
 namespace lce {
+
+class WritableTable;
 
 class Connection : public Object {
 public:
@@ -43,13 +47,18 @@ public:
     void forget(std::uint32_t handle);
     void releaseAll();
 
-    // Transactions: nesting count and savepoints.
-    void begin();
-    void commit();
-    void rollback();
-    void rollbackTo(const std::string& savepoint);
-    void savepoint(const std::string& name);
-    std::uint32_t transactionCount() const { return transactions_; }
+    // Transactions: nesting count, savepoints and the tables written in them.
+    Transactions& transactions() { return transactions_; }
+    void begin() { transactions_.begin(); }
+    void commit() { transactions_.commit(); }
+    void rollback() { transactions_.rollback(); }
+    void rollbackTo(const std::string& savepoint) { transactions_.rollbackTo(savepoint); }
+    void savepoint(const std::string& name) { transactions_.savepoint(name); }
+    std::uint32_t transactionCount() const { return transactions_.count(); }
+
+    // The writer of a table file on this connection (table_writer.h), opened
+    // for writing, with its lock file, at the first write or lock.
+    std::shared_ptr<WritableTable> writableTable(const std::string& file);
 
     // The SQL time-out in milliseconds (0: none). It also bounds the wait for
     // another program's lock on the dictionary and on the files opened
@@ -66,9 +75,9 @@ private:
     std::string user_;
     mutable std::mutex mutex_;
     std::set<std::uint32_t> children_;
-    std::uint32_t transactions_ = 0;
-    std::vector<std::string> savepoints_;
     std::uint32_t sqlTimeout_ = 0;
+    std::map<std::string, std::shared_ptr<WritableTable>> writables_;  // by file path
+    Transactions transactions_;
 };
 
 // Releases a table or cursor handle and its index handles.

@@ -2,15 +2,25 @@
 // lazily, each checked against the keys and rows that name it.
 #include "engine/src/cursor.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
 #include "engine/src/error.h"
 #include "engine/src/image_codec.h"
 #include "engine/src/keys.h"
+#include "engine/src/record_locks.h"
+#include "engine/src/table_writer.h"
 #include "engine/src/value_text.h"
 
 namespace lce {
+
+namespace {
+std::atomic<bool> showDeleted{true};
+}  // namespace
+
+bool showDeletedRecords() { return showDeleted.load(std::memory_order_relaxed); }
+void setShowDeletedRecords(bool show) { showDeleted.store(show, std::memory_order_relaxed); }
 
 std::shared_ptr<Cursor> IndexHandle::cursor() const {
     auto c = cursor_.lock();
@@ -72,6 +82,14 @@ void Cursor::noteSource(Stmt& stmt, int keyColumn) {
     source_ = Source{&stmt, stmt.generation(), store_->readEpoch(), keyColumn};
     imageReady_ = false;
     key_.reset();
+    removedKeys_.clear();
+}
+
+// NTX, CDX and VFP records with the deletion flag, while they are hidden.
+// The flag is the image's first byte, which a packed image holds at offset
+// 2 (image_codec.h: the first token's literal or, without one, its run).
+bool Cursor::hiddenAsDeleted(std::string_view packed) const {
+    return store_->layout().tableType() != kLdt && packed.size() > 2 && packed[2] == '*' && !showDeletedRecords();
 }
 
 bool Cursor::sourceValid() const {
@@ -96,6 +114,7 @@ void Cursor::damaged() const {
 
 std::optional<std::string> Cursor::currentKey(std::size_t order) {
     if (!onRecord_ || order == 0) return std::nullopt;
+    if (!removedKeys_.empty()) return order < removedKeys_.size() ? removedKeys_[order] : std::nullopt;
     if (keyOrder_ == order) {
         if (key_) return key_;
         if (source_.keyColumn >= 0 && sourceValid() && !source_.stmt->isNull(source_.keyColumn)) {
@@ -146,10 +165,12 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
 
 bool Cursor::stepStream() {
     Stmt& s = *stream_->stmt;
-    if (!s.step()) {
-        stream_.reset();
-        return false;
-    }
+    do {
+        if (!s.step()) {
+            stream_.reset();
+            return false;
+        }
+    } while (!s.isNull(1) && hiddenAsDeleted(s.blob(1)));
     recno_ = s.integer(0);
     if (stream_->order != 0 && s.isNull(1)) store_->missingImage(recno_);
     noteSource(s, stream_->order != 0 ? 2 : -1);
@@ -176,18 +197,21 @@ void Cursor::landed(bool found, Dir dir, bool fromEnd) {
 }
 
 void Cursor::gotoTop(std::size_t order) {
+    beforeMove();
     const auto lease = store_->reading();
     startStream(order, Dir::Forward, false);
     landed(stepStream(), Dir::Forward, true);
 }
 
 void Cursor::gotoBottom(std::size_t order) {
+    beforeMove();
     const auto lease = store_->reading();
     startStream(order, Dir::Backward, false);
     landed(stepStream(), Dir::Backward, true);
 }
 
 void Cursor::gotoBOF() {
+    beforeMove();
     stream_.reset();
     onRecord_ = false;
     key_.reset();
@@ -196,6 +220,7 @@ void Cursor::gotoBOF() {
 }
 
 void Cursor::gotoEOF() {
+    beforeMove();
     stream_.reset();
     onRecord_ = false;
     key_.reset();
@@ -204,6 +229,7 @@ void Cursor::gotoEOF() {
 }
 
 void Cursor::skip(std::size_t order, std::int64_t count) {
+    beforeMove();
     if (count == 0) {
         if (onRecord_) refresh();
         return;
@@ -230,6 +256,7 @@ void Cursor::skip(std::size_t order, std::int64_t count) {
 }
 
 void Cursor::gotoRecord(std::int64_t recno) {
+    beforeMove();
     const auto lease = store_->reading();
     Stmt& q = statement("SELECT __recno, __rec FROM lce_images WHERE __recno = ?2");
     q.bind(2, recno);
@@ -251,6 +278,7 @@ void Cursor::gotoRecord(std::int64_t recno) {
 }
 
 void Cursor::refresh() {
+    beforeMove();
     if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
     const auto lease = store_->reading();
     const std::int64_t r = recno_;
@@ -265,6 +293,8 @@ void Cursor::requireRecord() const {
 
 const std::string& Cursor::image() const {
     requireRecord();
+    if (edit_) return edit_->image;
+    syncWrites();
     if (!imageReady_) {
         const auto lease = store_->reading();
         if (!unpackImage(packedImage(), store_->layout().recordSize(), image_)) damaged();
@@ -276,6 +306,11 @@ const std::string& Cursor::image() const {
 void Cursor::copyImage(char* dst) const {
     requireRecord();
     const std::size_t size = store_->layout().recordSize();
+    if (edit_) {
+        std::memcpy(dst, edit_->image.data(), size);
+        return;
+    }
+    syncWrites();
     if (imageReady_) {
         std::memcpy(dst, image_.data(), size);
         return;
@@ -297,12 +332,14 @@ bool Cursor::inScope(std::size_t order, const std::optional<std::string>& key) c
 
 bool Cursor::isVisible(std::size_t order) {
     if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
+    if (isDeleted() && !showDeletedRecords()) return false;
     if (order == 0) return true;
     const auto lease = store_->reading();
     return inScope(order, currentKey(order));
 }
 
 std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
+    syncWrites();
     const bool fresh = (mode & 4) != 0;
     const int m = mode & 3;
     if (m == 0) fail(kErrInvalidArgument, "Invalid count mode " + std::to_string(mode));
@@ -364,6 +401,7 @@ std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
 }
 
 void Cursor::gotoKeyPosition(std::size_t order, double fraction) {
+    beforeMove();
     if (!(fraction >= 0.0)) fraction = 0.0;
     if (fraction > 1.0) fraction = 1.0;
     const auto lease = store_->reading();
@@ -466,6 +504,11 @@ std::string Cursor::textKey(std::size_t order, std::string_view text) const {
 Value Cursor::fieldValue(std::size_t c) const {
     const std::string& img = image();
     const RecordLayout& layout = store_->layout();
+    if (edit_ && isBlobType(layout.columns()[c].def.type)) {
+        const auto it = edit_->blobs.find(c);
+        if (it != edit_->blobs.end()) return it->second;
+        if (edit_->append) return Value::null();
+    }
     if (isBlobType(layout.columns()[c].def.type))
         return layout.isNull(img, c) ? Value::null() : store_->blobValue(recno_, c);
     return layout.decode(img, c);

@@ -2,8 +2,11 @@
 // SQLite SQL, the table files it names are attached read-only to a private
 // in-memory database under views named as the tables, and a SELECT's result
 // is materialized as an LDT-layout table that an ordinary cursor serves.
+// INSERT, UPDATE and DELETE run on the writer of the table they change
+// (table_writer.h), which then derives the changed records' images and keys.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -15,6 +18,10 @@
 #include "engine/src/handles.h"
 
 namespace lce {
+
+namespace sql {
+struct Translation;
+}
 
 class Statement : public Object {
 public:
@@ -33,6 +40,8 @@ public:
 
 private:
     std::shared_ptr<Connection> connection() const;
+    std::int64_t executeChange(Connection& conn, const sql::Translation& first, std::uint32_t limit,
+                               std::chrono::milliseconds lockWait);
     void failOnUnsetParameter() const;
     std::weak_ptr<Connection> connection_;
     std::string text_;

@@ -33,19 +33,6 @@ const char* affinityOf(std::uint16_t type) {
     }
 }
 
-void sqlBind(Stmt& stmt, int i, const Value& v) {
-    using K = Value::Kind;
-    switch (v.kind) {
-        case K::Null: stmt.bindNull(i); break;
-        case K::Double: stmt.bind(i, v.real); break;
-        case K::Text:
-        case K::Memo: stmt.bindText(i, v.text); break;
-        case K::Binary: stmt.bindBlob(i, v.text.data(), v.text.size()); break;
-        case K::Timestamp: stmt.bind(i, v.integer * 86400000 + static_cast<std::int64_t>(v.millis)); break;
-        default: stmt.bind(i, v.integer); break;
-    }
-}
-
 void setupPragmas(const Db& db, bool writable) {
     db.exec("PRAGMA cache_size=-65536");
     if (writable) db.exec("PRAGMA synchronous=NORMAL");
@@ -83,6 +70,20 @@ private:
 };
 
 }  // namespace
+
+// How a field column holds a value (see table_store.h).
+void bindValue(Stmt& stmt, int i, const Value& v) {
+    using K = Value::Kind;
+    switch (v.kind) {
+        case K::Null: stmt.bindNull(i); break;
+        case K::Double: stmt.bind(i, v.real); break;
+        case K::Text:
+        case K::Memo: stmt.bindText(i, v.text); break;
+        case K::Binary: stmt.bindBlob(i, v.text.data(), v.text.size()); break;
+        case K::Timestamp: stmt.bind(i, v.integer * 86400000 + static_cast<std::int64_t>(v.millis)); break;
+        default: stmt.bind(i, v.integer); break;
+    }
+}
 
 std::string TableStore::declaredType(const ColumnDef& def) {
     return std::string(affinityOf(def.type)) + " LCE_" + std::to_string(def.type) + "_" + std::to_string(def.length) +
@@ -545,7 +546,11 @@ void TableStore::autoIncrement(const ColumnDef& def, Value& value) {
     if (!nextAutoInc_) {
         Stmt max(db_, "SELECT max(" + quoteIdent(def.name) + ") FROM records");
         max.step();
-        nextAutoInc_ = max.isNull(0) ? 1 : max.integer(0) + 1;
+        std::int64_t next = max.isNull(0) ? 1 : max.integer(0) + 1;
+        // Numbers of records since deleted are not given again.
+        Stmt given(db_, "SELECT value FROM lce_meta WHERE key = 'next_autoinc'");
+        if (given.step()) next = std::max(next, parseInteger(given.text(0)).value_or(0));
+        nextAutoInc_ = next;
     }
     if (value.isNull())
         value = Value::ofInteger((*nextAutoInc_)++);
@@ -596,7 +601,7 @@ void TableStore::prepareAppend() {
 std::int64_t TableStore::insertRecord(const Row& row, const std::string& packed) {
     insert_.reset();
     int n = 1;
-    for (std::size_t c = 0; c < row.size(); ++c) sqlBind(insert_, n++, row[c]);
+    for (std::size_t c = 0; c < row.size(); ++c) bindValue(insert_, n++, row[c]);
     std::int64_t recno = 0;
     try {
         insert_.step();
@@ -748,7 +753,8 @@ TableStore::ReadLease TableStore::reading() const {
     if (!leased_) return ReadLease(nullptr);
     readMutex_.lock();
     ReadLease lease(this);
-    if (readDepth_++ > 0) return lease;
+    // Inside a write transaction reads see it, uncommitted writes included.
+    if (readDepth_++ > 0 || writing_) return lease;
     const auto now = coarseNow();
     // A table in continuous use still lets writers in now and then.
     if (readHeld_ && now - readSince_ > kReadMaxHold) endRead();
@@ -772,6 +778,37 @@ void TableStore::endRead() const {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     readHeld_ = false;
     ++readEpoch_;
+}
+
+std::shared_ptr<TableStore> TableStore::openForWriting(const std::string& path, std::chrono::milliseconds lockWait) {
+    auto store = open(path, true, lockWait);
+    store->leased_ = true;
+    return store;
+}
+
+void TableStore::beginWriting() {
+    std::lock_guard lock(readMutex_);
+    if (readHeld_) endRead();
+    writing_ = true;
+}
+
+void TableStore::endWriting() {
+    std::lock_guard lock(readMutex_);
+    writing_ = false;
+    nextAutoInc_.reset();  // another program may append before the next write
+    ++readEpoch_;
+    ++writeEpoch_;
+}
+
+void TableStore::noteWrite() {
+    std::lock_guard lock(readMutex_);
+    // Statements stepping over the rows just changed start again where their
+    // cursors stand.
+    sqlite3* db = db_.get();
+    for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
+        if (sqlite3_stmt_busy(s)) sqlite3_reset(s);
+    ++readEpoch_;
+    ++writeEpoch_;
 }
 
 bool TableStore::endReadIfIdle(std::chrono::steady_clock::time_point now) const {

@@ -43,6 +43,11 @@ struct IndexInfo {
     std::uint32_t keyLength = 0;        // greatest key length in bytes
 };
 
+// Binds a value to a statement parameter the way a field column of
+// "records" holds it: dates as Julian days, timestamps as milliseconds from
+// Julian day 0, money in ten-thousandths, logicals as 0 or 1.
+void bindValue(Stmt& stmt, int i, const Value& v);
+
 class TableStore : public std::enable_shared_from_this<TableStore> {
 public:
     // Held by every call that reads a table opened read-only: keeps its read
@@ -70,6 +75,9 @@ public:
     static std::shared_ptr<TableStore> open(const std::string& path, bool writable,
                                             std::chrono::milliseconds lockWait = defaultLockWait(),
                                             Checks checks = Checks::Full);
+    // Opens a table for the engine's writer (see table_writer.h): writable,
+    // and reading in read transactions like a read-only table between writes.
+    static std::shared_ptr<TableStore> openForWriting(const std::string& path, std::chrono::milliseconds lockWait);
 
     const TableSchema& schema() const { return schema_; }
     const RecordLayout& layout() const { return layout_; }
@@ -114,6 +122,15 @@ public:
     // Ends the read transaction when it is idle or held too long; true when
     // none is held any more (the reaper stops watching). Never blocks.
     bool endReadIfIdle(std::chrono::steady_clock::time_point now) const;
+    // The writer's side (table_writer.h): a write transaction replaces the
+    // read transaction while it lasts; every write resets the running reads
+    // (readEpoch) and counts in writeEpoch, so cursors read again what they
+    // had kept of the table.
+    void beginWriting();
+    void endWriting();
+    bool writing() const { return writing_; }
+    void noteWrite();
+    std::uint64_t writeEpoch() const { return writeEpoch_; }
     ~TableStore();
 
     // SQL declaration of a field column; the declared type carries the engine
@@ -121,6 +138,7 @@ public:
     static std::string declaredType(const ColumnDef& def);
 
 private:
+    friend class WritableTable;
     TableStore() = default;
     void initialize(TableSchema schema);
     void loadCatalog();
@@ -164,6 +182,8 @@ private:
     mutable bool readHeld_ = false;
     mutable bool readWatched_ = false;
     mutable std::uint64_t readEpoch_ = 0;
+    bool writing_ = false;
+    std::uint64_t writeEpoch_ = 0;
     mutable std::chrono::steady_clock::time_point readSince_, readLastUse_;
 };
 

@@ -208,7 +208,8 @@ TEST_F(PracticeSql, ErrorsCarryNativeErrorAndNameWhatIsMissing) {
     const Case cases[] = {{"SELECT [Amount] FROM NOSUCH", "NOSUCH"},
                           {"SELECT pay.[No Such Column] FROM ZTTRN pay", "No Such Column"},
                           {"SELECT FROM WHERE", "NativeError = "},
-                          {"DELETE FROM ZTTRN", "ZTTRN"}};
+                          {"DELETE FROM NOSUCH", "NOSUCH"},
+                          {"UPDATE ZTTRN SET [No Such Column] = 1", "No Such Column"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sql);
         LUMHANDLE cursor = 0;
