@@ -23,7 +23,14 @@ std::shared_ptr<WritableTable> Connection::writableTable(const std::string& file
     RecordLocks locks(LockFile::open(store->path(), true), store->path());
     auto table = std::make_shared<WritableTable>(std::move(store), std::move(locks));
     writables_.emplace(file, table);
+    writerGeneration_.fetch_add(1, std::memory_order_release);
     return table;
+}
+
+std::shared_ptr<WritableTable> Connection::findWritable(const std::string& file) const {
+    std::lock_guard lock(mutex_);
+    const auto it = writables_.find(file);
+    return it == writables_.end() ? nullptr : it->second;
 }
 
 const DictionaryStore& Connection::dictionary() const {

@@ -3,6 +3,7 @@
 // released when it disconnects.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -59,6 +60,10 @@ public:
     // The writer of a table file on this connection (table_writer.h), opened
     // for writing, with its lock file, at the first write or lock.
     std::shared_ptr<WritableTable> writableTable(const std::string& file);
+    // The writer of a file if the connection has one; the generation counts
+    // the writers made, so a cursor looks again only when it changed.
+    std::shared_ptr<WritableTable> findWritable(const std::string& file) const;
+    std::uint64_t writerGeneration() const { return writerGeneration_.load(std::memory_order_acquire); }
 
     // The SQL time-out in milliseconds (0: none). It also bounds the wait for
     // another program's lock on the dictionary and on the files opened
@@ -77,6 +82,7 @@ private:
     std::set<std::uint32_t> children_;
     std::uint32_t sqlTimeout_ = 0;
     std::map<std::string, std::shared_ptr<WritableTable>> writables_;  // by file path
+    std::atomic<std::uint64_t> writerGeneration_{0};
     Transactions transactions_;
 };
 

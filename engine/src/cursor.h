@@ -143,6 +143,7 @@ private:
     WritableTable& writer();
     void switchStore(std::shared_ptr<TableStore> store);
     void beforeMove();
+    void followWriter();
     void syncWrites() const;
     Row pendingRow() const;
     void landOnWritten(std::int64_t recno);
@@ -204,6 +205,7 @@ private:
     std::shared_ptr<WritableTable> writer_;
     std::unique_ptr<OpenLock> openLock_;
     mutable std::uint64_t seenWrites_ = 0;
+    std::uint64_t seenWriterGeneration_ = 0;
     // Keys of a record this cursor removed, per order, so a skip goes on from
     // where it stood.
     std::vector<std::optional<std::string>> removedKeys_;

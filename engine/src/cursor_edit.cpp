@@ -74,6 +74,18 @@ void Cursor::syncWrites() const {
 
 void Cursor::beforeMove() {
     if (edit_) writeRecord();
+    followWriter();
+}
+
+// Once the connection writes the table, every handle of it on the connection
+// reads through the writer, so it sees the connection's own writes also
+// inside its transaction (read-only handles still may not write).
+void Cursor::followWriter() {
+    if (writer_ || options_.sqlResult) return;
+    const auto conn = options_.connection.lock();
+    if (!conn || conn->writerGeneration() == seenWriterGeneration_) return;
+    seenWriterGeneration_ = conn->writerGeneration();
+    if (auto table = conn->findWritable(store_->path())) switchStore(table->store());
 }
 
 bool Cursor::isDeleted() const {
