@@ -84,7 +84,12 @@
  *     writes in them, also through SQL; savepoints and rollbacks undo. Each
  *     table file commits all or nothing; the files of one transaction commit
  *     one after another, so a crash between two of them leaves the earlier
- *     committed (a failure before the first commits nothing).
+ *     committed (a failure before the first commits nothing). The table
+ *     handles of the connection read its uncommitted writes; a SELECT, and
+ *     the other tables an INSERT, UPDATE or DELETE reads, see only what is
+ *     committed. A write that fails (a lock, a duplicate key, a value that
+ *     does not fit) undoes only itself; only a failure of the disk in the
+ *     middle of a record's write rolls the whole transaction back.
  *   - Filters, seeks, expressions and encryption are declared for the access
  *     layer but answer LUM_ERR_NOT_SUPPORTED (5004) in this version of the
  *     engine.

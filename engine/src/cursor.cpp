@@ -332,7 +332,7 @@ bool Cursor::inScope(std::size_t order, const std::optional<std::string>& key) c
 
 bool Cursor::isVisible(std::size_t order) {
     if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
-    if (isDeleted() && !showDeletedRecords()) return false;
+    if (!showDeletedRecords() && isDeleted()) return false;
     if (order == 0) return true;
     const auto lease = store_->reading();
     return inScope(order, currentKey(order));

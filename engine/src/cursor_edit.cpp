@@ -184,7 +184,7 @@ void Cursor::writeRecord() {
             const auto lease = store_->reading();
             for (std::size_t o = 1; o < orders_.size(); ++o) keys[o] = currentKey(o);
         }
-        WritableTable::Scope scope(w, conn->transactions());
+        WritableTable::Scope scope(w, conn->transactions(), WritableTable::Scope::Kind::Record);
         w.erase(recno_);
         scope.commit();
         edit_.reset();
@@ -198,7 +198,7 @@ void Cursor::writeRecord() {
     }
     const Row row = pendingRow();
     const bool deleted = !ldt && !edit_->image.empty() && edit_->image[0] == '*';
-    WritableTable::Scope scope(w, conn->transactions());
+    WritableTable::Scope scope(w, conn->transactions(), WritableTable::Scope::Kind::Record);
     std::int64_t recno = recno_;
     if (edit_->append)
         recno = w.insert(row);

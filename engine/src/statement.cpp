@@ -564,7 +564,7 @@ std::int64_t Statement::executeChange(Connection& conn, const sql::Translation& 
         if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
         table->setSqlReady();
     }
-    WritableTable::Scope scope(*table, conn.transactions());
+    WritableTable::Scope scope(*table, conn.transactions(), WritableTable::Scope::Kind::Statement);
     ChangeRun run(db);
     Stores stores;
     stores[upper(targetName)] = table->store();

@@ -783,6 +783,9 @@ void TableStore::endRead() const {
 std::shared_ptr<TableStore> TableStore::openForWriting(const std::string& path, std::chrono::milliseconds lockWait) {
     auto store = open(path, true, lockWait);
     store->leased_ = true;
+    // Each write inside a transaction is a savepoint: its journal of the
+    // pages it changes stays in memory instead of a temporary file.
+    store->db_.exec("PRAGMA temp_store=MEMORY");
     return store;
 }
 

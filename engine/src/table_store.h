@@ -7,6 +7,23 @@
 // field columns. The order-preserving keys of the indexes live in the narrow
 // table "lce_keys" (__recno, __k1, __k2, ...), each with an SQLite index, so
 // an index is built by scanning a few hundred bytes a row.
+// Writing. Every write goes through the one writer of the file on its
+// connection (WritableTable, table_writer.h), which changes a record's rows
+// of the three tables together in one SQLite transaction: the field columns
+// first, then the packed image and the keys derived from the same normalized
+// values (a key of a conditional index is null where the record does not
+// meet the condition). SQL INSERT, UPDATE and DELETE change "records" on the
+// writer's connection; TEMP triggers note the record numbers they touch and
+// the writer derives images and keys for those before the statement's
+// transaction ends, so the three tables agree after every statement. A
+// unique index refuses a duplicate key through its SQLite UNIQUE index; the
+// writer names the index and rolls the write back whole. The last
+// auto-increment number given is kept in lce_meta ("next_autoinc") so the
+// number of a removed record is not given again. Locks between processes
+// are byte-range locks on the lock file beside the table (record_locks.h).
+// A store opened for writing (openForWriting) reads in read transactions
+// like a read-only one between writes; a write transaction replaces the
+// read transaction while it lasts (beginWriting .. endWriting).
 // Opening for reading uses SQLite's read-only mode: the file is never
 // created or changed, nor any file beside it (see Db's read-only mode); its
 // SHARED lock is held only while calls use the table (see read_reaper.h),

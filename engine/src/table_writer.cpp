@@ -60,14 +60,17 @@ WritableTable::~WritableTable() = default;
 
 // ---- Scopes ---------------------------------------------------------------
 
-WritableTable::Scope::Scope(WritableTable& table, Transactions& transactions)
-    : table_(table), inTransaction_(transactions.active()) {
+WritableTable::Scope::Scope(WritableTable& table, Transactions& transactions, Kind kind)
+    : table_(table), transactions_(transactions), inTransaction_(transactions.active()) {
     TableStore& store = *table_.store_;
     const Db& db = store.db();
+    table_.prepare();
+    table_.written_ = false;
     if (inTransaction_) {
         if (!table_.joined_) transactions.join(table_.shared_from_this());
         store.noteWrite();
-        db.exec("SAVEPOINT lce_write");
+        savepoint_ = kind == Kind::Statement || table_.conditionalUnique_;
+        if (savepoint_) table_.run(table_.savepoint_, "SAVEPOINT lce_write");
         return;
     }
     store.beginWriting();
@@ -83,7 +86,16 @@ WritableTable::Scope::~Scope() {
     if (!open_) return;
     TableStore& store = *table_.store_;
     if (inTransaction_) {
-        quietly(store.db(), "ROLLBACK TO lce_write; RELEASE lce_write");
+        if (savepoint_) {
+            quietly(store.db(), "ROLLBACK TO lce_write; RELEASE lce_write");
+        } else if (table_.written_) {
+            // Part of a record may be written: nothing of the transaction stays.
+            try {
+                transactions_.rollback();
+            } catch (...) {
+                table_.rollbackTransaction();
+            }
+        }
         store.noteWrite();
         return;
     }
@@ -96,7 +108,7 @@ WritableTable::Scope::~Scope() {
 void WritableTable::Scope::commit() {
     TableStore& store = *table_.store_;
     if (inTransaction_) {
-        store.db().exec("RELEASE lce_write");
+        if (savepoint_) table_.run(table_.release_, "RELEASE lce_write");
         store.noteWrite();
         open_ = false;
         return;
@@ -201,10 +213,16 @@ void WritableTable::prepare() {
         upsertKeys_ = Stmt(db, "INSERT INTO lce_keys(" + keys + ") VALUES(" + keyValues +
                                    ") ON CONFLICT(__recno) DO UPDATE SET " + keySets);
         deleteKeys_ = Stmt(db, "DELETE FROM lce_keys WHERE __recno = ?1");
-        for (const IndexInfo& ix : indexes)
+        for (const IndexInfo& ix : indexes) {
             conditions_.emplace_back(ix.def.condition.empty() ? Stmt()
                                                               : Stmt(db, "SELECT coalesce((" + ix.def.condition +
                                                                              "), 0) FROM records WHERE __recno = ?1"));
+            conditionalUnique_ = conditionalUnique_ || (ix.def.unique && !ix.def.condition.empty());
+            uniqueProbes_.emplace_back(
+                ix.def.unique && ix.def.condition.empty()
+                    ? Stmt(db, "SELECT __recno FROM lce_keys WHERE " + ix.keyColumn + " = ?1 AND __recno <> ?2 LIMIT 1")
+                    : Stmt());
+        }
     }
     prepared_ = true;
 }
@@ -212,6 +230,7 @@ void WritableTable::prepare() {
 Row WritableTable::normalized(const Row& values) { return store_->normalizedRow(values); }
 
 void WritableTable::writeColumns(Stmt& stmt, const Row& row, std::int64_t recno) {
+    written_ = true;
     stmt.reset();
     for (std::size_t c = 0; c < row.size(); ++c) bindValue(stmt, static_cast<int>(c + 1), row[c]);
     if (recno) stmt.bind(static_cast<int>(row.size() + 1), recno);
@@ -255,6 +274,35 @@ void WritableTable::writeImageAndKeys(std::int64_t recno, const Row& row, bool d
     }
 }
 
+void WritableTable::failDuplicate(std::size_t index, std::int64_t other, const Row& row) {
+    const IndexInfo& ix = store_->indexes()[index];
+    std::string values;
+    for (std::size_t c : ix.segments) {
+        const ColumnDef& def = store_->layout().columns()[c].def;
+        values += (values.empty() ? "" : ", ") + def.name + " = \"" +
+                  std::string(trimTrailingBlanks(textOfValue(def, row[c]))) + "\"";
+    }
+    fail(kErrDuplicateKey, "Cannot write the record to table " + store_->path() + ": the unique index " + ix.def.name +
+                               " holds " + values + " already (record " + std::to_string(other) +
+                               "); give the record other values");
+}
+
+void WritableTable::checkUnique(std::int64_t recno, const Row& row) {
+    for (std::size_t i = 0; i < uniqueProbes_.size(); ++i) {
+        Stmt& probe = uniqueProbes_[i];
+        if (!probe) continue;
+        const std::string key = store_->keyFor(i, row);
+        probe.reset();
+        probe.bindBlob(1, key.data(), key.size());
+        probe.bind(2, recno);
+        if (probe.step()) {
+            const std::int64_t other = probe.integer(0);
+            probe.reset();
+            failDuplicate(i, other, row);
+        }
+    }
+}
+
 // A key write failed: when a unique index holds the key for another record,
 // says which index, values and record; otherwise passes the failure on.
 void WritableTable::duplicate(std::int64_t recno, const Row& row, const Error& cause) {
@@ -267,33 +315,33 @@ void WritableTable::duplicate(std::int64_t recno, const Row& row, const Error& c
         Stmt q(store_->db(), "SELECT __recno FROM lce_keys WHERE " + ix.keyColumn + " = ?1 AND __recno <> ?2 LIMIT 1");
         q.bindBlob(1, key->data(), key->size());
         q.bind(2, recno);
-        if (!q.step()) continue;
-        std::string values;
-        for (std::size_t c : ix.segments) {
-            const ColumnDef& def = store_->layout().columns()[c].def;
-            values += (values.empty() ? "" : ", ") + def.name + " = \"" +
-                      std::string(trimTrailingBlanks(textOfValue(def, row[c]))) + "\"";
-        }
-        fail(kErrDuplicateKey, "Cannot write the record to table " + store_->path() + ": the unique index " +
-                                   ix.def.name + " holds " + values + " already (record " +
-                                   std::to_string(q.integer(0)) + "); give the record other values");
+        if (q.step()) failDuplicate(i, q.integer(0), row);
     }
     throw cause;
 }
 
 void WritableTable::saveAutoIncrement() {
     if (!store_->nextAutoInc_) return;
-    Stmt save(store_->db(),
-              "INSERT INTO lce_meta(key, value) VALUES('next_autoinc', ?1) "
-              "ON CONFLICT(key) DO UPDATE SET value = excluded.value");
-    save.bindText(1, std::to_string(*store_->nextAutoInc_));
-    save.step();
+    if (!saveAutoInc_)
+        saveAutoInc_ = Stmt(store_->db(),
+                            "INSERT INTO lce_meta(key, value) VALUES('next_autoinc', ?1) "
+                            "ON CONFLICT(key) DO UPDATE SET value = excluded.value");
+    saveAutoInc_.reset();
+    saveAutoInc_.bindText(1, std::to_string(*store_->nextAutoInc_));
+    saveAutoInc_.step();
+}
+
+void WritableTable::run(Stmt& stmt, const char* sql) {
+    if (!stmt) stmt = Stmt(store_->db(), sql);
+    stmt.reset();
+    stmt.step();
 }
 
 std::int64_t WritableTable::insert(const Row& values) {
     prepare();
     locks_.holdForAppend();
     const Row row = normalized(values);
+    checkUnique(0, row);
     writeColumns(insertRow_, row, 0);
     const std::int64_t recno = sqlite3_last_insert_rowid(store_->db().get());
     writeImageAndKeys(recno, row, false);
@@ -305,10 +353,13 @@ void WritableTable::update(std::int64_t recno, const Row& values, bool deleted) 
     prepare();
     locks_.holdRecordForWrite(recno);
     const Row row = normalized(values);
+    checkUnique(recno, row);
     writeColumns(updateRow_, row, recno);
-    if (sqlite3_changes(store_->db().get()) == 0)
+    if (sqlite3_changes(store_->db().get()) == 0) {
+        written_ = false;  // an update of no row changed nothing
         fail(kErrRecordNotFound,
              "Record " + std::to_string(recno) + " of table " + store_->path() + " no longer exists");
+    }
     writeImageAndKeys(recno, row, deleted);
     saveAutoIncrement();
 }
@@ -316,6 +367,7 @@ void WritableTable::update(std::int64_t recno, const Row& values, bool deleted) 
 void WritableTable::erase(std::int64_t recno) {
     prepare();
     locks_.holdRecordForWrite(recno);
+    written_ = true;
     for (Stmt* s : {&deleteRow_, &deleteImage_, &deleteKeys_}) {
         if (!*s) continue;
         s->reset();

@@ -7,9 +7,13 @@
 //
 // A write runs in a Scope: outside a transaction of the connection it is a
 // transaction of its own (BEGIN IMMEDIATE ... COMMIT); inside one, the file
-// joins the connection's transaction at its first write (see transactions.h)
-// and each write is a savepoint within it, so a write that fails (a duplicate
-// key, a lock held elsewhere) undoes only itself.
+// joins the connection's transaction at its first write (see transactions.h).
+// There an SQL statement is a savepoint, undone whole when it fails. A record
+// write checks what can refuse it (its record's lock, unique keys, values
+// that do not fit) before it writes anything, so it needs no savepoint, whose
+// copies of the pages it changes would cost more than the write; should it
+// fail after all once writing began (a full disk), the whole transaction of
+// the connection is rolled back rather than leave part of a record.
 //
 // SQL statements change the field columns alone; TEMP triggers note the
 // record numbers they touch, and refresh() then derives images and keys from
@@ -44,7 +48,8 @@ public:
     // One write: commit() ends it; a scope left without commit() undoes it.
     class Scope {
     public:
-        Scope(WritableTable& table, Transactions& transactions);
+        enum class Kind { Record, Statement };
+        Scope(WritableTable& table, Transactions& transactions, Kind kind);
         ~Scope();
         Scope(const Scope&) = delete;
         Scope& operator=(const Scope&) = delete;
@@ -52,7 +57,9 @@ public:
 
     private:
         WritableTable& table_;
+        Transactions& transactions_;
         bool inTransaction_;
+        bool savepoint_ = false;
         bool open_ = true;
     };
 
@@ -91,8 +98,15 @@ private:
     bool markedDeleted(std::int64_t recno);
     std::optional<std::string> conditionalKey(std::size_t index, std::int64_t recno, const Row& row);
     [[noreturn]] void duplicate(std::int64_t recno, const Row& row, const Error& cause);
+    // Refuses a row whose key a unique index holds for another record,
+    // before anything is written (indexes with a condition are checked by
+    // their SQLite index when the keys are written).
+    void checkUnique(std::int64_t recno, const Row& row);
+    [[noreturn]] void failDuplicate(std::size_t index, std::int64_t other, const Row& row);
     Row rowFromColumns(std::int64_t recno, Stmt& stmt);
     void saveAutoIncrement();
+    // Runs a statement without parameters, prepared at its first use.
+    void run(Stmt& stmt, const char* sql);
 
     std::shared_ptr<TableStore> store_;
     RecordLocks locks_;
@@ -103,6 +117,10 @@ private:
     bool prepared_ = false;
     Stmt insertRow_, updateRow_, deleteRow_, upsertImage_, deleteImage_, upsertKeys_, deleteKeys_, readRow_;
     std::vector<Stmt> conditions_;
+    Stmt saveAutoInc_, savepoint_, release_;
+    std::vector<Stmt> uniqueProbes_;  // per index; empty for the others
+    bool conditionalUnique_ = false;
+    bool written_ = false;  // the current scope has changed the file
 };
 
 }  // namespace lce

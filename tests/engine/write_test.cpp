@@ -316,6 +316,20 @@ TEST(EngineWrites, AUniqueIndexRefusesADuplicateAndNothingIsHalfWritten) {
         setText(s.table, "N", "3");
         EXPECT_EQ(LumWriteRecord(s.table), 0u) << lastErrorText();
         expectConsistent(dir.path("U.LDT"));
+        // Inside a transaction the refused write leaves the others of it.
+        ASSERT_EQ(LumBeginTransaction(s.conn), 0u);
+        for (const char* n : {"4", "4"}) {
+            ASSERT_EQ(LumAppendRecord(s.table), 0u);
+            setText(s.table, "N", n);
+            const UNSIGNED32 rc = LumWriteRecord(s.table);
+            if (rc != 0) {
+                EXPECT_EQ(rc, static_cast<UNSIGNED32>(LUM_ERR_DUPLICATE_KEY));
+                LumCancelUpdate(s.table);
+            }
+        }
+        ASSERT_EQ(LumCommitTransaction(s.conn), 0u) << lastErrorText();
+        EXPECT_EQ(storedCount(dir.path("U.LDT"), "records"), 3);
+        expectConsistent(dir.path("U.LDT"));
     }
 }
 
