@@ -42,6 +42,9 @@ WritableTable& Cursor::writer() {
     auto conn = options_.connection.lock();
     if (!conn) fail(kErrConnectionGone, "The connection of table " + name() + " is closed");
     auto table = conn->writableTable(store_->path());
+    // Opened before the table had its lock file: the open byte now keeps an
+    // exclusive open elsewhere out, and fails while there is one.
+    if (!openLock_) openLock_ = OpenLock::take(store_->path(), false);
     // Reads go through the writer's database from now on, so they see this
     // connection's writes also inside its transaction.
     switchStore(table->store());

@@ -18,8 +18,9 @@ namespace {
 int openLockFile(const std::string& path, bool create) {
     const int flags = O_CLOEXEC | (create ? O_CREAT : 0);
     int fd = ::open(path.c_str(), O_RDWR | flags, 0666);
-    // A lock file this user may only read still carries shared locks.
-    if (fd < 0 && errno == EACCES && !create) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A lock file this user may only read (or on a read-only disk) still
+    // carries shared locks.
+    if (fd < 0 && errno != ENOENT && !create) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     return fd;
 }
 
@@ -61,7 +62,14 @@ void LockFile::unlock(std::int64_t start, std::int64_t length) {
 }
 
 std::unique_ptr<OpenLock> OpenLock::take(const std::string& tablePath, bool exclusive) {
-    auto file = LockFile::open(tablePath, exclusive);
+    std::unique_ptr<LockFile> file;
+    try {
+        file = LockFile::open(tablePath, exclusive);
+    } catch (const Error&) {
+        // A lock file that cannot even be read keeps no reader out: reading
+        // goes on; writing, which needs it, says why it cannot.
+        if (exclusive) throw;
+    }
     if (!file) return nullptr;  // nobody has written or locked the table yet
     if (!file->tryLock(LockFile::kOpenByte, 1, exclusive))
         fail(kErrLocked, exclusive ? "Table " + tablePath +

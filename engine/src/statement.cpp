@@ -14,6 +14,7 @@
 #include "engine/src/cursor.h"
 #include "engine/src/error.h"
 #include "engine/src/layout.h"
+#include "engine/src/record_locks.h"
 #include "engine/src/sqlite_db.h"
 #include "engine/src/table_store.h"
 #include "engine/src/table_writer.h"
@@ -560,11 +561,13 @@ std::int64_t Statement::executeChange(Connection& conn, const sql::Translation& 
         failSql(static_cast<int>(e.code()), "Cannot open table " + targetName + " for writing: " + e.what(), text_);
     }
     const Db& db = table->store()->db();
+    // Refused while another program or connection has the table open exclusively.
+    const auto openLock = OpenLock::take(table->path(), false);
+    WritableTable::Scope scope(*table, conn.transactions(), WritableTable::Scope::Kind::Statement);
     if (!table->sqlReady()) {
         if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
         table->setSqlReady();
     }
-    WritableTable::Scope scope(*table, conn.transactions(), WritableTable::Scope::Kind::Statement);
     ChangeRun run(db);
     Stores stores;
     stores[upper(targetName)] = table->store();

@@ -143,6 +143,9 @@ public:
     // read transaction while it lasts; every write resets the running reads
     // (readEpoch) and counts in writeEpoch, so cursors read again what they
     // had kept of the table.
+    // Keeps other threads (readers, the reaper) off the SQLite connection
+    // while a write uses it; the same thread may read meanwhile.
+    std::unique_lock<std::recursive_mutex> exclusiveUse() const { return std::unique_lock(readMutex_); }
     void beginWriting();
     void endWriting();
     bool writing() const { return writing_; }

@@ -61,7 +61,10 @@ WritableTable::~WritableTable() = default;
 // ---- Scopes ---------------------------------------------------------------
 
 WritableTable::Scope::Scope(WritableTable& table, Transactions& transactions, Kind kind)
-    : table_(table), transactions_(transactions), inTransaction_(transactions.active()) {
+    : use_(table.store_->exclusiveUse()),
+      table_(table),
+      transactions_(transactions),
+      inTransaction_(transactions.active()) {
     TableStore& store = *table_.store_;
     const Db& db = store.db();
     table_.prepare();
@@ -124,6 +127,7 @@ void WritableTable::Scope::commit() {
 // ---- The connection's transaction -------------------------------------------
 
 void WritableTable::join(std::size_t savepoints) {
+    const auto use = store_->exclusiveUse();
     store_->beginWriting();
     try {
         store_->db().exec("BEGIN IMMEDIATE");
@@ -136,14 +140,19 @@ void WritableTable::join(std::size_t savepoints) {
     joined_ = true;
 }
 
-void WritableTable::savepoint(std::size_t index) { store_->db().exec("SAVEPOINT " + savepointName(index)); }
+void WritableTable::savepoint(std::size_t index) {
+    const auto use = store_->exclusiveUse();
+    store_->db().exec("SAVEPOINT " + savepointName(index));
+}
 
 void WritableTable::rollbackTo(std::size_t index) {
+    const auto use = store_->exclusiveUse();
     store_->db().exec("ROLLBACK TO " + savepointName(index));
     store_->noteWrite();
 }
 
 void WritableTable::commitTransaction() {
+    const auto use = store_->exclusiveUse();
     store_->noteWrite();
     store_->db().exec("COMMIT");
     joined_ = false;
@@ -154,6 +163,7 @@ void WritableTable::commitTransaction() {
 
 void WritableTable::rollbackTransaction() noexcept {
     if (!joined_) return;
+    const auto use = store_->exclusiveUse();
     quietly(store_->db(), "ROLLBACK");
     joined_ = false;
     locks_.releaseWriteHolds();

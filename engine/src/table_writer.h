@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,7 @@ public:
         void commit();
 
     private:
+        std::unique_lock<std::recursive_mutex> use_;
         WritableTable& table_;
         Transactions& transactions_;
         bool inTransaction_;

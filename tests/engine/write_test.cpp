@@ -531,11 +531,24 @@ TEST(EngineWrites, LocksHoldAcrossProcessesAndEndWithTheirProcess) {
     LumIsRecordLocked(s.table, 2, &isLocked);
     EXPECT_EQ(isLocked, 1) << "the record lock outlives the table lock";
     ASSERT_EQ(LumUnlockRecord(s.table, 0), 0u);
+    // An exclusive open: refused while the table is open here, and keeping
+    // this process out (open, record writes, SQL) until it ends.
+    {
+        Editor refusedExclusive("exclusive", dir.path(), "L.LDT");
+        EXPECT_EQ(refusedExclusive.line().rfind("error " + std::to_string(locked), 0), 0u) << refusedExclusive.line();
+    }
+    ASSERT_EQ(LumCloseTable(s.table), 0u);
+    s.table = 0;
     {
         Editor other("exclusive", dir.path(), "L.LDT");
         ASSERT_TRUE(other.locked()) << other.line();
         LUMHANDLE t2 = 0;
         EXPECT_EQ(LumOpenTable90(s.conn, "L.LDT", nullptr, 0, 1, 1, 1, 0, "", &t2), locked);
+        EXPECT_EQ(LumOpenTable90(s.conn, "L.LDT", nullptr, 0, 1, 1, 1, 2, "", &t2), locked);
+        LUMHANDLE stmt = 0, none = 0;
+        ASSERT_EQ(LumCreateSQLStatement(s.conn, &stmt), 0u);
+        EXPECT_EQ(LumExecuteSQLDirect(stmt, "UPDATE L SET [Name] = 'x'", &none), locked) << lastErrorText();
+        LumCloseSQLStatement(stmt);
         other.kill();
     }
     LUMHANDLE t2 = 0;
