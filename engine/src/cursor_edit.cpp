@@ -40,7 +40,8 @@ WritableTable& Cursor::writer() {
                                " is marked read-only for this user; ask the practice's administrator for the right "
                                "to change it");
     auto conn = options_.connection.lock();
-    if (!conn) fail(kErrConnectionGone, "The connection of table " + name() + " is closed");
+    if (!conn)
+        fail(kErrConnectionGone, "The connection of table " + name() + " is closed; connect again and open the table");
     auto table = conn->writableTable(store_->path());
     // Opened before the table had its lock file: the open byte now keeps an
     // exclusive open elsewhere out, and fails while there is one.
@@ -128,8 +129,14 @@ void Cursor::setFieldValue(std::size_t c, const Value& value) {
     const std::uint8_t needed = inserting ? 4 : 2;
     if (options_.checkRights && !(def.permissions & needed))
         fail(kErrNoRights, std::string(inserting ? "Insert" : "Update") + " permission not granted on field " +
-                               def.name + " of table " + name());
-    Value v = layout.normalize(c, value);
+                               def.name + " of table " + name() +
+                               "; ask the practice's administrator for the right to change it");
+    Value v;
+    try {
+        v = layout.normalize(c, value);
+    } catch (const Error& e) {
+        fail(e.code(), std::string(e.what()) + " in table " + name() + "; give a value that fits the field");
+    }
     if (!edit_) {
         Edit edit;
         edit.image = image();
@@ -178,7 +185,8 @@ void Cursor::writeRecord() {
     if (!edit_) return;
     WritableTable& w = writer();
     auto conn = options_.connection.lock();
-    if (!conn) fail(kErrConnectionGone, "The connection of table " + name() + " is closed");
+    if (!conn)
+        fail(kErrConnectionGone, "The connection of table " + name() + " is closed; connect again and open the table");
     const bool ldt = store_->layout().tableType() == kLdt;
     if (!edit_->append && edit_->deleted.value_or(false) && ldt) {
         // The keys of the removed record let a skip go on from its place.
@@ -237,7 +245,9 @@ void Cursor::lockRecord(std::int64_t recno) {
         requireRecord();
         recno = recno_;
     }
-    if (recno <= 0) fail(kErrRecordNotFound, "A new record is locked when it is written (table " + name() + ")");
+    if (recno <= 0)
+        fail(kErrRecordNotFound,
+             "A new record of table " + name() + " has no lock of its own; write it first, then lock it");
     writer().locks().lockRecord(recno, handle);
 }
 

@@ -367,8 +367,8 @@ void WritableTable::update(std::int64_t recno, const Row& values, bool deleted) 
     writeColumns(updateRow_, row, recno);
     if (sqlite3_changes(store_->db().get()) == 0) {
         written_ = false;  // an update of no row changed nothing
-        fail(kErrRecordNotFound,
-             "Record " + std::to_string(recno) + " of table " + store_->path() + " no longer exists");
+        fail(kErrRecordNotFound, "Record " + std::to_string(recno) + " of table " + store_->path() +
+                                     " no longer exists; read the table again");
     }
     writeImageAndKeys(recno, row, deleted);
     saveAutoIncrement();
