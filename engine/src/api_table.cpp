@@ -79,6 +79,7 @@ UNSIGNED32 LumOpenTable90(LUMHANDLE hConnect, const char* pucName, const char*, 
         auto openLock = OpenLock::take(store->path(), (ulOptions & Cursor::kExclusive) != 0);
         auto cursor = std::make_shared<Cursor>(store, options);
         cursor->setOpenLock(std::move(openLock));
+        cursor->followWriter();
         h = HandleRegistry::instance().add(cursor);
         cursor->registerIndexes();
         if (conn) conn->adopt(h);

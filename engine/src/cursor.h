@@ -126,6 +126,9 @@ public:
     void unlockTable();
     bool tableLocked();
     void setOpenLock(std::unique_ptr<OpenLock> lock);
+    // Reads through the connection's writer of the table once there is one
+    // (see cursor_edit.cpp); navigation calls it, and opening.
+    void followWriter();
     // Writes pending changes and releases the handle's locks (closing).
     void close();
 
@@ -143,7 +146,6 @@ private:
     WritableTable& writer();
     void switchStore(std::shared_ptr<TableStore> store);
     void beforeMove();
-    void followWriter();
     void syncWrites() const;
     Row pendingRow() const;
     void landOnWritten(std::int64_t recno);

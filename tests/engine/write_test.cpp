@@ -558,3 +558,31 @@ TEST(EngineWrites, LocksHoldAcrossProcessesAndEndWithTheirProcess) {
     LumCloseTable(t2);
     expectConsistent(dir.path("L.LDT"));
 }
+
+// Appending through the builder (payxref-db import) holds the table lock: it
+// is refused while a user of the engine holds a record lock, and keeps the
+// engine's users from locking while it appends.
+TEST(EngineWrites, TheBuildersAppendsRespectTheEnginesLocks) {
+    TempDir dir;
+    {
+        auto t = lce::TableFile::create(dir.path("B.LDT"), numberedSchema());
+        t.append({Value::ofInteger(1), Value::ofText("one")});
+    }
+    Session s(dir, "B.LDT");
+    ASSERT_EQ(LumLockRecord(s.table, 1), 0u) << lastErrorText();
+    try {
+        lce::TableFile::openForAppend(dir.path("B.LDT"));
+        ADD_FAILURE() << "appended past a record lock";
+    } catch (const lce::Error& e) {
+        EXPECT_EQ(e.code(), static_cast<std::uint32_t>(LUM_ERR_LOCKED));
+        EXPECT_NE(std::string(e.what()).find("B.LDT"), std::string::npos) << e.what();
+    }
+    ASSERT_EQ(LumUnlockRecord(s.table, 1), 0u);
+    {
+        auto t = lce::TableFile::openForAppend(dir.path("B.LDT"));
+        EXPECT_EQ(LumLockRecord(s.table, 1), static_cast<UNSIGNED32>(LUM_ERR_LOCKED));
+        t.append({Value::ofInteger(2), Value::ofText("two")});
+    }
+    EXPECT_EQ(LumLockRecord(s.table, 1), 0u) << lastErrorText();
+    expectConsistent(dir.path("B.LDT"));
+}
