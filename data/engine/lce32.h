@@ -66,8 +66,8 @@
  *     its auto-increment values) when it is written. LumDeleteRecord marks
  *     the current record for deletion, done by LumWriteRecord: NTX, CDX and
  *     VFP records keep their place with the deletion flag "*" (LumRecallRecord
- *     clears it; LumShowDeleted(0) hides them from navigation), LDT records
- *     are removed.
+ *     clears it; LumShowDeleted(0) hides them from navigation, record counts
+ *     still include them), LDT records are removed.
  *   - Locks hold across processes and end with their process: record locks
  *     (LumLockRecord, 0 for the current record), the table lock and the
  *     exclusive open (option 1). Locks belong to the connection; closing a

@@ -586,3 +586,47 @@ TEST(EngineWrites, TheBuildersAppendsRespectTheEnginesLocks) {
     EXPECT_EQ(LumLockRecord(s.table, 1), 0u) << lastErrorText();
     expectConsistent(dir.path("B.LDT"));
 }
+
+// A record written in a transaction stays locked for other processes until
+// the transaction ends; disconnecting in the middle rolls it back.
+TEST(EngineWrites, ATransactionKeepsItsRecordsLockedAndDisconnectingRollsItBack) {
+    TempDir dir;
+    {
+        auto t = lce::TableFile::create(dir.path("X.LDT"), numberedSchema());
+        t.append({Value::ofInteger(1), Value::ofText("one")});
+        t.append({Value::ofInteger(2), Value::ofText("two")});
+    }
+    const std::string locked = "error " + std::to_string(LUM_ERR_LOCKED);
+    {
+        Session s(dir, "X.LDT");
+        ASSERT_EQ(LumBeginTransaction(s.conn), 0u);
+        ASSERT_EQ(LumGotoRecord(s.table, 1), 0u);
+        ASSERT_EQ(setText(s.table, "Name", "first"), 0u);
+        ASSERT_EQ(LumWriteRecord(s.table), 0u) << lastErrorText();
+        {
+            Editor other("lock", dir.path(), "X.LDT 1");
+            EXPECT_EQ(other.line().rfind(locked, 0), 0u) << other.line();
+        }
+        {
+            Editor other("lock", dir.path(), "X.LDT 2");
+            EXPECT_TRUE(other.locked()) << other.line();
+        }
+        ASSERT_EQ(LumCommitTransaction(s.conn), 0u) << lastErrorText();
+        {
+            Editor other("lock", dir.path(), "X.LDT 1");
+            EXPECT_TRUE(other.locked()) << other.line();
+        }
+        ASSERT_EQ(LumBeginTransaction(s.conn), 0u);
+        ASSERT_EQ(LumGotoRecord(s.table, 2), 0u);
+        ASSERT_EQ(setText(s.table, "Name", "second"), 0u);
+        ASSERT_EQ(LumWriteRecord(s.table), 0u) << lastErrorText();
+        ASSERT_EQ(LumDisconnect(s.conn), 0u);
+        s.conn = s.table = 0;
+    }
+    Session check(dir, "X.LDT", 2);
+    ASSERT_EQ(LumGotoRecord(check.table, 1), 0u);
+    EXPECT_EQ(fieldText(check.table, "Name"), "first               ");
+    ASSERT_EQ(LumGotoRecord(check.table, 2), 0u);
+    EXPECT_EQ(fieldText(check.table, "Name"), "two                 ");
+    expectConsistent(dir.path("X.LDT"));
+}
