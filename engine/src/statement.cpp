@@ -585,15 +585,22 @@ std::int64_t Statement::executeChange(Connection& conn, const sql::Translation& 
         run.addView(name);
         stores[upper(name)] = store;
     }
+    // The table changed is "records" itself; where the statement reads it
+    // again (a sub-query, INSERT ... SELECT) it reads a view of its fields.
     const std::string targetSql = "\"main\".\"records\"";
+    const std::string readView = "lce_target";
+    createView(db, *table->store(), "main", readView);
+    run.addView(readView);
     sql::Translation t;
     try {
         t = sql::Translate(text_, [&](const std::string& name) {
-            return equalsIgnoringCase(name, targetName) ? targetSql : quoteIdent(name);
+            return quoteIdent(equalsIgnoringCase(name, targetName) ? readView : name);
         });
     } catch (const sql::TranslateError& e) {
         failSql(e.nativeError(), e.what(), text_);
     }
+    const auto at = t.sql.find(quoteIdent(readView));
+    if (at != std::string::npos) t.sql.replace(at, quoteIdent(readView).size(), targetSql);
     run.watchChanges();
     std::int64_t changes = 0;
     {

@@ -108,10 +108,15 @@ TEST_F(PracticeWrites, SqlChangesKeepIndexOrderScopesAndImagesInStep) {
     ASSERT_EQ(LumSetString(stmt, "ref", "1", 1), 0u);
     LUMHANDLE none = 0;
     ASSERT_EQ(LumExecuteSQL(stmt, &none), 0u) << lastErrorText();
+    // The table changed, read again by the statement, shows its fields alone.
+    ASSERT_EQ(run("INSERT INTO PAX SELECT * FROM PAX WHERE [Ref] = 1"), 0u) << lastErrorText();
+    ASSERT_EQ(run("UPDATE TRN SET [Amount] = (SELECT MAX(x.[Amount]) FROM TRN x) WHERE [Chart] = 'M1'"), 0u)
+        << lastErrorText();
 
     EXPECT_EQ(inOrder(conn, "TRN", "BYCHART", "Chart"), (std::vector<std::string>{"C3      ", "M1      ", "Z9      "}));
     EXPECT_EQ(inOrder(conn, "TRN", "IDXENTRY", "Entry Number"), (std::vector<std::string>{"1", "2", "3"}));
-    EXPECT_EQ(inOrder(conn, "PAX", "BYREF", "Paid"), (std::vector<std::string>{"7.5", "30", "20"}));
+    EXPECT_EQ(inOrder(conn, "PAX", "BYREF", "Paid"), (std::vector<std::string>{"7.5", "7.5", "30", "20"}));
+    EXPECT_EQ(inOrder(conn, "TRN", "IDXENTRY", "Amount"), (std::vector<std::string>{"30", "30", "10"}));
     // A scope over the chart index.
     LUMHANDLE t = 0, byChart = 0;
     ASSERT_EQ(LumOpenTable90(conn, "TRN", nullptr, 0, 1, 1, 1, 0, "", &t), 0u);
@@ -130,7 +135,7 @@ TEST_F(PracticeWrites, SqlChangesKeepIndexOrderScopesAndImagesInStep) {
     char buf[32];
     UNSIGNED32 len = sizeof buf;
     LumGetField(cursor, LUM_FIELD_NUMBER(1), reinterpret_cast<UNSIGNED8*>(buf), &len, 0);
-    EXPECT_EQ(std::string(buf, len), "45");
+    EXPECT_EQ(std::string(buf, len), "70");
     LumCloseTable(cursor);
     expectConsistent(dir.path("TRN.LDT"));
     expectConsistent(dir.path("PAX.DBF"));
