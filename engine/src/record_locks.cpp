@@ -92,14 +92,15 @@ void RecordLocks::conflict(const std::string& what) const {
 void RecordLocks::lockRecord(std::int64_t recno, std::uint32_t owner) {
     if (records_.count(recno)) return;
     // The table lock covers every record already.
-    if (!tableLocked() && !writeHolds_.count(recno) && !file_->tryLock(LockFile::kRecordBase + recno, 1, true))
+    if (!tableLocked() && !allHeld_ && !writeHolds_.count(recno) &&
+        !file_->tryLock(LockFile::kRecordBase + recno, 1, true))
         conflict("Record " + std::to_string(recno));
     records_[recno] = owner;
 }
 
 void RecordLocks::unlockRecordByte(std::int64_t recno) {
     // Inside a held table lock, releasing one byte would open a hole in it.
-    if (!tableLocked() && !writeHolds_.count(recno)) file_->unlock(LockFile::kRecordBase + recno, 1);
+    if (!tableLocked() && !allHeld_ && !writeHolds_.count(recno)) file_->unlock(LockFile::kRecordBase + recno, 1);
 }
 
 void RecordLocks::unlockRecord(std::int64_t recno) {
@@ -118,13 +119,9 @@ void RecordLocks::lockTable(std::uint32_t owner) {
     tableOwner_ = owner;
 }
 
-void RecordLocks::unlockTable() {
-    if (!tableLocked()) return;
-    tableOwner_ = 0;
-    // Release the record bytes between the records still locked one way or
-    // another; those stay locked without a gap in which another could take them.
-    std::set<std::int64_t> kept(writeHolds_);
-    for (const auto& [recno, owner] : records_) kept.insert(recno);
+// Releases the record bytes between the records still locked one way or
+// another; those stay locked without a gap in which another could take them.
+void RecordLocks::releaseRecordsExcept(const std::set<std::int64_t>& kept) {
     std::int64_t from = LockFile::kRecordBase;
     for (std::int64_t recno : kept) {
         const std::int64_t at = LockFile::kRecordBase + recno;
@@ -132,6 +129,16 @@ void RecordLocks::unlockTable() {
         from = at + 1;
     }
     file_->unlock(from, 0);
+}
+
+void RecordLocks::unlockTable() {
+    if (!tableLocked()) return;
+    tableOwner_ = 0;
+    if (!allHeld_) {
+        std::set<std::int64_t> kept(writeHolds_);
+        for (const auto& [recno, owner] : records_) kept.insert(recno);
+        releaseRecordsExcept(kept);
+    }
     if (appendHeld_)
         file_->tryLock(LockFile::kAppendByte, 1, false);  // back to the shared hold of the running append
     else
@@ -152,7 +159,7 @@ void RecordLocks::releaseOwner(std::uint32_t owner) {
 }
 
 void RecordLocks::holdRecordForWrite(std::int64_t recno) {
-    if (tableLocked() || records_.count(recno) || writeHolds_.count(recno)) return;
+    if (tableLocked() || allHeld_ || records_.count(recno) || writeHolds_.count(recno)) return;
     if (!file_->tryLock(LockFile::kRecordBase + recno, 1, true)) conflict("Record " + std::to_string(recno));
     writeHolds_.insert(recno);
 }
@@ -167,7 +174,22 @@ void RecordLocks::holdForAppend() {
     appendHeld_ = true;
 }
 
+bool RecordLocks::tryHoldAllForWrite() {
+    if (tableLocked() || allHeld_) return true;
+    if (!file_->tryLock(LockFile::kRecordBase, 0, true)) return false;
+    allHeld_ = true;
+    return true;
+}
+
 void RecordLocks::releaseWriteHolds() {
+    if (allHeld_) {
+        allHeld_ = false;
+        if (!tableLocked()) {
+            std::set<std::int64_t> kept;
+            for (const auto& [recno, owner] : records_) kept.insert(recno);
+            releaseRecordsExcept(kept);
+        }
+    }
     const std::set<std::int64_t> holds = std::move(writeHolds_);
     writeHolds_.clear();
     for (std::int64_t recno : holds)

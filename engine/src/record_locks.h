@@ -85,12 +85,17 @@ public:
     // another connection holds it or the table) and the append byte.
     void holdRecordForWrite(std::int64_t recno);
     void holdForAppend();
+    // Tries to hold every record at once (a statement that changes many);
+    // false when another holds one of them, which is then asked one by one.
+    bool tryHoldAllForWrite();
     // Ends the locks writes took for themselves (their transaction ended).
     void releaseWriteHolds();
 
 private:
     [[noreturn]] void conflict(const std::string& what) const;
     void unlockRecordByte(std::int64_t recno);
+    // Releases the record bytes except those of records still locked.
+    void releaseRecordsExcept(const std::set<std::int64_t>& kept);
 
     std::unique_ptr<LockFile> file_;
     std::string table_;
@@ -98,6 +103,7 @@ private:
     std::uint32_t tableOwner_ = 0;
     std::set<std::int64_t> writeHolds_;
     bool appendHeld_ = false;
+    bool allHeld_ = false;  // every record byte, for a write
 };
 
 }  // namespace lce

@@ -17,6 +17,7 @@ namespace lce {
 namespace {
 
 constexpr char kDeletedFlag = '*';
+constexpr std::size_t kManyRecords = 32;
 
 std::string savepointName(std::size_t index) { return "lce_sp" + std::to_string(index + 1); }
 
@@ -409,6 +410,8 @@ bool WritableTable::markedDeleted(std::int64_t recno) {
 
 void WritableTable::refresh(const std::vector<std::int64_t>& recnos) {
     prepare();
+    // One lock for a statement that changed many records, if none is held elsewhere.
+    if (recnos.size() > kManyRecords) locks_.tryHoldAllForWrite();
     for (std::int64_t recno : recnos) {
         locks_.holdRecordForWrite(recno);
         readRow_.reset();

@@ -630,3 +630,37 @@ TEST(EngineWrites, ATransactionKeepsItsRecordsLockedAndDisconnectingRollsItBack)
     EXPECT_EQ(fieldText(check.table, "Name"), "two                 ");
     expectConsistent(dir.path("X.LDT"));
 }
+
+// An SQL statement that changes many records holds them all at once: it is
+// refused (and changes nothing) while another process locks one of them,
+// keeps this connection's own record locks, and releases the rest.
+TEST(EngineWrites, ASqlChangeOfManyRecordsMeetsTheLocksOfOthers) {
+    TempDir dir;
+    {
+        auto t = lce::TableFile::create(dir.path("M.LDT"), numberedSchema());
+        for (int n = 1; n <= 40; ++n) t.append({Value::ofInteger(n), Value::ofText("r")});
+    }
+    Session s(dir, "M.LDT");
+    LUMHANDLE stmt = 0, none = 0;
+    ASSERT_EQ(LumCreateSQLStatement(s.conn, &stmt), 0u);
+    const auto before = storedRows(dir.path("M.LDT"), "SELECT * FROM lce_images");
+    {
+        Editor other("lock", dir.path(), "M.LDT 7");
+        ASSERT_TRUE(other.locked()) << other.line();
+        EXPECT_EQ(LumExecuteSQLDirect(stmt, "UPDATE M SET [Name] = 'all'", &none),
+                  static_cast<UNSIGNED32>(LUM_ERR_LOCKED));
+        EXPECT_NE(lastErrorText().find("Record 7"), std::string::npos) << lastErrorText();
+        EXPECT_EQ(storedRows(dir.path("M.LDT"), "SELECT * FROM lce_images"), before);
+    }
+    ASSERT_EQ(LumLockRecord(s.table, 3), 0u) << lastErrorText();
+    ASSERT_EQ(LumExecuteSQLDirect(stmt, "UPDATE M SET [Name] = 'all'", &none), 0u) << lastErrorText();
+    {
+        Editor other("lock", dir.path(), "M.LDT 3");
+        EXPECT_EQ(other.line().rfind("error " + std::to_string(LUM_ERR_LOCKED), 0), 0u) << other.line();
+    }
+    {
+        Editor other("lock", dir.path(), "M.LDT 7");
+        EXPECT_TRUE(other.locked()) << other.line();
+    }
+    expectConsistent(dir.path("M.LDT"));
+}
