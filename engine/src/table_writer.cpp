@@ -91,6 +91,7 @@ WritableTable::Scope::~Scope() {
     TableStore& store = *table_.store_;
     if (inTransaction_) {
         if (savepoint_) {
+            store.noteWrite();
             quietly(store.db(), "ROLLBACK TO lce_write; RELEASE lce_write");
         } else if (table_.written_) {
             // Part of a record may be written: nothing of the transaction stays.
@@ -103,6 +104,7 @@ WritableTable::Scope::~Scope() {
         store.noteWrite();
         return;
     }
+    store.noteWrite();  // reads running inside the write end before it is undone
     quietly(store.db(), "ROLLBACK");
     table_.locks_.releaseWriteHolds();
     table_.detachAll();
@@ -148,8 +150,8 @@ void WritableTable::savepoint(std::size_t index) {
 
 void WritableTable::rollbackTo(std::size_t index) {
     const auto use = store_->exclusiveUse();
-    store_->db().exec("ROLLBACK TO " + savepointName(index));
     store_->noteWrite();
+    store_->db().exec("ROLLBACK TO " + savepointName(index));
 }
 
 void WritableTable::commitTransaction() {
@@ -165,6 +167,7 @@ void WritableTable::commitTransaction() {
 void WritableTable::rollbackTransaction() noexcept {
     if (!joined_) return;
     const auto use = store_->exclusiveUse();
+    store_->noteWrite();
     quietly(store_->db(), "ROLLBACK");
     joined_ = false;
     locks_.releaseWriteHolds();
