@@ -117,6 +117,8 @@ public:
     void writeRecord();
     void cancelUpdate();
     bool editing() const { return edit_.has_value(); }
+    // The auto-increment value of the record this handle appended last (0: none).
+    std::int64_t lastAutoIncrement() const { return lastAutoIncrement_; }
     bool isDeleted() const;
     // Locks (the table's lock file, shared by the connection's handles).
     void lockRecord(std::int64_t recno);
@@ -208,6 +210,7 @@ private:
     std::unique_ptr<OpenLock> openLock_;
     mutable std::uint64_t seenWrites_ = 0;
     std::uint64_t seenWriterGeneration_ = 0;
+    std::int64_t lastAutoIncrement_ = 0;
     // Keys of a record this cursor removed, per order, so a skip goes on from
     // where it stood.
     std::vector<std::optional<std::string>> removedKeys_;

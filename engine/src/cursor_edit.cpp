@@ -211,11 +211,13 @@ void Cursor::writeRecord() {
     const bool deleted = !ldt && !edit_->image.empty() && edit_->image[0] == '*';
     WritableTable::Scope scope(w, conn->transactions(), WritableTable::Scope::Kind::Record);
     std::int64_t recno = recno_;
-    if (edit_->append)
+    const bool appended = edit_->append;
+    if (appended)
         recno = w.insert(row);
     else
         w.update(recno, row, deleted);
     scope.commit();
+    if (appended) lastAutoIncrement_ = w.autoIncrementOf(recno);
     landOnWritten(recno);
 }
 

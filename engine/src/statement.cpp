@@ -610,7 +610,10 @@ std::int64_t Statement::executeChange(Connection& conn, const sql::Translation& 
         stepAll(db, stmt.get(), limit, stores, text_);
         changes = sqlite3_changes(db.get());
     }
-    table->refresh(run.changed());
+    const std::vector<std::int64_t> changedRecords = run.changed();
+    table->refresh(changedRecords);
+    if (first.kind == sql::StatementKind::Insert && !changedRecords.empty())
+        lastAutoIncrement_ = table->autoIncrementOf(changedRecords.back());
     scope.commit();
     return changes;
 }

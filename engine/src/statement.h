@@ -33,6 +33,9 @@ public:
     std::uint32_t execute();
     void setParameter(const char* field, Value value);  // field: ordinal or name
     std::optional<std::int64_t> rowCount() const { return rowCount_; }
+    // The auto-increment value of the last record an INSERT of this
+    // statement added (0: none).
+    std::int64_t lastAutoIncrement() const { return lastAutoIncrement_; }
 
     std::uint16_t tableType = 3, charType = 1, lockType = 1, rights = 1, readOnly = 1, constrain = 2, readAll = 2;
     std::string collation;
@@ -49,6 +52,7 @@ private:
     std::vector<std::string> parameterNames_;
     std::vector<std::optional<Value>> parameters_;
     std::optional<std::int64_t> rowCount_;
+    std::int64_t lastAutoIncrement_ = 0;
 };
 
 // Message of an SQL failure, as the engine reports it under kErrSql.

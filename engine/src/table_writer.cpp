@@ -390,6 +390,16 @@ void WritableTable::erase(std::int64_t recno) {
     }
 }
 
+std::int64_t WritableTable::autoIncrementOf(std::int64_t recno) {
+    for (const ColumnLayout& c : store_->layout().columns()) {
+        if (c.def.type != kAutoIncrement) continue;
+        Stmt q(store_->db(), "SELECT " + quoteIdent(c.def.name) + " FROM records WHERE __recno = ?1");
+        q.bind(1, recno);
+        return q.step() ? q.integer(0) : 0;
+    }
+    return 0;
+}
+
 Row WritableTable::rowFromColumns(std::int64_t recno, Stmt& stmt) {
     const auto& cols = store_->layout().columns();
     Row row(cols.size());

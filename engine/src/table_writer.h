@@ -74,6 +74,9 @@ public:
     // Derives images and keys of the records a statement changed from their
     // field columns (records gone lose theirs).
     void refresh(const std::vector<std::int64_t>& recnos);
+    // The value of the record's (first) auto-increment column; 0 when the
+    // table has none.
+    std::int64_t autoIncrementOf(std::int64_t recno);
 
     // What SQL statements that change the table add to its connection: the
     // practice's functions (once) and the files of other tables they read,

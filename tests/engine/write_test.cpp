@@ -7,6 +7,8 @@
 #include <functional>
 
 #include "data/engine/record_format.h"
+#include "engine/src/cursor.h"
+#include "engine/src/statement.h"
 #include "tests/engine/write_fixture.h"
 
 using namespace lcetest;
@@ -261,10 +263,20 @@ TEST(EngineWrites, AutoIncrementNumbersAreNotGivenTwice) {
         ASSERT_EQ(LumWriteRecord(s.table), 0u) << lastErrorText();
     }
     Session s(dir, "A.LDT");
+    const auto cursor = lce::HandleRegistry::instance().get<lce::Cursor>(s.table, "table");
+    EXPECT_EQ(cursor->lastAutoIncrement(), 0);
     ASSERT_EQ(LumAppendRecord(s.table), 0u) << lastErrorText();
     ASSERT_EQ(setText(s.table, "Name", "next"), 0u) << lastErrorText();
     ASSERT_EQ(LumWriteRecord(s.table), 0u) << lastErrorText();
     EXPECT_EQ(fieldText(s.table, "Id"), "12");
+    EXPECT_EQ(cursor->lastAutoIncrement(), 12) << "kept for the last auto-increment value of the handle";
+    // An SQL INSERT numbers its records the same way and keeps the last.
+    LUMHANDLE stmt = 0, none = 0;
+    ASSERT_EQ(LumCreateSQLStatement(s.conn, &stmt), 0u);
+    ASSERT_EQ(LumExecuteSQLDirect(stmt, "INSERT INTO A ([Name]) VALUES ('x'), ('y')", &none), 0u) << lastErrorText();
+    EXPECT_EQ(lce::HandleRegistry::instance().get<lce::Statement>(stmt, "statement")->lastAutoIncrement(), 14);
+    EXPECT_EQ(storedRows(dir.path("A.LDT"), "SELECT Id FROM records WHERE Name IN ('x', 'y') ORDER BY Id"),
+              (std::vector<std::string>{"1:13|", "1:14|"}));
     expectConsistent(dir.path("A.LDT"));
 }
 
