@@ -566,6 +566,8 @@ std::int64_t Statement::executeChange(Connection& conn, const sql::Translation& 
     WritableTable::Scope scope(*table, conn.transactions(), WritableTable::Scope::Kind::Statement);
     if (!table->sqlReady()) {
         if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
+        // A name in double quotes is a column, never a text literal.
+        sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
         table->setSqlReady();
     }
     ChangeRun run(db);
