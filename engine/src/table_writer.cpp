@@ -214,6 +214,9 @@ void WritableTable::prepare() {
                         "INSERT INTO lce_images(__recno, __rec) VALUES(?1, ?2) "
                         "ON CONFLICT(__recno) DO UPDATE SET __rec = excluded.__rec");
     deleteImage_ = Stmt(db, "DELETE FROM lce_images WHERE __recno = ?1");
+    for (const auto& c : cols)
+        if (c.def.type == kAutoIncrement && !readAutoInc_)
+            readAutoInc_ = Stmt(db, "SELECT " + quoteIdent(c.def.name) + " FROM records WHERE __recno = ?1");
     const auto& indexes = store_->indexes();
     conditions_.clear();
     if (!indexes.empty()) {
@@ -391,13 +394,13 @@ void WritableTable::erase(std::int64_t recno) {
 }
 
 std::int64_t WritableTable::autoIncrementOf(std::int64_t recno) {
-    for (const ColumnLayout& c : store_->layout().columns()) {
-        if (c.def.type != kAutoIncrement) continue;
-        Stmt q(store_->db(), "SELECT " + quoteIdent(c.def.name) + " FROM records WHERE __recno = ?1");
-        q.bind(1, recno);
-        return q.step() ? q.integer(0) : 0;
-    }
-    return 0;
+    prepare();
+    if (!readAutoInc_) return 0;
+    readAutoInc_.reset();
+    readAutoInc_.bind(1, recno);
+    const std::int64_t value = readAutoInc_.step() ? readAutoInc_.integer(0) : 0;
+    readAutoInc_.reset();
+    return value;
 }
 
 Row WritableTable::rowFromColumns(std::int64_t recno, Stmt& stmt) {

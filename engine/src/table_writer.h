@@ -122,7 +122,7 @@ private:
     bool prepared_ = false;
     Stmt insertRow_, updateRow_, deleteRow_, upsertImage_, deleteImage_, upsertKeys_, deleteKeys_, readRow_;
     std::vector<Stmt> conditions_;
-    Stmt saveAutoInc_, savepoint_, release_;
+    Stmt saveAutoInc_, savepoint_, release_, readAutoInc_;
     std::vector<Stmt> uniqueProbes_;  // per index; empty for the others
     bool conditionalUnique_ = false;
     bool written_ = false;  // the current scope has changed the file
