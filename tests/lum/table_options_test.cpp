@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/lum/errors.h"
+#include "data/lum/streaming.h"
 #include "framework/reader.h"
 #include "tests/lum/fixture.h"
 
@@ -184,24 +185,23 @@ TEST(TableOptions, EveryOptionLoadsEachOfItsValuesAndRefusesOthersByName) {
     }
 }
 
-TEST(TableOptions, AStoredDescriptionSetsEveryOption) {
+TEST(TableOptions, AStoredDescriptionSetsEveryOptionOfATableAndAQuery) {
     fw::TReader reader;
-    reader.RegisterClass("TLumTable",
-                         [](fw::TComponent& owner) -> fw::TComponent& { return owner.CreateOwned<lum::TLumTable>(); });
-    fw::StoredComponent stored{"TLumTable", "tblOptions", {}};
-    std::vector<std::pair<std::string, std::string>> expected;
+    lum::RegisterLumClasses(reader);
+    std::vector<std::pair<std::string, fw::PropertyValue>> properties;
     for (const OptionCase& c : OptionCases()) {
-        stored.Properties.emplace_back(std::string("LumTableOptions.") + c.name, c.values.front());
-        expected.emplace_back(c.name, AsText(c.values.front()));
+        properties.emplace_back(std::string("LumTableOptions.") + c.name, c.values.front());
+        EXPECT_NE(AsText(c.values.front()), c.defaultValue) << c.name << " is not a change";
     }
     fw::TComponent root;
     root.SetName("frmMain");
-    reader.Read(root, {{}, {stored}});
-    const auto* table = dynamic_cast<lum::TLumTable*>(root.FindComponent("tblOptions"));
-    ASSERT_NE(table, nullptr);
-    for (const auto& [name, value] : expected) {
-        EXPECT_NE(value, ReadOption(lum::TLumTable().LumTableOptions(), name)) << name << " is not a change";
-        EXPECT_EQ(ReadOption(table->LumTableOptions(), name), value) << name;
+    reader.Read(root, {{}, {{"TLumTable", "tblOptions", properties}, {"TLumQuery", "qryOptions", properties}}});
+    for (const char* name : {"tblOptions", "qryOptions"}) {
+        const auto* dataSet = dynamic_cast<lum::TLumDataSet*>(root.FindComponent(name));
+        ASSERT_NE(dataSet, nullptr) << name;
+        for (const OptionCase& c : OptionCases())
+            EXPECT_EQ(ReadOption(dataSet->LumTableOptions(), c.name), AsText(c.values.front()))
+                << name << " " << c.name;
     }
 }
 
