@@ -121,6 +121,10 @@ protected:
     virtual std::int32_t CurrentRecordNumber();
     // The engine reports the writable cursor as opened exclusively.
     virtual void CursorOpenedExclusively() {}
+    // LumOptimizedFilters changed on this open dataset, away from `wasOptimized`.
+    // A filtered dataset clears its filter in the old mode, applies it in the
+    // new one and moves to the first record; one without a filter does nothing.
+    virtual void FilterModeChanged(bool /*wasOptimized*/) {}
     void SetEngineTableType(std::uint16_t type) { engineTableType_ = type; }
     void SetOpenTableType(std::uint16_t type) { openTableType_ = type; }
     // Reads the table's character type and aligns LumCharType with it.
@@ -150,6 +154,7 @@ protected:
 
 private:
     friend class TLumConnection;
+    friend class TLumTableOptions;
 
     // ---- binding (binding.cpp) ----------------------------------------------
     void AttachTo(TLumConnection* connection);
