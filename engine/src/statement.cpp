@@ -523,6 +523,9 @@ std::uint32_t Statement::execute() {
     const std::uint32_t limit = timeout ? timeout : conn->sqlTimeout();
     const std::chrono::milliseconds lockWait = limit ? std::chrono::milliseconds(limit) : defaultLockWait();
     Db db("", Db::Mode::Memory, lockWait);
+    // A name in double quotes is always a column: SQLite would otherwise read
+    // an unknown one as a text literal and answer it for every row.
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
     const Stores stores = attachTables(db, *conn, t.tables, lockWait, text_);
     const PreparedStmt stmt = prepareTranslated(db, t.sql, stores, text_);
