@@ -243,7 +243,8 @@ void TLumConnection::SendApplicationIDAfterConnect() {
     try {
         ApplyApplicationID(applicationID_);
     } catch (...) {
-        // A connection whose set-up failed is not kept.
+        // A connection whose set-up failed is not kept; the failure that
+        // brought us here is the one reported.
         ForgetCachedStatements();
         engine_->LumDisconnect(handle_);
         connected_ = false;

@@ -1,6 +1,7 @@
 // TLumConnection: what the engine tells about the connection (server name,
 // kind, liveness, time), the lists of tables, the user's groups and the
 // dictionary's links, and the engine's cache of open tables.
+#include <algorithm>
 #include <utility>
 
 #include "data/lum/connection.h"

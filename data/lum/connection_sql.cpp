@@ -1,6 +1,7 @@
 // TLumConnection: statements run on the connection's behalf (ExecuteSQL and
 // its cache of prepared statements) and the application id they carry to
 // the server.
+#include <algorithm>
 #include <functional>
 #include <utility>
 
