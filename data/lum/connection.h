@@ -14,6 +14,7 @@
 #include "data/lum/engine.h"
 #include "data/lum/lum_ini.h"
 #include "data/lum/params.h"
+#include "data/lum/table_options.h"
 #include "framework/component.h"
 #include "framework/reader.h"
 
@@ -44,18 +45,6 @@ public:
 private:
     static std::uint8_t Bit(TLumServerType type) { return static_cast<std::uint8_t>(1u << static_cast<int>(type)); }
     std::uint8_t bits_ = 0;
-};
-
-// What a dataset's options give a statement the connection runs for it:
-// lock type, character type, rights mode and table type as engine values,
-// then the collation (empty: the connection's).
-struct TLumDatasetOptions {
-    std::uint16_t LockType = 1;
-    std::uint16_t CharType = 1;
-    std::uint16_t RightsMode = 1;
-    std::uint16_t TableType = 3;
-    std::string Collation;
-    bool operator==(const TLumDatasetOptions&) const = default;
 };
 
 // An SQL result cursor handed out by ExecuteSQL. It is closed when it goes;
@@ -186,7 +175,8 @@ public:
     // rows, 0 when it has none.
     std::uint32_t ExecuteSQL(const std::string& sql, const TParams* params = nullptr, TLumSQLCursor* cursor = nullptr,
                              bool keep = false);
-    // The same, the new statement set up with a dataset's options.
+    // The same, the new statement set up with a dataset's options (an empty
+    // collation among them leaves the connection's).
     std::uint32_t ExecuteSQLWithOptions(const std::string& sql, const TLumDatasetOptions& options,
                                         const TParams* params = nullptr, TLumSQLCursor* cursor = nullptr,
                                         bool keep = false);

@@ -39,6 +39,13 @@ private:
 
 bool HasParams(const TParams* params) { return params != nullptr && params->Count() != 0; }
 
+bool SameOptions(const std::optional<TLumDatasetOptions>& kept, const TLumDatasetOptions* asked) {
+    if (asked == nullptr || !kept) return asked == nullptr && !kept;
+    return kept->LockType == asked->LockType && kept->CharType == asked->CharType &&
+           kept->RightsMode == asked->RightsMode && kept->TableType == asked->TableType &&
+           kept->Collation == asked->Collation;
+}
+
 }  // namespace
 
 TLumSQLCursor::TLumSQLCursor(TLumSQLCursor&& other) noexcept
@@ -78,8 +85,7 @@ const TLumConnection::TStmtInfo* TLumConnection::FindCachedStatement(const std::
     const std::size_t hash = TextHash(sql);
     for (const TStmtInfo& info : statementCache_) {
         if (info.Hash != hash || !fw::SameText(info.SQL, sql)) continue;
-        const bool sameOptions = options == nullptr ? !info.Options.has_value() : info.Options == *options;
-        if (info.ReadOnly == readOnly && sameOptions) return &info;
+        if (info.ReadOnly == readOnly && SameOptions(info.Options, options)) return &info;
     }
     return nullptr;
 }
