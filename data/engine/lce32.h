@@ -50,7 +50,19 @@
  *   - Property 213 of LumDDGetTableProperty: default index name (text);
  *     property 1102 of LumDDGetUserProperty: the user's groups, ";"-joined.
  *   - The SQL engine is read-only over table files: statements that change
- *     data answer 7200. Write operations on tables (append, write, delete,
+ *     data answer 7200 (NativeError 2116) before any table is opened.
+ *     System procedures run as "EXECUTE PROCEDURE name(arguments)", each
+ *     argument a parameter marker or a literal: sp_setapplicationid(id)
+ *     gives the connection an application id of at most 300 characters,
+ *     sp_getapplicationid() answers it as one row with the character column
+ *     "ApplicationID". Another name answers 7200.
+ *   - An SQL cursor stays open when its statement is closed; it is closed
+ *     with LumCloseTable or with its connection.
+ *   - The text of LumGetActiveLinkInfo is "link alias;dictionary path". This
+ *     engine keeps no links: LumGetNumActiveLinks answers 0.
+ *   - A table-file mask that names only a folder lists its "*.LDT" files.
+ *     LumDDFindFirstObject needs a dictionary connection.
+ *   - Write operations on tables (append, write, delete,
  *     locks, blob writes), filters, seeks, expressions and encryption are
  *     declared for the access layer but answer LUM_ERR_NOT_SUPPORTED (5004)
  *     in this version of the engine.

@@ -56,6 +56,10 @@ public:
     // through the connection from now on.
     std::uint32_t sqlTimeout() const { return sqlTimeout_; }
     void setSqlTimeout(std::uint32_t ms);
+    // The id of the application working on the connection (sp_setapplicationid).
+    std::string applicationId() const;
+    void setApplicationId(const std::string& id);
+
     std::chrono::milliseconds lockWait() const {
         return sqlTimeout_ ? std::chrono::milliseconds(sqlTimeout_) : defaultLockWait();
     }
@@ -69,6 +73,7 @@ private:
     std::uint32_t transactions_ = 0;
     std::vector<std::string> savepoints_;
     std::uint32_t sqlTimeout_ = 0;
+    std::string applicationId_;
 };
 
 // Releases a table or cursor handle and its index handles.

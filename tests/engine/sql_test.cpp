@@ -207,6 +207,7 @@ TEST_F(PracticeSql, ErrorsCarryNativeErrorAndNameWhatIsMissing) {
     };
     const Case cases[] = {{"SELECT [Amount] FROM NOSUCH", "NOSUCH"},
                           {"SELECT pay.[No Such Column] FROM ZTTRN pay", "No Such Column"},
+                          {"SELECT [No Such Column] FROM ZTTRN", "No Such Column"},
                           {"SELECT FROM WHERE", "NativeError = "},
                           {"DELETE FROM ZTTRN", "ZTTRN"}};
     for (const Case& c : cases) {
