@@ -341,6 +341,87 @@ TEST_F(QueryParams, ADetailQueryFollowsItsMastersRecord) {
     EXPECT_FALSE(q.Active());
 }
 
+// Writes down every notice a link of the query's data source hears.
+class Listener : public fw::TDataLink {
+public:
+    std::vector<std::string> Heard;
+
+protected:
+    void ActiveChanged() override { Heard.push_back(Active() ? "active" : "inactive"); }
+    void RecordChanged(fw::TField* field) override { Heard.push_back(field != nullptr ? "field" : "record"); }
+    void DataSetChanged() override { Heard.push_back("changed"); }
+    void DataSetScrolled(int) override { Heard.push_back("scrolled"); }
+    void LayoutChanged() override { Heard.push_back("layout"); }
+};
+
+bool refuseExecution = false;
+
+// Running again as its master moves, the query keeps its controls disabled:
+// those who show or follow it hear one notice per move, never that it closed,
+// and the table that follows it lands on the record of its new rows. A failed
+// run leaves the query closed, and they hear just that.
+TEST_F(QueryParams, ARunAgainForTheMasterIsToldOnceToThoseWhoFollowTheQuery) {
+    lum::TLumQuery& master = c.root.CreateOwned<lum::TLumQuery>();
+    master.SetName("qryMaster");
+    master.SetLumConnection(c.connection);
+    master.SetSQL({"SELECT [Entry Number] AS EntryNo FROM ZTTRN ORDER BY [Entry Number]"});
+    fw::TDataSource& source = c.root.CreateOwned<fw::TDataSource>();
+    source.SetDataSet(&master);
+    lum::TLumQuery& q = *c.query;
+    LumFunctions engine = lum::DefaultEngine();
+    engine.LumExecuteSQL = [](LUMHANDLE statement, LUMHANDLE* cursor) {
+        if (refuseExecution) return realEngine->LumSetLastError(LUM_ERR_CALLER_TEXT, "Execution refused.");
+        return realEngine->LumExecuteSQL(statement, cursor);
+    };
+    q.SetEngine(engine);
+    q.SetSQL({"SELECT [Payment Reference] AS [Entry Number], [Payment Amount] FROM ZTPAX",
+              "WHERE [Payment Reference] = :EntryNo ORDER BY [Payment Amount]"});
+    q.SetDataSource(&source);
+    c.table->SetMasterSource(c.dsQryChg);  // follows the query, as in the search
+    c.table->SetMasterFields("Entry Number");
+    Listener listener;
+    listener.SetDataSource(c.dsQryChg);
+    master.SetActive(true);
+    q.SetActive(true);
+    c.table->SetActive(true);
+
+    struct Case {
+        const char* name;
+        std::function<void()> move;
+        std::vector<std::string> amounts;
+        const char* chart;  // of the table's record
+    };
+    const Case cases[] = {
+        {"first entry", [&] { master.MoveToFirst(); }, {"2.5", "5"}, "AAA00001"},
+        {"an entry without applications", [&] { master.MoveToNext(); }, {}, ""},
+        {"third entry", [&] { master.MoveToNext(); }, {"7"}, "CCC00003"},
+    };
+    for (const Case& x : cases) {
+        SCOPED_TRACE(x.name);
+        listener.Heard.clear();
+        x.move();
+        EXPECT_EQ(listener.Heard, std::vector<std::string>{"layout"});
+        EXPECT_FALSE(q.ControlsDisabled());
+        ASSERT_TRUE(q.Active());
+        EXPECT_EQ(c.table->FieldNamed("Chart Number").ValueAsText(), x.chart);
+        EXPECT_EQ(Column(q, "Payment Amount"), x.amounts);
+    }
+
+    refuseExecution = true;
+    listener.Heard.clear();
+    try {
+        master.MoveToFirst();
+        ADD_FAILURE() << "no exception";
+    } catch (const lum::ELUMDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "qryPay: Execution refused.");
+    }
+    refuseExecution = false;
+    EXPECT_EQ(listener.Heard, std::vector<std::string>{"inactive"});
+    EXPECT_FALSE(q.Active());
+    EXPECT_FALSE(q.ControlsDisabled());
+    q.SetEngine(lum::DefaultEngine());
+}
+
 TEST_F(QueryParams, ADataSourceLeadingBackToTheQueryIsRefused) {
     lum::TLumQuery& other = c.root.CreateOwned<lum::TLumQuery>();
     other.SetName("qryOther");
