@@ -318,10 +318,14 @@ TEST(DataSetFieldNames, NamesCompareIgnoringCaseAsTheSystemLocaleDoes) {
         rows.Open();
         const fw::TField* field = rows.FindField(c.lookup);
         EXPECT_EQ(field != nullptr, c.found);
-        if (field != nullptr) EXPECT_EQ(field->FieldNo(), 2);  // the first of two with the name
+        if (field != nullptr) {  // the first of two with the name
+            EXPECT_EQ(field->FieldNo(), 2);
+        }
         const fw::TFieldDef* def = rows.FieldDefs().Find(c.lookup);
         EXPECT_EQ(def != nullptr, c.found);
-        if (def != nullptr) EXPECT_EQ(def->FieldNo, 2);
+        if (def != nullptr) {
+            EXPECT_EQ(def->FieldNo, 2);
+        }
         try {
             EXPECT_EQ(&rows.FieldNamed(c.lookup), field);
             EXPECT_TRUE(c.found);

@@ -184,7 +184,9 @@ TEST(Writer, StopsAtItsBoundsOnCountAndBytes) {
         }
         EXPECT_EQ(taken, c.taken);
         ASSERT_EQ(writer.Properties().size(), c.taken);
-        if (c.taken > 0) EXPECT_EQ(writer.Properties()[0].second, PropertyValue(7LL));
+        if (c.taken > 0) {
+            EXPECT_EQ(writer.Properties()[0].second, PropertyValue(7LL));
+        }
     }
 }
 

@@ -224,7 +224,9 @@ TEST(ClosedFieldDefs, AClosedDataSetReadsItsDefinitionsWithoutOpening) {
             EXPECT_EQ(cursorCalls[1].substr(0, 6), "close ");
         }
         const std::string described = Described(x.dataSet.FieldDefs());
-        if (*x.defs != '\0') EXPECT_EQ(described, x.defs);
+        if (*x.defs != '\0') {
+            EXPECT_EQ(described, x.defs);
+        }
         // The open reads the same definitions.
         x.dataSet.SetActive(true);
         EXPECT_EQ(Described(x.dataSet.FieldDefs()), described);
