@@ -400,6 +400,11 @@ UNSIGNED32 LumExecuteSQLDirect(LUMHANDLE hStatement, const char* pucSQL, LUMHAND
 UNSIGNED32 LumGetSQLStmtParams(const char* pucSQL, char* pucParams, UNSIGNED16* pusLen);
 /* *pbLive: 1 the cursor is updatable (a live cursor), 0 static. */
 UNSIGNED32 LumSqlPeekStatement(LUMHANDLE hCursor, UNSIGNED16* pbLive);
+/* The value the last insert through the handle (a statement, a table, an
+ * index or an SQL cursor) gave the auto-increment column. Nothing is inserted
+ * through this version of the engine, so every such handle answers 0; a
+ * handle of another kind, or a closed one, is LUM_ERR_INVALID_HANDLE. */
+UNSIGNED32 LumGetLastAutoinc(LUMHANDLE hObj, UNSIGNED32* pulAutoIncVal);
 
 /* ---- The function table ------------------------------------------------ */
 /* clang-format off */
@@ -434,7 +439,8 @@ UNSIGNED32 LumSqlPeekStatement(LUMHANDLE hCursor, UNSIGNED16* pbLive);
   X(LumCreateSQLStatement) X(LumCloseSQLStatement) X(LumStmtSetTableLockType) X(LumStmtSetTableCharType) \
   X(LumStmtSetTableCollation) X(LumStmtSetTableRights) X(LumStmtSetTableReadOnly) X(LumStmtSetTableType) \
   X(LumStmtConstrainUpdates) X(LumStmtReadAllColumns) X(LumPrepareSQL) X(LumExecuteSQL) X(LumExecuteSQLDirect) \
-  X(LumGetSQLStmtParams) X(LumSqlPeekStatement)
+  X(LumGetSQLStmtParams) X(LumSqlPeekStatement) \
+  X(LumGetLastAutoinc)
 /* clang-format on */
 
 /* One pointer per operation, named as the operation. The access layer calls

@@ -115,6 +115,12 @@ public:
     // Engine-result check on behalf of this dataset.
     void Check(UNSIGNED32 result) { CheckLCEResult(*engine_, this, result); }
 
+    // ---- the last auto-increment value --------------------------------------
+    // The value the last insert through the dataset's engine handle gave its
+    // auto-increment column (LumGetLastAutoinc); 0 while the dataset holds no
+    // handle. A table asks its cursor, a query its statement.
+    virtual std::uint32_t LastAutoinc();
+
 protected:
     // Open the engine table or run the statement; set EngineTableType.
     virtual LUMHANDLE AcquireCursorHandle() = 0;
@@ -136,6 +142,15 @@ protected:
     void ForgetDictionaryDefault();
     // A property that shapes the cursor changed: the index definitions are read again.
     void MarkIndexDefsStale() { indexDefs_.SetUpdated(false); }
+    // A property that shapes the cursor changed (statement, table, database):
+    // field and index definitions are read again when next asked for.
+    void PropertyChanged() {
+        FieldDefs().SetUpdated(false);
+        MarkIndexDefsStale();
+    }
+    // The field definitions from the open cursor, or from a handle acquired
+    // for the purpose and closed again, while the dataset stays closed.
+    void InitFieldDefs() override;
 
     // Framework hooks.
     void OpenEngineCursor() override;

@@ -76,6 +76,20 @@ void TLumDataSet::LoadFieldDefs(LUMHANDLE handle) {
     FieldDefs().SetUpdated(true);
 }
 
+void TLumDataSet::InitFieldDefs() {
+    if (cursorHandle_ != NoHandle) return LoadFieldDefs(cursorHandle_);
+    // Closed: the definitions of a cursor opened for them alone. Its columns
+    // describe nothing the closed dataset reads, and are read again at open.
+    const LUMHANDLE handle = AcquireCursorHandle();
+    try {
+        LoadFieldDefs(handle);
+    } catch (...) {
+        engine_->LumCloseTable(handle);  // the failure that brought us here is the one reported
+        throw;
+    }
+    Check(engine_->LumCloseTable(handle));
+}
+
 void TLumDataSet::LoadFieldDef(LUMHANDLE handle, UNSIGNED16 number) {
     const LUMFIELD column = LUM_FIELD_NUMBER(number);
     UNSIGNED16 type = 0;

@@ -40,6 +40,48 @@ void PutLE32(std::uint8_t* out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
+// A stored parameter value as the variant it was written from: the kind of
+// the stored value, or of the parameter's type where that kind cannot be
+// stored as such (date-times as numbers, exact numbers as text).
+fw::Variant StoredParamValue(fw::TFieldType type, const fw::PropertyValue& value, const std::string& path) {
+    using fw::TFieldType;
+    fw::Variant stored;
+    if (const auto* b = std::get_if<bool>(&value)) {
+        stored = *b;
+    } else if (const auto* i = std::get_if<long long>(&value)) {
+        stored = static_cast<std::int64_t>(*i);
+    } else if (const auto* d = std::get_if<double>(&value)) {
+        stored = *d;
+    } else {
+        stored = fw::Stored<std::string>(value, path);
+    }
+    const bool dateTime = type == TFieldType::ftDate || type == TFieldType::ftTime || type == TFieldType::ftDateTime ||
+                          type == TFieldType::ftTimeStamp;
+    if (dateTime && stored.Type() == fw::VarType::String) fw::RaiseInvalidPropertyValue(path);
+    try {
+        if (dateTime) return fw::Variant::FromDateTime(stored.AsDouble());
+        if (type == TFieldType::ftCurrency) return stored.AsCurrency();
+        if (type == TFieldType::ftBCD || type == TFieldType::ftFMTBcd) return stored.AsDecimal();
+    } catch (const fw::Exception&) {
+        fw::RaiseInvalidPropertyValue(path);  // no number, or one beyond the type's range
+    }
+    return stored;
+}
+
+// A parameter value in a form the stored description holds; none for null.
+std::optional<fw::PropertyValue> StorableValue(const fw::Variant& value) {
+    switch (value.Type()) {
+        case fw::VarType::Boolean: return fw::PropertyValue(value.AsBoolean());
+        case fw::VarType::Integer: return fw::PropertyValue(static_cast<long long>(value.AsInteger()));
+        case fw::VarType::Double:
+        case fw::VarType::DateTime: return fw::PropertyValue(value.AsDouble());
+        case fw::VarType::Currency:
+        case fw::VarType::Decimal: return fw::PropertyValue(value.AsDecimal().ToString('.'));
+        case fw::VarType::String: return fw::PropertyValue(value.AsString());
+        default: return std::nullopt;
+    }
+}
+
 }  // namespace
 
 TLumQuery::TLumQuery(fw::TComponent* owner)
@@ -80,7 +122,7 @@ void TLumQuery::SqlChanged() {
         parsed.AssignValues(params_);
         params_ = std::move(parsed);
     }
-    MarkIndexDefsStale();
+    PropertyChanged();
 }
 
 void TLumQuery::PrepareStatement() {
@@ -136,7 +178,17 @@ void TLumQuery::SetDatabaseName(const std::string& name) {
     TLumExtendedDataSet::SetDatabaseName(name);
     // A statement belongs to the connection it was made on: another binding
     // needs another statement, and the old one is released on its connection.
-    if (name != old || LumConnection() != oldConnection) DropStatement();
+    if (name != old || LumConnection() != oldConnection) {
+        DropStatement();
+        PropertyChanged();
+    }
+}
+
+std::uint32_t TLumQuery::LastAutoinc() {
+    if (statement_ == NoHandle) return 0;
+    UNSIGNED32 value = 0;
+    Check(Engine().LumGetLastAutoinc(statement_, &value));
+    return value;
 }
 
 void TLumQuery::ConnectionClosed() {
@@ -427,7 +479,9 @@ void TLumQuery::SetStoredProperty(const std::string& path, const fw::PropertyVal
         return SetDataSource(source);
     }
     if (path == "Data") {
-        storedData_ = fw::Stored<std::string>(value, path);
+        const std::string& data = fw::Stored<std::string>(value, path);
+        if (data.size() > MaxStoredDataBytes) fw::RaiseInvalidPropertyValue(path);
+        storedData_ = data;
         return;
     }
     if (path == "WaitCursor") {
@@ -443,8 +497,10 @@ void TLumQuery::SetStoredProperty(const std::string& path, const fw::PropertyVal
 
 void TLumQuery::SetParamDataProperty(const std::string& path, const fw::PropertyValue& value) {
     if (path == "ParamData") {
+        const auto& names = fw::Stored<std::vector<std::string>>(value, path);
+        if (names.size() > MaxParams) fw::RaiseInvalidPropertyValue(path);
         params_.Clear();
-        for (const std::string& name : fw::Stored<std::vector<std::string>>(value, path)) params_.Add(name);
+        for (const std::string& name : names) params_.Add(name);
         return;
     }
     // "ParamData.<index or name>.<property>"
@@ -466,19 +522,32 @@ void TLumQuery::SetParamDataProperty(const std::string& path, const fw::Property
             names.push_back(fw::FieldTypeName(static_cast<fw::TFieldType>(t)));
         param->SetDataType(fw::EnumOf<fw::TFieldType>(value, names, path));
     } else if (property == "Value") {
-        if (const auto* b = std::get_if<bool>(&value)) {
-            param->SetValue(*b);
-        } else if (const auto* i = std::get_if<long long>(&value)) {
-            param->SetValue(static_cast<std::int64_t>(*i));
-        } else if (const auto* d = std::get_if<double>(&value)) {
-            param->SetValue(*d);
-        } else {
-            param->SetValue(fw::Stored<std::string>(value, path));
-        }
+        param->SetValue(StoredParamValue(param->DataType(), value, path));
     } else if (property == "ParamType") {
         fw::Stored<fw::Ident>(value, path);  // input or output: every parameter here is an input
     } else {
         throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
+    }
+}
+
+void TLumQuery::WriteStoredProperties(fw::TWriter& writer) const {
+    if (params_.Count() > MaxParams) {
+        throw fw::EConvertError(fw::Format("Stored properties too large: %s", {"ParamData"}));
+    }
+    if (storedData_) writer.Write("Data", *storedData_);
+    std::vector<std::string> names;
+    names.reserve(params_.Count());
+    for (std::size_t i = 0; i < params_.Count(); ++i) names.push_back(params_.Items(i).Name());
+    writer.Write("ParamData", std::move(names));
+    // By index: names may repeat, and a name finds the first of them.
+    for (std::size_t i = 0; i < params_.Count(); ++i) {
+        const TParam& param = params_.Items(i);
+        const std::string prefix = "ParamData." + std::to_string(i) + ".";
+        writer.Write(prefix + "DataType", fw::Ident{fw::FieldTypeName(param.DataType())});
+        // A value the parameter took from a master is not its own: a stored
+        // one would count as given and stop it following the master.
+        if (!param.Bound()) continue;
+        if (auto stored = StorableValue(param.Value())) writer.Write(prefix + "Value", std::move(*stored));
     }
 }
 

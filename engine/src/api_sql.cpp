@@ -134,4 +134,13 @@ UNSIGNED32 LumGetRecordCount(LUMHANDLE hObj, UNSIGNED16 usFilterOption, UNSIGNED
     });
 }
 
+UNSIGNED32 LumGetLastAutoinc(LUMHANDLE hObj, UNSIGNED32* pulAutoIncVal) {
+    return guarded([&] {
+        UNSIGNED32& value = out(pulAutoIncVal, "auto-increment value");
+        if (!std::dynamic_pointer_cast<Statement>(HandleRegistry::instance().find(hObj))) cursorOf(hObj);
+        // Statements and tables only read: no handle has inserted a record yet.
+        value = 0;
+    });
+}
+
 }  // extern "C"

@@ -243,4 +243,46 @@ TEST_F(PracticeSql, ErrorsCarryNativeErrorAndNameWhatIsMissing) {
     EXPECT_EQ(LumCloseSQLStatement(fresh), 5106u);
 }
 
+// Nothing is inserted through this engine: every statement, table, index and
+// SQL cursor reports 0 as its last auto-increment value, also after a refused
+// INSERT; a handle of another kind or a closed one is refused.
+TEST_F(PracticeSql, TheLastAutoIncrementValueOfReadOnlyHandlesIsZero) {
+    LUMHANDLE fresh = 0, cursor = 0, refused = 0, table = 0, index = 0, closed = 0;
+    ASSERT_EQ(LumCreateSQLStatement(conn, &fresh), 0u);
+    ASSERT_EQ(LumExecuteSQLDirect(stmt, "SELECT [Entry Number] FROM ZTTRN", &cursor), 0u) << lastErrorText();
+    ASSERT_EQ(LumCreateSQLStatement(conn, &refused), 0u);
+    LUMHANDLE none = 0;
+    ASSERT_EQ(LumExecuteSQLDirect(refused, "INSERT INTO ZTTRN ([Transaction Type]) VALUES ('I')", &none), 7200u);
+    ASSERT_EQ(LumOpenTable90(conn, "ZTTRN", nullptr, 0, 1, 1, 1, 0, "ANSI", &table), 0u) << lastErrorText();
+    ASSERT_EQ(LumGetIndexHandle(table, "IDXENTRYNUMBER", &index), 0u) << lastErrorText();
+    ASSERT_EQ(LumCreateSQLStatement(conn, &closed), 0u);
+    ASSERT_EQ(LumCloseSQLStatement(closed), 0u);
+    struct Case {
+        const char* name;
+        LUMHANDLE handle;
+        UNSIGNED32 rc;
+    };
+    const Case cases[] = {
+        {"statement never run", fresh, 0},
+        {"statement after a SELECT", stmt, 0},
+        {"SQL cursor", cursor, 0},
+        {"statement of a refused INSERT", refused, 0},
+        {"table", table, 0},
+        {"index", index, 0},
+        {"connection", conn, 5018},
+        {"closed statement", closed, 5018},
+        {"no handle", 0, 5018},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UNSIGNED32 value = 77;
+        EXPECT_EQ(LumGetLastAutoinc(c.handle, &value), c.rc);
+        EXPECT_EQ(value, c.rc == 0 ? 0u : 77u);
+    }
+    EXPECT_EQ(LumGetLastAutoinc(stmt, nullptr), 5012u);
+    EXPECT_EQ(LumGetFunctions()->LumGetLastAutoinc, &LumGetLastAutoinc);
+    LumCloseTable(cursor);
+    LumCloseTable(table);
+}
+
 }  // namespace
