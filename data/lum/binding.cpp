@@ -153,6 +153,18 @@ void TLumConnection::RebindDataSets(const std::string& oldName) {
 
 void TLumDataSet::SetTableType(TLumTableTypes type) {
     if (Active()) RaiseLayerError(this, "Cannot perform this operation on an open dataset");
+    // A dataset bound through an alias keeps the alias's table type: the
+    // alias DatabaseName names, else the alias of its connection, when that
+    // alias names a type.
+    std::optional<TLumTableTypes> aliasType;
+    if (!databaseName_.empty() && !IsPathName(databaseName_)) {
+        if (const std::optional<TLumAlias> alias = LookUpAlias(databaseName_))
+            aliasType = DataSetTableType(alias->TableType);
+    } else if (databaseName_.empty() && connection_ != nullptr) {
+        aliasType = SpecifiedTableType(connection_->AliasTableType());
+    }
+    if (aliasType && *aliasType != type)
+        RaiseLayerError(this, "The table type must remain identical to the table type associated with the alias.");
     tableType_ = type;
     openTableType_ = OpenTableTypeCode(type);
 }

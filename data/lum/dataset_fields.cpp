@@ -74,6 +74,35 @@ void TLumDataSet::LoadFieldDefs(LUMHANDLE handle) {
     blobColumnCount_ = 0;
     for (UNSIGNED16 c = 1; c <= count; ++c) LoadFieldDef(handle, c);
     FieldDefs().SetUpdated(true);
+    fieldDefsGiven_ = false;
+}
+
+void TLumDataSet::SetFieldDefs(const fw::TFieldDefs& defs) {
+    fw::TFieldDefs& target = GivenFieldDefs();
+    target = defs;
+    target.SetUpdated(false);
+}
+
+fw::TFieldDefs& TLumDataSet::GivenFieldDefs() {
+    FieldDefs().SetUpdated(false);
+    fieldDefsGiven_ = true;
+    DefChanged();
+    return FieldDefs();
+}
+
+void TLumDataSet::UpdateFieldDefs() {
+    if (FieldDefs().Updated()) return;
+    if (cursorHandle_ != NoHandle) return LoadFieldDefs(cursorHandle_);
+    if (fieldDefsGiven_) return;
+    // Closed: a cursor of our own for the read, closed whatever happens.
+    const LUMHANDLE handle = AcquireCursorHandle();
+    try {
+        LoadFieldDefs(handle);
+    } catch (...) {
+        engine_->LumCloseTable(handle);
+        throw;
+    }
+    Check(engine_->LumCloseTable(handle));
 }
 
 void TLumDataSet::LoadFieldDef(LUMHANDLE handle, UNSIGNED16 number) {

@@ -18,7 +18,20 @@ std::string Trim(const std::string& text) {
 }  // namespace
 
 const fw::TIndexDefs& TLumDataSet::IndexDefs() {
-    ReadIndexDefsFromEngine();
+    if (!indexDefsGiven_ || cursorHandle_ != NoHandle) ReadIndexDefsFromEngine();
+    return indexDefs_;
+}
+
+void TLumDataSet::SetIndexDefs(const fw::TIndexDefs& defs) {
+    fw::TIndexDefs& target = GivenIndexDefs();
+    target = defs;
+    target.SetUpdated(false);
+}
+
+fw::TIndexDefs& TLumDataSet::GivenIndexDefs() {
+    indexDefs_.SetUpdated(false);
+    indexDefsGiven_ = true;
+    DefChanged();
     return indexDefs_;
 }
 
@@ -64,6 +77,7 @@ void TLumDataSet::ReadIndexDefsFromEngine() {
             indexDefs_.Add(name, fw::AsciiUpperCase(fields), options);
         }
         indexDefs_.SetUpdated(true);
+        indexDefsGiven_ = false;
     };
     if (!borrowed) return read();
     try {

@@ -2,6 +2,8 @@
 // TLumTable: a dataset over one table, opened by its dictionary name or as a
 // file of the working folder, in the order of one of its indexes.
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "data/lum/extended_dataset.h"
 
@@ -15,7 +17,11 @@ public:
     ~TLumTable() override;
 
     std::string TableName() const override { return tableName_; }
-    // Refused while open; reads the dictionary's default index for the table.
+    // Refused while open. Unless the component is being read, a name other
+    // than the current one (letter case ignored) empties IndexFiles. Reads
+    // the dictionary's default index for the table; the field and index
+    // definitions are out of date (not while being read: stored definitions
+    // describe the stored table).
     void SetTableName(const std::string& name);
     bool Exclusive() const { return exclusive_; }
     void SetExclusive(bool value);
@@ -25,20 +31,32 @@ public:
     void SetIndexCollationMismatch(TIndexCollationMismatchOptions value);
     const std::string& EncryptionPassword() const { return encryptionPassword_; }
     void SetEncryptionPassword(const std::string& value) { encryptionPassword_ = value; }
-    // Whether field and index definitions are stored with the component.
+    // Whether field and index definitions are stored with the component; it
+    // becomes true when they are changed from outside.
     bool StoreDefs() const { return storeDefs_; }
     void SetStoreDefs(bool value) { storeDefs_ = value; }
+    // The field and index definitions as the component stores them: none
+    // unless StoreDefs is true, and an empty collection is not stored.
+    std::vector<std::pair<std::string, fw::PropertyValue>> StoredDefs() const;
+    // Stored with the component; nothing in the layer reads it.
+    const std::string& InfoExpression() const { return infoExpression_; }
+    void SetInfoExpression(const std::string& value) { infoExpression_ = value; }
 
     // Property 213 of the data dictionary names the table's default index.
     void ReadDefaultIndex() override;
 
     // Stored properties: the common ones and "TableName", "TableType",
-    // "Exclusive", "ReadOnly", "StoreDefs", "EncryptionPassword", "IndexCollationMismatch".
+    // "Exclusive", "ReadOnly", "StoreDefs", "EncryptionPassword",
+    // "IndexCollationMismatch", "InfoExpression", "IndexFiles" (the list of
+    // names) and the definitions "FieldDefs[i].<property>" and
+    // "IndexDefs[i].<property>" (see stored_defs.h).
     void SetStoredProperty(const std::string& path, const fw::PropertyValue& value) override;
 
 protected:
     LUMHANDLE AcquireCursorHandle() override;
     void CursorOpenedExclusively() override { exclusive_ = true; }
+    // A change from outside, not while being read, asks for the definitions to be stored.
+    void DefChanged() override;
 
 private:
     std::string tableName_;
@@ -47,6 +65,7 @@ private:
     TIndexCollationMismatchOptions collationMismatch_ = TIndexCollationMismatchOptions::icmError;
     std::string encryptionPassword_;
     bool storeDefs_ = false;
+    std::string infoExpression_;
 };
 
 }  // namespace lum
