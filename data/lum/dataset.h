@@ -168,6 +168,15 @@ protected:
     const fw::TIndexDefs& IndexDefsHeld() const { return indexDefs_; }
     // Told when the field or index definitions are changed from outside.
     virtual void DefChanged() {}
+    // A range on the active index from values given for its key: each value
+    // for the field it names, or, without a name, for the segment at its
+    // position. CancelRange removes an applied range.
+    struct RangeValue {
+        std::string Field;
+        fw::Variant Value;
+    };
+    void ApplyRange(const std::vector<RangeValue>& values);
+    void CancelRange() { DropRange(); }
 
     // Framework hooks.
     void OpenEngineCursor() override;
@@ -229,6 +238,7 @@ private:
     fw::TField& SegmentField(std::uint16_t segment);
     void ApplyMasterValues();
     void FillRangeFromMaster(const std::vector<fw::TField*>& masterFields);
+    void FillRange(const std::vector<RangeValue>& values);
     void ActivateRange();
     bool ScopeToRange();
     void ComposeRangeKey(const KeyBuffer& key, std::uint8_t* area, UNSIGNED16& length);

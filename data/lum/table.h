@@ -1,11 +1,13 @@
 #pragma once
 // TLumTable: a dataset over one table, opened by its dictionary name or as a
 // file of the working folder, in the order of one of its indexes.
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "data/lum/extended_dataset.h"
+#include "data/lum/params.h"
 
 namespace lum {
 
@@ -45,6 +47,25 @@ public:
     // Property 213 of the data dictionary names the table's default index.
     void ReadDefaultIndex() override;
 
+    // What a data-provider component asks (the tool asks none of it).
+    // TableName less a four-character extension (".LDT").
+    std::string PSGetTableName() const;
+    // The fields of the first unique index whose fields all exist, ";"-joined.
+    std::string PSGetKeyFields();
+    // A text that is not empty becomes TableName.
+    void PSSetCommandText(const std::string& text);
+    // The current index (by IndexName, else IndexFieldNames), else the first
+    // primary index, else the first unique index whose fields all exist.
+    std::optional<fw::TIndexDef> PSGetDefaultOrder();
+    // The index definitions with any of these options (all for 0).
+    fw::TIndexDefs PSGetIndexDefs(std::uint8_t options = 0);
+    // With parameters: opens the table and applies a range whose start and
+    // end take their values (by name, or by position for unnamed ones);
+    // without: an open table's range is removed.
+    void PSSetParams(const TParams& params);
+    // The master's MasterFields paired with the fields of the current index.
+    std::vector<std::pair<fw::TField*, fw::TField*>> GetDetailLinkFields();
+
     // Stored properties: the common ones and "TableName", "TableType",
     // "Exclusive", "ReadOnly", "StoreDefs", "EncryptionPassword",
     // "IndexCollationMismatch", "InfoExpression", "IndexFiles" (the list of
@@ -59,6 +80,11 @@ protected:
     void DefChanged() override;
 
 private:
+    // The definition of the index in use, none in natural order.
+    const fw::TIndexDef* CurrentIndexDef();
+    // Whether every ";"-joined field of the list is a field of the dataset.
+    bool FieldsExist(const std::string& fields) const;
+
     std::string tableName_;
     bool exclusive_ = false;
     bool readOnly_ = false;

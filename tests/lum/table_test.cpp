@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <variant>
 
@@ -603,6 +604,82 @@ TEST_F(IndexFiles, ClosingTheFileOfTheActiveIndexLeavesTheNaturalOrder) {
     c.table->CloseIndexFile("ZTTRNX.LDI");
     EXPECT_EQ(c.table->IndexName(), "IDXCHARTNUMBER");
     EXPECT_EQ(Entries(), (std::vector<std::int32_t>{3, 1, 4, 2}));
+}
+
+// ---- provider support -------------------------------------------------------
+
+TEST(TableProvider, TheTableNameLosesAFourCharacterExtension) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"ZTTRN.LDT", "ZTTRN"}, {"ZTTRN", "ZTTRN"}, {"A.LDT", "A"}, {".LDT", ".LDT"}, {"ZTTRN.X", "ZTTRN.X"}};
+    for (const auto& [name, expected] : cases) {
+        SCOPED_TRACE(name);
+        lum::TLumTable table;
+        table.SetTableName(name);
+        EXPECT_EQ(table.PSGetTableName(), expected);
+    }
+    lum::TLumTable table;
+    table.SetTableName("ZTTRN.LDT");
+    table.PSSetCommandText("");
+    EXPECT_EQ(table.TableName(), "ZTTRN.LDT");
+    table.PSSetCommandText("ZTPAX.LDT");
+    EXPECT_EQ(table.TableName(), "ZTPAX.LDT");
+}
+
+TEST_F(PracticeTable, ProviderOrderKeysAndARangeFromParameters) {
+    AddTransactions({"B", "D", "A", "C", "A"});
+    c.table->SetActive(true);
+    EXPECT_EQ(c.table->PSGetKeyFields(), "CHART NUMBER;CASE NUMBER;ENTRY NUMBER;TOOTH NUMBER");
+    EXPECT_EQ(IndexNames(c.table->PSGetIndexDefs(static_cast<std::uint8_t>(fw::TIndexOption::ixUnique))),
+              (std::vector<std::string>{"PRIMARY", "IDXCHARTCASESERVDT"}));
+    struct OrderCase {
+        const char* what;
+        std::function<void()> choose;
+        const char* order;
+    };
+    const OrderCase orders[] = {
+        {"by IndexFieldNames", [&] { c.table->SetIndexFieldNames("ENTRY NUMBER"); }, "IDXENTRYNUMBER"},
+        {"by IndexName", [&] { c.table->SetIndexName("IDXCHARTDATE"); }, "IDXCHARTDATE"},
+        {"natural order: the first unique index", [&] { c.table->SetIndexName(""); }, "PRIMARY"},
+    };
+    for (const OrderCase& x : orders) {
+        SCOPED_TRACE(x.what);
+        x.choose();
+        const std::optional<fw::TIndexDef> order = c.table->PSGetDefaultOrder();
+        ASSERT_TRUE(order.has_value());
+        EXPECT_EQ(order->Name, x.order);
+    }
+    c.table->SetIndexFieldNames("CHART NUMBER");
+    struct RangeCase {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> params;
+        std::vector<std::int32_t> entries;
+    };
+    const RangeCase ranges[] = {
+        {"by name", {{"Chart Number", "A"}}, {3, 5}},
+        {"by position", {{"", "D"}}, {2}},
+        {"no parameters: the range goes", {}, {3, 5, 1, 4, 2}},
+    };
+    for (const RangeCase& x : ranges) {
+        SCOPED_TRACE(x.what);
+        lum::TParams params;
+        for (const auto& [name, value] : x.params) params.Add(name).SetAsString(value);
+        c.table->PSSetParams(params);
+        EXPECT_EQ(Entries(), x.entries);
+    }
+}
+
+TEST_F(PracticeTable, DetailLinkFieldsPairTheMasterFieldsWithTheIndex) {
+    lum::TLumTable& table = *c.table;
+    table.SetMasterSource(c.dsQryChg);
+    table.SetMasterFields("Entry Number");
+    c.query->SetActive(true);
+    table.SetActive(true);
+    const auto pairs = table.GetDetailLinkFields();
+    ASSERT_EQ(pairs.size(), 1u);
+    EXPECT_EQ(pairs[0].first, &c.query->FieldNamed("Entry Number"));
+    EXPECT_EQ(pairs[0].second, &table.FieldNamed("Entry Number"));
+    table.SetMasterSource(nullptr);
+    EXPECT_TRUE(table.GetDetailLinkFields().empty());
 }
 
 }  // namespace
