@@ -119,8 +119,14 @@ void TLumDataSet::ChooseActiveIndex() {
     }
     // The engine answers 0 for "no index": the table's own order.
     activeHandle_ = chosen != 0 ? chosen : cursorHandle_;
-    ComputeBufferLayout();
-    ReallocateBuffers();
+    try {
+        ComputeBufferLayout();
+        ReallocateBuffers();
+    } catch (...) {
+        // Without buffers for the new order an open dataset cannot go on.
+        CloseQuietly();
+        throw;
+    }
 }
 
 // Makes the order just set the active one. When it cannot be chosen, the

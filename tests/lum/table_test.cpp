@@ -606,6 +606,25 @@ TEST_F(IndexFiles, ClosingTheFileOfTheActiveIndexLeavesTheNaturalOrder) {
     EXPECT_EQ(Entries(), (std::vector<std::int32_t>{3, 1, 4, 2}));
 }
 
+// When the record buffers cannot be laid out for a new order, the open
+// table closes rather than go on with buffers of the old one.
+UNSIGNED32 FailingBookmarkLength(LUMHANDLE, UNSIGNED32*) {
+    realEngine->LumSetLastError(LUM_ERR_DAMAGED, "Injected failure");
+    return LUM_ERR_DAMAGED;
+}
+
+TEST_F(PracticeTable, ANewOrderWithoutBuffersClosesTheTable) {
+    AddTransactions({"B", "A"});
+    c.table->SetActive(true);
+    LumFunctions engine = lum::DefaultEngine();
+    engine.LumGetBookmarkLength = &FailingBookmarkLength;
+    c.table->SetEngine(engine);
+    EXPECT_THROW(c.table->SetIndexFieldNames("CHART NUMBER"), lum::ELUMDatabaseError);
+    EXPECT_FALSE(c.table->Active());
+    EXPECT_EQ(c.table->CursorHandle(), lum::NoHandle);
+    EXPECT_EQ(c.table->IndexFieldNames(), "ENTRY NUMBER");  // the setter put back its value
+}
+
 // ---- provider support -------------------------------------------------------
 
 TEST(TableProvider, TheTableNameLosesAFourCharacterExtension) {
