@@ -47,6 +47,12 @@
  *     permitted, 0x40 insert permitted.
  *   - Bits of LumGetIndexFlags: 1 unique, 2 descending, 4 primary key,
  *     8 candidate, 16 has a condition.
+ *   - Index files: a table's own indexes live in its file. Further indexes
+ *     come from separate index files (see engine/src/index_file.h): a file
+ *     beside the table holds index definitions only, and LumOpenIndex
+ *     builds their keys over the table's rows in the memory of the open
+ *     table, so opening one creates or changes nothing in the folder.
+ *     LumCloseIndex on one of its indexes closes the whole file.
  *   - Property 213 of LumDDGetTableProperty: default index name (text);
  *     property 1102 of LumDDGetUserProperty: the user's groups, ";"-joined.
  *   - The SQL engine is read-only over table files: statements that change
@@ -170,11 +176,13 @@ enum LumErrorCode {
     LUM_ERR_NOT_IN_DICTIONARY = 5132,
     LUM_ERR_END_OF_OBJECTS = 5137, /* LumDDFindFirstObject/LumDDFindNextObject: no more */
     LUM_ERR_PROPERTY_NOT_SET = 5138,
-    LUM_ERR_TRANSACTION = 5140, /* commit/rollback without a transaction, unknown savepoint */
-    LUM_ERR_NO_SERVER = 6420,   /* no server of the requested kind can be reached */
+    LUM_ERR_TRANSACTION = 5140,     /* commit/rollback without a transaction, unknown savepoint */
+    LUM_ERR_INDEX_FILE_OPEN = 5083, /* the index file, or an index of the same name, is open on the table */
+    LUM_ERR_NO_SERVER = 6420,       /* no server of the requested kind can be reached */
     LUM_ERR_FILE_NOT_FOUND = 7008,
-    LUM_ERR_NOT_A_TABLE = 7016, /* the file is not a table file */
-    LUM_ERR_DAMAGED = 7017,     /* damaged or truncated file */
+    LUM_ERR_NOT_A_TABLE = 7016,       /* the file is not a table file */
+    LUM_ERR_DAMAGED = 7017,           /* damaged or truncated file */
+    LUM_ERR_NOT_AN_INDEX_FILE = 7018, /* the file is not an index file of this engine */
     LUM_ERR_NOT_A_DICTIONARY = 7019,
     LUM_ERR_FILE_EXISTS = 7020,
     LUM_ERR_WRITE_FAILED = 7022,
@@ -366,11 +374,20 @@ UNSIGNED32 LumGetIndexFlags(LUMHANDLE hIndex, UNSIGNED32* pulFlags);
 UNSIGNED32 LumGetIndexCondition(LUMHANDLE hIndex, char* pucCondition, UNSIGNED16* pusLen);
 UNSIGNED32 LumGetIndexPageSize(LUMHANDLE hIndex, UNSIGNED32* pulPageSize);
 UNSIGNED32 LumGetKeyLength(LUMHANDLE hIndex, UNSIGNED16* pusKeyLength);
-/* usOption 1: full path, 2: file name only. Indexes live in the table file. */
+/* The file the index lives in: the table's own file or a separate index
+ * file. usOption 1: full path, 2: file name only. */
 UNSIGNED32 LumGetIndexFilename(LUMHANDLE hIndex, UNSIGNED16 usOption, char* pucName, UNSIGNED16* pusLen);
-/* The indexes of a table live in its file; opening "another" index file
- * that is the table's own file returns its indexes, any other file fails. */
+/* Opens the indexes of an index file on the table and returns their handles
+ * (*pusArrayLen: room on entry, count on return; too little room gives
+ * LUM_ERR_BUFFER_TOO_SMALL and the count, and opens nothing). A name with the
+ * table file's own stem (ZTTRN.* for ZTTRN.LDT) gives the table's own
+ * indexes. Any other names a separate index file: LUM_ERR_FILE_NOT_FOUND,
+ * LUM_ERR_NOT_AN_INDEX_FILE, LUM_ERR_DAMAGED, LUM_ERR_INDEX_FILE_OPEN (open
+ * already, or one of its index names is taken), LUM_ERR_FIELD_NOT_FOUND (an
+ * index names a field the table lacks). */
 UNSIGNED32 LumOpenIndex(LUMHANDLE hTable, const char* pucName, LUMHANDLE* ahIndex, UNSIGNED16* pusArrayLen);
+/* An index of a separate index file: closes that file with all its indexes
+ * (their handles become invalid). One of the table's own: closes that order. */
 UNSIGNED32 LumCloseIndex(LUMHANDLE hIndex);
 UNSIGNED32 LumInitRawKey(LUMHANDLE hIndex);
 UNSIGNED32 LumBuildRawKey(LUMHANDLE hIndex, UNSIGNED8* pucKey, UNSIGNED16* pusKeyLen);

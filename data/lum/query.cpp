@@ -122,7 +122,7 @@ void TLumQuery::SqlChanged() {
         parsed.AssignValues(params_);
         params_ = std::move(parsed);
     }
-    PropertyChanged();
+    MarkDefsStale();
 }
 
 void TLumQuery::PrepareStatement() {
@@ -180,7 +180,7 @@ void TLumQuery::SetDatabaseName(const std::string& name) {
     // needs another statement, and the old one is released on its connection.
     if (name != old || LumConnection() != oldConnection) {
         DropStatement();
-        PropertyChanged();
+        MarkDefsStale();
     }
 }
 

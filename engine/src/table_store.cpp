@@ -214,20 +214,97 @@ void TableStore::prepareIndexes() {
         for (std::size_t j = 0; j < i; ++j)
             if (equalsIgnoringCase(schema_.indexes[j].name, def.name))
                 fail(kErrInvalidArgument, "Duplicate index name \"" + def.name + "\"");
-        if (def.fields.empty()) fail(kErrInvalidArgument, "Index " + def.name + " has no segments");
-        IndexInfo info;
-        info.def = def;
-        info.keyColumn = "__k" + std::to_string(i + 1);
-        for (const std::string& f : def.fields) {
-            const int c = layout_.find(std::string(trimBlanks(f)));
-            if (c < 0) fail(kErrFieldNotFound, "Index " + def.name + " names the unknown field \"" + f + "\"");
-            const ColumnDef& cd = layout_.columns()[static_cast<std::size_t>(c)].def;
-            if (isBlobType(cd.type)) fail(kErrInvalidArgument, "Index " + def.name + " cannot use the blob field " + f);
-            info.segments.push_back(static_cast<std::size_t>(c));
-            info.keyLength += maxSegmentLength(cd.type, cd.length);
-        }
-        indexes_.push_back(std::move(info));
+        indexes_.push_back(describeIndex(def, "__k" + std::to_string(i + 1)));
     }
+}
+
+IndexInfo TableStore::describeIndex(const IndexDef& def, std::string keyColumn) const {
+    if (def.fields.empty()) fail(kErrInvalidArgument, "Index " + def.name + " has no segments");
+    IndexInfo info;
+    info.def = def;
+    info.keyColumn = std::move(keyColumn);
+    for (const std::string& f : def.fields) {
+        const int c = layout_.find(std::string(trimBlanks(f)));
+        if (c < 0) fail(kErrFieldNotFound, "Index " + def.name + " names the unknown field \"" + f + "\"");
+        const ColumnDef& cd = layout_.columns()[static_cast<std::size_t>(c)].def;
+        if (isBlobType(cd.type)) fail(kErrInvalidArgument, "Index " + def.name + " cannot use the blob field " + f);
+        info.segments.push_back(static_cast<std::size_t>(c));
+        info.keyLength += maxSegmentLength(cd.type, cd.length);
+    }
+    return info;
+}
+
+std::string TableStore::buildTemporaryKeys(const std::vector<IndexInfo>& indexes) {
+    // "lce_x<n>_keys": no name is part of another, so the statements on one
+    // can be told by their text.
+    const auto lease = reading();
+    // Temporary tables of this connection stay in memory: no file anywhere.
+    // Set once, before the first: a change of the setting drops them all.
+    if (temporaryKeyTables_ == 0) db_.exec("PRAGMA temp_store=MEMORY");
+    const std::string table = "lce_x" + std::to_string(++temporaryKeyTables_) + "_keys";
+    for (const IndexInfo& ix : indexes) {
+        if (ix.def.condition.empty()) continue;
+        try {
+            Stmt check(db_, "SELECT count(*) FROM records WHERE (" + ix.def.condition + ")");
+        } catch (const Error&) {
+            fail(kErrInvalidArgument, "Invalid condition of index " + ix.def.name + ": " + ix.def.condition);
+        }
+    }
+    // All of it in one savepoint: the keys are there in full or not at all.
+    Savepoint whole(db_, true);
+    std::string create = "CREATE TEMP TABLE " + table + "(__recno INTEGER PRIMARY KEY";
+    std::string insertSql = "INSERT INTO temp." + table + " VALUES(?1";
+    int n = 2;
+    for (const IndexInfo& ix : indexes) {
+        create += ", " + ix.keyColumn + " BLOB";
+        insertSql += ", ?" + std::to_string(n++);
+    }
+    db_.exec(create + ")");
+    {
+        Stmt insert(db_, insertSql + ")");
+        Stmt rows(db_, "SELECT __recno, __rec FROM lce_images ORDER BY __recno");
+        std::string image;
+        while (rows.step()) {
+            const std::int64_t recno = rows.integer(0);
+            unpack(recno, rows.blob(1), image);
+            insert.reset();
+            insert.bind(1, recno);
+            n = 2;
+            for (const IndexInfo& ix : indexes) {
+                std::string key;
+                for (std::size_t c : ix.segments)
+                    appendKeySegment(key, layout_.columns()[c].def.type, layout_.decode(image, c));
+                if (ix.def.descending) invertKey(key);
+                insert.bindBlob(n++, key.data(), key.size());
+            }
+            insert.step();
+        }
+    }
+    std::string sql;
+    for (const IndexInfo& ix : indexes) {
+        if (!ix.def.condition.empty())
+            sql += "UPDATE temp." + table + " SET " + ix.keyColumn + " = NULL WHERE NOT coalesce((SELECT (" +
+                   ix.def.condition + ") FROM records WHERE records.__recno = " + table + ".__recno), 0);";
+        sql += "CREATE INDEX temp." + table + ix.keyColumn + " ON " + table + "(" + ix.keyColumn + ");";
+    }
+    if (!sql.empty()) db_.exec(sql);
+    whole.release();
+    return "temp." + table;
+}
+
+void TableStore::dropTemporaryKeys(const std::string& table) {
+    const auto lease = reading();
+    // SQLite drops no table while a statement of the connection is running:
+    // they stop here, and the new epoch tells the cursor not to go on with them.
+    resetRunningStatements();
+    ++readEpoch_;
+    db_.exec("DROP TABLE IF EXISTS " + table);
+}
+
+void TableStore::resetRunningStatements() const {
+    sqlite3* db = db_.get();
+    for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
+        if (sqlite3_stmt_busy(s)) sqlite3_reset(s);
 }
 
 std::string TableStore::sqlIndexes(bool create) const {
@@ -766,8 +843,7 @@ TableStore::ReadLease TableStore::reading() const {
 
 void TableStore::endRead() const {
     sqlite3* db = db_.get();
-    for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
-        if (sqlite3_stmt_busy(s)) sqlite3_reset(s);
+    resetRunningStatements();
     if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     readHeld_ = false;

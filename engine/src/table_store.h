@@ -116,6 +116,17 @@ public:
     bool endReadIfIdle(std::chrono::steady_clock::time_point now) const;
     ~TableStore();
 
+    // The index of a definition over this table's fields, its keys in
+    // keyColumn; fails kErrFieldNotFound for a field the table lacks.
+    IndexInfo describeIndex(const IndexDef& def, std::string keyColumn) const;
+    // Builds the keys of indexes defined outside the table file (index
+    // files) over the current rows, into a temporary in-memory table of this
+    // connection with a column per index (keyColumn) and __recno; returns the
+    // table's name. Nothing is written to any file.
+    std::string buildTemporaryKeys(const std::vector<IndexInfo>& indexes);
+    // Drops such a table; the statements that read it must be finalized first.
+    void dropTemporaryKeys(const std::string& table);
+
     // SQL declaration of a field column; the declared type carries the engine
     // type as "LCE_type_length_decimals" so SQL results can recover it.
     static std::string declaredType(const ColumnDef& def);
@@ -132,6 +143,7 @@ private:
     void dropSqlIndexes();
     std::string sqlIndexes(bool create) const;
     void endRead() const;
+    void resetRunningStatements() const;
     void bulkPragmas(bool on);
     // The steps of append.
     Row normalizedRow(const Row& input);
@@ -156,6 +168,7 @@ private:
     bool createdHere_ = false;  // made by this process: bulk loading may skip syncs
     bool bulk_ = false;
     mutable bool imagesChecked_ = false;
+    std::uint64_t temporaryKeyTables_ = 0;  // names the tables of buildTemporaryKeys
 
     // Read transaction of a read-only table (guarded by readMutex_).
     bool leased_ = false;

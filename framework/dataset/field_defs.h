@@ -78,6 +78,7 @@ public:
     TIndexDef& Add(const std::string& name, const std::string& fields, std::uint8_t options);
     std::size_t Count() const { return items_.size(); }
     const TIndexDef& operator[](std::size_t index) const { return items_.at(index); }
+    TIndexDef& operator[](std::size_t index) { return items_.at(index); }
     // The index that orders by the given field list: an exact match of the
     // whole list first, then one whose fields begin with the list up to a
     // ";". Descending and expression indexes are never chosen. Field texts

@@ -200,6 +200,7 @@ TEST(ClosedFieldDefs, AClosedDataSetReadsItsDefinitionsWithoutOpening) {
         std::function<void()> before;
         bool reads;  // a cursor is opened and closed for the definitions
         const char* defs;
+        bool sameAtOpen = true;  // stored definitions describe the full table, not this small one
     };
     lum::TLumQuery& q = *c.query;
     const Case cases[] = {
@@ -208,7 +209,13 @@ TEST(ClosedFieldDefs, AClosedDataSetReadsItsDefinitionsWithoutOpening) {
         {"query, up to date", q, [] {}, false, "Chart Number:ftString:8;Amount:ftFloat:0;"},
         {"query with another statement", q, [&] { q.SetSQL({"SELECT [Entry Number] AS N FROM ZTTRN"}); }, true,
          "N:ftAutoInc:0;"},
-        {"table never opened", *c.table, [] {}, true, ""},
+        // The search's table is described with the definitions it is stored with.
+        {"table with stored definitions", *c.table, [] {}, false, "", false},
+        // Naming the table again sets the stored definitions aside for the engine's.
+        {"table named again", *c.table, [&] { c.table->SetTableName("ZTTRN"); }, true,
+         "Chart Number:ftString:8;Case Number:ftInteger:0;Entry Number:ftAutoInc:0;Date From:ftDate:0;Procedure "
+         "Code:ftString:10;Transaction Type:ftString:1;Amount:ftFloat:0;Documentation:ftMemo:1;CC Entry "
+         "Number:ftInteger:0;"},
     };
     for (const Case& x : cases) {
         SCOPED_TRACE(x.name);
@@ -229,10 +236,11 @@ TEST(ClosedFieldDefs, AClosedDataSetReadsItsDefinitionsWithoutOpening) {
         }
         // The open reads the same definitions.
         x.dataSet.SetActive(true);
-        EXPECT_EQ(Described(x.dataSet.FieldDefs()), described);
+        if (x.sameAtOpen) {
+            EXPECT_EQ(Described(x.dataSet.FieldDefs()), described);
+        }
         x.dataSet.SetActive(false);
     }
-    EXPECT_NE(Described(c.table->FieldDefs()).find("Entry Number:ftAutoInc:0;"), std::string::npos);
 
     // A failure while reading closes the cursor and leaves the definitions out of date.
     q.SetSQL({"SELECT [Amount] FROM ZTTRN"});
