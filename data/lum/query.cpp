@@ -2,6 +2,8 @@
 // result cursor, and freeing a statement the engine has lost.
 #include "data/lum/query.h"
 
+#include "data/lum/statement_binding.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -20,25 +22,10 @@ std::string Joined(const std::vector<std::string>& lines) {
     return text;
 }
 
-// The framework counts days from 30 December 1899, the engine from the Julian epoch.
-constexpr std::int32_t JulianOfDayZero = 2415019;
-constexpr double MillisecondsPerDay = 86400000.0;
 // Handle type the engine reports for a statement.
 constexpr UNSIGNED16 StatementHandleType = 4;
-// Binary subtype the engine takes for parameter bytes.
-constexpr UNSIGNED16 BinaryParamType = 6;
 // Master links followed when looking for a circle.
 constexpr int MaxLinkDepth = 1000;
-
-std::int32_t JulianDay(double dateTime) { return static_cast<std::int32_t>(std::trunc(dateTime)) + JulianOfDayZero; }
-std::int32_t MillisecondsOfDay(double dateTime) {
-    const double fraction = std::fabs(dateTime - std::trunc(dateTime));
-    return static_cast<std::int32_t>(std::lround(fraction * MillisecondsPerDay));
-}
-
-void PutLE32(std::uint8_t* out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
 // A stored parameter value as the variant it was written from: the kind of
 // the stored value, or of the parameter's type where that kind cannot be
@@ -335,63 +322,7 @@ void TLumQuery::BindParams() {
 }
 
 void TLumQuery::BindParam(const TParam& param, std::uint16_t ordinal) {
-    using fw::TFieldType;
-    const LumFunctions& engine = Engine();
-    const LUMFIELD field = LUM_FIELD_NUMBER(ordinal);
-    const TFieldType type = param.DataType();
-    // A parameter nobody typed has no value to give: the statement must not
-    // run with a null in its place.
-    if (type == TFieldType::ftUnknown) {
-        RaiseLayerError(this,
-                        "The field named: '" + param.Name() + "' has the DataType of ftUnknown, which is invalid.");
-    }
-    if (param.IsNull()) return Check(engine.LumSetEmpty(statement_, field));
-    const fw::Variant& value = param.Value();
-    switch (type) {
-        case TFieldType::ftBoolean: return Check(engine.LumSetLogical(statement_, field, value.AsBoolean() ? 1 : 0));
-        case TFieldType::ftFloat:
-        case TFieldType::ftCurrency: return Check(engine.LumSetDouble(statement_, field, value.AsDouble()));
-        case TFieldType::ftDate: return Check(engine.LumSetJulian(statement_, field, JulianDay(value.AsDouble())));
-        case TFieldType::ftTime:
-            return Check(engine.LumSetMilliseconds(statement_, field, MillisecondsOfDay(value.AsDouble())));
-        case TFieldType::ftDateTime:
-        case TFieldType::ftTimeStamp: {
-            std::uint8_t raw[8];
-            PutLE32(raw, static_cast<std::uint32_t>(JulianDay(value.AsDouble())));
-            PutLE32(raw + 4, static_cast<std::uint32_t>(MillisecondsOfDay(value.AsDouble())));
-            return Check(engine.LumSetTimeStampRaw(statement_, field, raw, sizeof raw));
-        }
-        case TFieldType::ftBytes:
-        case TFieldType::ftVarBytes:
-        case TFieldType::ftBlob:
-        case TFieldType::ftGraphic: {
-            const std::string bytes = value.AsString();
-            const auto size = static_cast<UNSIGNED32>(bytes.size());
-            return Check(engine.LumSetBinary(statement_, field, BinaryParamType, size, 0,
-                                             reinterpret_cast<const UNSIGNED8*>(bytes.data()), size));
-        }
-        case TFieldType::ftParadoxOle:
-        case TFieldType::ftDBaseOle:
-        case TFieldType::ftTypedBinary:
-        case TFieldType::ftCursor:
-        case TFieldType::ftWideString:
-        case TFieldType::ftADT:
-        case TFieldType::ftArray:
-        case TFieldType::ftReference:
-        case TFieldType::ftDataSet:
-            RaiseLayerError(this, "The field named: '" + param.Name() + "' has a DataType that is not supported.");
-        case TFieldType::ftOraBlob:
-        case TFieldType::ftOraClob:
-        case TFieldType::ftVariant:
-        case TFieldType::ftInterface:
-        case TFieldType::ftIDispatch:
-        case TFieldType::ftGuid:
-        case TFieldType::ftFMTBcd: return;  // left to the engine, which refuses a marker without a value
-        default: {
-            const std::string text = value.AsString();
-            return Check(engine.LumSetString(statement_, field, text.c_str(), static_cast<UNSIGNED32>(text.size())));
-        }
-    }
+    BindStatementParam(Engine(), this, statement_, param, ordinal);
 }
 
 LUMHANDLE TLumQuery::AcquireCursorHandle() {

@@ -1,7 +1,7 @@
 #pragma once
 // Binding a parameter's value to an engine statement by its data type, for
-// statements the connection runs on behalf of its caller. A failure is
-// reported for the dataset given, or for none.
+// a query's statement and for those the connection runs on behalf of its
+// caller. A failure is reported for the dataset given, or for none.
 #include <cstdint>
 
 #include "data/lum/engine.h"
