@@ -183,6 +183,12 @@ struct TableSchema {
     int columnIndex(const std::string& name) const;
 };
 
+// Creates an index file: index definitions kept outside a table file,
+// whose keys the engine builds over a table's rows when LumOpenIndex opens
+// it on that table (see engine/src/index_file.h). Fails when the file exists,
+// or a definition has no name, a duplicate name or no fields.
+void createIndexFile(const std::string& path, const std::vector<IndexDef>& indexes);
+
 // A dictionary file (.LDD): catalog of tables and users.
 class Dictionary {
 public:

@@ -14,14 +14,17 @@ namespace fw {
 // A reference to another component of the same window, by name.
 struct ComponentRef {
     std::string Name;
+    bool operator==(const ComponentRef&) const = default;
 };
 // A set of enumeration identifiers, as in "[stLUM_REMOTE, stLUM_LOCAL]".
 struct IdentSet {
     std::vector<std::string> Items;
+    bool operator==(const IdentSet&) const = default;
 };
 // An enumeration identifier, as in "ttLumLDT".
 struct Ident {
     std::string Name;
+    bool operator==(const Ident&) const = default;
 };
 using PropertyValue = std::variant<bool, long long, double, std::string, std::vector<std::string>, Ident, IdentSet,
                                    ComponentRef, TComponent*>;

@@ -47,6 +47,14 @@
  *     permitted, 0x40 insert permitted.
  *   - Bits of LumGetIndexFlags: 1 unique, 2 descending, 4 primary key,
  *     8 candidate, 16 has a condition.
+ *   - Index files: a table's own indexes live in its file. Further indexes
+ *     come from separate index files (see engine/src/index_file.h): a file
+ *     beside the table holds index definitions only, and LumOpenIndex
+ *     builds their keys over the table's rows in the memory of the open
+ *     table, so opening one creates or changes nothing in the folder. Writes
+ *     through the connection keep those keys in step; rows another program
+ *     writes join them when the file is opened again. LumCloseIndex on one
+ *     of its indexes closes the whole file.
  *   - Property 213 of LumDDGetTableProperty: default index name (text);
  *     property 1102 of LumDDGetUserProperty: the user's groups, ";"-joined.
  *   - Writing. A table opened without the read-only option may be written:
@@ -90,6 +98,20 @@
  *     committed. A write that fails (a lock, a duplicate key, a value that
  *     does not fit) undoes only itself; only a failure of the disk in the
  *     middle of a record's write rolls the whole transaction back.
+ *   - SQL: SELECT reads the table files read-only; INSERT, UPDATE and
+ *     DELETE change their table as described under Writing. Other
+ *     statements answer 7200 (NativeError 2116) before any table is opened.
+ *     System procedures run as "EXECUTE PROCEDURE name(arguments)", each
+ *     argument a parameter marker or a literal: sp_setapplicationid(id)
+ *     gives the connection an application id of at most 300 characters,
+ *     sp_getapplicationid() answers it as one row with the character column
+ *     "ApplicationID". Another name answers 7200.
+ *   - An SQL cursor stays open when its statement is closed; it is closed
+ *     with LumCloseTable or with its connection.
+ *   - The text of LumGetActiveLinkInfo is "link alias;dictionary path". This
+ *     engine keeps no links: LumGetNumActiveLinks answers 0.
+ *   - A table-file mask that names only a folder lists its "*.LDT" files.
+ *     LumDDFindFirstObject needs a dictionary connection.
  *   - Filters, seeks, expressions and encryption are declared for the access
  *     layer but answer LUM_ERR_NOT_SUPPORTED (5004) in this version of the
  *     engine.
@@ -198,11 +220,13 @@ enum LumErrorCode {
     LUM_ERR_NOT_IN_DICTIONARY = 5132,
     LUM_ERR_END_OF_OBJECTS = 5137, /* LumDDFindFirstObject/LumDDFindNextObject: no more */
     LUM_ERR_PROPERTY_NOT_SET = 5138,
-    LUM_ERR_TRANSACTION = 5140, /* commit/rollback without a transaction, unknown savepoint */
-    LUM_ERR_NO_SERVER = 6420,   /* no server of the requested kind can be reached */
+    LUM_ERR_TRANSACTION = 5140,     /* commit/rollback without a transaction, unknown savepoint */
+    LUM_ERR_INDEX_FILE_OPEN = 5083, /* the index file, or an index of the same name, is open on the table */
+    LUM_ERR_NO_SERVER = 6420,       /* no server of the requested kind can be reached */
     LUM_ERR_FILE_NOT_FOUND = 7008,
-    LUM_ERR_NOT_A_TABLE = 7016, /* the file is not a table file */
-    LUM_ERR_DAMAGED = 7017,     /* damaged or truncated file */
+    LUM_ERR_NOT_A_TABLE = 7016,       /* the file is not a table file */
+    LUM_ERR_DAMAGED = 7017,           /* damaged or truncated file */
+    LUM_ERR_NOT_AN_INDEX_FILE = 7018, /* the file is not an index file of this engine */
     LUM_ERR_NOT_A_DICTIONARY = 7019,
     LUM_ERR_FILE_EXISTS = 7020,
     LUM_ERR_WRITE_FAILED = 7022,
@@ -395,11 +419,20 @@ UNSIGNED32 LumGetIndexFlags(LUMHANDLE hIndex, UNSIGNED32* pulFlags);
 UNSIGNED32 LumGetIndexCondition(LUMHANDLE hIndex, char* pucCondition, UNSIGNED16* pusLen);
 UNSIGNED32 LumGetIndexPageSize(LUMHANDLE hIndex, UNSIGNED32* pulPageSize);
 UNSIGNED32 LumGetKeyLength(LUMHANDLE hIndex, UNSIGNED16* pusKeyLength);
-/* usOption 1: full path, 2: file name only. Indexes live in the table file. */
+/* The file the index lives in: the table's own file or a separate index
+ * file. usOption 1: full path, 2: file name only. */
 UNSIGNED32 LumGetIndexFilename(LUMHANDLE hIndex, UNSIGNED16 usOption, char* pucName, UNSIGNED16* pusLen);
-/* The indexes of a table live in its file; opening "another" index file
- * that is the table's own file returns its indexes, any other file fails. */
+/* Opens the indexes of an index file on the table and returns their handles
+ * (*pusArrayLen: room on entry, count on return; too little room gives
+ * LUM_ERR_BUFFER_TOO_SMALL and the count, and opens nothing). A name with the
+ * table file's own stem (ZTTRN.* for ZTTRN.LDT) gives the table's own
+ * indexes. Any other names a separate index file: LUM_ERR_FILE_NOT_FOUND,
+ * LUM_ERR_NOT_AN_INDEX_FILE, LUM_ERR_DAMAGED, LUM_ERR_INDEX_FILE_OPEN (open
+ * already, or one of its index names is taken), LUM_ERR_FIELD_NOT_FOUND (an
+ * index names a field the table lacks). */
 UNSIGNED32 LumOpenIndex(LUMHANDLE hTable, const char* pucName, LUMHANDLE* ahIndex, UNSIGNED16* pusArrayLen);
+/* An index of a separate index file: closes that file with all its indexes
+ * (their handles become invalid). One of the table's own: closes that order. */
 UNSIGNED32 LumCloseIndex(LUMHANDLE hIndex);
 UNSIGNED32 LumInitRawKey(LUMHANDLE hIndex);
 UNSIGNED32 LumBuildRawKey(LUMHANDLE hIndex, UNSIGNED8* pucKey, UNSIGNED16* pusKeyLen);
@@ -429,6 +462,13 @@ UNSIGNED32 LumExecuteSQLDirect(LUMHANDLE hStatement, const char* pucSQL, LUMHAND
 UNSIGNED32 LumGetSQLStmtParams(const char* pucSQL, char* pucParams, UNSIGNED16* pusLen);
 /* *pbLive: 1 the cursor is updatable (a live cursor), 0 static. */
 UNSIGNED32 LumSqlPeekStatement(LUMHANDLE hCursor, UNSIGNED16* pbLive);
+/* The value the last insert through the handle gave the auto-increment
+ * column: for a statement its last INSERT (the last record it added), for a
+ * table or index handle the last record appended through that table handle.
+ * 0 when the handle has inserted nothing, the table has no auto-increment
+ * column, or the handle is an SQL cursor; a handle of another kind, or a
+ * closed one, is LUM_ERR_INVALID_HANDLE. */
+UNSIGNED32 LumGetLastAutoinc(LUMHANDLE hObj, UNSIGNED32* pulAutoIncVal);
 
 /* ---- Record editing and locks (continued) ------------------------------ */
 /* ulRec 0: the current record; LumUnlockRecord with 0 releases every record
@@ -477,7 +517,7 @@ UNSIGNED32 LumShowDeleted(UNSIGNED16 bShowDeleted);
   X(LumStmtSetTableCollation) X(LumStmtSetTableRights) X(LumStmtSetTableReadOnly) X(LumStmtSetTableType) \
   X(LumStmtConstrainUpdates) X(LumStmtReadAllColumns) X(LumPrepareSQL) X(LumExecuteSQL) X(LumExecuteSQLDirect) \
   X(LumGetSQLStmtParams) X(LumSqlPeekStatement) X(LumUnlockRecord) X(LumIsRecordLocked) X(LumLockTable) \
-  X(LumUnlockTable) X(LumIsTableLocked) X(LumRecallRecord) X(LumShowDeleted)
+  X(LumUnlockTable) X(LumIsTableLocked) X(LumRecallRecord) X(LumShowDeleted) X(LumGetLastAutoinc)
 /* clang-format on */
 
 /* One pointer per operation, named as the operation. The access layer calls

@@ -4,6 +4,8 @@
 // renaming do to the datasets that name it.
 #include "data/lum/binding.h"
 
+#include <optional>
+
 #include "data/lum/connection.h"
 #include "data/lum/dataset.h"
 #include "data/lum/dynamic_connections.h"
@@ -153,6 +155,20 @@ void TLumConnection::RebindDataSets(const std::string& oldName) {
 
 void TLumDataSet::SetTableType(TLumTableTypes type) {
     if (Active()) RaiseLayerError(this, "Cannot perform this operation on an open dataset");
+    // An alias that names a table type ties the dataset to it: the alias in
+    // DatabaseName, or else the alias of the bound connection.
+    std::optional<TLumTableTypes> tied;
+    if (!databaseName_.empty()) {
+        if (!IsPathName(databaseName_)) {
+            if (const std::optional<TLumAlias> alias = LookUpAlias(databaseName_))
+                tied = DataSetTableType(alias->TableType);
+        }
+    } else if (connection_ != nullptr) {
+        tied = SpecifiedTableType(connection_->AliasTableType());
+    }
+    if (tied && *tied != type) {
+        RaiseLayerError(this, "The table type must remain identical to the table type associated with the alias.");
+    }
     tableType_ = type;
     openTableType_ = OpenTableTypeCode(type);
 }

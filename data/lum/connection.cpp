@@ -21,10 +21,21 @@ bool EndsWithLdd(const std::string& path) {
     return fw::SameText(std::string_view(path).substr(path.size() - 4), ".LDD");
 }
 
+std::unique_ptr<std::vector<std::string>> NewGroupList() {
+    try {
+        return std::make_unique<std::vector<std::string>>();
+    } catch (const std::bad_alloc&) {
+        throw fw::Exception("Error allocating internal group list.");
+    }
+}
+
 }  // namespace
 
 TLumConnection::TLumConnection(fw::TComponent* owner)
-    : fw::TComponent(owner), engine_(&DefaultEngine()), ownerThread_(std::this_thread::get_id()) {
+    : fw::TComponent(owner),
+      engine_(&DefaultEngine()),
+      ownerThread_(std::this_thread::get_id()),
+      groups_(NewGroupList()) {
     ConnectionRegistry::Instance().Add(*this);
 }
 
@@ -37,9 +48,13 @@ TLumConnection::~TLumConnection() {
             fw::Quietly([dataSet] { dataSet->SetActive(false); });
             fw::Quietly([dataSet] { dataSet->ConnectionClosed(); });
         }
-        // A failure to disconnect cannot be reported from here; the handle is
-        // forgotten either way so nothing refers to it afterwards.
-        engine_->LumDisconnect(handle_);
+        ForgetCachedStatements();
+        // A destructor cannot raise: the engine reports a failure to
+        // disconnect itself, and the handle is forgotten either way so
+        // nothing refers to it afterwards. A connection the engine dropped
+        // already is no failure.
+        const UNSIGNED32 rc = engine_->LumDisconnect(handle_);
+        if (rc != 0 && rc != LUM_ERR_CONNECTION_GONE) engine_->LumShowError("Lum Exception Error");
         fw::Quietly([this] {
             if (OnDisconnect) OnDisconnect(*this);
         });
@@ -123,6 +138,7 @@ void TLumConnection::DoConnect() {
         connectAfterLoad_ = true;
         return;
     }
+    groupsRead_ = false;
     if (BeforeConnect) BeforeConnect(*this);
     if (!aliasValid_) {
         // lum.ini may have gained the alias since it was set.
@@ -134,6 +150,7 @@ void TLumConnection::DoConnect() {
     }
     OpenEngineConnection(ConnectionPath().substr(0, 254));
     connected_ = true;
+    if (!applicationID_.empty()) SendApplicationIDAfterConnect();
     if (isDictionary_) {
         const std::vector<TLumDataSet*> attached = attached_;
         for (TLumDataSet* dataSet : attached) dataSet->ReadDefaultIndex();
@@ -222,7 +239,22 @@ void TLumConnection::OpenEngineConnection(const std::string& path) {
     }
 }
 
+void TLumConnection::SendApplicationIDAfterConnect() {
+    try {
+        ApplyApplicationID(applicationID_);
+    } catch (...) {
+        // A connection whose set-up failed is not kept; the failure that
+        // brought us here is the one reported.
+        ForgetCachedStatements();
+        engine_->LumDisconnect(handle_);
+        connected_ = false;
+        handle_ = 0;
+        throw;
+    }
+}
+
 void TLumConnection::DoDisconnect() {
+    groupsRead_ = false;
     if (BeforeDisconnect) BeforeDisconnect(*this);
     const std::vector<TLumDataSet*> attached = attached_;
     for (TLumDataSet* dataSet : attached) {
@@ -233,6 +265,7 @@ void TLumConnection::DoDisconnect() {
         }
         dataSet->ConnectionClosed();
     }
+    ForgetCachedStatements();
     std::optional<LumError> failure;
     if (const UNSIGNED32 rc = engine_->LumDisconnect(handle_); rc != 0) failure.emplace(*engine_, rc);
     connected_ = false;
@@ -286,6 +319,7 @@ void TLumConnection::SetStoredProperty(const std::string& path, const fw::Proper
         if (number < 0 || number > 0xFFFFFFFFLL) fw::RaiseInvalidPropertyValue(path);
         return SetSQLTimeout(static_cast<std::uint32_t>(number));
     }
+    if (path == "ApplicationID") return SetApplicationID(fw::Stored<std::string>(value, path));
     if (path == "LumCollation") return SetLumCollation(fw::Stored<std::string>(value, path));
     throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
 }

@@ -154,6 +154,13 @@ void TLumDataSet::ApplyRecordCache(std::uint16_t records) {
     if (cursorHandle_ != NoHandle) Check(engine_->LumCacheRecords(cursorHandle_, records));
 }
 
+std::uint32_t TLumDataSet::LastAutoinc() {
+    if (cursorHandle_ == NoHandle) return 0;
+    UNSIGNED32 value = 0;
+    Check(engine_->LumGetLastAutoinc(cursorHandle_, &value));
+    return value;
+}
+
 std::string TLumDataSet::CollationName() const {
     if (!options_->LumCollation().empty()) return options_->LumCollation();
     if (connection_ != nullptr && !connection_->LumCollation().empty()) return connection_->LumCollation();

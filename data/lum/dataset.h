@@ -5,8 +5,8 @@
 // The class is one object but several responsibilities, each in a file of its
 // own and a section below: binding to a connection (binding.cpp), the cursor
 // and its record buffers (dataset.cpp), fields (dataset_fields.cpp), the
-// index order (index_order.cpp) and the range that keeps a detail on its
-// master's record (master_detail.cpp).
+// index order (index_order.cpp), extra index files (index_files.cpp) and the
+// range that keeps a detail on its master's record (master_detail.cpp).
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -16,6 +16,7 @@
 #include "data/lum/engine.h"
 #include "data/lum/errors.h"
 #include "data/lum/fields.h"
+#include "data/lum/index_files.h"
 #include "data/lum/master_detail.h"
 #include "data/lum/table_options.h"
 #include "data/lum/table_types.h"
@@ -79,13 +80,27 @@ public:
     void SetIndexName(const std::string& name);
     TIndexSelection IndexSelection() const { return indexSelection_; }
     const std::string& DictionaryDefaultIndex() const { return dictionaryDefaultIndex_; }
-    // The engine's index definitions, read when out of date.
+    // The engine's index definitions, read when out of date; definitions
+    // given from outside (SetIndexDefs, a stored description) are shown as
+    // they are while the dataset is closed.
     const fw::TIndexDefs& IndexDefs();
+    // Copies the definitions: out of date for the engine, shown while closed.
+    void SetIndexDefs(const fw::TIndexDefs& defs);
+    // The same for the field definitions, whose getter is FieldDefs().
+    void SetFieldDefs(const fw::TFieldDefs& defs);
     // The data dictionary's default index; a table reads it, a query has none.
     virtual void ReadDefaultIndex() {}
     // Index files opened on the cursor besides its own, named within the database folder.
-    const std::vector<std::string>& IndexFiles() const { return indexFiles_; }
-    void SetIndexFiles(const std::vector<std::string>& files) { indexFiles_ = files; }
+    TLumIndexFiles& IndexFiles() { return indexFiles_; }
+    const TLumIndexFiles& IndexFiles() const { return indexFiles_; }
+    void SetIndexFiles(const std::vector<std::string>& files) { indexFiles_.Assign(files); }
+    // Opens an index file on the open cursor: a name without "/" or "\" lies
+    // in the database folder. "Table must be Active." when closed.
+    void OpenIndexFile(const std::string& file);
+    // Closes the index file of that file name (its folder is not compared);
+    // when the active index lay in it, the order becomes the natural one.
+    // "Table must be Active." when closed.
+    void CloseIndexFile(const std::string& file);
 
     // Master-detail: the detail shows the records whose active index key
     // equals the master's current values of MasterFields.
@@ -115,12 +130,22 @@ public:
     // Engine-result check on behalf of this dataset.
     void Check(UNSIGNED32 result) { CheckLCEResult(*engine_, this, result); }
 
+    // ---- the last auto-increment value --------------------------------------
+    // The value the last insert through the dataset's engine handle gave its
+    // auto-increment column (LumGetLastAutoinc); 0 while the dataset holds no
+    // handle. A table asks its cursor, a query its statement.
+    virtual std::uint32_t LastAutoinc();
+
 protected:
     // Open the engine table or run the statement; set EngineTableType.
     virtual LUMHANDLE AcquireCursorHandle() = 0;
     virtual std::int32_t CurrentRecordNumber();
     // The engine reports the writable cursor as opened exclusively.
     virtual void CursorOpenedExclusively() {}
+    // LumOptimizedFilters changed on this open dataset, away from `wasOptimized`.
+    // A filtered dataset clears its filter in the old mode, applies it in the
+    // new one and moves to the first record; one without a filter does nothing.
+    virtual void FilterModeChanged(bool /*wasOptimized*/) {}
     void SetEngineTableType(std::uint16_t type) { engineTableType_ = type; }
     void SetOpenTableType(std::uint16_t type) { openTableType_ = type; }
     // Reads the table's character type and aligns LumCharType with it.
@@ -131,7 +156,38 @@ protected:
     void SelectDictionaryDefault(const std::string& indexName);
     void ForgetDictionaryDefault();
     // A property that shapes the cursor changed: the index definitions are read again.
-    void MarkIndexDefsStale() { indexDefs_.SetUpdated(false); }
+    void MarkIndexDefsStale() {
+        indexDefs_.SetUpdated(false);
+        indexDefsGiven_ = false;
+    }
+    // A property that shapes the cursor changed (statement, table, database):
+    // field and index definitions are read again when next asked for.
+    void MarkDefsStale() {
+        MarkIndexDefsStale();
+        FieldDefs().SetUpdated(false);
+        fieldDefsGiven_ = false;
+    }
+    // The field definitions from the open cursor; while closed, the ones set
+    // from outside, else those of a handle acquired for the purpose and
+    // closed again, the dataset staying closed.
+    void InitFieldDefs() override;
+    // Definitions set from outside: out of date for the engine, shown while
+    // closed; DefChanged is told.
+    fw::TIndexDefs& GivenIndexDefs();
+    fw::TFieldDefs& GivenFieldDefs();
+    // The index definitions as they are, without reading the engine.
+    const fw::TIndexDefs& IndexDefsHeld() const { return indexDefs_; }
+    // Told when the field or index definitions are changed from outside.
+    virtual void DefChanged() {}
+    // A range on the active index from values given for its key: each value
+    // for the field it names, or, without a name, for the segment at its
+    // position. CancelRange removes an applied range.
+    struct RangeValue {
+        std::string Field;
+        fw::Variant Value;
+    };
+    void ApplyRange(const std::vector<RangeValue>& values);
+    void CancelRange() { DropRange(); }
 
     // Framework hooks.
     void OpenEngineCursor() override;
@@ -150,6 +206,8 @@ protected:
 
 private:
     friend class TLumConnection;
+    friend class TLumTableOptions;
+    friend class TLumIndexFiles;
 
     // ---- binding (binding.cpp) ----------------------------------------------
     void AttachTo(TLumConnection* connection);
@@ -181,6 +239,10 @@ private:
     void ActivateIndexOrRestore(const IndexChoice& previous, bool clearRanges);
     bool IsIndexField(const fw::TField& field);
 
+    // ---- extra index files (index_files.cpp) ----------------------------------
+    // The file name (without folder) of the file an index lives in, upper case.
+    std::string IndexFileNameOf(LUMHANDLE index);
+
     // ---- the range that follows a master (master_detail.cpp) ----------------
     void AllocateKeyBuffers();
     void ResetKey(KeyBuffer& key);
@@ -188,6 +250,7 @@ private:
     fw::TField& SegmentField(std::uint16_t segment);
     void ApplyMasterValues();
     void FillRangeFromMaster(const std::vector<fw::TField*>& masterFields);
+    void FillRange(const std::vector<RangeValue>& values);
     void ActivateRange();
     bool ScopeToRange();
     void ComposeRangeKey(const KeyBuffer& key, std::uint8_t* area, UNSIGNED16& length);
@@ -227,7 +290,10 @@ private:
     TIndexSelection indexSelection_ = TIndexSelection::None;
     std::string dictionaryDefaultIndex_;
     fw::TIndexDefs indexDefs_;
-    std::vector<std::string> indexFiles_;
+    // Definitions given from outside and not read from the engine since.
+    bool indexDefsGiven_ = false;
+    bool fieldDefsGiven_ = false;
+    TLumIndexFiles indexFiles_{this};
 
     // Master-detail range.
     fw::TMasterDataLink masterLink_;

@@ -74,6 +74,35 @@ void TLumDataSet::LoadFieldDefs(LUMHANDLE handle) {
     blobColumnCount_ = 0;
     for (UNSIGNED16 c = 1; c <= count; ++c) LoadFieldDef(handle, c);
     FieldDefs().SetUpdated(true);
+    fieldDefsGiven_ = false;
+}
+
+void TLumDataSet::SetFieldDefs(const fw::TFieldDefs& defs) {
+    fw::TFieldDefs& target = GivenFieldDefs();
+    target = defs;
+    target.SetUpdated(false);
+}
+
+fw::TFieldDefs& TLumDataSet::GivenFieldDefs() {
+    FieldDefs().SetUpdated(false);
+    fieldDefsGiven_ = true;
+    DefChanged();
+    return FieldDefs();
+}
+
+void TLumDataSet::InitFieldDefs() {
+    if (cursorHandle_ != NoHandle) return LoadFieldDefs(cursorHandle_);
+    if (fieldDefsGiven_) return;  // shown as given until the table opens
+    // Closed: the definitions of a cursor opened for them alone. Its columns
+    // describe nothing the closed dataset reads, and are read again at open.
+    const LUMHANDLE handle = AcquireCursorHandle();
+    try {
+        LoadFieldDefs(handle);
+    } catch (...) {
+        engine_->LumCloseTable(handle);  // the failure that brought us here is the one reported
+        throw;
+    }
+    Check(engine_->LumCloseTable(handle));
 }
 
 void TLumDataSet::LoadFieldDef(LUMHANDLE handle, UNSIGNED16 number) {

@@ -20,7 +20,7 @@ using fw::TFieldType;
 
 int TLCEFieldDefs::IndexOf(const std::string& name) const {
     for (std::size_t i = 0; i < items_.size(); ++i)
-        if (fw::SameText(items_[i].ColumnName, name)) return static_cast<int>(i);
+        if (fw::AnsiSameText(items_[i].ColumnName, name)) return static_cast<int>(i);
     return -1;
 }
 

@@ -31,7 +31,8 @@ public:
     void Add(const TLCEFieldDef& def) { items_.push_back(def); }
     std::size_t Count() const { return items_.size(); }
     const TLCEFieldDef& operator[](std::size_t index) const { return items_.at(index); }
-    // The first column with that name ignoring case, -1 when none.
+    // The first column with that name ignoring case as field names do
+    // (fw::AnsiSameText), -1 when none.
     int IndexOf(const std::string& name) const;
 
 private:

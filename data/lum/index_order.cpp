@@ -18,7 +18,20 @@ std::string Trim(const std::string& text) {
 }  // namespace
 
 const fw::TIndexDefs& TLumDataSet::IndexDefs() {
-    ReadIndexDefsFromEngine();
+    if (!indexDefsGiven_ || cursorHandle_ != NoHandle) ReadIndexDefsFromEngine();
+    return indexDefs_;
+}
+
+void TLumDataSet::SetIndexDefs(const fw::TIndexDefs& defs) {
+    fw::TIndexDefs& target = GivenIndexDefs();
+    target = defs;
+    target.SetUpdated(false);
+}
+
+fw::TIndexDefs& TLumDataSet::GivenIndexDefs() {
+    indexDefs_.SetUpdated(false);
+    indexDefsGiven_ = true;
+    DefChanged();
     return indexDefs_;
 }
 
@@ -64,6 +77,7 @@ void TLumDataSet::ReadIndexDefsFromEngine() {
             indexDefs_.Add(name, fw::AsciiUpperCase(fields), options);
         }
         indexDefs_.SetUpdated(true);
+        indexDefsGiven_ = false;
     };
     if (!borrowed) return read();
     try {
@@ -105,8 +119,14 @@ void TLumDataSet::ChooseActiveIndex() {
     }
     // The engine answers 0 for "no index": the table's own order.
     activeHandle_ = chosen != 0 ? chosen : cursorHandle_;
-    ComputeBufferLayout();
-    ReallocateBuffers();
+    try {
+        ComputeBufferLayout();
+        ReallocateBuffers();
+    } catch (...) {
+        // Without buffers for the new order an open dataset cannot go on.
+        CloseQuietly();
+        throw;
+    }
 }
 
 // Makes the order just set the active one. When it cannot be chosen, the

@@ -67,16 +67,30 @@ void TLumDataSet::ApplyMasterValues() {
 }
 
 void TLumDataSet::FillRangeFromMaster(const std::vector<fw::TField*>& masterFields) {
+    std::vector<RangeValue> values;
+    for (const fw::TField* field : masterFields) values.push_back({"", field->ValueAsVariant()});
+    FillRange(values);
+}
+
+void TLumDataSet::ApplyRange(const std::vector<RangeValue>& values) {
+    CheckBrowseMode();
+    FillRange(values);
+    ActivateRange();
+}
+
+void TLumDataSet::FillRange(const std::vector<RangeValue>& values) {
     const fw::TDataSetState saved = SetTempState(fw::TDataSetState::dsSetKey);
     try {
         KeyBuffer& start = Key(KeyKind::RangeStartKey);
         ResetKey(start);
         currentKey_ = &start;
         start.Changed = true;
-        for (std::size_t i = 0; i < masterFields.size(); ++i) {
-            SegmentField(static_cast<std::uint16_t>(i)).SetValueAsVariant(masterFields[i]->ValueAsVariant());
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            fw::TField& field =
+                values[i].Field.empty() ? SegmentField(static_cast<std::uint16_t>(i)) : FieldNamed(values[i].Field);
+            field.SetValueAsVariant(values[i].Value);
         }
-        start.FieldCount = static_cast<std::int32_t>(masterFields.size());
+        start.FieldCount = static_cast<std::int32_t>(values.size());
     } catch (...) {
         currentKey_ = nullptr;
         RestoreState(saved);

@@ -2,6 +2,8 @@
 // result cursor, and freeing a statement the engine has lost.
 #include "data/lum/query.h"
 
+#include "data/lum/statement_binding.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -20,24 +22,51 @@ std::string Joined(const std::vector<std::string>& lines) {
     return text;
 }
 
-// The framework counts days from 30 December 1899, the engine from the Julian epoch.
-constexpr std::int32_t JulianOfDayZero = 2415019;
-constexpr double MillisecondsPerDay = 86400000.0;
 // Handle type the engine reports for a statement.
 constexpr UNSIGNED16 StatementHandleType = 4;
-// Binary subtype the engine takes for parameter bytes.
-constexpr UNSIGNED16 BinaryParamType = 6;
 // Master links followed when looking for a circle.
 constexpr int MaxLinkDepth = 1000;
 
-std::int32_t JulianDay(double dateTime) { return static_cast<std::int32_t>(std::trunc(dateTime)) + JulianOfDayZero; }
-std::int32_t MillisecondsOfDay(double dateTime) {
-    const double fraction = std::fabs(dateTime - std::trunc(dateTime));
-    return static_cast<std::int32_t>(std::lround(fraction * MillisecondsPerDay));
+// A stored parameter value as the variant it was written from: the kind of
+// the stored value, or of the parameter's type where that kind cannot be
+// stored as such (date-times as numbers, exact numbers as text).
+fw::Variant StoredParamValue(fw::TFieldType type, const fw::PropertyValue& value, const std::string& path) {
+    using fw::TFieldType;
+    fw::Variant stored;
+    if (const auto* b = std::get_if<bool>(&value)) {
+        stored = *b;
+    } else if (const auto* i = std::get_if<long long>(&value)) {
+        stored = static_cast<std::int64_t>(*i);
+    } else if (const auto* d = std::get_if<double>(&value)) {
+        stored = *d;
+    } else {
+        stored = fw::Stored<std::string>(value, path);
+    }
+    const bool dateTime = type == TFieldType::ftDate || type == TFieldType::ftTime || type == TFieldType::ftDateTime ||
+                          type == TFieldType::ftTimeStamp;
+    if (dateTime && stored.Type() == fw::VarType::String) fw::RaiseInvalidPropertyValue(path);
+    try {
+        if (dateTime) return fw::Variant::FromDateTime(stored.AsDouble());
+        if (type == TFieldType::ftCurrency) return stored.AsCurrency();
+        if (type == TFieldType::ftBCD || type == TFieldType::ftFMTBcd) return stored.AsDecimal();
+    } catch (const fw::Exception&) {
+        fw::RaiseInvalidPropertyValue(path);  // no number, or one beyond the type's range
+    }
+    return stored;
 }
 
-void PutLE32(std::uint8_t* out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+// A parameter value in a form the stored description holds; none for null.
+std::optional<fw::PropertyValue> StorableValue(const fw::Variant& value) {
+    switch (value.Type()) {
+        case fw::VarType::Boolean: return fw::PropertyValue(value.AsBoolean());
+        case fw::VarType::Integer: return fw::PropertyValue(static_cast<long long>(value.AsInteger()));
+        case fw::VarType::Double:
+        case fw::VarType::DateTime: return fw::PropertyValue(value.AsDouble());
+        case fw::VarType::Currency:
+        case fw::VarType::Decimal: return fw::PropertyValue(value.AsDecimal().ToString('.'));
+        case fw::VarType::String: return fw::PropertyValue(value.AsString());
+        default: return std::nullopt;
+    }
 }
 
 }  // namespace
@@ -80,7 +109,7 @@ void TLumQuery::SqlChanged() {
         parsed.AssignValues(params_);
         params_ = std::move(parsed);
     }
-    MarkIndexDefsStale();
+    MarkDefsStale();
 }
 
 void TLumQuery::PrepareStatement() {
@@ -136,7 +165,17 @@ void TLumQuery::SetDatabaseName(const std::string& name) {
     TLumExtendedDataSet::SetDatabaseName(name);
     // A statement belongs to the connection it was made on: another binding
     // needs another statement, and the old one is released on its connection.
-    if (name != old || LumConnection() != oldConnection) DropStatement();
+    if (name != old || LumConnection() != oldConnection) {
+        DropStatement();
+        MarkDefsStale();
+    }
+}
+
+std::uint32_t TLumQuery::LastAutoinc() {
+    if (statement_ == NoHandle) return 0;
+    UNSIGNED32 value = 0;
+    Check(Engine().LumGetLastAutoinc(statement_, &value));
+    return value;
 }
 
 void TLumQuery::ConnectionClosed() {
@@ -283,63 +322,7 @@ void TLumQuery::BindParams() {
 }
 
 void TLumQuery::BindParam(const TParam& param, std::uint16_t ordinal) {
-    using fw::TFieldType;
-    const LumFunctions& engine = Engine();
-    const LUMFIELD field = LUM_FIELD_NUMBER(ordinal);
-    const TFieldType type = param.DataType();
-    // A parameter nobody typed has no value to give: the statement must not
-    // run with a null in its place.
-    if (type == TFieldType::ftUnknown) {
-        RaiseLayerError(this,
-                        "The field named: '" + param.Name() + "' has the DataType of ftUnknown, which is invalid.");
-    }
-    if (param.IsNull()) return Check(engine.LumSetEmpty(statement_, field));
-    const fw::Variant& value = param.Value();
-    switch (type) {
-        case TFieldType::ftBoolean: return Check(engine.LumSetLogical(statement_, field, value.AsBoolean() ? 1 : 0));
-        case TFieldType::ftFloat:
-        case TFieldType::ftCurrency: return Check(engine.LumSetDouble(statement_, field, value.AsDouble()));
-        case TFieldType::ftDate: return Check(engine.LumSetJulian(statement_, field, JulianDay(value.AsDouble())));
-        case TFieldType::ftTime:
-            return Check(engine.LumSetMilliseconds(statement_, field, MillisecondsOfDay(value.AsDouble())));
-        case TFieldType::ftDateTime:
-        case TFieldType::ftTimeStamp: {
-            std::uint8_t raw[8];
-            PutLE32(raw, static_cast<std::uint32_t>(JulianDay(value.AsDouble())));
-            PutLE32(raw + 4, static_cast<std::uint32_t>(MillisecondsOfDay(value.AsDouble())));
-            return Check(engine.LumSetTimeStampRaw(statement_, field, raw, sizeof raw));
-        }
-        case TFieldType::ftBytes:
-        case TFieldType::ftVarBytes:
-        case TFieldType::ftBlob:
-        case TFieldType::ftGraphic: {
-            const std::string bytes = value.AsString();
-            const auto size = static_cast<UNSIGNED32>(bytes.size());
-            return Check(engine.LumSetBinary(statement_, field, BinaryParamType, size, 0,
-                                             reinterpret_cast<const UNSIGNED8*>(bytes.data()), size));
-        }
-        case TFieldType::ftParadoxOle:
-        case TFieldType::ftDBaseOle:
-        case TFieldType::ftTypedBinary:
-        case TFieldType::ftCursor:
-        case TFieldType::ftWideString:
-        case TFieldType::ftADT:
-        case TFieldType::ftArray:
-        case TFieldType::ftReference:
-        case TFieldType::ftDataSet:
-            RaiseLayerError(this, "The field named: '" + param.Name() + "' has a DataType that is not supported.");
-        case TFieldType::ftOraBlob:
-        case TFieldType::ftOraClob:
-        case TFieldType::ftVariant:
-        case TFieldType::ftInterface:
-        case TFieldType::ftIDispatch:
-        case TFieldType::ftGuid:
-        case TFieldType::ftFMTBcd: return;  // left to the engine, which refuses a marker without a value
-        default: {
-            const std::string text = value.AsString();
-            return Check(engine.LumSetString(statement_, field, text.c_str(), static_cast<UNSIGNED32>(text.size())));
-        }
-    }
+    BindStatementParam(Engine(), this, statement_, param, ordinal);
 }
 
 LUMHANDLE TLumQuery::AcquireCursorHandle() {
@@ -427,7 +410,9 @@ void TLumQuery::SetStoredProperty(const std::string& path, const fw::PropertyVal
         return SetDataSource(source);
     }
     if (path == "Data") {
-        storedData_ = fw::Stored<std::string>(value, path);
+        const std::string& data = fw::Stored<std::string>(value, path);
+        if (data.size() > MaxStoredDataBytes) fw::RaiseInvalidPropertyValue(path);
+        storedData_ = data;
         return;
     }
     if (path == "WaitCursor") {
@@ -443,8 +428,10 @@ void TLumQuery::SetStoredProperty(const std::string& path, const fw::PropertyVal
 
 void TLumQuery::SetParamDataProperty(const std::string& path, const fw::PropertyValue& value) {
     if (path == "ParamData") {
+        const auto& names = fw::Stored<std::vector<std::string>>(value, path);
+        if (names.size() > MaxParams) fw::RaiseInvalidPropertyValue(path);
         params_.Clear();
-        for (const std::string& name : fw::Stored<std::vector<std::string>>(value, path)) params_.Add(name);
+        for (const std::string& name : names) params_.Add(name);
         return;
     }
     // "ParamData.<index or name>.<property>"
@@ -466,19 +453,32 @@ void TLumQuery::SetParamDataProperty(const std::string& path, const fw::Property
             names.push_back(fw::FieldTypeName(static_cast<fw::TFieldType>(t)));
         param->SetDataType(fw::EnumOf<fw::TFieldType>(value, names, path));
     } else if (property == "Value") {
-        if (const auto* b = std::get_if<bool>(&value)) {
-            param->SetValue(*b);
-        } else if (const auto* i = std::get_if<long long>(&value)) {
-            param->SetValue(static_cast<std::int64_t>(*i));
-        } else if (const auto* d = std::get_if<double>(&value)) {
-            param->SetValue(*d);
-        } else {
-            param->SetValue(fw::Stored<std::string>(value, path));
-        }
+        param->SetValue(StoredParamValue(param->DataType(), value, path));
     } else if (property == "ParamType") {
         fw::Stored<fw::Ident>(value, path);  // input or output: every parameter here is an input
     } else {
         throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
+    }
+}
+
+void TLumQuery::WriteStoredProperties(fw::TWriter& writer) const {
+    if (params_.Count() > MaxParams) {
+        throw fw::EConvertError(fw::Format("Stored properties too large: %s", {"ParamData"}));
+    }
+    if (storedData_) writer.Write("Data", *storedData_);
+    std::vector<std::string> names;
+    names.reserve(params_.Count());
+    for (std::size_t i = 0; i < params_.Count(); ++i) names.push_back(params_.Items(i).Name());
+    writer.Write("ParamData", std::move(names));
+    // By index: names may repeat, and a name finds the first of them.
+    for (std::size_t i = 0; i < params_.Count(); ++i) {
+        const TParam& param = params_.Items(i);
+        const std::string prefix = "ParamData." + std::to_string(i) + ".";
+        writer.Write(prefix + "DataType", fw::Ident{fw::FieldTypeName(param.DataType())});
+        // A value the parameter took from a master is not its own: a stored
+        // one would count as given and stop it following the master.
+        if (!param.Bound()) continue;
+        if (auto stored = StorableValue(param.Value())) writer.Write(prefix + "Value", std::move(*stored));
     }
 }
 

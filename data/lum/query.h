@@ -12,6 +12,7 @@
 #include "data/lum/extended_dataset.h"
 #include "data/lum/params.h"
 #include "data/lum/query_data_link.h"
+#include "framework/writer.h"
 
 namespace lum {
 
@@ -21,7 +22,7 @@ struct TLumQueryOrder {
     std::string DescFields;
 };
 
-class TLumQuery : public TLumExtendedDataSet {
+class TLumQuery : public TLumExtendedDataSet, public fw::IWritable {
 public:
     explicit TLumQuery(fw::TComponent* owner = nullptr);
     ~TLumQuery() override;
@@ -64,8 +65,13 @@ public:
     // Master and query fields named as each parameter.
     std::vector<std::pair<fw::TField*, fw::TField*>> GetDetailLinkFields() const;
 
-    // The statement blob read from the stored "Data" property, if any.
+    // The statement blob read from the stored "Data" property, if any; at most
+    // MaxStoredDataBytes.
     const std::optional<std::string>& StoredData() const { return storedData_; }
+    static constexpr std::size_t MaxStoredDataBytes = 1u << 20;
+    // Parameters a stored description holds: the engine addresses them by a
+    // 16-bit ordinal.
+    static constexpr std::size_t MaxParams = 65535;
 
     // Runs the statement without opening the dataset.
     void ExecSQL();
@@ -77,6 +83,8 @@ public:
 
     LUMHANDLE StatementHandle() const { return statement_; }
     std::int32_t AffectedRowCount() const { return affectedRows_; }
+    // Asked of the statement, which is what inserts; 0 while there is none.
+    std::uint32_t LastAutoinc() override;
     // The engine gave a static cursor: the rows cannot be changed.
     bool ReadOnly() const { return readOnly_; }
 
@@ -102,8 +110,15 @@ public:
     // "ParamCheck", "DataSource", "Data" (the statement blob, as bytes),
     // "WaitCursor" (read and dropped) and "ParamData": the parameter names as
     // a list, then "ParamData.<index or name>.DataType", ".Value" and
-    // ".ParamType" (read and dropped).
+    // ".ParamType" (read and dropped). A value is taken in the kind of the
+    // parameter's data type when that is known already: a date-time type from
+    // a number, a currency or fixed-point type from a number or its text.
     void SetStoredProperty(const std::string& path, const fw::PropertyValue& value) override;
+    // Writes what the published properties do not carry: "Data" while a
+    // statement blob is held, and always "ParamData", each parameter by its
+    // index with its DataType and, when it was given a value that is not
+    // null, its Value (exact numbers as text).
+    void WriteStoredProperties(fw::TWriter& writer) const override;
 
 protected:
     LUMHANDLE AcquireCursorHandle() override;

@@ -16,10 +16,22 @@ void TLumQueryDataLink::RecordChanged(fw::TField* field) {
 
 void TLumQueryDataLink::RequeryFromMaster() {
     if (query_.Destroying() || !query_.Active()) return;
-    const fw::TDataSet* master = DataSet();
-    if (master == nullptr || !master->Active() || master->State() == fw::TDataSetState::dsSetKey) return;
-    query_.Close();
-    query_.Open();
+    // Those who show or follow the query hear of the new rows once, when the
+    // controls are enabled again, not of the close and open in between.
+    query_.DisableControls();
+    try {
+        const fw::TDataSet* master = DataSet();
+        if (master != nullptr && master->Active() && master->State() != fw::TDataSetState::dsSetKey) {
+            query_.Close();
+            query_.Open();
+        }
+    } catch (...) {
+        // The failure of the requery is the one reported; the links still
+        // learn that the query closed.
+        fw::Quietly([this] { query_.EnableControls(); });
+        throw;
+    }
+    query_.EnableControls();
 }
 
 }  // namespace lum

@@ -17,7 +17,8 @@ protected:
     void RecordChanged(fw::TField* field) override;
 
 private:
-    // Closes and opens the query again when it is open and the master can be read.
+    // Closes and opens the query again, with its controls disabled, when it
+    // is open and the master can be read.
     void RequeryFromMaster();
 
     TLumQuery& query_;

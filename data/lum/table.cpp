@@ -1,10 +1,14 @@
-// TLumTable: opening a table by dictionary name or file with its options and
-// default index, its guarded settings, and its stored properties.
+// TLumTable: opening a table by dictionary name or file with its options,
+// default index and extra index files, its guarded settings, and its stored
+// properties with the stored field and index definitions.
 #include "data/lum/table.h"
 
 #include <cstring>
+
 #include "data/lum/connection.h"
+#include "data/lum/stored_defs.h"
 #include "framework/stored_property.h"
+#include "framework/text_compare.h"
 
 namespace lum {
 
@@ -17,8 +21,20 @@ TLumTable::~TLumTable() {
 
 void TLumTable::SetTableName(const std::string& name) {
     if (Active()) RaiseLayerError(this, "Cannot perform this operation on an open dataset");
+    // The index files of one table mean nothing to another.
+    if (!Loading() && !fw::SameText(name, tableName_)) IndexFiles().Clear();
     tableName_ = name;
     ReadDefaultIndex();
+    if (!Loading()) MarkDefsStale();
+}
+
+void TLumTable::DefChanged() {
+    if (!Loading()) storeDefs_ = true;
+}
+
+std::vector<std::pair<std::string, fw::PropertyValue>> TLumTable::StoredDefs() const {
+    if (!storeDefs_) return {};
+    return StoredDefProperties(FieldDefs(), IndexDefsHeld());
 }
 
 void TLumTable::SetExclusive(bool value) {
@@ -104,6 +120,13 @@ LUMHANDLE TLumTable::AcquireCursorHandle() {
             Check(Engine().LumIsEncryptionEnabled(table, &enabled));
             if (encrypted == 1 && enabled != 1) Check(Engine().LumEnableEncryption(table, encryptionPassword_.c_str()));
         }
+        // The extra index files, in list order, from the database folder.
+        for (const std::string& file : IndexFiles()) {
+            std::vector<LUMHANDLE> handles(256);
+            UNSIGNED16 count = static_cast<UNSIGNED16>(handles.size());
+            const std::string indexPath = path + "\\" + file;
+            Check(Engine().LumOpenIndex(table, indexPath.c_str(), handles.data(), &count));
+        }
     } catch (...) {
         // The table is not kept when its set-up fails.
         Engine().LumCloseTable(table);
@@ -119,6 +142,10 @@ void TLumTable::SetStoredProperty(const std::string& path, const fw::PropertyVal
     if (path == "ReadOnly") return SetReadOnly(fw::Stored<bool>(value, path));
     if (path == "StoreDefs") return SetStoreDefs(fw::Stored<bool>(value, path));
     if (path == "EncryptionPassword") return SetEncryptionPassword(fw::Stored<std::string>(value, path));
+    if (path == "InfoExpression") return SetInfoExpression(fw::Stored<std::string>(value, path));
+    if (path == "IndexFiles.Strings") return SetIndexFiles(fw::Stored<std::vector<std::string>>(value, path));
+    if (IsFieldDefPath(path)) return SetStoredFieldDef(GivenFieldDefs(), path, value);
+    if (IsIndexDefPath(path)) return SetStoredIndexDef(GivenIndexDefs(), path, value);
     if (path == "TableType") {
         return SetTableType(fw::EnumOf<TLumTableTypes>(value, kTableTypeNames, path));
     }

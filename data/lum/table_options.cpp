@@ -60,6 +60,20 @@ void TLumTableOptions::SetLumRightsCheck(bool value) {
     rightsCheck_ = value;
 }
 
+void TLumTableOptions::SetLumOptimizedFilters(bool value) {
+    if (value == optimizedFilters_) return;
+    const bool previous = optimizedFilters_;
+    optimizedFilters_ = value;
+    // A closed or loading dataset applies the mode the next time it filters.
+    if (!dataSet_.Active() || dataSet_.Loading()) return;
+    try {
+        dataSet_.FilterModeChanged(previous);
+    } catch (...) {
+        optimizedFilters_ = previous;
+        throw;
+    }
+}
+
 void TLumTableOptions::SetLumIndexPageSize(std::uint16_t value) {
     if (value > 8192) throw fw::EConvertError("Invalid property value: LumIndexPageSize");
     indexPageSize_ = value;
@@ -96,6 +110,15 @@ std::uint16_t TLumTableOptions::CountMode() const {
     return freshRecordCount_ ? static_cast<std::uint16_t>(mode + 4) : mode;
 }
 
+std::uint16_t TLumTableOptions::LOFOptionBits() const {
+    static constexpr std::uint16_t kTypeBits[] = {0, 4, 8};
+    return static_cast<std::uint16_t>(kTypeBits[static_cast<int>(lofType_)] + (lofResolveImmediate_ ? 1 : 2));
+}
+
+TLumDatasetOptions TLumTableOptions::DatasetOptions() const {
+    return {EngineLockType(), EngineCharType(), EngineRightsMode(), dataSet_.OpenTableType(), dataSet_.CollationName()};
+}
+
 void TLumTableOptions::SetStoredProperty(const std::string& name, const fw::PropertyValue& value) {
     static constexpr std::array<const char*, 2> kLockTypes = {"Proprietary", "Compatible"};
     static constexpr std::array<const char*, 2> kFilters = {"IGNORE_WHEN_COUNTING", "RESPECT_WHEN_COUNTING"};
@@ -103,28 +126,35 @@ void TLumTableOptions::SetStoredProperty(const std::string& name, const fw::Prop
                                                            "RESPECT_SCOPES_WHEN_COUNTING"};
     static constexpr std::array<const char*, 3> kCaches = {"rcNone", "rcStandard", "rcAggressive"};
     static constexpr std::array<const char*, 3> kCaching = {"tcNone", "tcReads", "tcWrites"};
+    static constexpr std::array<const char*, 3> kLOFTypes = {"atDynamic", "atKeySet", "atFixed"};
+    static constexpr std::array<const char*, 2> kLockingModes = {"lmPessimistic", "lmOptimistic"};
     const std::string path = "LumTableOptions." + name;
     if (name == "LumLockType") return SetLumLockType(fw::EnumOf<TLumLockTypes>(value, kLockTypes, path));
     if (name == "LumCharType") return SetLumCharType(fw::EnumOf<TLumCharTypes>(value, kCharTypeNames, path));
     if (name == "LumFilterOptions") return SetLumFilterOptions(fw::EnumOf<TLumRespectFilters>(value, kFilters, path));
     if (name == "LumFreshRecordCount") return SetLumFreshRecordCount(fw::Stored<bool>(value, path));
     if (name == "LumScopeOptions") return SetLumScopeOptions(fw::EnumOf<TLumRespectScopes>(value, kScopes, path));
+    if (name == "LumLOFResolveImmediate") return SetLumLOFResolveImmediate(fw::Stored<bool>(value, path));
     if (name == "LumRightsCheck") return SetLumRightsCheck(fw::Stored<bool>(value, path));
+    if (name == "LumOptimizedFilters") return SetLumOptimizedFilters(fw::Stored<bool>(value, path));
     if (name == "LumIndexPageSize") {
         const long long number = fw::Stored<long long>(value, path);
         if (number < 0 || number > 8192) fw::RaiseInvalidPropertyValue(path);
         return SetLumIndexPageSize(static_cast<std::uint16_t>(number));
     }
     if (name == "LumRecordCache") return SetLumRecordCache(fw::EnumOf<TLumRecordCacheTypes>(value, kCaches, path));
+    if (name == "LumLOFType") return SetLumLOFType(fw::EnumOf<TLumLOFTypes>(value, kLOFTypes, path));
     if (name == "LumAutoKeyFieldCount") return SetLumAutoKeyFieldCount(fw::Stored<bool>(value, path));
     if (name == "LumCalcFieldsBeforeFilter") return SetLumCalcFieldsBeforeFilter(fw::Stored<bool>(value, path));
+    if (name == "LumRecordLockingMode") {
+        return SetLumRecordLockingMode(fw::EnumOf<TLumRecordLockingModes>(value, kLockingModes, path));
+    }
     if (name == "LumPreserveSpaces") return SetLumPreserveSpaces(fw::Stored<bool>(value, path));
     if (name == "LumNumericsAsFloats") return SetLumNumericsAsFloats(fw::Stored<bool>(value, path));
-    if (name == "LumCollation") {
-        return SetLumCollation(fw::Stored<std::string>(value, path));
-    }
-    if (name == "LumCachingOption")
+    if (name == "LumCollation") return SetLumCollation(fw::Stored<std::string>(value, path));
+    if (name == "LumCachingOption") {
         return SetLumCachingOption(fw::EnumOf<TLumTableCachingOption>(value, kCaching, path));
+    }
     throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));
 }
 

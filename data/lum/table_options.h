@@ -1,6 +1,9 @@
 #pragma once
 // TLumTableOptions: the engine settings a dataset opens, counts and filters
-// with. The guarded settings can change only while the dataset is closed.
+// with, and the flags editing, keys and field values follow. The guarded
+// settings can change only while the dataset is closed; the read-ahead and the
+// filter mode act at once on an open dataset; the rest take effect the next
+// time the dataset opens, counts or filters.
 #include <cstdint>
 #include <string>
 
@@ -63,6 +66,17 @@ const char* CollationNames(TLumCharTypes type);
 // The character type of an identifier such as "OEM"; false when unknown.
 bool CharTypeOfName(const std::string& name, TLumCharTypes& type);
 
+// A dataset's options as the engine takes them for a statement the connection
+// runs on the dataset's behalf: lock type, character type, rights mode and
+// table type as engine values, in that order, then the collation.
+struct TLumDatasetOptions {
+    std::uint16_t LockType = 1;
+    std::uint16_t CharType = 1;
+    std::uint16_t RightsMode = 1;
+    std::uint16_t TableType = 3;
+    std::string Collation;
+};
+
 class TLumTableOptions {
 public:
     explicit TLumTableOptions(TLumDataSet& dataSet);
@@ -78,8 +92,15 @@ public:
     void SetLumFreshRecordCount(bool value) { freshRecordCount_ = value; }
     TLumRespectScopes LumScopeOptions() const { return scopeOptions_; }
     void SetLumScopeOptions(TLumRespectScopes value) { scopeOptions_ = value; }
+    bool LumLOFResolveImmediate() const { return lofResolveImmediate_; }
+    void SetLumLOFResolveImmediate(bool value) { lofResolveImmediate_ = value; }
     bool LumRightsCheck() const { return rightsCheck_; }
     void SetLumRightsCheck(bool value);  // guarded
+    // Whether filters go through the engine's optimised filter. Changing it on
+    // an open dataset that is not loading lets the dataset move its filter to
+    // the new mode; when that fails the old value stays.
+    bool LumOptimizedFilters() const { return optimizedFilters_; }
+    void SetLumOptimizedFilters(bool value);
     // The page size of the table's first index once the dataset has opened;
     // the stored value is never sent to the engine.
     std::uint16_t LumIndexPageSize() const { return indexPageSize_; }
@@ -87,10 +108,16 @@ public:
     TLumRecordCacheTypes LumRecordCache() const { return recordCache_; }
     // On an open dataset the engine's read-ahead changes at once.
     void SetLumRecordCache(TLumRecordCacheTypes value);
+    TLumLOFTypes LumLOFType() const { return lofType_; }
+    void SetLumLOFType(TLumLOFTypes value) { lofType_ = value; }
     bool LumAutoKeyFieldCount() const { return autoKeyFieldCount_; }
     void SetLumAutoKeyFieldCount(bool value) { autoKeyFieldCount_ = value; }
     bool LumCalcFieldsBeforeFilter() const { return calcFieldsBeforeFilter_; }
     void SetLumCalcFieldsBeforeFilter(bool value) { calcFieldsBeforeFilter_ = value; }
+    // Pessimistic: editing locks the record; optimistic: a check value taken
+    // when editing starts is compared under a lock when posting.
+    TLumRecordLockingModes LumRecordLockingMode() const { return recordLockingMode_; }
+    void SetLumRecordLockingMode(TLumRecordLockingModes value) { recordLockingMode_ = value; }
     bool LumPreserveSpaces() const { return preserveSpaces_; }
     void SetLumPreserveSpaces(bool value) { preserveSpaces_ = value; }
     bool LumNumericsAsFloats() const { return numericsAsFloats_; }
@@ -107,6 +134,11 @@ public:
     std::uint32_t CachingOptionBits() const;
     // 1 respect filters, else 3 respect scopes, else 2; plus 4 for a fresh count.
     std::uint16_t CountMode() const;
+    // The option bits of an optimised filter: 0 dynamic, 4 key set, 8 fixed;
+    // plus 1 to resolve it at once, else 2.
+    std::uint16_t LOFOptionBits() const;
+    // The options the connection applies to a statement run for the dataset.
+    TLumDatasetOptions DatasetOptions() const;
 
     // A stored property below "LumTableOptions." (e.g. "LumIndexPageSize").
     void SetStoredProperty(const std::string& name, const fw::PropertyValue& value);
@@ -120,11 +152,15 @@ private:
     TLumRespectFilters filterOptions_ = TLumRespectFilters::IGNORE_WHEN_COUNTING;
     bool freshRecordCount_ = false;
     TLumRespectScopes scopeOptions_ = TLumRespectScopes::IGNORE_SCOPES_WHEN_COUNTING;
+    bool lofResolveImmediate_ = false;
     bool rightsCheck_ = true;
+    bool optimizedFilters_ = true;
     std::uint16_t indexPageSize_ = 0;
     TLumRecordCacheTypes recordCache_ = TLumRecordCacheTypes::rcStandard;
+    TLumLOFTypes lofType_ = TLumLOFTypes::atDynamic;
     bool autoKeyFieldCount_ = false;
     bool calcFieldsBeforeFilter_ = false;
+    TLumRecordLockingModes recordLockingMode_ = TLumRecordLockingModes::lmPessimistic;
     bool preserveSpaces_ = false;
     bool numericsAsFloats_ = false;
     std::string collation_;

@@ -39,6 +39,8 @@ std::shared_ptr<Search> startSearch(const Connection& conn, const char* mask) {
     std::string m = normalizePath(mask ? mask : "");
     if (m.empty()) m = "*.LDT";
     std::string dir = directoryOf(m), pattern = fileNameOf(m);
+    // A mask that names only a folder lists the folder's tables.
+    if (pattern.empty()) pattern = "*.LDT";
     if (dir.empty() || dir[0] != '/') dir = dir.empty() ? conn.folder() : conn.folder() + "/" + dir;
     std::error_code ec;
     std::vector<std::string> names;
@@ -62,16 +64,21 @@ void nextItem(LUMHANDLE hFind, std::uint32_t endCode, char* name, UNSIGNED16* le
     ++s->next;
 }
 
+// What a search lists: table files or dictionary tables by mask, or the
+// objects of a dictionary (which a free-table connection does not have).
+enum class Listing { Tables, DictionaryTables, DictionaryUsers };
+
 UNSIGNED32 firstItem(LUMHANDLE hConnect, const char* mask, std::uint32_t endCode, char* name, UNSIGNED16* len,
-                     char* file, UNSIGNED16* flen, LUMHANDLE* phFind, bool users = false) {
+                     char* file, UNSIGNED16* flen, LUMHANDLE* phFind, Listing listing = Listing::Tables) {
     return guarded([&] {
         auto conn = connectionOf(hConnect);
         LUMHANDLE& h = out(phFind, "search handle");
         std::shared_ptr<Search> s;
-        if (users) {
+        if (listing == Listing::DictionaryUsers) {
             s = std::make_shared<Search>();
             for (const auto& u : conn->dictionary().users()) s->items.emplace_back(u, "");
         } else {
+            if (listing == Listing::DictionaryTables) conn->dictionary();
             s = startSearch(*conn, mask);
         }
         if (s->items.empty()) fail(endCode, "No entries found");
@@ -249,7 +256,7 @@ UNSIGNED32 LumDDFindFirstObject(LUMHANDLE hConnect, UNSIGNED16 usObjectType, con
         return guarded(
             [&] { fail(kErrInvalidArgument, "Unknown dictionary object type " + std::to_string(usObjectType)); });
     return firstItem(hConnect, nullptr, kErrEndOfObjects, pucObjectName, pusNameLen, nullptr, nullptr, phFind,
-                     usObjectType == 11);
+                     usObjectType == 11 ? Listing::DictionaryUsers : Listing::DictionaryTables);
 }
 UNSIGNED32 LumDDFindNextObject(LUMHANDLE, LUMHANDLE hFind, char* pucObjectName, UNSIGNED16* pusNameLen) {
     return guarded([&] { nextItem(hFind, kErrEndOfObjects, pucObjectName, pusNameLen, nullptr, nullptr); });

@@ -1,5 +1,6 @@
 // C operations: indexes, raw keys and scopes.
 #include "engine/src/api_support.h"
+#include "engine/src/index_file.h"
 #include "engine/src/text.h"
 
 using namespace lce;
@@ -107,40 +108,67 @@ UNSIGNED32 LumGetKeyLength(LUMHANDLE hIndex, UNSIGNED16* pusKeyLength) {
 UNSIGNED32 LumGetIndexFilename(LUMHANDLE hIndex, UNSIGNED16 usOption, char* pucName, UNSIGNED16* pusLen) {
     return guarded([&] {
         const Target t = indexTarget(hIndex);
-        const std::string& path = t.cursor->store().path();
+        const std::string& path = t.cursor->indexFilePath(t.order);
         copyText(usOption == 2 ? fileNameOf(path) : path, pucName, pusLen);
     });
 }
+
+namespace {
+
+std::string stemOf(const std::string& path) {
+    const std::string f = fileNameOf(path);
+    return upper(f.substr(0, f.find_last_of('.')));
+}
+
+// The table's own indexes, which live in its file, as LumOpenIndex gives them.
+void ownIndexes(Cursor& c, LUMHANDLE* handles, UNSIGNED16& n) {
+    for (std::size_t o = 1; o < c.orderCount(); ++o)
+        if (!c.orderOpen(o) && !c.fromIndexFile(o))
+            fail(kErrNotSupported, "A closed index cannot be opened again on table " + c.name());
+    const std::size_t room = n;
+    std::size_t k = 0;
+    for (std::size_t o = 1; o < c.orderCount(); ++o) {
+        if (c.fromIndexFile(o)) continue;
+        if (k < room && handles) handles[k] = c.indexHandle(o);
+        ++k;
+    }
+    n = static_cast<UNSIGNED16>(k);
+    if (k > room) fail(kErrBufferTooSmall, "The array is too small for the indexes of " + c.name());
+}
+
+}  // namespace
 
 UNSIGNED32 LumOpenIndex(LUMHANDLE hTable, const char* pucName, LUMHANDLE* ahIndex, UNSIGNED16* pusArrayLen) {
     return guarded([&] {
         auto c = cursorOf(hTable);
         const std::string given = normalizePath(in(pucName, "index file"));
-        auto stem = [](const std::string& p) {
-            const std::string f = fileNameOf(p);
-            return upper(f.substr(0, f.find_last_of('.')));
-        };
-        // The indexes of a table live in its own file.
-        if (stem(given) != stem(c->store().path()))
-            fail(kErrFileNotFound,
-                 "Index file " + given + " not found (table " + c->name() + " keeps its indexes in its file)");
-        for (std::size_t o = 1; o < c->orderCount(); ++o) {
-            if (!c->orderOpen(o)) fail(kErrNotSupported, "A closed index cannot be opened again on table " + c->name());
-        }
         UNSIGNED16& n = out(pusArrayLen, "array length");
-        const std::size_t room = n;
-        std::size_t k = 0;
-        for (std::size_t o = 1; o < c->orderCount(); ++o, ++k)
-            if (k < room && ahIndex) ahIndex[k] = c->indexHandle(o);
-        n = static_cast<UNSIGNED16>(k);
-        if (k > room) fail(kErrBufferTooSmall, "The array is too small for the indexes of " + c->name());
+        if (!ahIndex && n) fail(kErrInvalidArgument, "Missing index array");
+        if (stemOf(given) == stemOf(c->store().path())) return ownIndexes(*c, ahIndex, n);
+        const std::string path = findFile(given);
+        if (path.empty()) fail(kErrFileNotFound, "Index file " + given + " not found");
+        if (c->indexFileOpen(path))
+            fail(kErrIndexFileOpen, "Index file " + path + " is already open on table " + c->name());
+        const std::vector<IndexDef> indexes = readIndexFile(path, c->store().db().lockWait());
+        if (indexes.size() > n) {
+            const std::size_t room = n;
+            n = static_cast<UNSIGNED16>(indexes.size());
+            fail(kErrBufferTooSmall, "Index file " + path + " holds " + std::to_string(indexes.size()) +
+                                         " indexes, the array has room for " + std::to_string(room));
+        }
+        const std::vector<std::size_t> orders = c->openIndexFile(path, indexes);
+        for (std::size_t i = 0; i < orders.size(); ++i) ahIndex[i] = c->indexHandle(orders[i]);
+        n = static_cast<UNSIGNED16>(orders.size());
     });
 }
 
 UNSIGNED32 LumCloseIndex(LUMHANDLE hIndex) {
     return guarded([&] {
         const Target t = indexTarget(hIndex);
-        t.cursor->closeOrder(t.order);
+        if (t.cursor->fromIndexFile(t.order))
+            t.cursor->closeIndexFile(t.order);
+        else
+            t.cursor->closeOrder(t.order);
     });
 }
 

@@ -35,7 +35,9 @@ std::shared_ptr<WritableTable> Connection::findWritable(const std::string& file)
 
 const DictionaryStore& Connection::dictionary() const {
     if (!dictionary_)
-        fail(kErrInvalidHandle, "Connection " + std::to_string(handle) + " is not a dictionary connection");
+        fail(kErrInvalidHandle, "Connection " + std::to_string(handle) + " is to the free tables of folder " + folder_ +
+                                    ", not to a data dictionary; connect to the practice's data dictionary (.LDD) "
+                                    "for what the dictionary holds");
     return *dictionary_;
 }
 
@@ -80,6 +82,16 @@ Connection::TableTarget Connection::resolveTable(const std::string& raw, std::ui
 void Connection::setSqlTimeout(std::uint32_t ms) {
     sqlTimeout_ = ms;
     if (dictionary_) dictionary_->setLockWait(lockWait());
+}
+
+std::string Connection::applicationId() const {
+    std::lock_guard lock(mutex_);
+    return applicationId_;
+}
+
+void Connection::setApplicationId(const std::string& id) {
+    std::lock_guard lock(mutex_);
+    applicationId_ = id;
 }
 
 void Connection::adopt(std::uint32_t h) {

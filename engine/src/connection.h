@@ -70,6 +70,10 @@ public:
     // through the connection from now on.
     std::uint32_t sqlTimeout() const { return sqlTimeout_; }
     void setSqlTimeout(std::uint32_t ms);
+    // The id of the application working on the connection (sp_setapplicationid).
+    std::string applicationId() const;
+    void setApplicationId(const std::string& id);
+
     std::chrono::milliseconds lockWait() const {
         return sqlTimeout_ ? std::chrono::milliseconds(sqlTimeout_) : defaultLockWait();
     }
@@ -84,6 +88,7 @@ private:
     std::map<std::string, std::shared_ptr<WritableTable>> writables_;  // by file path
     std::atomic<std::uint64_t> writerGeneration_{0};
     Transactions transactions_;
+    std::string applicationId_;
 };
 
 // Releases a table or cursor handle and its index handles.

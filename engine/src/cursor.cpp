@@ -5,12 +5,14 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "engine/src/error.h"
 #include "engine/src/image_codec.h"
 #include "engine/src/keys.h"
 #include "engine/src/record_locks.h"
 #include "engine/src/table_writer.h"
+#include "engine/src/text.h"
 #include "engine/src/value_text.h"
 
 namespace lce {
@@ -34,7 +36,7 @@ Cursor::Cursor(std::shared_ptr<TableStore> store, Options options)
     for (std::size_t i = 1; i < orders_.size(); ++i) orders_[i].staged.resize(store_->indexes()[i - 1].segments.size());
 }
 
-Cursor::~Cursor() = default;
+Cursor::~Cursor() { dropIndexFileKeys(); }
 
 void Cursor::registerIndexes() {
     for (std::size_t i = 1; i < orders_.size(); ++i)
@@ -42,14 +44,110 @@ void Cursor::registerIndexes() {
 }
 
 void Cursor::releaseHandles() {
-    for (std::size_t i = 1; i < orders_.size(); ++i) HandleRegistry::instance().remove(orders_[i].handle);
+    for (std::size_t i = 1; i < orders_.size(); ++i)
+        if (orders_[i].handle != 0) HandleRegistry::instance().remove(orders_[i].handle);
 }
 
 std::string Cursor::name() const { return options_.sqlResult ? std::string("SQL result") : store_->path(); }
 
 const IndexInfo& Cursor::index(std::size_t order) const {
     if (order == 0 || order >= orders_.size()) fail(kErrIndexNotFound, "No index is active on table " + name());
+    if (orders_[order].info) return *orders_[order].info;
     return store_->indexes()[order - 1];
+}
+
+const std::string& Cursor::keyTable(std::size_t order) {
+    static const std::string own = "lce_keys";
+    IndexFileKeys* file = orders_.at(order).file.get();
+    if (!file) return own;
+    if (!orders_[order].open) fail(kErrIndexNotFound, "Index file " + file->path + " is closed on table " + name());
+    if (file->keyTable.empty() || !store_->hasTemporaryKeys(file->keyTable)) {
+        if (!file->keyTable.empty()) dropStatementsOn(file->keyTable);
+        file->keyTable.clear();
+        file->keyTable = store_->buildTemporaryKeys(file->indexes);
+    }
+    return file->keyTable;
+}
+
+void Cursor::dropIndexFileKeys() noexcept {
+    for (const Order& o : orders_) {
+        if (!o.file || o.file->keyTable.empty()) continue;
+        const std::string table = std::exchange(o.file->keyTable, std::string());
+        try {
+            dropStatementsOn(table);
+            store_->dropTemporaryKeys(table);
+        } catch (...) {
+            // The table goes with its connection at the latest.
+        }
+    }
+}
+
+const std::string& Cursor::indexFilePath(std::size_t order) const {
+    index(order);
+    return orders_[order].file ? orders_[order].file->path : store_->path();
+}
+
+bool Cursor::indexFileOpen(const std::string& path) const {
+    for (const Order& o : orders_)
+        if (o.open && o.file && equalsIgnoringCase(o.file->path, path)) return true;
+    return false;
+}
+
+std::vector<std::size_t> Cursor::openIndexFile(const std::string& path, const std::vector<IndexDef>& indexes) {
+    // Built where the cursor reads, which is the writer's connection once it has one.
+    followWriter();
+    if (indexFileOpen(path)) fail(kErrIndexFileOpen, "Index file " + path + " is already open on table " + name());
+    std::vector<IndexInfo> infos;
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+        const IndexDef& def = indexes[i];
+        for (std::size_t o = 1; o < orders_.size(); ++o)
+            if (orders_[o].open && equalsIgnoringCase(index(o).def.name, def.name))
+                fail(kErrIndexFileOpen, "Index " + def.name + " of index file " + path +
+                                            " has the name of an index open on table " + name());
+        infos.push_back(store_->describeIndex(def, "__x" + std::to_string(i + 1)));
+    }
+    auto keys = std::make_shared<IndexFileKeys>(IndexFileKeys{path, store_->buildTemporaryKeys(infos), infos});
+    std::vector<std::size_t> opened;
+    for (IndexInfo& info : infos) {
+        Order o;
+        o.file = keys;
+        o.staged.resize(info.segments.size());
+        o.info = std::make_shared<const IndexInfo>(std::move(info));
+        orders_.push_back(std::move(o));
+        opened.push_back(orders_.size() - 1);
+    }
+    for (std::size_t order : opened)
+        orders_[order].handle = HandleRegistry::instance().add(std::make_shared<IndexHandle>(weak_from_this(), order));
+    return opened;
+}
+
+void Cursor::closeIndexFile(std::size_t order) {
+    const std::shared_ptr<IndexFileKeys> keys = orders_.at(order).file;
+    if (!keys) return;
+    for (Order& o : orders_) {
+        if (o.file != keys || !o.open) continue;
+        o.open = false;
+        HandleRegistry::instance().remove(o.handle);
+        o.handle = 0;
+    }
+    if (stream_ && orders_[stream_->order].file == keys) stream_.reset();
+    if (keyOrder_ != 0 && orders_[keyOrder_].file == keys) key_.reset();
+    if (keys->keyTable.empty()) return;
+    const std::string table = std::exchange(keys->keyTable, std::string());
+    dropStatementsOn(table);
+    store_->dropTemporaryKeys(table);
+}
+
+void Cursor::dropStatementsOn(const std::string& table) {
+    for (auto it = statements_.begin(); it != statements_.end();) {
+        if (it->first.find(table) == std::string::npos) {
+            ++it;
+            continue;
+        }
+        if (source_.stmt == &it->second) source_ = Source{};
+        if (stream_ && stream_->stmt == &it->second) stream_.reset();
+        it = statements_.erase(it);
+    }
 }
 
 Stmt& Cursor::statement(const std::string& sql) const {
@@ -123,7 +221,7 @@ std::optional<std::string> Cursor::currentKey(std::size_t order) {
         }
     }
     const IndexInfo& ix = index(order);
-    Stmt& q = statement("SELECT " + ix.keyColumn + " FROM lce_keys WHERE __recno = ?1");
+    Stmt& q = statement("SELECT " + ix.keyColumn + " FROM " + keyTable(order) + " WHERE __recno = ?1");
     q.bind(1, recno_);
     if (!q.step() || q.isNull(0)) return std::nullopt;
     return std::string(q.blob(0));
@@ -147,9 +245,8 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
         // The key table leads: its index gives the order, the record follows by
         // number. A key whose record has no image gives a null image (damage
         // named where it is met) instead of being passed over.
-        sql = "SELECT k.__recno, r.__rec, k." + k +
-              " FROM lce_keys AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " +
-              scopeClause(order, "k." + k);
+        sql = "SELECT k.__recno, r.__rec, k." + k + " FROM " + keyTable(order) +
+              " AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " + scopeClause(order, "k." + k);
         if (fromCurrent)
             sql += fwd ? " AND (k." + k + ", k.__recno) > (?1, ?2)" : " AND (k." + k + ", k.__recno) < (?1, ?2)";
         sql += fwd ? " ORDER BY k." + k + ", k.__recno" : " ORDER BY k." + k + " DESC, k.__recno DESC";
@@ -331,6 +428,7 @@ bool Cursor::inScope(std::size_t order, const std::optional<std::string>& key) c
 }
 
 bool Cursor::isVisible(std::size_t order) {
+    followWriter();
     if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
     if (!showDeletedRecords() && isDeleted()) return false;
     if (order == 0) return true;
@@ -339,13 +437,14 @@ bool Cursor::isVisible(std::size_t order) {
 }
 
 std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
+    followWriter();
     syncWrites();
     const bool fresh = (mode & 4) != 0;
     const int m = mode & 3;
     if (m == 0) fail(kErrInvalidArgument, "Invalid count mode " + std::to_string(mode));
     const bool useScope = (m == 1 || m == 3) && order != 0;
     std::string cacheKey = std::to_string(order);
-    std::string sql = order == 0 ? "SELECT count(*) FROM lce_images" : "SELECT count(*) FROM lce_keys";
+    std::string sql = order == 0 ? "SELECT count(*) FROM lce_images" : "SELECT count(*) FROM " + keyTable(order);
     if (order != 0) {
         const std::string& k = index(order).keyColumn;
         if (useScope) {
@@ -371,6 +470,7 @@ std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
 }
 
 std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
+    followWriter();
     if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
     const auto lease = store_->reading();
     if (order == 0) {
@@ -383,7 +483,7 @@ std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
     if (!key) return 0;
     const int m = mode & 3;
     const std::string& k = index(order).keyColumn;
-    std::string sql = "SELECT count(*) FROM lce_keys WHERE ";
+    std::string sql = "SELECT count(*) FROM " + keyTable(order) + " WHERE ";
     if (m == 1 || m == 3)
         sql += scopeClause(order, k) + " AND ";
     else
@@ -417,9 +517,9 @@ void Cursor::gotoKeyPosition(std::size_t order, double fraction) {
         sql = "SELECT __recno, __rec FROM lce_images ORDER BY __recno LIMIT 1 OFFSET ?5";
     } else {
         const std::string& k = index(order).keyColumn;
-        sql = "SELECT k.__recno, r.__rec, k." + k +
-              " FROM lce_keys AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " +
-              scopeClause(order, "k." + k) + " ORDER BY k." + k + ", k.__recno LIMIT 1 OFFSET ?5";
+        sql = "SELECT k.__recno, r.__rec, k." + k + " FROM " + keyTable(order) +
+              " AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " + scopeClause(order, "k." + k) +
+              " ORDER BY k." + k + ", k.__recno LIMIT 1 OFFSET ?5";
     }
     Stmt& q = statement(sql);
     if (order != 0) bindScope(q, order);

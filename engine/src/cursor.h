@@ -67,6 +67,18 @@ public:
     void closeOrder(std::size_t order) { orders_.at(order).open = false; }
     const IndexInfo& index(std::size_t order) const;
 
+    // Index files (index_file.h): opens the indexes defined in the file at
+    // path as new orders, their keys built over the table's rows, and
+    // registers their handles; returns the new orders. Fails
+    // kErrIndexFileOpen when the file or one of its index names is open.
+    std::vector<std::size_t> openIndexFile(const std::string& path, const std::vector<IndexDef>& indexes);
+    bool indexFileOpen(const std::string& path) const;
+    bool fromIndexFile(std::size_t order) const { return orders_.at(order).file != nullptr; }
+    // Closes every order of the index file that `order` came from.
+    void closeIndexFile(std::size_t order);
+    // The file the order's index lives in: its index file or the table file.
+    const std::string& indexFilePath(std::size_t order) const;
+
     // Navigation; order 0 is the natural order.
     void gotoTop(std::size_t order);
     void gotoBottom(std::size_t order);
@@ -153,9 +165,22 @@ private:
     void landOnWritten(std::int64_t recno);
     bool hiddenAsDeleted(std::string_view packed) const;
 
+    // The keys of an index file's orders: a temporary table shared by them
+    // on the connection the cursor reads through, where the table's writer
+    // keeps them in step with the records. Built again when the cursor moves
+    // to the writer's connection or a rollback took the table away; empty
+    // until built.
+    struct IndexFileKeys {
+        std::string path;
+        std::string keyTable;
+        std::vector<IndexInfo> indexes;
+    };
     struct Order {
         std::uint32_t handle = 0;
         bool open = true;
+        // Set for an order of an index file, with the order's description.
+        std::shared_ptr<IndexFileKeys> file;
+        std::shared_ptr<const IndexInfo> info;
         std::optional<std::string> top, bottom;
         std::vector<std::optional<Value>> staged;  // per segment
     };
@@ -179,6 +204,13 @@ private:
     };
 
     Stmt& statement(const std::string& sql) const;
+    // The table holding the order's keys; an index file's are built first
+    // where they are not there.
+    const std::string& keyTable(std::size_t order);
+    // Drops the keys of every index file on the store read through.
+    void dropIndexFileKeys() noexcept;
+    // Forgets the statements that read `table` and where the cursor came from.
+    void dropStatementsOn(const std::string& table);
     void noteSource(Stmt& stmt, int keyColumn);
     bool sourceValid() const;
     // The stored image of the current record; needs a read lease.

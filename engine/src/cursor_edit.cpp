@@ -63,6 +63,8 @@ void Cursor::switchStore(std::shared_ptr<TableStore> store) {
     stream_.reset();
     source_ = Source{};
     statements_.clear();
+    // Index files' keys are built again on the new store when first read.
+    dropIndexFileKeys();
     store_ = std::move(store);
     imageReady_ = false;
     counts_.clear();
@@ -193,7 +195,8 @@ void Cursor::writeRecord() {
         std::vector<std::optional<std::string>> keys(orders_.size());
         {
             const auto lease = store_->reading();
-            for (std::size_t o = 1; o < orders_.size(); ++o) keys[o] = currentKey(o);
+            for (std::size_t o = 1; o < orders_.size(); ++o)
+                if (orders_[o].open) keys[o] = currentKey(o);
         }
         WritableTable::Scope scope(w, conn->transactions(), WritableTable::Scope::Kind::Record);
         w.erase(recno_);

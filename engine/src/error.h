@@ -42,6 +42,8 @@ enum : std::uint32_t {
     kErrNoServer = LUM_ERR_NO_SERVER,
     kErrFileNotFound = LUM_ERR_FILE_NOT_FOUND,
     kErrNotATable = LUM_ERR_NOT_A_TABLE,
+    kErrNotAnIndexFile = LUM_ERR_NOT_AN_INDEX_FILE,
+    kErrIndexFileOpen = LUM_ERR_INDEX_FILE_OPEN,
     kErrDamaged = LUM_ERR_DAMAGED,
     kErrNotADictionary = LUM_ERR_NOT_A_DICTIONARY,
     kErrFileExists = LUM_ERR_FILE_EXISTS,

@@ -35,7 +35,13 @@ bool nonEmptyFile(const std::string& path) {
     return !ec && size > 0;
 }
 
-std::string kindText(FileKind kind) { return kind == FileKind::Table ? "Table file " : "Data dictionary "; }
+std::string kindText(FileKind kind) {
+    switch (kind) {
+        case FileKind::Table: return "Table file ";
+        case FileKind::Index: return "Index file ";
+        default: return "Data dictionary ";
+    }
+}
 
 // Byte 18 of an SQLite file's header is 2 in write-ahead-log mode.
 bool inWalMode(const std::string& path) {
@@ -118,13 +124,21 @@ bool describeFileFailure(int rc, const std::string& path, FileKind kind, std::ch
             out = {kErrFileNotFound, what + " cannot be opened; check that you may read it and the files beside it"};
             return true;
         case SQLITE_NOTADB:
-            out = kind == FileKind::Table
-                      ? FileFailure{kErrNotATable, "File " + path +
-                                                       " is not a table file; check that the folder holds "
-                                                       "the practice's database"}
-                      : FileFailure{kErrNotADictionary, "File " + path +
-                                                            " is not a data dictionary; check that the "
-                                                            "folder holds the practice's database"};
+            switch (kind) {
+                case FileKind::Table:
+                    out = {
+                        kErrNotATable,
+                        "File " + path + " is not a table file; check that the folder holds the practice's database"};
+                    break;
+                case FileKind::Index:
+                    out = {kErrNotAnIndexFile,
+                           "File " + path + " is not an index file; check the name of the index file to open"};
+                    break;
+                default:
+                    out = {kErrNotADictionary, "File " + path +
+                                                   " is not a data dictionary; check that the folder holds the "
+                                                   "practice's database"};
+            }
             return true;
         case SQLITE_CORRUPT:
         case SQLITE_FORMAT:

@@ -24,7 +24,7 @@ inline constexpr std::chrono::milliseconds kLockWait{10000};
 std::chrono::milliseconds defaultLockWait();
 
 // What the files of a kind are called in messages.
-enum class FileKind { Table, Dictionary };
+enum class FileKind { Table, Dictionary, Index };
 
 // The engine's error for a failed SQLite call (extended result code rc,
 // SQLite's text) on the file at path, when the failure is one of the file's

@@ -636,7 +636,8 @@ std::shared_ptr<Connection> Statement::connection() const {
 
 void Statement::prepare(const std::string& sql) {
     connection();
-    parameterNames_ = translateOrFail(sql).parameters;
+    procedure_ = parseProcedureCall(sql);
+    parameterNames_ = procedure_ ? procedure_->parameterNames : translateOrFail(sql).parameters;
     text_ = sql;
     prepared_ = true;
     parameters_.assign(parameterNames_.size(), std::nullopt);
@@ -678,6 +679,7 @@ std::uint32_t Statement::execute() {
     auto conn = connection();
     if (!prepared_) fail(kErrInvalidArgument, "Statement " + std::to_string(handle) + " has no prepared SQL text");
     failOnUnsetParameter();
+    if (procedure_) return runProcedure(*conn);
     const sql::Translation t = translateOrFail(text_);
     // The statement's time-out, else the connection's, also bounds each wait
     // for another program's lock on a table it reads.
@@ -688,6 +690,9 @@ std::uint32_t Statement::execute() {
         return 0;
     }
     Db db("", Db::Mode::Memory, lockWait);
+    // A name in double quotes is always a column: SQLite would otherwise read
+    // an unknown one as a text literal and answer it for every row.
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
     const Stores stores = attachTables(db, *conn, t.tables, lockWait, text_);
     const PreparedStmt stmt = prepareTranslated(db, t.sql, stores, text_);
@@ -700,6 +705,44 @@ std::uint32_t Statement::execute() {
     auto store = materialize(resultSchema(t, stores, stmt.get(), rows), rows);
     rowCount_ = static_cast<std::int64_t>(rows.size());
     return openResultCursor(*conn, std::move(store), collation);
+}
+
+std::string Statement::textArgument(const ProcedureCall::Argument& argument) const {
+    if (!argument.isParameter) return argument.literal;
+    const std::optional<Value>& value = parameters_.at(argument.parameter);
+    if (!value || value->isNull()) return {};
+    if (value->kind != Value::Kind::Text && value->kind != Value::Kind::Memo)
+        failSql(sql::kNativeSyntaxError, "the argument of the procedure must be text", text_);
+    return value->text;
+}
+
+std::uint32_t Statement::runProcedure(Connection& conn) {
+    const ProcedureCall& call = *procedure_;
+    if (call.kind == ProcedureCall::Kind::SetApplicationId) {
+        const std::string id = textArgument(call.arguments.at(0));
+        if (id.size() > kMaxApplicationId)
+            failSql(sql::kNativeSyntaxError,
+                    "an application id has at most " + std::to_string(kMaxApplicationId) + " characters, not " +
+                        std::to_string(id.size()),
+                    text_);
+        conn.setApplicationId(id);
+        rowCount_ = 0;
+        return 0;
+    }
+    const std::string id = conn.applicationId();
+    TableSchema schema;
+    schema.tableType = kLdt;
+    ColumnDef column;
+    column.name = "ApplicationID";
+    column.type = kCharacter;
+    column.length = static_cast<std::uint32_t>(std::max<std::size_t>(id.size(), 1));
+    schema.columns.push_back(column);
+    auto store = TableStore::createInMemory(schema);
+    store->begin();
+    store->append(Row{Value::ofText(id)});
+    store->commit();
+    rowCount_ = 1;
+    return openResultCursor(conn, std::move(store), collation);
 }
 
 }  // namespace lce

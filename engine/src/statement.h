@@ -16,6 +16,7 @@
 #include "engine/lce_builder.h"
 #include "engine/src/connection.h"
 #include "engine/src/handles.h"
+#include "engine/src/procedure.h"
 
 namespace lce {
 
@@ -46,9 +47,13 @@ private:
     std::int64_t executeChange(Connection& conn, const sql::Translation& first, std::uint32_t limit,
                                std::chrono::milliseconds lockWait);
     void failOnUnsetParameter() const;
+    // Runs a system procedure; returns its result's cursor handle or 0.
+    std::uint32_t runProcedure(Connection& conn);
+    std::string textArgument(const ProcedureCall::Argument& argument) const;
     std::weak_ptr<Connection> connection_;
     std::string text_;
     bool prepared_ = false;
+    std::optional<ProcedureCall> procedure_;
     std::vector<std::string> parameterNames_;
     std::vector<std::optional<Value>> parameters_;
     std::optional<std::int64_t> rowCount_;

@@ -2,6 +2,7 @@
 // their images and keys, and the read transactions of read-only tables.
 #include "engine/src/table_store.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 
@@ -215,20 +216,172 @@ void TableStore::prepareIndexes() {
         for (std::size_t j = 0; j < i; ++j)
             if (equalsIgnoringCase(schema_.indexes[j].name, def.name))
                 fail(kErrInvalidArgument, "Duplicate index name \"" + def.name + "\"");
-        if (def.fields.empty()) fail(kErrInvalidArgument, "Index " + def.name + " has no segments");
-        IndexInfo info;
-        info.def = def;
-        info.keyColumn = "__k" + std::to_string(i + 1);
-        for (const std::string& f : def.fields) {
-            const int c = layout_.find(std::string(trimBlanks(f)));
-            if (c < 0) fail(kErrFieldNotFound, "Index " + def.name + " names the unknown field \"" + f + "\"");
-            const ColumnDef& cd = layout_.columns()[static_cast<std::size_t>(c)].def;
-            if (isBlobType(cd.type)) fail(kErrInvalidArgument, "Index " + def.name + " cannot use the blob field " + f);
-            info.segments.push_back(static_cast<std::size_t>(c));
-            info.keyLength += maxSegmentLength(cd.type, cd.length);
-        }
-        indexes_.push_back(std::move(info));
+        indexes_.push_back(describeIndex(def, "__k" + std::to_string(i + 1)));
     }
+}
+
+IndexInfo TableStore::describeIndex(const IndexDef& def, std::string keyColumn) const {
+    if (def.fields.empty()) fail(kErrInvalidArgument, "Index " + def.name + " has no segments");
+    IndexInfo info;
+    info.def = def;
+    info.keyColumn = std::move(keyColumn);
+    for (const std::string& f : def.fields) {
+        const int c = layout_.find(std::string(trimBlanks(f)));
+        if (c < 0) fail(kErrFieldNotFound, "Index " + def.name + " names the unknown field \"" + f + "\"");
+        const ColumnDef& cd = layout_.columns()[static_cast<std::size_t>(c)].def;
+        if (isBlobType(cd.type)) fail(kErrInvalidArgument, "Index " + def.name + " cannot use the blob field " + f);
+        info.segments.push_back(static_cast<std::size_t>(c));
+        info.keyLength += maxSegmentLength(cd.type, cd.length);
+    }
+    return info;
+}
+
+std::string TableStore::buildTemporaryKeys(const std::vector<IndexInfo>& indexes) {
+    // "lce_x<n>_keys": no name is part of another, so the statements on one
+    // can be told by their text.
+    const auto lease = reading();
+    // Temporary tables of this connection stay in memory: no file anywhere.
+    // Set once, before the first: a change of the setting drops them all.
+    if (temporaryKeyTables_ == 0) db_.exec("PRAGMA temp_store=MEMORY");
+    const std::string table = "lce_x" + std::to_string(++temporaryKeyTables_) + "_keys";
+    for (const IndexInfo& ix : indexes) {
+        if (ix.def.condition.empty()) continue;
+        try {
+            Stmt check(db_, "SELECT count(*) FROM records WHERE (" + ix.def.condition + ")");
+        } catch (const Error&) {
+            fail(kErrInvalidArgument, "Invalid condition of index " + ix.def.name + ": " + ix.def.condition);
+        }
+    }
+    // All of it in one savepoint: the keys are there in full or not at all.
+    Savepoint whole(db_, true);
+    std::string create = "CREATE TEMP TABLE " + table + "(__recno INTEGER PRIMARY KEY";
+    std::string insertSql = "INSERT INTO temp." + table + " VALUES(?1";
+    int n = 2;
+    for (const IndexInfo& ix : indexes) {
+        create += ", " + ix.keyColumn + " BLOB";
+        insertSql += ", ?" + std::to_string(n++);
+    }
+    db_.exec(create + ")");
+    {
+        Stmt insert(db_, insertSql + ")");
+        Stmt rows(db_, "SELECT __recno, __rec FROM lce_images ORDER BY __recno");
+        std::string image;
+        while (rows.step()) {
+            const std::int64_t recno = rows.integer(0);
+            unpack(recno, rows.blob(1), image);
+            insert.reset();
+            insert.bind(1, recno);
+            n = 2;
+            for (const IndexInfo& ix : indexes) {
+                std::string key;
+                for (std::size_t c : ix.segments)
+                    appendKeySegment(key, layout_.columns()[c].def.type, layout_.decode(image, c));
+                if (ix.def.descending) invertKey(key);
+                insert.bindBlob(n++, key.data(), key.size());
+            }
+            insert.step();
+        }
+    }
+    std::string sql;
+    for (const IndexInfo& ix : indexes) {
+        if (!ix.def.condition.empty())
+            sql += "UPDATE temp." + table + " SET " + ix.keyColumn + " = NULL WHERE NOT coalesce((SELECT (" +
+                   ix.def.condition + ") FROM records WHERE records.__recno = " + table + ".__recno), 0);";
+        sql += "CREATE INDEX temp." + table + ix.keyColumn + " ON " + table + "(" + ix.keyColumn + ");";
+    }
+    if (!sql.empty()) db_.exec(sql);
+    whole.release();
+    keepTemporaryKeys("temp." + table, indexes);
+    return "temp." + table;
+}
+
+void TableStore::keepTemporaryKeys(const std::string& table, const std::vector<IndexInfo>& indexes) {
+    TemporaryKeys keys;
+    keys.table = table;
+    keys.indexes = indexes;
+    std::string columns = "__recno", values = "?1", sets;
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+        const std::string& k = indexes[i].keyColumn;
+        columns += ", " + k;
+        values += ", ?" + std::to_string(i + 2);
+        sets += (i ? ", " : "") + k + " = excluded." + k;
+    }
+    keys.upsert = Stmt(db_, "INSERT INTO " + table + "(" + columns + ") VALUES(" + values +
+                                ") ON CONFLICT(__recno) DO UPDATE SET " + sets);
+    keys.erase = Stmt(db_, "DELETE FROM " + table + " WHERE __recno = ?1");
+    for (const IndexInfo& ix : indexes)
+        keys.conditions.emplace_back(ix.def.condition.empty() ? Stmt()
+                                                              : Stmt(db_, "SELECT coalesce((" + ix.def.condition +
+                                                                              "), 0) FROM records WHERE __recno = ?1"));
+    temporaryKeys_.push_back(std::move(keys));
+}
+
+void TableStore::dropTemporaryKeys(const std::string& table) {
+    const auto lease = reading();
+    std::erase_if(temporaryKeys_, [&](const TemporaryKeys& k) { return k.table == table; });
+    // SQLite drops no table while a statement of the connection is running:
+    // they stop here, and the new epoch tells the cursor not to go on with them.
+    resetRunningStatements();
+    ++readEpoch_;
+    db_.exec("DROP TABLE IF EXISTS " + table);
+}
+
+void TableStore::writeTemporaryKeys(std::int64_t recno, const Row& row) {
+    for (TemporaryKeys& keys : temporaryKeys_) {
+        keys.upsert.reset();
+        keys.upsert.bind(1, recno);
+        for (std::size_t i = 0; i < keys.indexes.size(); ++i) {
+            const int at = static_cast<int>(i + 2);
+            Stmt& condition = keys.conditions[i];
+            if (condition) {
+                condition.reset();
+                condition.bind(1, recno);
+                const bool meets = condition.step() && condition.integer(0) != 0;
+                condition.reset();
+                if (!meets) {
+                    keys.upsert.bindNull(at);
+                    continue;
+                }
+            }
+            const std::string key = keyOf(keys.indexes[i], row);
+            keys.upsert.bindBlob(at, key.data(), key.size());
+        }
+        keys.upsert.step();
+    }
+}
+
+void TableStore::eraseTemporaryKeys(std::int64_t recno) {
+    for (TemporaryKeys& keys : temporaryKeys_) {
+        keys.erase.reset();
+        keys.erase.bind(1, recno);
+        keys.erase.step();
+    }
+}
+
+bool TableStore::hasTemporaryKeys(const std::string& table) const {
+    return std::any_of(temporaryKeys_.begin(), temporaryKeys_.end(),
+                       [&](const TemporaryKeys& k) { return k.table == table; });
+}
+
+void TableStore::forgetLostTemporaryKeys() noexcept {
+    if (temporaryKeys_.empty()) return;
+    try {
+        Stmt exists(db_, "SELECT 1 FROM temp.sqlite_master WHERE type = 'table' AND name = ?1");
+        std::erase_if(temporaryKeys_, [&](const TemporaryKeys& k) {
+            exists.reset();
+            exists.bindText(1, std::string_view(k.table).substr(std::string_view("temp.").size()));
+            return !exists.step();
+        });
+    } catch (...) {
+        // Not known to be there: the cursors build their keys again.
+        temporaryKeys_.clear();
+    }
+}
+
+void TableStore::resetRunningStatements() const {
+    sqlite3* db = db_.get();
+    for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
+        if (sqlite3_stmt_busy(s)) sqlite3_reset(s);
 }
 
 std::string TableStore::sqlIndexes(bool create) const {
@@ -478,8 +631,9 @@ bool TableStore::hasRecord(std::int64_t recno) const {
     return q.step();
 }
 
-std::string TableStore::keyFor(std::size_t i, const Row& row) const {
-    const IndexInfo& ix = indexes_[i];
+std::string TableStore::keyFor(std::size_t i, const Row& row) const { return keyOf(indexes_[i], row); }
+
+std::string TableStore::keyOf(const IndexInfo& ix, const Row& row) const {
     std::string key;
     for (std::size_t c : ix.segments) appendKeySegment(key, layout_.columns()[c].def.type, row[c]);
     if (ix.def.descending) invertKey(key);
@@ -772,8 +926,7 @@ TableStore::ReadLease TableStore::reading() const {
 
 void TableStore::endRead() const {
     sqlite3* db = db_.get();
-    for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
-        if (sqlite3_stmt_busy(s)) sqlite3_reset(s);
+    resetRunningStatements();
     if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     readHeld_ = false;

@@ -153,6 +153,28 @@ public:
     std::uint64_t writeEpoch() const { return writeEpoch_; }
     ~TableStore();
 
+    // The index of a definition over this table's fields, its keys in
+    // keyColumn; fails kErrFieldNotFound for a field the table lacks.
+    IndexInfo describeIndex(const IndexDef& def, std::string keyColumn) const;
+    // Builds the keys of indexes defined outside the table file (index
+    // files) over the current rows, into a temporary in-memory table of this
+    // connection with a column per index (keyColumn) and __recno; returns the
+    // table's name. Nothing is written to any file.
+    std::string buildTemporaryKeys(const std::vector<IndexInfo>& indexes);
+    // Drops such a table; the statements that read it must be finalized first.
+    void dropTemporaryKeys(const std::string& table);
+    // The writer keeps those keys in step with the records, in the same
+    // transaction as the record's own keys (the temporary tables belong to
+    // this connection, so a rollback undoes both): a record written (its
+    // normalized values, the field columns written already) or removed.
+    void writeTemporaryKeys(std::int64_t recno, const Row& row);
+    void eraseTemporaryKeys(std::int64_t recno);
+    // Whether such a table is there still. A rollback of the transaction it
+    // was built in takes it away; the writer then calls
+    // forgetLostTemporaryKeys, and the cursor builds the keys again.
+    bool hasTemporaryKeys(const std::string& table) const;
+    void forgetLostTemporaryKeys() noexcept;
+
     // SQL declaration of a field column; the declared type carries the engine
     // type as "LCE_type_length_decimals" so SQL results can recover it.
     static std::string declaredType(const ColumnDef& def);
@@ -170,6 +192,7 @@ private:
     void dropSqlIndexes();
     std::string sqlIndexes(bool create) const;
     void endRead() const;
+    void resetRunningStatements() const;
     void bulkPragmas(bool on);
     // The steps of append.
     Row normalizedRow(const Row& input);
@@ -194,6 +217,17 @@ private:
     bool createdHere_ = false;  // made by this process: bulk loading may skip syncs
     bool bulk_ = false;
     mutable bool imagesChecked_ = false;
+    std::uint64_t temporaryKeyTables_ = 0;  // names the tables of buildTemporaryKeys
+    // The tables of buildTemporaryKeys with the statements that keep them.
+    struct TemporaryKeys {
+        std::string table;  // "temp.lce_x<n>_keys"
+        std::vector<IndexInfo> indexes;
+        Stmt upsert, erase;
+        std::vector<Stmt> conditions;  // per index: whether a record meets its condition
+    };
+    std::vector<TemporaryKeys> temporaryKeys_;
+    std::string keyOf(const IndexInfo& ix, const Row& row) const;
+    void keepTemporaryKeys(const std::string& table, const std::vector<IndexInfo>& indexes);
 
     // Read transaction of a read-only table (guarded by readMutex_).
     bool leased_ = false;

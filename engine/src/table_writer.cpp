@@ -152,6 +152,7 @@ void WritableTable::rollbackTo(std::size_t index) {
     const auto use = store_->exclusiveUse();
     store_->noteWrite();
     store_->db().exec("ROLLBACK TO " + savepointName(index));
+    store_->forgetLostTemporaryKeys();
 }
 
 void WritableTable::commitTransaction() {
@@ -169,6 +170,7 @@ void WritableTable::rollbackTransaction() noexcept {
     const auto use = store_->exclusiveUse();
     store_->noteWrite();
     quietly(store_->db(), "ROLLBACK");
+    store_->forgetLostTemporaryKeys();
     joined_ = false;
     locks_.releaseWriteHolds();
     detachAll();
@@ -274,6 +276,7 @@ void WritableTable::writeImageAndKeys(std::int64_t recno, const Row& row, bool d
     upsertImage_.bind(1, recno);
     upsertImage_.bindBlob(2, packed.data(), packed.size());
     upsertImage_.step();
+    store_->writeTemporaryKeys(recno, row);
     if (!upsertKeys_) return;
     upsertKeys_.reset();
     upsertKeys_.bind(1, recno);
@@ -391,6 +394,7 @@ void WritableTable::erase(std::int64_t recno) {
         s->bind(1, recno);
         s->step();
     }
+    store_->eraseTemporaryKeys(recno);
 }
 
 std::int64_t WritableTable::autoIncrementOf(std::int64_t recno) {
@@ -439,6 +443,7 @@ void WritableTable::refresh(const std::vector<std::int64_t>& recnos) {
                 s->bind(1, recno);
                 s->step();
             }
+            store_->eraseTemporaryKeys(recno);
             continue;
         }
         const Row given = rowFromColumns(recno, readRow_);

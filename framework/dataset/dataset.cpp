@@ -11,7 +11,7 @@
 
 namespace fw {
 
-TDataSet::TDataSet(TComponent* owner) : TComponent(owner) {}
+TDataSet::TDataSet(TComponent* owner) : TComponent(owner), fieldDefs_(this) {}
 
 TDataSet::~TDataSet() {
     // A concrete dataset closes itself in its own destructor; here only the
@@ -246,7 +246,7 @@ std::int32_t TDataSet::CountRecords() {
 
 TField* TDataSet::FindField(const std::string& name) const {
     for (const auto& field : fields_)
-        if (SameText(field->FieldName(), name)) return field.get();
+        if (AnsiSameText(field->FieldName(), name)) return field.get();
     return nullptr;
 }
 
@@ -305,7 +305,36 @@ void TDataSet::SetState(TDataSetState state) {
     DataEvent(TDataEvent::deUpdateState);
 }
 
+void TDataSet::UpdateFieldDefs() {
+    if (fieldDefs_.Updated()) return;
+    InitFieldDefs();
+    fieldDefs_.SetUpdated(true);
+}
+
+void TDataSet::DisableControls() {
+    if (disableCount_ == 0) {
+        disableState_ = state_;
+        enableEvent_ = TDataEvent::deDataSetChange;
+    }
+    ++disableCount_;
+}
+
+void TDataSet::EnableControls() {
+    if (disableCount_ == 0 || --disableCount_ > 0) return;
+    if (disableState_ != state_) DataEvent(TDataEvent::deUpdateState);
+    if (disableState_ != TDataSetState::dsInactive && state_ != TDataSetState::dsInactive) DataEvent(enableEvent_);
+}
+
 void TDataSet::DataEvent(TDataEvent event, TField* field) {
+    if (disableCount_ > 0) {
+        // Fields made again by a reopen, or a new layout, must be found again
+        // by the links once they hear of the dataset.
+        if (event == TDataEvent::deLayoutChange ||
+            (event == TDataEvent::deUpdateState && state_ == TDataSetState::dsInactive)) {
+            enableEvent_ = TDataEvent::deLayoutChange;
+        }
+        return;
+    }
     const std::vector<TDataSource*> sources = sources_;
     for (TDataSource* source : sources) source->NotifyLinks(event, field);
 }

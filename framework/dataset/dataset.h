@@ -68,11 +68,16 @@ public:
 
     std::size_t FieldCount() const { return fields_.size(); }
     TField& Field(std::size_t index) const { return *fields_.at(index); }
-    TField* FindField(const std::string& name) const;  // ignoring case
+    // Names compare ignoring case as the system's locale does (AnsiSameText).
+    TField* FindField(const std::string& name) const;
     // EDatabaseError "Field '%s' not found", prefixed by the dataset's name and ": ".
     TField& FieldNamed(const std::string& name) const;
     TFieldDefs& FieldDefs() { return fieldDefs_; }
     const TFieldDefs& FieldDefs() const { return fieldDefs_; }
+    // Brings the field definitions up to date when they are out of date, also
+    // on a closed dataset, which stays closed (InitFieldDefs). Definitions
+    // that are up to date (the open cursor's, or stored ones) are kept.
+    void UpdateFieldDefs();
 
     // The regional settings field texts are made with.
     const FormatSettings& Settings() const { return settings_; }
@@ -96,6 +101,16 @@ public:
     void AddDataSource(TDataSource& source);
     void RemoveDataSource(TDataSource& source);
 
+    // While controls are disabled the links hear nothing. The calls nest; the
+    // last EnableControls tells the links once what changed meanwhile: a new
+    // state, then, on a dataset that was and is open, its whole content, or
+    // its layout when it closed or changed its layout in between (so links
+    // that hold fields find them again). Enabling more often than disabling
+    // does nothing.
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const { return disableCount_ != 0; }
+
 protected:
     // What a concrete dataset supplies.
     virtual void OpenEngineCursor() = 0;
@@ -110,6 +125,9 @@ protected:
     virtual void SetBookmarkFlag(RecordBuffer& buffer, TBookmarkFlag flag) = 0;
     virtual std::unique_ptr<TField> CreateFieldObject(const TFieldDef& def);
     virtual void DoAfterOpen();
+    // Fills the field definitions from the source, also when the dataset is
+    // closed; by default there is nothing to read.
+    virtual void InitFieldDefs() {}
 
     // Helpers for concrete datasets.
     void CreateDefaultFields();
@@ -162,6 +180,9 @@ private:
     bool eof_ = true;
     FormatSettings settings_;
     std::vector<TDataSource*> sources_;
+    int disableCount_ = 0;
+    TDataSetState disableState_ = TDataSetState::dsInactive;  // when the controls were disabled
+    TDataEvent enableEvent_ = TDataEvent::deDataSetChange;    // told when they are enabled
 };
 
 }  // namespace fw

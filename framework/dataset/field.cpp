@@ -31,7 +31,28 @@ std::int32_t RoundHalfEven(double value) {
     return static_cast<std::int32_t>(rounded);
 }
 
-std::int32_t DecimalToInteger(const Decimal& value) { return static_cast<std::int32_t>(Variant(value).AsInteger()); }
+[[noreturn]] void RaiseOutOfRange(const TField& field) {
+    throw EOverflow(Format("Value of field '%s' is out of range", {field.DisplayName()}));
+}
+
+// A fixed-point value rounded to the nearest integer, an exact half to even;
+// one beyond 32 bits is out of the field's range rather than wrapped.
+std::int32_t FieldInteger(const Decimal& value, const TField& field) {
+    const std::int64_t wide = Variant(value).AsInteger();  // a currency value always fits 64 bits
+    if (wide < std::numeric_limits<std::int32_t>::min() || wide > std::numeric_limits<std::int32_t>::max()) {
+        RaiseOutOfRange(field);
+    }
+    return static_cast<std::int32_t>(wide);
+}
+
+// The same for a floating-point value.
+std::int32_t FieldInteger(double value, const TField& field) {
+    const double rounded = std::nearbyint(value);  // the default mode rounds half to even
+    if (!(rounded >= std::numeric_limits<std::int32_t>::min() && rounded <= std::numeric_limits<std::int32_t>::max())) {
+        RaiseOutOfRange(field);
+    }
+    return static_cast<std::int32_t>(rounded);
+}
 
 // A fixed-point value as plain text without trailing zeros.
 std::string DecimalText(const Decimal& value, char separator) {
@@ -330,7 +351,7 @@ Currency ToFieldCurrency(const Decimal& value, const TField& field) {
     try {
         return value.ToCurrency();
     } catch (const EOverflow&) {
-        throw EOverflow(Format("Value of field '%s' is out of range", {field.DisplayName()}));
+        RaiseOutOfRange(field);
     }
 }
 }  // namespace
@@ -344,7 +365,7 @@ std::string TBCDField::ValueAsText() const {
 std::int32_t TBCDField::ValueAsInteger() const {
     Decimal value;
     if (!ReadDecimal(value)) return 0;
-    return DecimalToInteger(Decimal::FromCurrency(ToFieldCurrency(value, *this)));
+    return FieldInteger(Decimal::FromCurrency(ToFieldCurrency(value, *this)), *this);
 }
 
 double TBCDField::ValueAsFloat() const {
@@ -370,7 +391,7 @@ std::string TFMTBCDField::ValueAsText() const {
 
 std::int32_t TFMTBCDField::ValueAsInteger() const {
     Decimal value;
-    return ReadDecimal(value) ? RoundHalfEven(value.ToDouble()) : 0;
+    return ReadDecimal(value) ? FieldInteger(value.ToDouble(), *this) : 0;
 }
 
 double TFMTBCDField::ValueAsFloat() const {

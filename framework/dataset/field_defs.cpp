@@ -1,6 +1,8 @@
 // Column and index descriptions of a dataset, and the fields made from them.
 #include "framework/dataset/field_defs.h"
 
+#include "framework/dataset/dataset.h"
+
 #include "framework/exceptions.h"
 #include "framework/text_compare.h"
 
@@ -28,9 +30,14 @@ TFieldDef& TFieldDefs::Add(const std::string& name, TFieldType type, std::int32_
     return items_.back();
 }
 
+void TFieldDefs::Update() {
+    if (dataSet_ != nullptr) return dataSet_->UpdateFieldDefs();
+    updated_ = true;
+}
+
 const TFieldDef* TFieldDefs::Find(const std::string& name) const {
     for (const TFieldDef& def : items_)
-        if (SameText(def.Name, name)) return &def;
+        if (AnsiSameText(def.Name, name)) return &def;
     return nullptr;
 }
 

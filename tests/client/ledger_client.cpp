@@ -1,17 +1,19 @@
 // ledger-client: a small tool of its own written on the access layer, the way
-// another program for the practice would use it. For one chart it prints the
-// practice's tables, the number of transactions, the chart's payments and
-// adjustments found by a parameterised query, and under each payment the
-// applications read from ZTPAX, a table opened through a lum.ini alias and
-// kept on the payment's record as a detail.
+// another program for the practice would use it. It prints the dictionary's
+// tables, counts of rows found by statements the connection runs itself, and
+// for one chart its payments and adjustments found by a parameterised query,
+// each followed by its applications read from ZTPAX, a table opened through a
+// lum.ini alias and kept on the payment's record as a detail.
 //
 //   ledger-client DICTIONARY_ALIAS FILES_ALIAS CHART USER PASSWORD
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
 #include "data/lum/connection.h"
+#include "data/lum/params.h"
 #include "data/lum/query.h"
 #include "data/lum/table.h"
 #include "framework/dataset/data_source.h"
@@ -51,6 +53,20 @@ void Run(const Arguments& args) {
     connection.SetUsername(args.user);
     connection.SetPassword(args.password);
     connection.Connect();
+
+    std::printf("tables");
+    for (const std::string& name : connection.GetDictionaryTableNames()) std::printf(" %s", name.c_str());
+    std::printf("\n");
+    // Counts through statements the connection runs, the second one kept in
+    // its statement cache and run twice to show it gives the same answer.
+    const std::uint32_t transactions = connection.ExecuteSQL("Select [Entry Number] From ZTTRN");
+    std::printf("transactions %u\n", transactions);
+    lum::TParams chart;
+    chart.Add("chart").SetAsString(args.chart);
+    const std::string chartApplications = "Select * From ZTPAX Where [Chart Number] = :chart";
+    const std::uint32_t first = connection.ExecuteSQL(chartApplications, &chart, nullptr, true);
+    const std::uint32_t again = connection.ExecuteSQL(chartApplications, &chart, nullptr, true);
+    std::printf("applications of the chart %u%s\n", first, first == again ? "" : " (differs when run again)");
 
     lum::TLumQuery payments;
     payments.SetDatabaseName("Practice");

@@ -7,6 +7,7 @@
 
 #include "framework/exceptions.h"
 #include "framework/reader.h"
+#include "framework/writer.h"
 
 namespace {
 
@@ -147,6 +148,46 @@ TEST_F(ReaderTest, RootWithPropertiesMustBeStreamable) {
     }
     reader.Read(bare, {{}, {{"TPlain", "Timer1", {}}}});  // no properties: any component will do
     EXPECT_EQ(bare.ComponentCount(), 1u);
+}
+
+// A writer takes properties up to its bounds on their number and on the bytes
+// of their paths and texts; the one that would pass a bound is refused whole.
+TEST(Writer, StopsAtItsBoundsOnCountAndBytes) {
+    struct Case {
+        const char* name;
+        std::size_t maxProperties, maxBytes;
+        std::size_t taken;  // of the four writes below
+    };
+    // The writes take 1 + 8, 1 + 5, 1 + 2 + 2 (two lines) and 1 + 3 bytes.
+    const Case cases[] = {
+        {"room for all", 4, 24, 4},
+        {"one property short", 3, 1000, 3},
+        {"one byte short", 4, 23, 3},
+        {"no room for texts", 10, 8, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fw::TWriter writer(c.maxProperties, c.maxBytes);
+        const std::pair<const char*, PropertyValue> writes[] = {{"A", 7LL},
+                                                                {"B", std::string("hello")},
+                                                                {"C", std::vector<std::string>{"x", "y"}},
+                                                                {"D", fw::Ident{"ftX"}}};
+        std::size_t taken = 0;
+        for (const auto& [path, value] : writes) {
+            try {
+                writer.Write(path, value);
+                ++taken;
+            } catch (const fw::EConvertError& e) {
+                EXPECT_EQ(e.Message(), std::string("Stored properties too large: ") + path);
+                break;
+            }
+        }
+        EXPECT_EQ(taken, c.taken);
+        ASSERT_EQ(writer.Properties().size(), c.taken);
+        if (c.taken > 0) {
+            EXPECT_EQ(writer.Properties()[0].second, PropertyValue(7LL));
+        }
+    }
 }
 
 }  // namespace

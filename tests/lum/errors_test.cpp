@@ -1,6 +1,10 @@
-// Reading codes out of engine texts, the engine-result check and LumError.
+// Reading codes out of engine texts, the engine-result check and LumError,
+// and the texts of the layer's own refusals.
+#include <functional>
+
 #include "data/lum/errors.h"
 #include "data/lum/query.h"
+#include "tests/lum/binding_fixture.h"
 #include "tests/lum/fixture.h"
 
 namespace lumtest {
@@ -81,6 +85,155 @@ TEST(LumErrors, LumErrorFallsBackToTheEngineReport) {
     shown = 0;
     EXPECT_EQ(lum::LumError(engine, 5024).Message(), "");
     EXPECT_EQ(shown, 1);
+}
+
+// A table whose name cannot be read, so describing it for an error fails.
+class UnnamedTable : public lum::TLumTable {
+public:
+    using lum::TLumTable::TLumTable;
+    std::string TableName() const override { throw fw::EDatabaseError("table name unreadable"); }
+};
+
+TEST(LumErrors, AFailureWhileDescribingTheDataSetLeavesTheOneReported) {
+    LumFunctions engine = lum::DefaultEngine();
+    engine.LumGetLastError = &FakeLastError;
+    UnnamedTable table;
+    table.SetName("tblpay");
+    table.SetDatabaseName("/data/pay");
+    try {
+        lum::CheckLCEResult(engine, &table, 1);
+        FAIL() << "no exception";
+    } catch (const lum::ELUMDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "tblpay: Error 7200: NativeError = 7; bad value for column \"Amount\"");
+        EXPECT_EQ(e.EngineErrorCode, 5148u);
+        EXPECT_EQ(e.DataSetPath, "/data/pay");  // gathered before the failure
+        EXPECT_TRUE(e.DataSetTableName.empty());
+        EXPECT_TRUE(e.ColumnInError.empty());  // not reached
+        EXPECT_EQ(e.NativeErrorCode, 0);
+    }
+    EXPECT_FALSE(lum::BuildingDatabaseError());
+}
+
+// The layer's own refusal: the dataset's name, ": ", the text, and code 5121.
+void ExpectRefusal(const std::function<void()>& act, const std::string& message) {
+    try {
+        act();
+        ADD_FAILURE() << "no exception, expected " << message;
+    } catch (const lum::ELUMDatabaseError& e) {
+        EXPECT_EQ(e.Message(), message);
+        EXPECT_EQ(e.EngineErrorCode, lum::LayerErrorCode);
+    }
+}
+
+TEST(LayerMessages, ATableTypeAnAliasNamesCannotBeChanged) {
+    TempDir ini;
+    const EnvironmentGuard env;
+    WriteLumIni(ini, "[Databases]\nPay=/data/pay;c\nPlain=/data/plain\nTyped=/data/typed;N\nLoose=/data/loose;x\n");
+    const std::string refusal =
+        "tblAlias: The table type must remain identical to the table type associated with the alias.";
+    using T = lum::TLumTableTypes;
+    struct Case {
+        const char* databaseName;
+        const char* connectionAlias;  // "" for no connection
+        T value;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"Pay", "", T::ttLumCDX, true},      {"pay", "", T::ttLumLDT, false},
+        {"Pay", "", T::ttLumDefault, false}, {"Plain", "", T::ttLumLDT, true},  // an alias without a letter means LDT
+        {"Plain", "", T::ttLumVFP, false},   {"/data/pay", "", T::ttLumVFP, true},  // a folder is no alias
+        {"Nothing", "", T::ttLumNTX, true},  {"", "Typed", T::ttLumNTX, true},
+        {"", "Typed", T::ttLumCDX, false},   {"", "Typed", T::ttLumDefault, false},
+        {"", "Loose", T::ttLumVFP, true},  // the connection's alias names no type
+        {"", "Plain", T::ttLumCDX, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.databaseName) + "/" + c.connectionAlias + " " +
+                     std::to_string(static_cast<int>(c.value)));
+        lum::TLumConnection connection;
+        lum::TLumTable table;
+        table.SetName("tblAlias");
+        if (*c.connectionAlias != '\0') {
+            connection.SetAliasName(c.connectionAlias);
+            table.SetLumConnection(&connection);
+        }
+        table.SetDatabaseName(c.databaseName);
+        const T before = table.TableType();
+        if (c.accepted) {
+            table.SetTableType(c.value);
+            EXPECT_EQ(table.TableType(), c.value);
+        } else {
+            ExpectRefusal([&] { table.SetTableType(c.value); }, refusal);
+            EXPECT_EQ(table.TableType(), before);
+        }
+    }
+    // A query's source table type follows the same rule.
+    lum::TLumQuery query;
+    query.SetName("qryAlias");
+    query.SetDatabaseName("Pay");
+    ExpectRefusal([&] { query.SetSourceTableType(T::ttLumLDT); },
+                  "qryAlias: The table type must remain identical to the table type associated with the alias.");
+    EXPECT_EQ(query.SourceTableType(), T::ttLumCDX);
+}
+
+TEST(LayerMessages, ATableSaysWhatItLacksAndWhatItRefusesWhileOpen) {
+    TempDir dir;
+    BuildPractice(dir, {{1, "I", 10.0}}, {});
+    lum::TLumTable table;
+    table.SetName("tblpay");
+    const std::string open = "tblpay: Cannot perform this operation on an open dataset";
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"no table name", [&] { table.SetActive(true); }, "tblpay: Missing TableName property"},
+        {"no folder",
+         [&] {
+             table.SetTableName("ZTTRN.LDT");
+             table.SetActive(true);
+         },
+         "tblpay: One of the DatabaseName property or the LumConnection property must have a value."},
+        {"table name while open",
+         [&] {
+             table.SetDatabaseName(dir.path());
+             table.SetActive(true);
+             table.SetTableName("ZTPAX.LDT");
+         },
+         open},
+        {"table type while open", [&] { table.SetTableType(lum::TLumTableTypes::ttLumVFP); }, open},
+        {"collation mismatch while open",
+         [&] { table.SetIndexCollationMismatch(lum::TIndexCollationMismatchOptions::icmIgnore); }, open},
+        {"folder while open", [&] { table.SetDatabaseName("/elsewhere"); }, open},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ExpectRefusal(c.act, c.message);
+    }
+    EXPECT_EQ(table.TableName(), "ZTTRN.LDT");
+    EXPECT_EQ(table.TableType(), lum::TLumTableTypes::ttLumLDT);
+    EXPECT_EQ(table.DatabaseName(), dir.path());
+}
+
+UNSIGNED32 NoCursor(LUMHANDLE, LUMHANDLE* cursor) {
+    *cursor = 0;
+    return 0;
+}
+
+TEST(LayerMessages, AQueryWithoutRowsIsToldToUseExecSQL) {
+    TempDir dir;
+    BuildPractice(dir, {{1, "I", 10.0}}, {});
+    Components c;
+    c.connection->SetConnectPath(dir.path() + "\\ZTDDF.LDD");
+    LumFunctions engine = lum::DefaultEngine();
+    engine.LumExecuteSQL = &NoCursor;
+    c.query->SetEngine(engine);
+    ExpectRefusal([&] { c.query->SetActive(true); },
+                  "qryPay: The SQL statement did not generate a cursor handle.  Use TLumQuery.ExecSQL to execute SQL "
+                  "statements that are not SELECT statements");
+    EXPECT_FALSE(c.query->Active());
+    c.query->SetEngine(lum::DefaultEngine());
 }
 
 }  // namespace

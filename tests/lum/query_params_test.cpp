@@ -6,6 +6,7 @@
 #include "data/lum/errors.h"
 #include "data/lum/streaming.h"
 #include "framework/reader.h"
+#include "framework/writer.h"
 #include "tests/lum/fixture.h"
 
 namespace lumtest {
@@ -341,6 +342,87 @@ TEST_F(QueryParams, ADetailQueryFollowsItsMastersRecord) {
     EXPECT_FALSE(q.Active());
 }
 
+// Writes down every notice a link of the query's data source hears.
+class Listener : public fw::TDataLink {
+public:
+    std::vector<std::string> Heard;
+
+protected:
+    void ActiveChanged() override { Heard.push_back(Active() ? "active" : "inactive"); }
+    void RecordChanged(fw::TField* field) override { Heard.push_back(field != nullptr ? "field" : "record"); }
+    void DataSetChanged() override { Heard.push_back("changed"); }
+    void DataSetScrolled(int) override { Heard.push_back("scrolled"); }
+    void LayoutChanged() override { Heard.push_back("layout"); }
+};
+
+bool refuseExecution = false;
+
+// Running again as its master moves, the query keeps its controls disabled:
+// those who show or follow it hear one notice per move, never that it closed,
+// and the table that follows it lands on the record of its new rows. A failed
+// run leaves the query closed, and they hear just that.
+TEST_F(QueryParams, ARunAgainForTheMasterIsToldOnceToThoseWhoFollowTheQuery) {
+    lum::TLumQuery& master = c.root.CreateOwned<lum::TLumQuery>();
+    master.SetName("qryMaster");
+    master.SetLumConnection(c.connection);
+    master.SetSQL({"SELECT [Entry Number] AS EntryNo FROM ZTTRN ORDER BY [Entry Number]"});
+    fw::TDataSource& source = c.root.CreateOwned<fw::TDataSource>();
+    source.SetDataSet(&master);
+    lum::TLumQuery& q = *c.query;
+    LumFunctions engine = lum::DefaultEngine();
+    engine.LumExecuteSQL = [](LUMHANDLE statement, LUMHANDLE* cursor) {
+        if (refuseExecution) return realEngine->LumSetLastError(LUM_ERR_CALLER_TEXT, "Execution refused.");
+        return realEngine->LumExecuteSQL(statement, cursor);
+    };
+    q.SetEngine(engine);
+    q.SetSQL({"SELECT [Payment Reference] AS [Entry Number], [Payment Amount] FROM ZTPAX",
+              "WHERE [Payment Reference] = :EntryNo ORDER BY [Payment Amount]"});
+    q.SetDataSource(&source);
+    c.table->SetMasterSource(c.dsQryChg);  // follows the query, as in the search
+    c.table->SetMasterFields("Entry Number");
+    Listener listener;
+    listener.SetDataSource(c.dsQryChg);
+    master.SetActive(true);
+    q.SetActive(true);
+    c.table->SetActive(true);
+
+    struct Case {
+        const char* name;
+        std::function<void()> move;
+        std::vector<std::string> amounts;
+        const char* chart;  // of the table's record
+    };
+    const Case cases[] = {
+        {"first entry", [&] { master.MoveToFirst(); }, {"2.5", "5"}, "AAA00001"},
+        {"an entry without applications", [&] { master.MoveToNext(); }, {}, ""},
+        {"third entry", [&] { master.MoveToNext(); }, {"7"}, "CCC00003"},
+    };
+    for (const Case& x : cases) {
+        SCOPED_TRACE(x.name);
+        listener.Heard.clear();
+        x.move();
+        EXPECT_EQ(listener.Heard, std::vector<std::string>{"layout"});
+        EXPECT_FALSE(q.ControlsDisabled());
+        ASSERT_TRUE(q.Active());
+        EXPECT_EQ(c.table->FieldNamed("Chart Number").ValueAsText(), x.chart);
+        EXPECT_EQ(Column(q, "Payment Amount"), x.amounts);
+    }
+
+    refuseExecution = true;
+    listener.Heard.clear();
+    try {
+        master.MoveToFirst();
+        ADD_FAILURE() << "no exception";
+    } catch (const lum::ELUMDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "qryPay: Execution refused.");
+    }
+    refuseExecution = false;
+    EXPECT_EQ(listener.Heard, std::vector<std::string>{"inactive"});
+    EXPECT_FALSE(q.Active());
+    EXPECT_FALSE(q.ControlsDisabled());
+    q.SetEngine(lum::DefaultEngine());
+}
+
 TEST_F(QueryParams, ADataSourceLeadingBackToTheQueryIsRefused) {
     lum::TLumQuery& other = c.root.CreateOwned<lum::TLumQuery>();
     other.SetName("qryOther");
@@ -439,6 +521,160 @@ TEST(QueryStoredParams, TheStoredParameterPropertiesLoad) {
         SCOPED_TRACE(x.path);
         EXPECT_THROW(q->SetStoredProperty(x.path, x.value), fw::EConvertError);
     }
+}
+
+// What a query writes of its statement blob and parameters loads into
+// another query as the same values; written again, it is the same text.
+fw::StoredProperties Written(const lum::TLumQuery& query) {
+    fw::TWriter writer;
+    query.WriteStoredProperties(writer);
+    return writer.Properties();
+}
+
+lum::TLumQuery& Loaded(fw::TComponent& root, const fw::StoredProperties& written) {
+    fw::StoredWindow description;
+    fw::StoredProperties properties = {
+        {"SQL.Strings", std::vector<std::string>{"SELECT * FROM ZTTRN WHERE [Amount] > :a OR [Amount] < :a"}},
+        {"ParamCheck", false}};
+    properties.insert(properties.end(), written.begin(), written.end());
+    description.Components.push_back({"TLumQuery", "qry", properties});
+    fw::TReader reader;
+    lum::RegisterLumClasses(reader);
+    reader.Read(root, description);
+    return dynamic_cast<lum::TLumQuery&>(*root.FindComponent("qry"));
+}
+
+TEST(QueryStoredParams, WrittenParametersAndBlobLoadAsTheSameValues) {
+    using fw::Variant;
+    using fw::VarType;
+    struct Case {
+        const char* name;
+        TFieldType type;
+        std::function<void(lum::TParam&)> set;
+        VarType kind;  // of the value read back; Null when none is written
+        const char* text;
+    };
+    const Case cases[] = {
+        {"string", TFieldType::ftString, [](lum::TParam& p) { p.SetAsString("I'm \"here\""); }, VarType::String,
+         "I'm \"here\""},
+        {"integer", TFieldType::ftInteger, [](lum::TParam& p) { p.SetAsInteger(-2147483647 - 1); }, VarType::Integer,
+         "-2147483648"},
+        {"large integer", TFieldType::ftLargeint, [](lum::TParam& p) { p.SetAsLargeInt(123456789012345); },
+         VarType::Integer, "123456789012345"},
+        {"float", TFieldType::ftFloat, [](lum::TParam& p) { p.SetAsFloat(0.1); }, VarType::Double, "0.1"},
+        {"currency beyond a double's digits", TFieldType::ftCurrency,
+         [](lum::TParam& p) { p.SetValue(fw::Currency::FromRaw(9223372036854775807)); }, VarType::Currency,
+         "922337203685477.5807"},
+        {"fixed point", TFieldType::ftBCD,
+         [](lum::TParam& p) {
+             p.SetDataType(TFieldType::ftBCD);
+             p.SetValue(fw::Decimal::Parse("-12345678901234567890.123456789"));
+         },
+         VarType::Decimal, "-12345678901234567890.123456789"},
+        {"date", TFieldType::ftDate, [](lum::TParam& p) { p.SetAsDate(36526); }, VarType::DateTime, "36526"},
+        {"date-time", TFieldType::ftDateTime, [](lum::TParam& p) { p.SetAsDateTime(40000.25); }, VarType::DateTime,
+         "40000.25"},
+        {"boolean", TFieldType::ftBoolean, [](lum::TParam& p) { p.SetAsBoolean(true); }, VarType::Boolean, "True"},
+        {"bound null: no value", TFieldType::ftInteger, [](lum::TParam& p) { p.SetAsInteger(1), p.Clear(); },
+         VarType::Null, ""},
+        {"a master's value is not its own", TFieldType::ftString,
+         [](lum::TParam& p) {
+             p.SetAsString("x");
+             p.SetBound(false);
+         },
+         VarType::Null, ""},
+        {"untyped, without a value", TFieldType::ftUnknown, [](lum::TParam&) {}, VarType::Null, ""},
+    };
+    for (const Case& x : cases) {
+        SCOPED_TRACE(x.name);
+        fw::TComponent first, second;
+        lum::TLumQuery& q = Loaded(first, {});
+        q.Params().Clear();
+        q.Params().Add("a").SetAsString("kept");
+        x.set(q.Params().Add("a"));  // a name may repeat: the second is addressed by its index
+        const fw::StoredProperties written = Written(q);
+        lum::TLumQuery& back = Loaded(second, written);
+        ASSERT_EQ(back.Params().Count(), 2u);
+        EXPECT_EQ(back.Params().Items(0).Value().AsString(), "kept");
+        const lum::TParam& p = back.Params().Items(1);
+        EXPECT_EQ(p.Name(), "a");
+        EXPECT_EQ(p.DataType(), x.type);
+        EXPECT_EQ(p.Value().Type(), x.kind);
+        EXPECT_EQ(p.Bound(), x.kind != VarType::Null);
+        if (x.kind == VarType::Boolean) {
+            EXPECT_TRUE(p.Value().AsBoolean());
+        } else if (x.kind == VarType::DateTime) {
+            EXPECT_EQ(p.Value().AsDouble(), std::stod(x.text));
+        } else if (x.kind != VarType::Null) {
+            EXPECT_EQ(p.Value().AsString(), x.text);
+        }
+        EXPECT_EQ(Written(back), written);
+        EXPECT_FALSE(back.StoredData().has_value());
+    }
+
+    // The statement blob goes back as it came, bytes included; none is not written.
+    fw::TComponent first, second;
+    const std::string blob("\x00\x01\xFF\r\n", 5);
+    const fw::StoredProperties written = Written(Loaded(first, {{"Data", blob}}));
+    ASSERT_FALSE(written.empty());
+    EXPECT_EQ(written.front().first, "Data");
+    lum::TLumQuery& back = Loaded(second, written);
+    ASSERT_TRUE(back.StoredData().has_value());
+    EXPECT_EQ(*back.StoredData(), blob);
+}
+
+// The stored forms are bounded: a blob or a parameter list beyond what a
+// query holds is refused when read, and a writer stops at its own bound.
+TEST(QueryStoredParams, StoredFormsBeyondTheirBoundsAreRefused) {
+    lum::TLumQuery q;
+    struct Case {
+        const char* path;
+        fw::PropertyValue value;
+    };
+    const Case refused[] = {
+        {"Data", std::string(lum::TLumQuery::MaxStoredDataBytes + 1, 'x')},
+        {"ParamData", std::vector<std::string>(lum::TLumQuery::MaxParams + 1, "p")},
+    };
+    for (const Case& x : refused) {
+        SCOPED_TRACE(x.path);
+        try {
+            q.SetStoredProperty(x.path, x.value);
+            ADD_FAILURE() << "no exception";
+        } catch (const fw::EConvertError& e) {
+            EXPECT_EQ(e.Message(), std::string("Invalid property value: ") + x.path);
+        }
+    }
+    q.SetStoredProperty("Data", std::string(lum::TLumQuery::MaxStoredDataBytes, 'x'));
+    q.SetStoredProperty("ParamData", std::vector<std::string>{"p", "q"});
+    const Case values[] = {
+        {"ParamData.0.DataType", fw::Ident{"ftDate"}},
+        {"ParamData.0.Value", std::string("2000-01-01")},  // a date is a number
+        {"ParamData.1.DataType", fw::Ident{"ftCurrency"}},
+        {"ParamData.1.Value", 1e300},  // beyond a currency
+        {"ParamData.1.Value", std::string("ten")},
+    };
+    for (const Case& x : values) {
+        SCOPED_TRACE(x.path);
+        try {
+            q.SetStoredProperty(x.path, x.value);
+            if (std::string(x.path).ends_with("Value")) ADD_FAILURE() << "no exception";
+        } catch (const fw::EConvertError& e) {
+            EXPECT_EQ(e.Message(), std::string("Invalid property value: ") + x.path);
+        }
+    }
+
+    // The whole blob fits the writer's bound, a smaller bound stops it.
+    fw::TWriter small(10, 1000);
+    try {
+        q.WriteStoredProperties(small);
+        ADD_FAILURE() << "no exception";
+    } catch (const fw::EConvertError& e) {
+        EXPECT_EQ(e.Message(), "Stored properties too large: Data");
+    }
+    EXPECT_TRUE(small.Properties().empty());
+    fw::TWriter enough;
+    q.WriteStoredProperties(enough);
+    EXPECT_EQ(enough.Properties().size(), 4u);  // Data, ParamData and two types
 }
 
 }  // namespace

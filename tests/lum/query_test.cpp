@@ -305,5 +305,81 @@ TEST_F(QueryStatement, RefusalsOfTheQueryItself) {
     EXPECT_TRUE(q.Active());
 }
 
+// The last auto-increment value is asked of the statement for a query and of
+// the cursor for a table; nothing held, nothing asked. The engine's answer
+// comes back as it is: 0 where nothing was inserted, the number the engine
+// gave after an INSERT of the query or an append to the table; a failure
+// comes through the check.
+std::vector<LUMHANDLE> autoincAsked;
+UNSIGNED32 autoincAnswer = 0;
+bool autoincFails = false;
+
+TEST_F(QueryStatement, TheLastAutoIncrementValueIsAskedOfTheStatement) {
+    LumFunctions engine = lum::DefaultEngine();
+    engine.LumGetLastAutoinc = [](LUMHANDLE handle, UNSIGNED32* value) {
+        autoincAsked.push_back(handle);
+        if (autoincFails) return Fail();
+        const UNSIGNED32 rc = realEngine->LumGetLastAutoinc(handle, value);
+        if (rc == 0 && autoincAnswer != 0) *value = autoincAnswer;
+        return rc;
+    };
+    lum::TLumQuery& q = *a.query;
+    lum::TLumTable& t = *a.table;
+    q.SetEngine(engine);
+    t.SetEngine(engine);
+    struct Case {
+        const char* name;
+        lum::TLumDataSet& dataSet;
+        std::function<void()> before;
+        bool asked;
+        UNSIGNED32 answer;
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
+        {"query without a statement", q, [] {}, false, 0, 0},
+        {"query after a SELECT", q, [&] { q.SetActive(true); }, true, 0, 0},
+        {"closed query, statement kept", q, [&] { q.SetActive(false); }, true, 0, 0},
+        {"the engine's value as it is", q, [] {}, true, 41, 41},
+        {"query after an INSERT", q,
+         [&] {
+             q.SetSQL({"INSERT INTO ZTTRN ([Chart Number]) VALUES ('AAA00002')"});
+             q.ExecSQL();
+         },
+         true, 0, 2},
+        {"closed table", t, [] {}, false, 0, 0},
+        {"open table", t, [&] { t.SetActive(true); }, true, 0, 0},
+        {"open table after an append to its cursor", t,
+         [&] {
+             ASSERT_EQ(realEngine->LumAppendRecord(t.CursorHandle()), 0u);
+             ASSERT_EQ(realEngine->LumSetField(t.CursorHandle(), "Chart Number",
+                                               reinterpret_cast<const UNSIGNED8*>("AAA00003"), 8),
+                       0u);
+             ASSERT_EQ(realEngine->LumWriteRecord(t.CursorHandle()), 0u);
+         },
+         true, 0, 3},
+    };
+    for (const Case& x : cases) {
+        SCOPED_TRACE(x.name);
+        x.before();
+        autoincAsked.clear();
+        autoincAnswer = x.answer;
+        EXPECT_EQ(x.dataSet.LastAutoinc(), x.expected);
+        const LUMHANDLE handle = &x.dataSet == &q ? q.StatementHandle() : t.CursorHandle();
+        EXPECT_EQ(autoincAsked, x.asked ? std::vector<LUMHANDLE>{handle} : std::vector<LUMHANDLE>{});
+    }
+    autoincAnswer = 0;
+    autoincFails = true;
+    try {
+        q.LastAutoinc();
+        ADD_FAILURE() << "no exception";
+    } catch (const lum::ELUMDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "qryPay: Injected failure");
+    }
+    autoincFails = false;
+    t.SetActive(false);
+    q.SetEngine(lum::DefaultEngine());
+    t.SetEngine(lum::DefaultEngine());
+}
+
 }  // namespace
 }  // namespace lumtest
