@@ -227,7 +227,8 @@ class TableFile {
 public:
     // Creates the file with its columns and indexes; fails when it exists.
     static TableFile create(const std::string& path, const TableSchema& schema);
-    // Opens an existing table file for appending.
+    // Opens an existing table file for appending, holding its table lock
+    // (kErrLocked while another user has it open exclusively or holds a lock).
     static TableFile openForAppend(const std::string& path);
     // Opens an existing table file read-only (never creates or changes it).
     static TableFile openForReading(const std::string& path);

@@ -20,8 +20,8 @@
  *     0x10000 are taken as numbers. Statement parameters are addressed the
  *     same way: by 1-based ordinal or by name.
  *   - Both "/" and "\" separate directories in every path.
- *   - Files are opened for reading only and reading creates no file beside
- *     them. A file another program holds locked is waited for, up to the
+ *   - Reading opens files for reading only and creates no file beside
+ *     them (see Writing below). A file another program holds locked is waited for, up to the
  *     SQL time-out of the connection (LumSetSQLTimeout, milliseconds) when
  *     one is set, else 10 seconds; then LUM_ERR_LOCKED. A table keeps the
  *     wait it was opened with; the dictionary follows its connection's. Failures of files
@@ -51,12 +51,56 @@
  *     come from separate index files (see engine/src/index_file.h): a file
  *     beside the table holds index definitions only, and LumOpenIndex
  *     builds their keys over the table's rows in the memory of the open
- *     table, so opening one creates or changes nothing in the folder.
- *     LumCloseIndex on one of its indexes closes the whole file.
+ *     table, so opening one creates or changes nothing in the folder. Writes
+ *     through the connection keep those keys in step; rows another program
+ *     writes join them when the file is opened again. LumCloseIndex on one
+ *     of its indexes closes the whole file.
  *   - Property 213 of LumDDGetTableProperty: default index name (text);
  *     property 1102 of LumDDGetUserProperty: the user's groups, ";"-joined.
- *   - The SQL engine is read-only over table files: statements that change
- *     data answer 7200 (NativeError 2116) before any table is opened.
+ *   - Writing. A table opened without the read-only option may be written:
+ *     record editing on the table handle (LumAppendRecord, the setters,
+ *     LumDeleteRecord, LumWriteRecord, LumCancelUpdate) and SQL INSERT,
+ *     UPDATE and DELETE. Opening and reading never create or change a file:
+ *     the first write (or lock, or an exclusive open) of a table opens it for
+ *     writing and creates its lock file NAME.LDT.lck beside it, which stays.
+ *     Each write keeps the record's columns, its image and its index keys
+ *     together: all or nothing. A duplicate in a unique index answers
+ *     LUM_ERR_DUPLICATE_KEY and writes nothing.
+ *   - Editing a record: the setters on a table handle change the current
+ *     record's pending image (LumGetRecord and LumGetField show it); the
+ *     first setter starts the edit. LumWriteRecord writes it, LumCancelUpdate
+ *     drops it; moving the cursor with changes pending writes them first.
+ *     LumAppendRecord starts a new record that gets its record number (and
+ *     its auto-increment values) when it is written. LumDeleteRecord marks
+ *     the current record for deletion, done by LumWriteRecord: NTX, CDX and
+ *     VFP records keep their place with the deletion flag "*" (LumRecallRecord
+ *     clears it; LumShowDeleted(0) hides them from navigation, record counts
+ *     still include them), LDT records are removed.
+ *   - Locks hold across processes and end with their process: record locks
+ *     (LumLockRecord, 0 for the current record), the table lock and the
+ *     exclusive open (option 1). Locks belong to the connection; closing a
+ *     table handle releases the locks it took. A write takes the record's
+ *     lock for itself while it runs (in a transaction, until it ends). A lock
+ *     another connection holds answers LUM_ERR_LOCKED at once.
+ *   - Rights: with rights checking (usCheckRights 1) a table file marked
+ *     read-only (no write permission bit) opens without the update and insert
+ *     rights (LumGetTableOpenOptions), and columns without the update or
+ *     insert permission (LumGetColumnPermissions bits 2 and 4) refuse being
+ *     written; both answer LUM_ERR_NO_RIGHTS. A table opened read-only
+ *     answers LUM_ERR_READ_ONLY to every write.
+ *   - Transactions (LumBeginTransaction) cover every table the connection
+ *     writes in them, also through SQL; savepoints and rollbacks undo. Each
+ *     table file commits all or nothing; the files of one transaction commit
+ *     one after another, so a crash between two of them leaves the earlier
+ *     committed (a failure before the first commits nothing). The table
+ *     handles of the connection read its uncommitted writes; a SELECT, and
+ *     the other tables an INSERT, UPDATE or DELETE reads, see only what is
+ *     committed. A write that fails (a lock, a duplicate key, a value that
+ *     does not fit) undoes only itself; only a failure of the disk in the
+ *     middle of a record's write rolls the whole transaction back.
+ *   - SQL: SELECT reads the table files read-only; INSERT, UPDATE and
+ *     DELETE change their table as described under Writing. Other
+ *     statements answer 7200 (NativeError 2116) before any table is opened.
  *     System procedures run as "EXECUTE PROCEDURE name(arguments)", each
  *     argument a parameter marker or a literal: sp_setapplicationid(id)
  *     gives the connection an application id of at most 300 characters,
@@ -68,10 +112,9 @@
  *     engine keeps no links: LumGetNumActiveLinks answers 0.
  *   - A table-file mask that names only a folder lists its "*.LDT" files.
  *     LumDDFindFirstObject needs a dictionary connection.
- *   - Write operations on tables (append, write, delete,
- *     locks, blob writes), filters, seeks, expressions and encryption are
- *     declared for the access layer but answer LUM_ERR_NOT_SUPPORTED (5004)
- *     in this version of the engine.
+ *   - Filters, seeks, expressions and encryption are declared for the access
+ *     layer but answer LUM_ERR_NOT_SUPPORTED (5004) in this version of the
+ *     engine.
  */
 #ifndef LCE32_H
 #define LCE32_H
@@ -171,6 +214,7 @@ enum LumErrorCode {
     LUM_ERR_END_OF_TABLES = 5059,     /* LumFindFirstTable/LumFindNextTable: no more */
     LUM_ERR_READ_ONLY = 5066,         /* write on a table opened read-only */
     LUM_ERR_NO_CURRENT_RECORD = 5068, /* positioned before the first or after the last record */
+    LUM_ERR_NO_RIGHTS = 5091,         /* the user may not write this table or column */
     LUM_ERR_STATEMENT_CLOSED = 5106,
     LUM_ERR_NO_ROW_COUNT = 5117,
     LUM_ERR_NOT_IN_DICTIONARY = 5132,
@@ -186,6 +230,7 @@ enum LumErrorCode {
     LUM_ERR_NOT_A_DICTIONARY = 7019,
     LUM_ERR_FILE_EXISTS = 7020,
     LUM_ERR_WRITE_FAILED = 7022,
+    LUM_ERR_DUPLICATE_KEY = 7057, /* a write would give a unique index a key it holds already */
     LUM_ERR_LOGIN_REFUSED = 7078, /* user name or password not accepted */
     LUM_ERR_SQL = 7200,           /* SQL error; text carries "NativeError = N;" */
 
@@ -337,7 +382,7 @@ UNSIGNED32 LumSetTimeStampRaw(LUMHANDLE hObj, LUMFIELD pucFldName, const UNSIGNE
 UNSIGNED32 LumSetBinary(LUMHANDLE hObj, LUMFIELD pucFldName, UNSIGNED16 usBinaryType, UNSIGNED32 ulTotalLength,
                         UNSIGNED32 ulOffset, const UNSIGNED8* pucBuf, UNSIGNED32 ulLen);
 
-/* Record editing (later version of the engine: LUM_ERR_NOT_SUPPORTED). */
+/* Record editing and locks. */
 UNSIGNED32 LumAppendRecord(LUMHANDLE hTable);
 UNSIGNED32 LumWriteRecord(LUMHANDLE hTable);
 UNSIGNED32 LumDeleteRecord(LUMHANDLE hTable);
@@ -417,11 +462,26 @@ UNSIGNED32 LumExecuteSQLDirect(LUMHANDLE hStatement, const char* pucSQL, LUMHAND
 UNSIGNED32 LumGetSQLStmtParams(const char* pucSQL, char* pucParams, UNSIGNED16* pusLen);
 /* *pbLive: 1 the cursor is updatable (a live cursor), 0 static. */
 UNSIGNED32 LumSqlPeekStatement(LUMHANDLE hCursor, UNSIGNED16* pbLive);
-/* The value the last insert through the handle (a statement, a table, an
- * index or an SQL cursor) gave the auto-increment column. Nothing is inserted
- * through this version of the engine, so every such handle answers 0; a
- * handle of another kind, or a closed one, is LUM_ERR_INVALID_HANDLE. */
+/* The value the last insert through the handle gave the auto-increment
+ * column: for a statement its last INSERT (the last record it added), for a
+ * table or index handle the last record appended through that table handle.
+ * 0 when the handle has inserted nothing, the table has no auto-increment
+ * column, or the handle is an SQL cursor; a handle of another kind, or a
+ * closed one, is LUM_ERR_INVALID_HANDLE. */
 UNSIGNED32 LumGetLastAutoinc(LUMHANDLE hObj, UNSIGNED32* pulAutoIncVal);
+
+/* ---- Record editing and locks (continued) ------------------------------ */
+/* ulRec 0: the current record; LumUnlockRecord with 0 releases every record
+ * lock the handle took. */
+UNSIGNED32 LumUnlockRecord(LUMHANDLE hTable, UNSIGNED32 ulRec);
+UNSIGNED32 LumIsRecordLocked(LUMHANDLE hTable, UNSIGNED32 ulRec, UNSIGNED16* pbLocked);
+UNSIGNED32 LumLockTable(LUMHANDLE hTable);
+UNSIGNED32 LumUnlockTable(LUMHANDLE hTable);
+UNSIGNED32 LumIsTableLocked(LUMHANDLE hTable, UNSIGNED16* pbLocked);
+UNSIGNED32 LumRecallRecord(LUMHANDLE hTable);
+/* Process-wide: whether navigation shows NTX, CDX and VFP records marked
+ * deleted (default yes); LumGetDeleted reads it. */
+UNSIGNED32 LumShowDeleted(UNSIGNED16 bShowDeleted);
 
 /* ---- The function table ------------------------------------------------ */
 /* clang-format off */
@@ -456,8 +516,8 @@ UNSIGNED32 LumGetLastAutoinc(LUMHANDLE hObj, UNSIGNED32* pulAutoIncVal);
   X(LumCreateSQLStatement) X(LumCloseSQLStatement) X(LumStmtSetTableLockType) X(LumStmtSetTableCharType) \
   X(LumStmtSetTableCollation) X(LumStmtSetTableRights) X(LumStmtSetTableReadOnly) X(LumStmtSetTableType) \
   X(LumStmtConstrainUpdates) X(LumStmtReadAllColumns) X(LumPrepareSQL) X(LumExecuteSQL) X(LumExecuteSQLDirect) \
-  X(LumGetSQLStmtParams) X(LumSqlPeekStatement) \
-  X(LumGetLastAutoinc)
+  X(LumGetSQLStmtParams) X(LumSqlPeekStatement) X(LumUnlockRecord) X(LumIsRecordLocked) X(LumLockTable) \
+  X(LumUnlockTable) X(LumIsTableLocked) X(LumRecallRecord) X(LumShowDeleted) X(LumGetLastAutoinc)
 /* clang-format on */
 
 /* One pointer per operation, named as the operation. The access layer calls

@@ -26,7 +26,7 @@ Value valueFromRaw(const Cursor& c, std::size_t col, const UNSIGNED8* buf, UNSIG
 }
 
 // Setters address an index (key staging), a statement (parameters) or a
-// table (record editing, not available in this engine version).
+// table (record editing: the current record's pending image).
 template <typename MakeValue>
 UNSIGNED32 setValue(LUMHANDLE h, LUMFIELD field, MakeValue make) {
     return guarded([&] {
@@ -41,9 +41,12 @@ UNSIGNED32 setValue(LUMHANDLE h, LUMFIELD field, MakeValue make) {
             c->stage(ix->order(), col, make(c.get(), col));
             return;
         }
-        if (std::dynamic_pointer_cast<Cursor>(object))
-            fail(kErrNotSupported, "Record editing is not available in this version of the engine");
-        fail(kErrInvalidHandle, "Invalid index or statement handle " + std::to_string(h));
+        if (auto c = std::dynamic_pointer_cast<Cursor>(object)) {
+            const std::size_t col = columnOf(*c, field);
+            c->setFieldValue(col, make(c.get(), col));
+            return;
+        }
+        fail(kErrInvalidHandle, "Invalid table, index or statement handle " + std::to_string(h));
     });
 }
 
@@ -212,18 +215,6 @@ UNSIGNED32 LumConvertJulianToString(double dJulian, char* pucDate, UNSIGNED16* p
     });
 }
 
-UNSIGNED32 LumIsRecordDeleted(LUMHANDLE hTable, UNSIGNED16* pbDeleted) {
-    return guarded([&] {
-        auto c = cursorOf(hTable);
-        const std::string& image = c->image();
-        flag(pbDeleted, c->store().layout().tableType() != kLdt && !image.empty() && image[0] == '*');
-    });
-}
-
-UNSIGNED32 LumGetDeleted(UNSIGNED16* pbShowDeleted) {
-    return guarded([&] { flag(pbShowDeleted, true); });
-}
-
 UNSIGNED32 LumSetField(LUMHANDLE hObj, LUMFIELD f, const UNSIGNED8* pucBuf, UNSIGNED32 ulLen) {
     return setValue(hObj, f, [&](Cursor* c, std::size_t col) {
         if (!pucBuf) fail(kErrInvalidArgument, "Missing value buffer");
@@ -248,6 +239,10 @@ UNSIGNED32 LumSetFieldRaw(LUMHANDLE hObj, LUMFIELD f, const UNSIGNED8* pucBuf, U
 }
 
 UNSIGNED32 LumSetEmpty(LUMHANDLE hObj, LUMFIELD f) {
+    // On a record the column takes its type's empty value (blanks, 0, false);
+    // a key segment or a parameter becomes null, which orders as empty.
+    auto c = std::dynamic_pointer_cast<Cursor>(HandleRegistry::instance().find(hObj));
+    if (c) return guarded([&] { c->setFieldEmpty(columnOf(*c, f)); });
     return setValue(hObj, f, [](Cursor*, std::size_t) { return Value::null(); });
 }
 UNSIGNED32 LumSetNull(LUMHANDLE hObj, LUMFIELD f) {

@@ -57,11 +57,6 @@ UNSIGNED32 LumEnableEncryption(LUMHANDLE hTable, const char*) {
     });
 }
 
-UNSIGNED32 LumAppendRecord(LUMHANDLE) { return notSupported("Appending records"); }
-UNSIGNED32 LumWriteRecord(LUMHANDLE) { return notSupported("Writing records"); }
-UNSIGNED32 LumDeleteRecord(LUMHANDLE) { return notSupported("Deleting records"); }
-UNSIGNED32 LumCancelUpdate(LUMHANDLE) { return notSupported("Record editing"); }
-UNSIGNED32 LumLockRecord(LUMHANDLE, UNSIGNED32) { return notSupported("Record locking"); }
 UNSIGNED32 LumSetFilter(LUMHANDLE, const char*) { return notSupported("Filtering"); }
 UNSIGNED32 LumSetLOF(LUMHANDLE, const char*, UNSIGNED16) { return notSupported("Optimized filtering"); }
 UNSIGNED32 LumEvalLogicalExpr(LUMHANDLE, const char*, UNSIGNED16*) { return notSupported("Expression evaluation"); }

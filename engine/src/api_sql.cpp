@@ -137,9 +137,12 @@ UNSIGNED32 LumGetRecordCount(LUMHANDLE hObj, UNSIGNED16 usFilterOption, UNSIGNED
 UNSIGNED32 LumGetLastAutoinc(LUMHANDLE hObj, UNSIGNED32* pulAutoIncVal) {
     return guarded([&] {
         UNSIGNED32& value = out(pulAutoIncVal, "auto-increment value");
-        if (!std::dynamic_pointer_cast<Statement>(HandleRegistry::instance().find(hObj))) cursorOf(hObj);
-        // Statements and tables only read: no handle has inserted a record yet.
-        value = 0;
+        // A statement answers for its INSERTs, a table or index handle for the
+        // records appended through its table; an SQL cursor never inserts.
+        if (auto s = std::dynamic_pointer_cast<Statement>(HandleRegistry::instance().find(hObj)))
+            value = static_cast<UNSIGNED32>(s->lastAutoIncrement());
+        else
+            value = static_cast<UNSIGNED32>(cursorOf(hObj)->lastAutoIncrement());
     });
 }
 

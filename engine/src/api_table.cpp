@@ -1,12 +1,36 @@
 // C operations: opening tables, navigation, record numbers and bookmarks.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "engine/src/api_support.h"
 #include "engine/src/bytes.h"
+#include "engine/src/record_locks.h"
 #include "engine/src/text.h"
 
 using namespace lce;
 using namespace lce::api;
 
 namespace {
+
+// usCheckRights of LumOpenTable90: 1 checks the user's rights, 2 ignores them.
+constexpr UNSIGNED16 kIgnoreRights = 2;
+
+// The open options a table handle reports: as asked (exclusive, read-only)
+// and, unless read-only, the rights to update and insert. With rights
+// checking, a table file without write permission bits (marked read-only) or
+// that this user may not write gives neither right.
+std::uint32_t openOptions(const TableStore& store, UNSIGNED32 asked, UNSIGNED16 checkRights) {
+    std::uint32_t options = asked & (Cursor::kExclusive | Cursor::kReadOnly);
+    if (options & Cursor::kReadOnly) return options;
+    if (checkRights != kIgnoreRights) {
+        struct stat st {};
+        if (::stat(store.path().c_str(), &st) != 0 || (st.st_mode & 0222) == 0 ||
+            ::access(store.path().c_str(), W_OK) != 0)
+            return options;
+    }
+    return options | Cursor::kMayUpdate | Cursor::kMayInsert;
+}
+
 const char* typeName(std::uint16_t t) {
     switch (t) {
         case 1: return "NTX";
@@ -21,8 +45,8 @@ const char* typeName(std::uint16_t t) {
 extern "C" {
 
 UNSIGNED32 LumOpenTable90(LUMHANDLE hConnect, const char* pucName, const char*, UNSIGNED16 usTableType,
-                          UNSIGNED16 usCharType, UNSIGNED16, UNSIGNED16, UNSIGNED32 ulOptions, const char* pucCollation,
-                          LUMHANDLE* phTable) {
+                          UNSIGNED16 usCharType, UNSIGNED16, UNSIGNED16 usCheckRights, UNSIGNED32 ulOptions,
+                          const char* pucCollation, LUMHANDLE* phTable) {
     return guarded([&] {
         LUMHANDLE& h = out(phTable, "table handle");
         h = 0;
@@ -39,17 +63,23 @@ UNSIGNED32 LumOpenTable90(LUMHANDLE hConnect, const char* pucName, const char*, 
             conn = connectionOf(hConnect);
             tt = conn->resolveTable(name, usTableType);
         }
-        // The engine has no write operations yet: every table is opened read-only
-        // at the file level, so reading never changes or locks out the file.
+        // Every table opens read-only at the file level, so opening and
+        // reading never change or lock out the file; the first write opens it
+        // for writing (cursor_edit.cpp).
         auto store = TableStore::open(tt.file, false, conn ? conn->lockWait() : defaultLockWait());
         const std::uint16_t fileType = store->schema().tableType;
         if (tt.tableType != 0 && tt.tableType != fileType)
             fail(kErrTableTypeMismatch, "Table file " + store->path() + " is of type " + typeName(fileType) + ", not " +
                                             typeName(tt.tableType) + " as asked");
         Cursor::Options options;
-        options.openOptions = (ulOptions & 1) | 2;
+        options.openOptions = openOptions(*store, ulOptions, usCheckRights);
+        options.checkRights = usCheckRights != kIgnoreRights;
         options.collation = pucCollation ? pucCollation : "";
+        options.connection = conn;
+        auto openLock = OpenLock::take(store->path(), (ulOptions & Cursor::kExclusive) != 0);
         auto cursor = std::make_shared<Cursor>(store, options);
+        cursor->setOpenLock(std::move(openLock));
+        cursor->followWriter();
         h = HandleRegistry::instance().add(cursor);
         cursor->registerIndexes();
         if (conn) conn->adopt(h);
@@ -58,8 +88,13 @@ UNSIGNED32 LumOpenTable90(LUMHANDLE hConnect, const char* pucName, const char*, 
 
 UNSIGNED32 LumCloseTable(LUMHANDLE hTable) {
     return guarded([&] {
-        HandleRegistry::instance().get<Cursor>(hTable, "table");
-        closeCursorHandle(hTable);
+        auto cursor = HandleRegistry::instance().get<Cursor>(hTable, "table");
+        // The handle closes also when its pending changes cannot be written.
+        struct Closer {
+            LUMHANDLE h;
+            ~Closer() { closeCursorHandle(h); }
+        } closer{hTable};
+        cursor->close();
     });
 }
 

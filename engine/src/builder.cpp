@@ -4,6 +4,7 @@
 
 #include "engine/src/dictionary_store.h"
 #include "engine/src/error.h"
+#include "engine/src/record_locks.h"
 #include "engine/src/table_store.h"
 #include "engine/src/text.h"
 
@@ -45,6 +46,9 @@ const std::string& Dictionary::path() const { return impl_->store.path(); }
 
 struct TableFile::Impl {
     std::shared_ptr<TableStore> store;
+    // Appending to a table the engine's users may be editing: the table lock
+    // for as long as it is open, so no record another holds is written past.
+    std::unique_ptr<LockFile> locks;
 };
 
 TableFile::TableFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -55,13 +59,20 @@ TableFile::~TableFile() {
 }
 
 TableFile TableFile::create(const std::string& path, const TableSchema& schema) {
-    return TableFile(std::make_unique<Impl>(Impl{TableStore::create(path, schema)}));
+    return TableFile(std::make_unique<Impl>(Impl{TableStore::create(path, schema), nullptr}));
 }
 TableFile TableFile::openForAppend(const std::string& path) {
-    return TableFile(std::make_unique<Impl>(Impl{TableStore::open(path, true)}));
+    auto store = TableStore::open(path, true);
+    auto locks = LockFile::open(store->path(), true);
+    if (!locks->tryLock(LockFile::kOpenByte, 1, false) || !locks->tryLock(LockFile::kAppendByte, 1, true) ||
+        !locks->tryLock(LockFile::kRecordBase, 0, true))
+        fail(kErrLocked, "Table " + store->path() +
+                             " is open exclusively or has records locked by another user; try again when they have "
+                             "finished with it");
+    return TableFile(std::make_unique<Impl>(Impl{std::move(store), std::move(locks)}));
 }
 TableFile TableFile::openForReading(const std::string& path) {
-    return TableFile(std::make_unique<Impl>(Impl{TableStore::open(path, false)}));
+    return TableFile(std::make_unique<Impl>(Impl{TableStore::open(path, false), nullptr}));
 }
 const TableSchema& TableFile::schema() const { return impl_->store->schema(); }
 const std::string& TableFile::path() const { return impl_->store->path(); }

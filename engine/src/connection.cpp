@@ -4,12 +4,34 @@
 
 #include "engine/src/cursor.h"
 #include "engine/src/error.h"
+#include "engine/src/table_writer.h"
 #include "engine/src/text.h"
 
 namespace lce {
 
 Connection::Connection(std::string folder, std::optional<DictionaryStore> dictionary, std::string user)
-    : folder_(std::move(folder)), dictionary_(std::move(dictionary)), user_(std::move(user)) {}
+    : folder_(std::move(folder)),
+      dictionary_(std::move(dictionary)),
+      user_(std::move(user)),
+      transactions_(dictionary_ ? dictionary_->path() : folder_) {}
+
+std::shared_ptr<WritableTable> Connection::writableTable(const std::string& file) {
+    std::lock_guard lock(mutex_);
+    auto it = writables_.find(file);
+    if (it != writables_.end()) return it->second;
+    auto store = TableStore::openForWriting(file, lockWait());
+    RecordLocks locks(LockFile::open(store->path(), true), store->path());
+    auto table = std::make_shared<WritableTable>(std::move(store), std::move(locks));
+    writables_.emplace(file, table);
+    writerGeneration_.fetch_add(1, std::memory_order_release);
+    return table;
+}
+
+std::shared_ptr<WritableTable> Connection::findWritable(const std::string& file) const {
+    std::lock_guard lock(mutex_);
+    const auto it = writables_.find(file);
+    return it == writables_.end() ? nullptr : it->second;
+}
 
 const DictionaryStore& Connection::dictionary() const {
     if (!dictionary_)
@@ -95,36 +117,6 @@ void closeCursorHandle(std::uint32_t h) {
     auto object = HandleRegistry::instance().find(h);
     if (auto cursor = std::dynamic_pointer_cast<Cursor>(object)) cursor->releaseHandles();
     HandleRegistry::instance().remove(h);
-}
-
-void Connection::begin() { ++transactions_; }
-
-void Connection::commit() {
-    if (transactions_ == 0) fail(kErrTransaction, "No transaction is active on connection to " + folder_);
-    if (--transactions_ == 0) savepoints_.clear();
-}
-
-void Connection::rollback() {
-    if (transactions_ == 0) fail(kErrTransaction, "No transaction is active on connection to " + folder_);
-    transactions_ = 0;
-    savepoints_.clear();
-}
-
-void Connection::savepoint(const std::string& name) {
-    if (transactions_ == 0) fail(kErrTransaction, "A savepoint needs an active transaction");
-    if (name.empty()) fail(kErrInvalidArgument, "A savepoint needs a name");
-    savepoints_.push_back(name);
-}
-
-void Connection::rollbackTo(const std::string& name) {
-    if (name.empty()) return rollback();
-    if (transactions_ == 0) fail(kErrTransaction, "No transaction is active on connection to " + folder_);
-    for (std::size_t i = savepoints_.size(); i-- > 0;)
-        if (equalsIgnoringCase(savepoints_[i], name)) {
-            savepoints_.resize(i + 1);
-            return;
-        }
-    fail(kErrTransaction, "Savepoint " + name + " does not exist");
 }
 
 }  // namespace lce

@@ -3,8 +3,10 @@
 // released when it disconnects.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -14,8 +16,11 @@
 
 #include "engine/src/dictionary_store.h"
 #include "engine/src/handles.h"
+#include "engine/src/transactions.h"
 
 namespace lce {
+
+class WritableTable;
 
 class Connection : public Object {
 public:
@@ -43,13 +48,22 @@ public:
     void forget(std::uint32_t handle);
     void releaseAll();
 
-    // Transactions: nesting count and savepoints.
-    void begin();
-    void commit();
-    void rollback();
-    void rollbackTo(const std::string& savepoint);
-    void savepoint(const std::string& name);
-    std::uint32_t transactionCount() const { return transactions_; }
+    // Transactions: nesting count, savepoints and the tables written in them.
+    Transactions& transactions() { return transactions_; }
+    void begin() { transactions_.begin(); }
+    void commit() { transactions_.commit(); }
+    void rollback() { transactions_.rollback(); }
+    void rollbackTo(const std::string& savepoint) { transactions_.rollbackTo(savepoint); }
+    void savepoint(const std::string& name) { transactions_.savepoint(name); }
+    std::uint32_t transactionCount() const { return transactions_.count(); }
+
+    // The writer of a table file on this connection (table_writer.h), opened
+    // for writing, with its lock file, at the first write or lock.
+    std::shared_ptr<WritableTable> writableTable(const std::string& file);
+    // The writer of a file if the connection has one; the generation counts
+    // the writers made, so a cursor looks again only when it changed.
+    std::shared_ptr<WritableTable> findWritable(const std::string& file) const;
+    std::uint64_t writerGeneration() const { return writerGeneration_.load(std::memory_order_acquire); }
 
     // The SQL time-out in milliseconds (0: none). It also bounds the wait for
     // another program's lock on the dictionary and on the files opened
@@ -70,9 +84,10 @@ private:
     std::string user_;
     mutable std::mutex mutex_;
     std::set<std::uint32_t> children_;
-    std::uint32_t transactions_ = 0;
-    std::vector<std::string> savepoints_;
     std::uint32_t sqlTimeout_ = 0;
+    std::map<std::string, std::shared_ptr<WritableTable>> writables_;  // by file path
+    std::atomic<std::uint64_t> writerGeneration_{0};
+    Transactions transactions_;
     std::string applicationId_;
 };
 

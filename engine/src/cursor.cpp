@@ -2,16 +2,27 @@
 // lazily, each checked against the keys and rows that name it.
 #include "engine/src/cursor.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "engine/src/error.h"
 #include "engine/src/image_codec.h"
 #include "engine/src/keys.h"
+#include "engine/src/record_locks.h"
+#include "engine/src/table_writer.h"
 #include "engine/src/text.h"
 #include "engine/src/value_text.h"
 
 namespace lce {
+
+namespace {
+std::atomic<bool> showDeleted{true};
+}  // namespace
+
+bool showDeletedRecords() { return showDeleted.load(std::memory_order_relaxed); }
+void setShowDeletedRecords(bool show) { showDeleted.store(show, std::memory_order_relaxed); }
 
 std::shared_ptr<Cursor> IndexHandle::cursor() const {
     auto c = cursor_.lock();
@@ -25,7 +36,7 @@ Cursor::Cursor(std::shared_ptr<TableStore> store, Options options)
     for (std::size_t i = 1; i < orders_.size(); ++i) orders_[i].staged.resize(store_->indexes()[i - 1].segments.size());
 }
 
-Cursor::~Cursor() = default;
+Cursor::~Cursor() { dropIndexFileKeys(); }
 
 void Cursor::registerIndexes() {
     for (std::size_t i = 1; i < orders_.size(); ++i)
@@ -45,9 +56,30 @@ const IndexInfo& Cursor::index(std::size_t order) const {
     return store_->indexes()[order - 1];
 }
 
-const std::string& Cursor::keyTable(std::size_t order) const {
+const std::string& Cursor::keyTable(std::size_t order) {
     static const std::string own = "lce_keys";
-    return orders_.at(order).file ? orders_[order].file->keyTable : own;
+    IndexFileKeys* file = orders_.at(order).file.get();
+    if (!file) return own;
+    if (!orders_[order].open) fail(kErrIndexNotFound, "Index file " + file->path + " is closed on table " + name());
+    if (file->keyTable.empty() || !store_->hasTemporaryKeys(file->keyTable)) {
+        if (!file->keyTable.empty()) dropStatementsOn(file->keyTable);
+        file->keyTable.clear();
+        file->keyTable = store_->buildTemporaryKeys(file->indexes);
+    }
+    return file->keyTable;
+}
+
+void Cursor::dropIndexFileKeys() noexcept {
+    for (const Order& o : orders_) {
+        if (!o.file || o.file->keyTable.empty()) continue;
+        const std::string table = std::exchange(o.file->keyTable, std::string());
+        try {
+            dropStatementsOn(table);
+            store_->dropTemporaryKeys(table);
+        } catch (...) {
+            // The table goes with its connection at the latest.
+        }
+    }
 }
 
 const std::string& Cursor::indexFilePath(std::size_t order) const {
@@ -62,6 +94,8 @@ bool Cursor::indexFileOpen(const std::string& path) const {
 }
 
 std::vector<std::size_t> Cursor::openIndexFile(const std::string& path, const std::vector<IndexDef>& indexes) {
+    // Built where the cursor reads, which is the writer's connection once it has one.
+    followWriter();
     if (indexFileOpen(path)) fail(kErrIndexFileOpen, "Index file " + path + " is already open on table " + name());
     std::vector<IndexInfo> infos;
     for (std::size_t i = 0; i < indexes.size(); ++i) {
@@ -72,7 +106,7 @@ std::vector<std::size_t> Cursor::openIndexFile(const std::string& path, const st
                                             " has the name of an index open on table " + name());
         infos.push_back(store_->describeIndex(def, "__x" + std::to_string(i + 1)));
     }
-    auto keys = std::make_shared<IndexFileKeys>(IndexFileKeys{path, store_->buildTemporaryKeys(infos)});
+    auto keys = std::make_shared<IndexFileKeys>(IndexFileKeys{path, store_->buildTemporaryKeys(infos), infos});
     std::vector<std::size_t> opened;
     for (IndexInfo& info : infos) {
         Order o;
@@ -88,7 +122,7 @@ std::vector<std::size_t> Cursor::openIndexFile(const std::string& path, const st
 }
 
 void Cursor::closeIndexFile(std::size_t order) {
-    const std::shared_ptr<const IndexFileKeys> keys = orders_.at(order).file;
+    const std::shared_ptr<IndexFileKeys> keys = orders_.at(order).file;
     if (!keys) return;
     for (Order& o : orders_) {
         if (o.file != keys || !o.open) continue;
@@ -98,8 +132,10 @@ void Cursor::closeIndexFile(std::size_t order) {
     }
     if (stream_ && orders_[stream_->order].file == keys) stream_.reset();
     if (keyOrder_ != 0 && orders_[keyOrder_].file == keys) key_.reset();
-    dropStatementsOn(keys->keyTable);
-    store_->dropTemporaryKeys(keys->keyTable);
+    if (keys->keyTable.empty()) return;
+    const std::string table = std::exchange(keys->keyTable, std::string());
+    dropStatementsOn(table);
+    store_->dropTemporaryKeys(table);
 }
 
 void Cursor::dropStatementsOn(const std::string& table) {
@@ -144,6 +180,14 @@ void Cursor::noteSource(Stmt& stmt, int keyColumn) {
     source_ = Source{&stmt, stmt.generation(), store_->readEpoch(), keyColumn};
     imageReady_ = false;
     key_.reset();
+    removedKeys_.clear();
+}
+
+// NTX, CDX and VFP records with the deletion flag, while they are hidden.
+// The flag is the image's first byte, which a packed image holds at offset
+// 2 (image_codec.h: the first token's literal or, without one, its run).
+bool Cursor::hiddenAsDeleted(std::string_view packed) const {
+    return store_->layout().tableType() != kLdt && packed.size() > 2 && packed[2] == '*' && !showDeletedRecords();
 }
 
 bool Cursor::sourceValid() const {
@@ -168,6 +212,7 @@ void Cursor::damaged() const {
 
 std::optional<std::string> Cursor::currentKey(std::size_t order) {
     if (!onRecord_ || order == 0) return std::nullopt;
+    if (!removedKeys_.empty()) return order < removedKeys_.size() ? removedKeys_[order] : std::nullopt;
     if (keyOrder_ == order) {
         if (key_) return key_;
         if (source_.keyColumn >= 0 && sourceValid() && !source_.stmt->isNull(source_.keyColumn)) {
@@ -217,10 +262,12 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
 
 bool Cursor::stepStream() {
     Stmt& s = *stream_->stmt;
-    if (!s.step()) {
-        stream_.reset();
-        return false;
-    }
+    do {
+        if (!s.step()) {
+            stream_.reset();
+            return false;
+        }
+    } while (!s.isNull(1) && hiddenAsDeleted(s.blob(1)));
     recno_ = s.integer(0);
     if (stream_->order != 0 && s.isNull(1)) store_->missingImage(recno_);
     noteSource(s, stream_->order != 0 ? 2 : -1);
@@ -247,18 +294,21 @@ void Cursor::landed(bool found, Dir dir, bool fromEnd) {
 }
 
 void Cursor::gotoTop(std::size_t order) {
+    beforeMove();
     const auto lease = store_->reading();
     startStream(order, Dir::Forward, false);
     landed(stepStream(), Dir::Forward, true);
 }
 
 void Cursor::gotoBottom(std::size_t order) {
+    beforeMove();
     const auto lease = store_->reading();
     startStream(order, Dir::Backward, false);
     landed(stepStream(), Dir::Backward, true);
 }
 
 void Cursor::gotoBOF() {
+    beforeMove();
     stream_.reset();
     onRecord_ = false;
     key_.reset();
@@ -267,6 +317,7 @@ void Cursor::gotoBOF() {
 }
 
 void Cursor::gotoEOF() {
+    beforeMove();
     stream_.reset();
     onRecord_ = false;
     key_.reset();
@@ -275,6 +326,7 @@ void Cursor::gotoEOF() {
 }
 
 void Cursor::skip(std::size_t order, std::int64_t count) {
+    beforeMove();
     if (count == 0) {
         if (onRecord_) refresh();
         return;
@@ -301,6 +353,7 @@ void Cursor::skip(std::size_t order, std::int64_t count) {
 }
 
 void Cursor::gotoRecord(std::int64_t recno) {
+    beforeMove();
     const auto lease = store_->reading();
     Stmt& q = statement("SELECT __recno, __rec FROM lce_images WHERE __recno = ?2");
     q.bind(2, recno);
@@ -322,6 +375,7 @@ void Cursor::gotoRecord(std::int64_t recno) {
 }
 
 void Cursor::refresh() {
+    beforeMove();
     if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
     const auto lease = store_->reading();
     const std::int64_t r = recno_;
@@ -336,6 +390,8 @@ void Cursor::requireRecord() const {
 
 const std::string& Cursor::image() const {
     requireRecord();
+    if (edit_) return edit_->image;
+    syncWrites();
     if (!imageReady_) {
         const auto lease = store_->reading();
         if (!unpackImage(packedImage(), store_->layout().recordSize(), image_)) damaged();
@@ -347,6 +403,11 @@ const std::string& Cursor::image() const {
 void Cursor::copyImage(char* dst) const {
     requireRecord();
     const std::size_t size = store_->layout().recordSize();
+    if (edit_) {
+        std::memcpy(dst, edit_->image.data(), size);
+        return;
+    }
+    syncWrites();
     if (imageReady_) {
         std::memcpy(dst, image_.data(), size);
         return;
@@ -367,13 +428,17 @@ bool Cursor::inScope(std::size_t order, const std::optional<std::string>& key) c
 }
 
 bool Cursor::isVisible(std::size_t order) {
+    followWriter();
     if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
+    if (!showDeletedRecords() && isDeleted()) return false;
     if (order == 0) return true;
     const auto lease = store_->reading();
     return inScope(order, currentKey(order));
 }
 
 std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
+    followWriter();
+    syncWrites();
     const bool fresh = (mode & 4) != 0;
     const int m = mode & 3;
     if (m == 0) fail(kErrInvalidArgument, "Invalid count mode " + std::to_string(mode));
@@ -405,6 +470,7 @@ std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
 }
 
 std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
+    followWriter();
     if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
     const auto lease = store_->reading();
     if (order == 0) {
@@ -435,6 +501,7 @@ std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
 }
 
 void Cursor::gotoKeyPosition(std::size_t order, double fraction) {
+    beforeMove();
     if (!(fraction >= 0.0)) fraction = 0.0;
     if (fraction > 1.0) fraction = 1.0;
     const auto lease = store_->reading();
@@ -537,6 +604,11 @@ std::string Cursor::textKey(std::size_t order, std::string_view text) const {
 Value Cursor::fieldValue(std::size_t c) const {
     const std::string& img = image();
     const RecordLayout& layout = store_->layout();
+    if (edit_ && isBlobType(layout.columns()[c].def.type)) {
+        const auto it = edit_->blobs.find(c);
+        if (it != edit_->blobs.end()) return it->second;
+        if (edit_->append) return Value::null();
+    }
     if (isBlobType(layout.columns()[c].def.type))
         return layout.isNull(img, c) ? Value::null() : store_->blobValue(recno_, c);
     return layout.decode(img, c);

@@ -16,6 +16,14 @@
 namespace lce {
 
 class Cursor;
+class Connection;
+class OpenLock;
+class WritableTable;
+
+// Whether navigation shows NTX, CDX and VFP records that carry the deletion
+// flag: one setting for the process (LumShowDeleted), yes by default.
+bool showDeletedRecords();
+void setShowDeletedRecords(bool show);
 
 // The handle of one index order of a cursor; order i of the cursor is
 // index i - 1 of its table.
@@ -37,7 +45,11 @@ public:
         std::uint32_t openOptions = 0;  // as LumGetTableOpenOptions reports them
         std::string collation;
         bool sqlResult = false;
+        bool checkRights = true;  // column permissions are enforced on writes
+        std::weak_ptr<Connection> connection;
     };
+    // Bits of openOptions.
+    static constexpr std::uint32_t kExclusive = 1, kReadOnly = 2, kMayUpdate = 0x20, kMayInsert = 0x40;
     Cursor(std::shared_ptr<TableStore> store, Options options);
     ~Cursor() override;
     HandleType handleType() const override { return options_.sqlResult ? HandleType::Cursor : HandleType::Table; }
@@ -106,17 +118,68 @@ public:
 
     Value fieldValue(std::size_t column) const;  // current record
 
+    // Record editing (cursor_edit.cpp): changes wait in the pending image
+    // until writeRecord; moving the cursor writes them first.
+    void appendRecord();
+    void setFieldValue(std::size_t column, const Value& value);
+    // An empty value for the column's type (blanks, 0, false), null where the
+    // type has none.
+    void setFieldEmpty(std::size_t column);
+    void markDeleted(bool deleted);
+    void writeRecord();
+    void cancelUpdate();
+    bool editing() const { return edit_.has_value(); }
+    // The auto-increment value of the record this handle appended last (0: none).
+    std::int64_t lastAutoIncrement() const { return lastAutoIncrement_; }
+    bool isDeleted() const;
+    // Locks (the table's lock file, shared by the connection's handles).
+    void lockRecord(std::int64_t recno);
+    void unlockRecord(std::int64_t recno);  // 0: every record lock of this handle
+    bool recordLocked(std::int64_t recno);
+    void lockTable();
+    void unlockTable();
+    bool tableLocked();
+    void setOpenLock(std::unique_ptr<OpenLock> lock);
+    // Reads through the connection's writer of the table once there is one
+    // (see cursor_edit.cpp); navigation calls it, and opening.
+    void followWriter();
+    // Writes pending changes and releases the handle's locks (closing).
+    void close();
+
 private:
-    // The keys of an index file's orders: a temporary table shared by them.
+    // The pending changes of the current record or of a new one.
+    struct Edit {
+        bool append = false;
+        std::optional<bool> deleted;  // LumDeleteRecord / LumRecallRecord
+        std::string image;
+        std::map<std::size_t, Value> blobs;  // changed memo and blob columns
+        // Where the cursor stood before an append (restored by cancelling).
+        std::int64_t previous = 0;
+        bool previousOnRecord = false, previousBof = true, previousEof = false;
+    };
+    WritableTable& writer();
+    void switchStore(std::shared_ptr<TableStore> store);
+    void beforeMove();
+    void syncWrites() const;
+    Row pendingRow() const;
+    void landOnWritten(std::int64_t recno);
+    bool hiddenAsDeleted(std::string_view packed) const;
+
+    // The keys of an index file's orders: a temporary table shared by them
+    // on the connection the cursor reads through, where the table's writer
+    // keeps them in step with the records. Built again when the cursor moves
+    // to the writer's connection or a rollback took the table away; empty
+    // until built.
     struct IndexFileKeys {
         std::string path;
         std::string keyTable;
+        std::vector<IndexInfo> indexes;
     };
     struct Order {
         std::uint32_t handle = 0;
         bool open = true;
         // Set for an order of an index file, with the order's description.
-        std::shared_ptr<const IndexFileKeys> file;
+        std::shared_ptr<IndexFileKeys> file;
         std::shared_ptr<const IndexInfo> info;
         std::optional<std::string> top, bottom;
         std::vector<std::optional<Value>> staged;  // per segment
@@ -141,8 +204,11 @@ private:
     };
 
     Stmt& statement(const std::string& sql) const;
-    // The table holding the order's keys.
-    const std::string& keyTable(std::size_t order) const;
+    // The table holding the order's keys; an index file's are built first
+    // where they are not there.
+    const std::string& keyTable(std::size_t order);
+    // Drops the keys of every index file on the store read through.
+    void dropIndexFileKeys() noexcept;
     // Forgets the statements that read `table` and where the cursor came from.
     void dropStatementsOn(const std::string& table);
     void noteSource(Stmt& stmt, int keyColumn);
@@ -170,7 +236,16 @@ private:
     mutable std::string image_;
     std::optional<std::string> key_;  // key of the current record in keyOrder_ once read
     std::size_t keyOrder_ = 0;
-    std::map<std::string, std::int64_t> counts_;
+    mutable std::map<std::string, std::int64_t> counts_;
+    std::optional<Edit> edit_;
+    std::shared_ptr<WritableTable> writer_;
+    std::unique_ptr<OpenLock> openLock_;
+    mutable std::uint64_t seenWrites_ = 0;
+    std::uint64_t seenWriterGeneration_ = 0;
+    std::int64_t lastAutoIncrement_ = 0;
+    // Keys of a record this cursor removed, per order, so a skip goes on from
+    // where it stood.
+    std::vector<std::optional<std::string>> removedKeys_;
 };
 
 }  // namespace lce

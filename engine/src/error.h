@@ -50,6 +50,8 @@ enum : std::uint32_t {
     kErrWriteFailed = LUM_ERR_WRITE_FAILED,
     kErrLoginRefused = LUM_ERR_LOGIN_REFUSED,
     kErrSql = LUM_ERR_SQL,
+    kErrDuplicateKey = LUM_ERR_DUPLICATE_KEY,
+    kErrNoRights = LUM_ERR_NO_RIGHTS,
 };
 
 [[noreturn]] void fail(std::uint32_t code, const std::string& text);

@@ -11,15 +11,21 @@
 //   - LumOpenIndex reads the definitions read-only (the file is never created
 //     or changed, nor any file beside it), checks them against the table's
 //     fields, and builds their keys over the table's rows into a temporary
-//     table of the open table's own SQLite connection, held in memory
-//     (temp_store=MEMORY): nothing is written in the practice folder, nor
-//     anywhere else. The keys are the same order-preserving keys as a table
-//     file's, so navigation, scopes and counts work alike on every index.
-//   - The keys reflect the rows when the file was opened; rows another
-//     program adds later are in those orders once the file is opened again.
+//     table of the SQLite connection the table handle reads through, held in
+//     memory (temp_store=MEMORY): nothing is written in the practice folder,
+//     nor anywhere else. The keys are the same order-preserving keys as a
+//     table file's, so navigation, scopes and counts work alike on every index.
+//   - Writes through the engine's connection (record editing, SQL) go through
+//     the table's writer (table_writer.h), which keeps these keys in step in
+//     the same transaction as the table's own. Once the connection writes
+//     the table, its handles of the table read through the writer's SQLite
+//     connection and build their keys there again (also after a rollback
+//     took them away).
+//   - Rows another program (or another connection) adds later are in those
+//     orders once the file is opened again.
 //   - Closing any index of the file (LumCloseIndex) closes the whole file:
-//     its handles become invalid and its keys are dropped. Closing the table
-//     drops them with its connection.
+//     its handles become invalid and its keys are dropped; closing the table
+//     handle drops them too.
 // Reading is bounded: a file with more than kMaxIndexFileIndexes indexes,
 // more than kMaxIndexSegments segments in one, or longer texts than
 // kMaxIndexFileText is refused as damaged.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <map>
 
@@ -13,8 +14,10 @@
 #include "engine/src/cursor.h"
 #include "engine/src/error.h"
 #include "engine/src/layout.h"
+#include "engine/src/record_locks.h"
 #include "engine/src/sqlite_db.h"
 #include "engine/src/table_store.h"
+#include "engine/src/table_writer.h"
 #include "engine/src/text.h"
 
 namespace lce {
@@ -448,7 +451,174 @@ std::uint32_t openResultCursor(Connection& conn, std::shared_ptr<TableStore> sto
     return h;
 }
 
+// ---- Statements that change a table ------------------------------------------
+
+// The objects a changing statement adds to its table's writer connection for
+// the time it runs: views of the other tables it reads (their files attached
+// read-only), the triggers that note the records it changes, and the
+// progress handler of its time-out. Removed again however it ends.
+class ChangeRun {
+public:
+    explicit ChangeRun(const Db& db) : db_(db) {}
+    ChangeRun(const ChangeRun&) = delete;
+    ChangeRun& operator=(const ChangeRun&) = delete;
+    ~ChangeRun() {
+        dropTriggers();
+        for (const std::string& view : views_)
+            sqlite3_exec(db_.get(), ("DROP VIEW IF EXISTS temp." + quoteIdent(view)).c_str(), nullptr, nullptr,
+                         nullptr);
+        sqlite3_exec(db_.get(), "DELETE FROM temp.lce_changed", nullptr, nullptr, nullptr);
+    }
+
+    void addView(const std::string& name) { views_.push_back(name); }
+
+    void watchChanges() {
+        db_.exec("CREATE TEMP TABLE IF NOT EXISTS lce_changed(recno INTEGER PRIMARY KEY)");
+        db_.exec(
+            "CREATE TEMP TRIGGER lce_changed_insert AFTER INSERT ON main.records BEGIN "
+            "INSERT OR IGNORE INTO lce_changed VALUES(NEW.__recno); END;"
+            "CREATE TEMP TRIGGER lce_changed_update AFTER UPDATE ON main.records BEGIN "
+            "INSERT OR IGNORE INTO lce_changed VALUES(OLD.__recno); "
+            "INSERT OR IGNORE INTO lce_changed VALUES(NEW.__recno); END;"
+            "CREATE TEMP TRIGGER lce_changed_delete AFTER DELETE ON main.records BEGIN "
+            "INSERT OR IGNORE INTO lce_changed VALUES(OLD.__recno); END;");
+        watching_ = true;
+    }
+
+    // The records the statement changed (the triggers end first).
+    std::vector<std::int64_t> changed() {
+        dropTriggers();
+        std::vector<std::int64_t> recnos;
+        Stmt q(db_, "SELECT recno FROM temp.lce_changed ORDER BY recno");
+        while (q.step()) recnos.push_back(q.integer(0));
+        return recnos;
+    }
+
+private:
+    void dropTriggers() {
+        if (!watching_) return;
+        watching_ = false;
+        sqlite3_exec(db_.get(),
+                     "DROP TRIGGER IF EXISTS temp.lce_changed_insert; DROP TRIGGER IF EXISTS temp.lce_changed_update; "
+                     "DROP TRIGGER IF EXISTS temp.lce_changed_delete",
+                     nullptr, nullptr, nullptr);
+    }
+
+    const Db& db_;
+    std::vector<std::string> views_;
+    bool watching_ = false;
+};
+
+// An INSERT without a column list names every field column ("records"
+// also holds the record number).
+std::string withColumnList(const std::string& sql, const std::string& target, const TableStore& store) {
+    const std::string prefix = "INSERT INTO " + target;
+    if (sql.rfind(prefix, 0) != 0 || sql.compare(prefix.size(), 3, " (\"") == 0) return sql;
+    std::string columns;
+    for (const ColumnLayout& c : store.layout().columns())
+        columns += (columns.empty() ? "" : ", ") + quoteIdent(c.def.name);
+    return prefix + " (" + columns + ")" + sql.substr(prefix.size());
+}
+
+// A table file marked read-only (no write permission bit) refuses changes
+// when rights are checked.
+void checkRights(const TableStore& store, std::uint16_t rights) {
+    if (rights == 2) return;
+    std::error_code ec;
+    const auto perms = std::filesystem::status(store.path(), ec).permissions();
+    using P = std::filesystem::perms;
+    if (!ec && (perms & (P::owner_write | P::group_write | P::others_write)) == P::none)
+        fail(kErrNoRights, "Table " + store.path() +
+                               " is marked read-only for this user; ask the practice's administrator for the right "
+                               "to change it");
+}
+
 }  // namespace
+
+// Runs INSERT, UPDATE or DELETE on the writer of its table (table_writer.h):
+// inside the connection's transaction when one is active, else in one of its
+// own; the records it changed get their images and keys before it ends.
+std::int64_t Statement::executeChange(Connection& conn, const sql::Translation& first, std::uint32_t limit,
+                                      std::chrono::milliseconds lockWait) {
+    const std::string targetName = first.sources.front().name;
+    Connection::TableTarget target;
+    try {
+        target = conn.resolveTable(targetName, 0);
+    } catch (const Error& e) {
+        if (e.code() == kErrNotInDictionary)
+            failSql(kNativeTableNotFound, "Table not found: " + targetName + " (" + e.what() + ")", text_);
+        throw;
+    }
+    std::shared_ptr<WritableTable> table;
+    try {
+        // Opened for reading first: a missing or foreign file is named the
+        // way a SELECT names it, before anything is created beside it.
+        const auto probe = openTable(conn, targetName, lockWait, text_);
+        checkRights(*probe, rights);
+        table = conn.writableTable(probe->path());
+    } catch (const Error& e) {
+        if (e.code() == kErrSql || isFileState(e.code()) || e.code() == kErrNoRights) throw;
+        failSql(static_cast<int>(e.code()), "Cannot open table " + targetName + " for writing: " + e.what(), text_);
+    }
+    const Db& db = table->store()->db();
+    // Refused while another program or connection has the table open exclusively.
+    const auto openLock = OpenLock::take(table->path(), false);
+    WritableTable::Scope scope(*table, conn.transactions(), WritableTable::Scope::Kind::Statement);
+    if (!table->sqlReady()) {
+        if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
+        // A name in double quotes is a column, never a text literal.
+        sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+        table->setSqlReady();
+    }
+    ChangeRun run(db);
+    Stores stores;
+    stores[upper(targetName)] = table->store();
+    for (const std::string& name : first.tables) {
+        if (equalsIgnoringCase(name, targetName)) continue;
+        std::shared_ptr<TableStore> store = openTable(conn, name, lockWait, text_);
+        const std::string schema = table->attachedSchema(store->db().uri());
+        if (schema.empty()) {
+            const std::string fresh = table->noteAttached(store->db().uri());
+            attachTable(db, *store, fresh, name, text_);
+            createView(db, *store, fresh, name);
+        } else {
+            createView(db, *store, schema, name);
+        }
+        run.addView(name);
+        stores[upper(name)] = store;
+    }
+    // The table changed is "records" itself; where the statement reads it
+    // again (a sub-query, INSERT ... SELECT) it reads a view of its fields.
+    const std::string targetSql = "\"main\".\"records\"";
+    const std::string readView = "lce_target";
+    createView(db, *table->store(), "main", readView);
+    run.addView(readView);
+    sql::Translation t;
+    try {
+        t = sql::Translate(text_, [&](const std::string& name) {
+            return quoteIdent(equalsIgnoringCase(name, targetName) ? readView : name);
+        });
+    } catch (const sql::TranslateError& e) {
+        failSql(e.nativeError(), e.what(), text_);
+    }
+    const auto at = t.sql.find(quoteIdent(readView));
+    if (at != std::string::npos) t.sql.replace(at, quoteIdent(readView).size(), targetSql);
+    run.watchChanges();
+    std::int64_t changes = 0;
+    {
+        const PreparedStmt stmt =
+            prepareTranslated(db, withColumnList(t.sql, targetSql, *table->store()), stores, text_);
+        bindParameters(stmt.get(), parameters_);
+        stepAll(db, stmt.get(), limit, stores, text_);
+        changes = sqlite3_changes(db.get());
+    }
+    const std::vector<std::int64_t> changedRecords = run.changed();
+    table->refresh(changedRecords);
+    if (first.kind == sql::StatementKind::Insert && !changedRecords.empty())
+        lastAutoIncrement_ = table->autoIncrementOf(changedRecords.back());
+    scope.commit();
+    return changes;
+}
 
 void failSql(int native, const std::string& message, const std::string& sql) {
     std::string shown = sql.substr(0, 200);
@@ -511,17 +681,14 @@ std::uint32_t Statement::execute() {
     failOnUnsetParameter();
     if (procedure_) return runProcedure(*conn);
     const sql::Translation t = translateOrFail(text_);
-    // The tables are attached read-only: a statement that would change them
-    // is refused here, in the engine's words, before any table is touched.
-    if (t.kind != sql::StatementKind::Select)
-        failSql(sql::kNativeUnsupported,
-                "this version of the engine only reads the practice's tables, so INSERT, UPDATE and DELETE "
-                "statements are not carried out; make changes to the data with the practice's own software",
-                text_);
     // The statement's time-out, else the connection's, also bounds each wait
     // for another program's lock on a table it reads.
     const std::uint32_t limit = timeout ? timeout : conn->sqlTimeout();
     const std::chrono::milliseconds lockWait = limit ? std::chrono::milliseconds(limit) : defaultLockWait();
+    if (t.kind != sql::StatementKind::Select) {
+        rowCount_ = executeChange(*conn, t, limit, lockWait);
+        return 0;
+    }
     Db db("", Db::Mode::Memory, lockWait);
     // A name in double quotes is always a column: SQLite would otherwise read
     // an unknown one as a text literal and answer it for every row.

@@ -2,8 +2,11 @@
 // SQLite SQL, the table files it names are attached read-only to a private
 // in-memory database under views named as the tables, and a SELECT's result
 // is materialized as an LDT-layout table that an ordinary cursor serves.
+// INSERT, UPDATE and DELETE run on the writer of the table they change
+// (table_writer.h), which then derives the changed records' images and keys.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,6 +20,10 @@
 
 namespace lce {
 
+namespace sql {
+struct Translation;
+}
+
 class Statement : public Object {
 public:
     explicit Statement(std::weak_ptr<Connection> connection) : connection_(std::move(connection)) {}
@@ -27,6 +34,9 @@ public:
     std::uint32_t execute();
     void setParameter(const char* field, Value value);  // field: ordinal or name
     std::optional<std::int64_t> rowCount() const { return rowCount_; }
+    // The auto-increment value of the last record an INSERT of this
+    // statement added (0: none).
+    std::int64_t lastAutoIncrement() const { return lastAutoIncrement_; }
 
     std::uint16_t tableType = 3, charType = 1, lockType = 1, rights = 1, readOnly = 1, constrain = 2, readAll = 2;
     std::string collation;
@@ -34,6 +44,8 @@ public:
 
 private:
     std::shared_ptr<Connection> connection() const;
+    std::int64_t executeChange(Connection& conn, const sql::Translation& first, std::uint32_t limit,
+                               std::chrono::milliseconds lockWait);
     void failOnUnsetParameter() const;
     // Runs a system procedure; returns its result's cursor handle or 0.
     std::uint32_t runProcedure(Connection& conn);
@@ -45,6 +57,7 @@ private:
     std::vector<std::string> parameterNames_;
     std::vector<std::optional<Value>> parameters_;
     std::optional<std::int64_t> rowCount_;
+    std::int64_t lastAutoIncrement_ = 0;
 };
 
 // Message of an SQL failure, as the engine reports it under kErrSql.

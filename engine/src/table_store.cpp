@@ -2,6 +2,7 @@
 // their images and keys, and the read transactions of read-only tables.
 #include "engine/src/table_store.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 
@@ -30,19 +31,6 @@ const char* affinityOf(std::uint16_t type) {
         case Value::Kind::Memo: return "TEXT";
         case Value::Kind::Binary: return "BLOB";
         default: return "INTEGER";
-    }
-}
-
-void sqlBind(Stmt& stmt, int i, const Value& v) {
-    using K = Value::Kind;
-    switch (v.kind) {
-        case K::Null: stmt.bindNull(i); break;
-        case K::Double: stmt.bind(i, v.real); break;
-        case K::Text:
-        case K::Memo: stmt.bindText(i, v.text); break;
-        case K::Binary: stmt.bindBlob(i, v.text.data(), v.text.size()); break;
-        case K::Timestamp: stmt.bind(i, v.integer * 86400000 + static_cast<std::int64_t>(v.millis)); break;
-        default: stmt.bind(i, v.integer); break;
     }
 }
 
@@ -83,6 +71,20 @@ private:
 };
 
 }  // namespace
+
+// How a field column holds a value (see table_store.h).
+void bindValue(Stmt& stmt, int i, const Value& v) {
+    using K = Value::Kind;
+    switch (v.kind) {
+        case K::Null: stmt.bindNull(i); break;
+        case K::Double: stmt.bind(i, v.real); break;
+        case K::Text:
+        case K::Memo: stmt.bindText(i, v.text); break;
+        case K::Binary: stmt.bindBlob(i, v.text.data(), v.text.size()); break;
+        case K::Timestamp: stmt.bind(i, v.integer * 86400000 + static_cast<std::int64_t>(v.millis)); break;
+        default: stmt.bind(i, v.integer); break;
+    }
+}
 
 std::string TableStore::declaredType(const ColumnDef& def) {
     return std::string(affinityOf(def.type)) + " LCE_" + std::to_string(def.type) + "_" + std::to_string(def.length) +
@@ -289,16 +291,91 @@ std::string TableStore::buildTemporaryKeys(const std::vector<IndexInfo>& indexes
     }
     if (!sql.empty()) db_.exec(sql);
     whole.release();
+    keepTemporaryKeys("temp." + table, indexes);
     return "temp." + table;
+}
+
+void TableStore::keepTemporaryKeys(const std::string& table, const std::vector<IndexInfo>& indexes) {
+    TemporaryKeys keys;
+    keys.table = table;
+    keys.indexes = indexes;
+    std::string columns = "__recno", values = "?1", sets;
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+        const std::string& k = indexes[i].keyColumn;
+        columns += ", " + k;
+        values += ", ?" + std::to_string(i + 2);
+        sets += (i ? ", " : "") + k + " = excluded." + k;
+    }
+    keys.upsert = Stmt(db_, "INSERT INTO " + table + "(" + columns + ") VALUES(" + values +
+                                ") ON CONFLICT(__recno) DO UPDATE SET " + sets);
+    keys.erase = Stmt(db_, "DELETE FROM " + table + " WHERE __recno = ?1");
+    for (const IndexInfo& ix : indexes)
+        keys.conditions.emplace_back(ix.def.condition.empty() ? Stmt()
+                                                              : Stmt(db_, "SELECT coalesce((" + ix.def.condition +
+                                                                              "), 0) FROM records WHERE __recno = ?1"));
+    temporaryKeys_.push_back(std::move(keys));
 }
 
 void TableStore::dropTemporaryKeys(const std::string& table) {
     const auto lease = reading();
+    std::erase_if(temporaryKeys_, [&](const TemporaryKeys& k) { return k.table == table; });
     // SQLite drops no table while a statement of the connection is running:
     // they stop here, and the new epoch tells the cursor not to go on with them.
     resetRunningStatements();
     ++readEpoch_;
     db_.exec("DROP TABLE IF EXISTS " + table);
+}
+
+void TableStore::writeTemporaryKeys(std::int64_t recno, const Row& row) {
+    for (TemporaryKeys& keys : temporaryKeys_) {
+        keys.upsert.reset();
+        keys.upsert.bind(1, recno);
+        for (std::size_t i = 0; i < keys.indexes.size(); ++i) {
+            const int at = static_cast<int>(i + 2);
+            Stmt& condition = keys.conditions[i];
+            if (condition) {
+                condition.reset();
+                condition.bind(1, recno);
+                const bool meets = condition.step() && condition.integer(0) != 0;
+                condition.reset();
+                if (!meets) {
+                    keys.upsert.bindNull(at);
+                    continue;
+                }
+            }
+            const std::string key = keyOf(keys.indexes[i], row);
+            keys.upsert.bindBlob(at, key.data(), key.size());
+        }
+        keys.upsert.step();
+    }
+}
+
+void TableStore::eraseTemporaryKeys(std::int64_t recno) {
+    for (TemporaryKeys& keys : temporaryKeys_) {
+        keys.erase.reset();
+        keys.erase.bind(1, recno);
+        keys.erase.step();
+    }
+}
+
+bool TableStore::hasTemporaryKeys(const std::string& table) const {
+    return std::any_of(temporaryKeys_.begin(), temporaryKeys_.end(),
+                       [&](const TemporaryKeys& k) { return k.table == table; });
+}
+
+void TableStore::forgetLostTemporaryKeys() noexcept {
+    if (temporaryKeys_.empty()) return;
+    try {
+        Stmt exists(db_, "SELECT 1 FROM temp.sqlite_master WHERE type = 'table' AND name = ?1");
+        std::erase_if(temporaryKeys_, [&](const TemporaryKeys& k) {
+            exists.reset();
+            exists.bindText(1, std::string_view(k.table).substr(std::string_view("temp.").size()));
+            return !exists.step();
+        });
+    } catch (...) {
+        // Not known to be there: the cursors build their keys again.
+        temporaryKeys_.clear();
+    }
 }
 
 void TableStore::resetRunningStatements() const {
@@ -554,8 +631,9 @@ bool TableStore::hasRecord(std::int64_t recno) const {
     return q.step();
 }
 
-std::string TableStore::keyFor(std::size_t i, const Row& row) const {
-    const IndexInfo& ix = indexes_[i];
+std::string TableStore::keyFor(std::size_t i, const Row& row) const { return keyOf(indexes_[i], row); }
+
+std::string TableStore::keyOf(const IndexInfo& ix, const Row& row) const {
     std::string key;
     for (std::size_t c : ix.segments) appendKeySegment(key, layout_.columns()[c].def.type, row[c]);
     if (ix.def.descending) invertKey(key);
@@ -622,7 +700,11 @@ void TableStore::autoIncrement(const ColumnDef& def, Value& value) {
     if (!nextAutoInc_) {
         Stmt max(db_, "SELECT max(" + quoteIdent(def.name) + ") FROM records");
         max.step();
-        nextAutoInc_ = max.isNull(0) ? 1 : max.integer(0) + 1;
+        std::int64_t next = max.isNull(0) ? 1 : max.integer(0) + 1;
+        // Numbers of records since deleted are not given again.
+        Stmt given(db_, "SELECT value FROM lce_meta WHERE key = 'next_autoinc'");
+        if (given.step()) next = std::max(next, parseInteger(given.text(0)).value_or(0));
+        nextAutoInc_ = next;
     }
     if (value.isNull())
         value = Value::ofInteger((*nextAutoInc_)++);
@@ -673,7 +755,7 @@ void TableStore::prepareAppend() {
 std::int64_t TableStore::insertRecord(const Row& row, const std::string& packed) {
     insert_.reset();
     int n = 1;
-    for (std::size_t c = 0; c < row.size(); ++c) sqlBind(insert_, n++, row[c]);
+    for (std::size_t c = 0; c < row.size(); ++c) bindValue(insert_, n++, row[c]);
     std::int64_t recno = 0;
     try {
         insert_.step();
@@ -825,7 +907,8 @@ TableStore::ReadLease TableStore::reading() const {
     if (!leased_) return ReadLease(nullptr);
     readMutex_.lock();
     ReadLease lease(this);
-    if (readDepth_++ > 0) return lease;
+    // Inside a write transaction reads see it, uncommitted writes included.
+    if (readDepth_++ > 0 || writing_) return lease;
     const auto now = coarseNow();
     // A table in continuous use still lets writers in now and then.
     if (readHeld_ && now - readSince_ > kReadMaxHold) endRead();
@@ -848,6 +931,40 @@ void TableStore::endRead() const {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     readHeld_ = false;
     ++readEpoch_;
+}
+
+std::shared_ptr<TableStore> TableStore::openForWriting(const std::string& path, std::chrono::milliseconds lockWait) {
+    auto store = open(path, true, lockWait);
+    store->leased_ = true;
+    // Each write inside a transaction is a savepoint: its journal of the
+    // pages it changes stays in memory instead of a temporary file.
+    store->db_.exec("PRAGMA temp_store=MEMORY");
+    return store;
+}
+
+void TableStore::beginWriting() {
+    std::lock_guard lock(readMutex_);
+    if (readHeld_) endRead();
+    writing_ = true;
+}
+
+void TableStore::endWriting() {
+    std::lock_guard lock(readMutex_);
+    writing_ = false;
+    nextAutoInc_.reset();  // another program may append before the next write
+    ++readEpoch_;
+    ++writeEpoch_;
+}
+
+void TableStore::noteWrite() {
+    std::lock_guard lock(readMutex_);
+    // Statements stepping over the rows just changed start again where their
+    // cursors stand.
+    sqlite3* db = db_.get();
+    for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
+        if (sqlite3_stmt_busy(s)) sqlite3_reset(s);
+    ++readEpoch_;
+    ++writeEpoch_;
 }
 
 bool TableStore::endReadIfIdle(std::chrono::steady_clock::time_point now) const {

@@ -7,6 +7,23 @@
 // field columns. The order-preserving keys of the indexes live in the narrow
 // table "lce_keys" (__recno, __k1, __k2, ...), each with an SQLite index, so
 // an index is built by scanning a few hundred bytes a row.
+// Writing. Every write goes through the one writer of the file on its
+// connection (WritableTable, table_writer.h), which changes a record's rows
+// of the three tables together in one SQLite transaction: the field columns
+// first, then the packed image and the keys derived from the same normalized
+// values (a key of a conditional index is null where the record does not
+// meet the condition). SQL INSERT, UPDATE and DELETE change "records" on the
+// writer's connection; TEMP triggers note the record numbers they touch and
+// the writer derives images and keys for those before the statement's
+// transaction ends, so the three tables agree after every statement. A
+// unique index refuses a duplicate key through its SQLite UNIQUE index; the
+// writer names the index and rolls the write back whole. The last
+// auto-increment number given is kept in lce_meta ("next_autoinc") so the
+// number of a removed record is not given again. Locks between processes
+// are byte-range locks on the lock file beside the table (record_locks.h).
+// A store opened for writing (openForWriting) reads in read transactions
+// like a read-only one between writes; a write transaction replaces the
+// read transaction while it lasts (beginWriting .. endWriting).
 // Opening for reading uses SQLite's read-only mode: the file is never
 // created or changed, nor any file beside it (see Db's read-only mode); its
 // SHARED lock is held only while calls use the table (see read_reaper.h),
@@ -43,6 +60,11 @@ struct IndexInfo {
     std::uint32_t keyLength = 0;        // greatest key length in bytes
 };
 
+// Binds a value to a statement parameter the way a field column of
+// "records" holds it: dates as Julian days, timestamps as milliseconds from
+// Julian day 0, money in ten-thousandths, logicals as 0 or 1.
+void bindValue(Stmt& stmt, int i, const Value& v);
+
 class TableStore : public std::enable_shared_from_this<TableStore> {
 public:
     // Held by every call that reads a table opened read-only: keeps its read
@@ -70,6 +92,9 @@ public:
     static std::shared_ptr<TableStore> open(const std::string& path, bool writable,
                                             std::chrono::milliseconds lockWait = defaultLockWait(),
                                             Checks checks = Checks::Full);
+    // Opens a table for the engine's writer (see table_writer.h): writable,
+    // and reading in read transactions like a read-only table between writes.
+    static std::shared_ptr<TableStore> openForWriting(const std::string& path, std::chrono::milliseconds lockWait);
 
     const TableSchema& schema() const { return schema_; }
     const RecordLayout& layout() const { return layout_; }
@@ -114,6 +139,18 @@ public:
     // Ends the read transaction when it is idle or held too long; true when
     // none is held any more (the reaper stops watching). Never blocks.
     bool endReadIfIdle(std::chrono::steady_clock::time_point now) const;
+    // The writer's side (table_writer.h): a write transaction replaces the
+    // read transaction while it lasts; every write resets the running reads
+    // (readEpoch) and counts in writeEpoch, so cursors read again what they
+    // had kept of the table.
+    // Keeps other threads (readers, the reaper) off the SQLite connection
+    // while a write uses it; the same thread may read meanwhile.
+    std::unique_lock<std::recursive_mutex> exclusiveUse() const { return std::unique_lock(readMutex_); }
+    void beginWriting();
+    void endWriting();
+    bool writing() const { return writing_; }
+    void noteWrite();
+    std::uint64_t writeEpoch() const { return writeEpoch_; }
     ~TableStore();
 
     // The index of a definition over this table's fields, its keys in
@@ -126,12 +163,24 @@ public:
     std::string buildTemporaryKeys(const std::vector<IndexInfo>& indexes);
     // Drops such a table; the statements that read it must be finalized first.
     void dropTemporaryKeys(const std::string& table);
+    // The writer keeps those keys in step with the records, in the same
+    // transaction as the record's own keys (the temporary tables belong to
+    // this connection, so a rollback undoes both): a record written (its
+    // normalized values, the field columns written already) or removed.
+    void writeTemporaryKeys(std::int64_t recno, const Row& row);
+    void eraseTemporaryKeys(std::int64_t recno);
+    // Whether such a table is there still. A rollback of the transaction it
+    // was built in takes it away; the writer then calls
+    // forgetLostTemporaryKeys, and the cursor builds the keys again.
+    bool hasTemporaryKeys(const std::string& table) const;
+    void forgetLostTemporaryKeys() noexcept;
 
     // SQL declaration of a field column; the declared type carries the engine
     // type as "LCE_type_length_decimals" so SQL results can recover it.
     static std::string declaredType(const ColumnDef& def);
 
 private:
+    friend class WritableTable;
     TableStore() = default;
     void initialize(TableSchema schema);
     void loadCatalog();
@@ -169,6 +218,16 @@ private:
     bool bulk_ = false;
     mutable bool imagesChecked_ = false;
     std::uint64_t temporaryKeyTables_ = 0;  // names the tables of buildTemporaryKeys
+    // The tables of buildTemporaryKeys with the statements that keep them.
+    struct TemporaryKeys {
+        std::string table;  // "temp.lce_x<n>_keys"
+        std::vector<IndexInfo> indexes;
+        Stmt upsert, erase;
+        std::vector<Stmt> conditions;  // per index: whether a record meets its condition
+    };
+    std::vector<TemporaryKeys> temporaryKeys_;
+    std::string keyOf(const IndexInfo& ix, const Row& row) const;
+    void keepTemporaryKeys(const std::string& table, const std::vector<IndexInfo>& indexes);
 
     // Read transaction of a read-only table (guarded by readMutex_).
     bool leased_ = false;
@@ -177,6 +236,8 @@ private:
     mutable bool readHeld_ = false;
     mutable bool readWatched_ = false;
     mutable std::uint64_t readEpoch_ = 0;
+    bool writing_ = false;
+    std::uint64_t writeEpoch_ = 0;
     mutable std::chrono::steady_clock::time_point readSince_, readLastUse_;
 };
 

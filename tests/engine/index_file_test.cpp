@@ -237,6 +237,120 @@ TEST_F(IndexFiles, OpeningReadingAndClosingLeaveTheFolderAsItWas) {
     EXPECT_TRUE(snapshot(dir.path()) == before) << fileNames(snapshot(dir.path()));
 }
 
+namespace {
+
+UNSIGNED32 setCode(LUMHANDLE table, const std::string& code) {
+    return LumSetField(table, "Code", reinterpret_cast<const UNSIGNED8*>(code.data()),
+                       static_cast<UNSIGNED32>(code.size()));
+}
+
+UNSIGNED32 setN(LUMHANDLE table, std::int32_t n) {
+    return LumSetFieldRaw(table, "N", reinterpret_cast<const UNSIGNED8*>(&n), sizeof n);
+}
+
+UNSIGNED32 run(LUMHANDLE conn, const char* sql) {
+    LUMHANDLE statement = 0, cursor = 0;
+    EXPECT_EQ(LumCreateSQLStatement(conn, &statement), 0u);
+    const UNSIGNED32 rc = LumExecuteSQLDirect(statement, sql, &cursor);
+    LumCloseSQLStatement(statement);
+    return rc;
+}
+
+// The records of the index file's XByN order within N 1..2 (a scope).
+std::vector<UNSIGNED32> scopedOneToTwo(LUMHANDLE table, LUMHANDLE byN) {
+    UNSIGNED8 low[16], high[16];
+    UNSIGNED16 lowLength = sizeof low, highLength = sizeof high;
+    EXPECT_EQ(LumInitRawKey(byN), 0u);
+    EXPECT_EQ(setN(byN, 1), 0u) << lastErrorText();
+    EXPECT_EQ(LumBuildRawKey(byN, low, &lowLength), 0u);
+    EXPECT_EQ(setN(byN, 2), 0u);
+    EXPECT_EQ(LumBuildRawKey(byN, high, &highLength), 0u);
+    EXPECT_EQ(LumSetScope(byN, 1, low, lowLength, 1), 0u) << lastErrorText();
+    EXPECT_EQ(LumSetScope(byN, 2, high, highLength, 1), 0u) << lastErrorText();
+    std::vector<UNSIGNED32> records = recordNumbers(table, byN);
+    UNSIGNED32 count = 0;
+    EXPECT_EQ(LumGetRecordCount(byN, 3, &count), 0u) << lastErrorText();
+    EXPECT_EQ(count, records.size());
+    LumClearAllScopes(table);
+    return records;
+}
+
+}  // namespace
+
+// Writes through the connection - record edits on one handle, SQL - reach
+// the index file's orders of every handle of the table on it, also of one
+// that opened the file before the first write: new records appear in order
+// and in scope, removed ones are gone, each order as its twin in the table
+// file. A rollback takes the writes back out of them, also when the file was
+// opened inside the transaction.
+TEST_F(IndexFiles, WritesThroughTheConnectionReachTheIndexFilesOrders) {
+    const LUMHANDLE other = openTable(conn, "IX");
+    const std::vector<LUMHANDLE> otherExtra = openIndexFile(other, dir.path("IXEXTRA.LDI"));
+    ASSERT_EQ(otherExtra.size(), 4u);
+    std::vector<LUMHANDLE> extra = openIndexFile(table, dir.path("IXEXTRA.LDI"));
+    ASSERT_EQ(extra.size(), 4u);
+    EXPECT_EQ(recordNumbers(other, otherExtra[0]), (std::vector<UNSIGNED32>{2, 5, 3, 6, 1, 4}));
+
+    ASSERT_EQ(LumAppendRecord(table), 0u) << lastErrorText();  // record 7: D, 0
+    ASSERT_EQ(setCode(table, "D"), 0u) << lastErrorText();
+    ASSERT_EQ(setN(table, 0), 0u) << lastErrorText();
+    ASSERT_EQ(LumWriteRecord(table), 0u) << lastErrorText();
+    ASSERT_EQ(LumGotoRecord(table, 2), 0u) << lastErrorText();  // A: null -> 5
+    ASSERT_EQ(setN(table, 5), 0u) << lastErrorText();
+    ASSERT_EQ(LumWriteRecord(table), 0u) << lastErrorText();
+    ASSERT_EQ(LumGotoRecord(table, 4), 0u) << lastErrorText();  // C, 3 removed
+    ASSERT_EQ(LumDeleteRecord(table), 0u) << lastErrorText();
+    ASSERT_EQ(LumWriteRecord(table), 0u) << lastErrorText();
+    ASSERT_EQ(run(conn, "INSERT INTO IX (Code, N) VALUES ('E', 2)"), 0u) << lastErrorText();  // record 8
+    ASSERT_EQ(run(conn, "UPDATE IX SET N = 1 WHERE Code = 'B1' AND N = 3"), 0u) << lastErrorText();
+    ASSERT_EQ(run(conn, "DELETE FROM IX WHERE Code = 'B2'"), 0u) << lastErrorText();
+
+    const std::vector<lce::IndexDef> defs = ownIndexes();
+    const auto expectTwins = [&](LUMHANDLE handle, const std::vector<LUMHANDLE>& orders) {
+        for (std::size_t i = 0; i < defs.size(); ++i) {
+            SCOPED_TRACE(defs[i].name);
+            LUMHANDLE mine = 0;
+            ASSERT_EQ(LumGetIndexHandle(handle, defs[i].name.c_str(), &mine), 0u);
+            EXPECT_EQ(recordNumbers(handle, orders[i]), recordNumbers(handle, mine));
+            UNSIGNED32 count = 0, ownCount = 0;
+            ASSERT_EQ(LumGetRecordCount(orders[i], 3, &count), 0u) << lastErrorText();
+            LumGetRecordCount(mine, 3, &ownCount);
+            EXPECT_EQ(count, ownCount);
+        }
+    };
+    const std::vector<UNSIGNED32> byN = {5, 7, 1, 6, 8, 2};  // N: null, 0, 1, 2, 2, 5
+    for (const auto& [handle, orders] : {std::pair{table, extra}, std::pair{other, otherExtra}}) {
+        SCOPED_TRACE(handle == table ? "the handle that wrote" : "another handle");
+        EXPECT_EQ(recordNumbers(handle, orders[0]), byN);
+        EXPECT_EQ(recordNumbers(handle, orders[3]), (std::vector<UNSIGNED32>{7, 1, 6, 8})) << "N < 3";
+        EXPECT_EQ(scopedOneToTwo(handle, orders[0]), (std::vector<UNSIGNED32>{1, 6, 8}));
+        expectTwins(handle, orders);
+    }
+
+    // Inside a transaction the handles read its writes; a rollback takes
+    // them out again, also of a file opened after the transaction's first write.
+    ASSERT_EQ(LumBeginTransaction(conn), 0u) << lastErrorText();
+    ASSERT_EQ(run(conn, "INSERT INTO IX (Code, N) VALUES ('F', 1)"), 0u) << lastErrorText();  // record 9
+    ASSERT_EQ(LumCloseIndex(extra[0]), 0u) << lastErrorText();
+    extra = openIndexFile(table, dir.path("IXEXTRA.LDI"));
+    ASSERT_EQ(extra.size(), 4u);
+    ASSERT_EQ(run(conn, "DELETE FROM IX WHERE Code = 'E'"), 0u) << lastErrorText();
+    ASSERT_EQ(LumGotoRecord(table, 7), 0u) << lastErrorText();  // beside the orders of the closed file
+    ASSERT_EQ(LumDeleteRecord(table), 0u) << lastErrorText();
+    ASSERT_EQ(LumWriteRecord(table), 0u) << lastErrorText();
+    EXPECT_EQ(recordNumbers(table, extra[0]), (std::vector<UNSIGNED32>{5, 1, 9, 6, 2}));
+    EXPECT_EQ(scopedOneToTwo(table, extra[0]), (std::vector<UNSIGNED32>{1, 9, 6}));
+    EXPECT_EQ(scopedOneToTwo(other, otherExtra[0]), (std::vector<UNSIGNED32>{1, 9, 6}));
+    ASSERT_EQ(LumRollbackTransaction(conn), 0u) << lastErrorText();
+    for (const auto& [handle, orders] : {std::pair{table, extra}, std::pair{other, otherExtra}}) {
+        SCOPED_TRACE(handle == table ? "the file opened in the transaction" : "the file opened before");
+        EXPECT_EQ(recordNumbers(handle, orders[0]), byN);
+        EXPECT_EQ(scopedOneToTwo(handle, orders[0]), (std::vector<UNSIGNED32>{1, 6, 8}));
+        expectTwins(handle, orders);
+    }
+    LumCloseTable(other);
+}
+
 TEST(IndexFileBuilder, DefinitionsAreCheckedAndAnExistingFileIsKept) {
     TempDir dir;
     lce::createIndexFile(dir.path("A.LDI"), {def("One", {"N"})});

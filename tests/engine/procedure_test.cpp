@@ -1,9 +1,10 @@
-// The engine's system procedures (the application id of a connection), the
-// refusal of statements that would change data, and the listings that need
-// a dictionary or take a folder for a mask.
+// The engine's system procedures (the application id of a connection),
+// statements that change data beside them, and the listings that need a
+// dictionary or take a folder for a mask.
 #include <cstring>
 
 #include "tests/engine/fixture.h"
+#include "tests/engine/second_process.h"
 
 using namespace lcetest;
 using lce::Value;
@@ -121,22 +122,60 @@ TEST_F(Procedures, AMalformedCallOrAnUnknownProcedureSaysWhatIsWrong) {
     EXPECT_EQ(applicationId(conn), "");
 }
 
-TEST_F(Procedures, StatementsThatChangeDataAreRefusedBeforeAnyTableIsOpened) {
-    for (const char* sql : {"DELETE FROM ZTTRN", "UPDATE ZTTRN SET [N] = 2", "INSERT INTO ZTTRN ([N]) VALUES (3)",
-                            "DELETE FROM NOSUCH"}) {
-        SCOPED_TRACE(sql);
+// Statements that change data run on their table, after the procedures are
+// told apart from them; a SELECT before and after opens the tables read-only
+// and leaves the folder as it was. A table the dictionary does not name is
+// "not found" before anything is created.
+TEST_F(Procedures, StatementsThatChangeDataRunAndSelectsLeaveTheFolderAsItWas) {
+    const auto numbers = [&] {
         LUMHANDLE cursor = 0;
-        EXPECT_EQ(LumExecuteSQLDirect(stmt, sql, &cursor), 7200u);
-        const std::string text = lastErrorText();
-        EXPECT_NE(text.find("NativeError = 2116;"), std::string::npos) << text;
-        EXPECT_NE(text.find("only reads the practice's tables"), std::string::npos) << text;
-        EXPECT_EQ(text.find("not found"), std::string::npos) << text;
+        EXPECT_EQ(LumExecuteSQLDirect(stmt, "SELECT [N] FROM ZTTRN ORDER BY [N]", &cursor), 0u) << lastErrorText();
+        std::vector<std::string> values;
+        for (LumGotoTop(cursor);; LumSkip(cursor, 1)) {
+            UNSIGNED16 eof = 0;
+            LumAtEOF(cursor, &eof);
+            if (eof) break;
+            char buf[32];
+            UNSIGNED32 len = sizeof buf;
+            EXPECT_EQ(LumGetField(cursor, "N", reinterpret_cast<UNSIGNED8*>(buf), &len, 0), 0u) << lastErrorText();
+            values.emplace_back(buf, len);
+        }
+        LumCloseTable(cursor);
+        return values;
+    };
+    auto before = snapshot(dir.path());
+    EXPECT_EQ(numbers(), (std::vector<std::string>{"1"}));
+    EXPECT_EQ(snapshot(dir.path()), before) << fileNames(snapshot(dir.path()));
+    struct Case {
+        const char* sql;
+        UNSIGNED32 changed;
+        std::vector<std::string> after;
+    };
+    const Case cases[] = {
+        {"INSERT INTO ZTTRN ([N]) VALUES (3)", 1, {"1", "3"}},
+        {"UPDATE ZTTRN SET [N] = 2 WHERE [N] = 1", 1, {"2", "3"}},
+        {"DELETE FROM ZTTRN WHERE [N] = 3", 1, {"2"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        LUMHANDLE cursor = 9;
+        ASSERT_EQ(LumExecuteSQLDirect(stmt, c.sql, &cursor), 0u) << lastErrorText();
+        EXPECT_EQ(cursor, 0u);
+        UNSIGNED32 count = 0;
+        EXPECT_EQ(LumGetRecordCount(stmt, 2, &count), 0u) << lastErrorText();
+        EXPECT_EQ(count, c.changed);
+        EXPECT_EQ(numbers(), c.after);
     }
+    // The first write made the table's lock file; reading changes nothing more.
+    before = snapshot(dir.path());
+    EXPECT_EQ(fileNames(before), "ZTDDF.LDD ZTPAX.LDT ZTTRN.LDT ZTTRN.LDT.lck ");
+    EXPECT_EQ(numbers(), (std::vector<std::string>{"2"}));
+    EXPECT_EQ(snapshot(dir.path()), before) << fileNames(snapshot(dir.path()));
     LUMHANDLE cursor = 0;
-    ASSERT_EQ(LumExecuteSQLDirect(stmt, "SELECT [N] FROM ZTTRN", &cursor), 0u) << lastErrorText();
-    UNSIGNED32 count = 0;
-    LumGetRecordCount(cursor, 2, &count);
-    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(LumExecuteSQLDirect(stmt, "DELETE FROM NOSUCH", &cursor), 7200u);
+    const std::string text = lastErrorText();
+    EXPECT_NE(text.find("Table not found: NOSUCH"), std::string::npos) << text;
+    EXPECT_EQ(snapshot(dir.path()), before) << fileNames(snapshot(dir.path()));
 }
 
 TEST_F(Procedures, DictionaryListingsNeedADictionaryAndAFolderMaskListsItsTables) {

@@ -209,7 +209,8 @@ TEST_F(PracticeSql, ErrorsCarryNativeErrorAndNameWhatIsMissing) {
                           {"SELECT pay.[No Such Column] FROM ZTTRN pay", "No Such Column"},
                           {"SELECT [No Such Column] FROM ZTTRN", "No Such Column"},
                           {"SELECT FROM WHERE", "NativeError = "},
-                          {"DELETE FROM ZTTRN", "ZTTRN"}};
+                          {"DELETE FROM NOSUCH", "NOSUCH"},
+                          {"UPDATE ZTTRN SET [No Such Column] = 1", "No Such Column"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sql);
         LUMHANDLE cursor = 0;
@@ -243,45 +244,76 @@ TEST_F(PracticeSql, ErrorsCarryNativeErrorAndNameWhatIsMissing) {
     EXPECT_EQ(LumCloseSQLStatement(fresh), 5106u);
 }
 
-// Nothing is inserted through this engine: every statement, table, index and
-// SQL cursor reports 0 as its last auto-increment value, also after a refused
-// INSERT; a handle of another kind or a closed one is refused.
-TEST_F(PracticeSql, TheLastAutoIncrementValueOfReadOnlyHandlesIsZero) {
-    LUMHANDLE fresh = 0, cursor = 0, refused = 0, table = 0, index = 0, closed = 0;
+// The last auto-increment value is that of the last record the handle
+// inserted: a statement's last INSERT (its last row), a table's last append,
+// also asked through one of its indexes. Handles that inserted nothing - a
+// fresh statement, one that ran a SELECT or an UPDATE, one whose INSERT went
+// to a table without an auto-increment column, an SQL cursor, another table
+// handle of the same table - answer 0; a handle of another kind or a closed
+// one is refused.
+TEST_F(PracticeSql, TheLastAutoIncrementValueIsThatOfTheHandlesLastInsert) {
+    LUMHANDLE fresh = 0, cursor = 0, inserter = 0, updater = 0, noAutoinc = 0, table = 0, index = 0, other = 0,
+              closed = 0, none = 0;
     ASSERT_EQ(LumCreateSQLStatement(conn, &fresh), 0u);
     ASSERT_EQ(LumExecuteSQLDirect(stmt, "SELECT [Entry Number] FROM ZTTRN", &cursor), 0u) << lastErrorText();
-    ASSERT_EQ(LumCreateSQLStatement(conn, &refused), 0u);
-    LUMHANDLE none = 0;
-    ASSERT_EQ(LumExecuteSQLDirect(refused, "INSERT INTO ZTTRN ([Transaction Type]) VALUES ('I')", &none), 7200u);
+    ASSERT_EQ(LumCreateSQLStatement(conn, &inserter), 0u);
+    ASSERT_EQ(LumExecuteSQLDirect(inserter, "INSERT INTO ZTTRN ([Transaction Type]) VALUES ('I'), ('J')", &none), 0u)
+        << lastErrorText();
+    ASSERT_EQ(LumCreateSQLStatement(conn, &updater), 0u);
+    ASSERT_EQ(LumExecuteSQLDirect(updater, "UPDATE ZTTRN SET [Amount] = 1 WHERE [Entry Number] = 1", &none), 0u)
+        << lastErrorText();
+    ASSERT_EQ(LumCreateSQLStatement(conn, &noAutoinc), 0u);
+    ASSERT_EQ(LumExecuteSQLDirect(noAutoinc, "INSERT INTO ZTPAX ([Payment Reference]) VALUES (7)", &none), 0u)
+        << lastErrorText();
     ASSERT_EQ(LumOpenTable90(conn, "ZTTRN", nullptr, 0, 1, 1, 1, 0, "ANSI", &table), 0u) << lastErrorText();
     ASSERT_EQ(LumGetIndexHandle(table, "IDXENTRYNUMBER", &index), 0u) << lastErrorText();
+    ASSERT_EQ(LumAppendRecord(table), 0u) << lastErrorText();
+    ASSERT_EQ(LumSetField(table, "Transaction Type", reinterpret_cast<const UNSIGNED8*>("K"), 1), 0u)
+        << lastErrorText();
+    ASSERT_EQ(LumWriteRecord(table), 0u) << lastErrorText();
+    ASSERT_EQ(LumOpenTable90(conn, "ZTTRN", nullptr, 0, 1, 1, 1, 0, "ANSI", &other), 0u) << lastErrorText();
     ASSERT_EQ(LumCreateSQLStatement(conn, &closed), 0u);
     ASSERT_EQ(LumCloseSQLStatement(closed), 0u);
     struct Case {
         const char* name;
         LUMHANDLE handle;
         UNSIGNED32 rc;
+        UNSIGNED32 value;
     };
     const Case cases[] = {
-        {"statement never run", fresh, 0},
-        {"statement after a SELECT", stmt, 0},
-        {"SQL cursor", cursor, 0},
-        {"statement of a refused INSERT", refused, 0},
-        {"table", table, 0},
-        {"index", index, 0},
-        {"connection", conn, 5018},
-        {"closed statement", closed, 5018},
-        {"no handle", 0, 5018},
+        {"statement never run", fresh, 0, 0},
+        {"statement after a SELECT", stmt, 0, 0},
+        {"SQL cursor", cursor, 0, 0},
+        {"statement of an INSERT of two records", inserter, 0, 8},
+        {"statement of an UPDATE", updater, 0, 0},
+        {"INSERT into a table without auto-increment", noAutoinc, 0, 0},
+        {"table after an append", table, 0, 9},
+        {"index of that table", index, 0, 9},
+        {"another handle of the table", other, 0, 0},
+        {"connection", conn, 5018, 77},
+        {"closed statement", closed, 5018, 77},
+        {"no handle", 0, 5018, 77},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         UNSIGNED32 value = 77;
         EXPECT_EQ(LumGetLastAutoinc(c.handle, &value), c.rc);
-        EXPECT_EQ(value, c.rc == 0 ? 0u : 77u);
+        EXPECT_EQ(value, c.value);
     }
     EXPECT_EQ(LumGetLastAutoinc(stmt, nullptr), 5012u);
     EXPECT_EQ(LumGetFunctions()->LumGetLastAutoinc, &LumGetLastAutoinc);
+    // The appended record and the inserted ones hold the values answered.
+    LUMHANDLE check = 0;
+    ASSERT_EQ(LumExecuteSQLDirect(stmt,
+                                  "SELECT [Entry Number], [Transaction Type] FROM ZTTRN WHERE [Entry Number] > 6 "
+                                  "ORDER BY [Entry Number]",
+                                  &check),
+              0u)
+        << lastErrorText();
+    EXPECT_EQ(rows(check), (std::vector<std::vector<std::string>>{{"7", "I"}, {"8", "J"}, {"9", "K"}}));
+    LumCloseTable(check);
     LumCloseTable(cursor);
+    LumCloseTable(other);
     LumCloseTable(table);
 }
 

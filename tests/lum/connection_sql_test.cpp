@@ -96,6 +96,17 @@ TEST_F(ConnectionSql, StatementsRunOnTheConnectionAndHandBackTheirCursor) {
          2,
          {"AAA00001", "AAA00002"}},
         {"a statement without rows", "execute procedure sp_setapplicationid('x')", nullptr, true, 0, {}},
+        // Changes answer the count of records changed and no cursor; the
+        // SELECT after them reads what they wrote.
+        {"an UPDATE with a parameter",
+         "UPDATE ZTTRN SET [Chart Number] = 'CCC00001' WHERE [Entry Number] = :entry",
+         [](lum::TParams& p) { p.Add("entry").SetAsInteger(3); },
+         true,
+         1,
+         {}},
+        {"an INSERT", "INSERT INTO ZTTRN ([Chart Number]) VALUES ('AAA00000')", nullptr, true, 1, {}},
+        {"a DELETE", "DELETE FROM ZTTRN WHERE [Amount] = 50", nullptr, false, 1, {}},
+        {"the changes read back", byChart, nullptr, true, 3, {"AAA00000", "AAA00002", "CCC00001"}},
     };
     EXPECT_FALSE(conn.IsConnected());
     for (const Case& x : cases) {
@@ -127,10 +138,9 @@ TEST_F(ConnectionSql, RefusalsReachTheCallerAsTheLayersErrorAndCloseTheStatement
         bool whole;
     };
     const Case cases[] = {
-        {"a statement that changes data", "UPDATE ZTTRN SET [Amount] = 0", nullptr, LUM_ERR_SQL,
-         "only reads the practice's tables", false},
-        {"the same with parameters", "DELETE FROM ZTTRN WHERE [Entry Number] = :e",
-         [](lum::TParams& p) { p.Add("e").SetAsInteger(1); }, LUM_ERR_SQL, "only reads the practice's tables", false},
+        {"a change of an unknown column", "UPDATE ZTTRN SET [No Such] = 0", nullptr, LUM_ERR_SQL, "No Such", false},
+        {"a change of a table the dictionary lacks, with parameters", "DELETE FROM NOSUCH WHERE [Entry Number] = :e",
+         [](lum::TParams& p) { p.Add("e").SetAsInteger(1); }, LUM_ERR_SQL, "Table not found: NOSUCH", false},
         {"an unknown column", "SELECT [No Such] FROM ZTTRN", nullptr, LUM_ERR_SQL, "No Such", false},
         {"a parameter without a type", "SELECT * FROM ZTTRN WHERE [Entry Number] = :e",
          [](lum::TParams& p) { p.Add("e"); }, lum::LayerErrorCode,

@@ -307,7 +307,9 @@ TEST_F(QueryStatement, RefusalsOfTheQueryItself) {
 
 // The last auto-increment value is asked of the statement for a query and of
 // the cursor for a table; nothing held, nothing asked. The engine's answer
-// (0 for a read-only statement) comes back as it is, a failure through the check.
+// comes back as it is: 0 where nothing was inserted, the number the engine
+// gave after an INSERT of the query or an append to the table; a failure
+// comes through the check.
 std::vector<LUMHANDLE> autoincAsked;
 UNSIGNED32 autoincAnswer = 0;
 bool autoincFails = false;
@@ -338,8 +340,23 @@ TEST_F(QueryStatement, TheLastAutoIncrementValueIsAskedOfTheStatement) {
         {"query after a SELECT", q, [&] { q.SetActive(true); }, true, 0, 0},
         {"closed query, statement kept", q, [&] { q.SetActive(false); }, true, 0, 0},
         {"the engine's value as it is", q, [] {}, true, 41, 41},
+        {"query after an INSERT", q,
+         [&] {
+             q.SetSQL({"INSERT INTO ZTTRN ([Chart Number]) VALUES ('AAA00002')"});
+             q.ExecSQL();
+         },
+         true, 0, 2},
         {"closed table", t, [] {}, false, 0, 0},
         {"open table", t, [&] { t.SetActive(true); }, true, 0, 0},
+        {"open table after an append to its cursor", t,
+         [&] {
+             ASSERT_EQ(realEngine->LumAppendRecord(t.CursorHandle()), 0u);
+             ASSERT_EQ(realEngine->LumSetField(t.CursorHandle(), "Chart Number",
+                                               reinterpret_cast<const UNSIGNED8*>("AAA00003"), 8),
+                       0u);
+             ASSERT_EQ(realEngine->LumWriteRecord(t.CursorHandle()), 0u);
+         },
+         true, 0, 3},
     };
     for (const Case& x : cases) {
         SCOPED_TRACE(x.name);
