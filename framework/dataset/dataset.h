@@ -103,8 +103,8 @@ public:
     // instead). Insert: a new record before the current one; Append: a new
     // record after the last. Post stores the record, Cancel drops the
     // changes and reads the record again; Delete removes the current record
-    // (in insert or key editing it cancels). A dataset that CanModify not
-    // refuses Edit, Insert, Append and Delete with "Cannot modify a
+    // (in insert or key editing it cancels). A dataset whose CanModify is
+    // false refuses Edit, Insert, Append and Delete with "Cannot modify a
     // read-only dataset"; Post outside editing raises "Dataset not in edit
     // mode"; Delete on an empty dataset "Cannot perform this operation on an
     // empty dataset". A failure of a Before event or of the concrete
