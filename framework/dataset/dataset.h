@@ -204,9 +204,11 @@ public:
     // new-value; "Field '%s' is not indexed and cannot be modified" for a
     // key value of a field that is no index field; "Field '%s' cannot be
     // modified" for a read-only data field (key and filter values aside).
-    // In edit, insert and key editing the write marks the record modified,
-    // recalculates the calculated fields (AutoCalcFields, not for keys) and
-    // is told to the field's OnChange and the links.
+    // In edit and insert a data field's write marks the record modified and
+    // recalculates the calculated fields (AutoCalcFields); in edit, insert
+    // and key editing it is told to the field's OnChange and the links. (A
+    // dataset that starts key editing marks itself modified if it wants to:
+    // a key built for a moment, as a detail's range is, leaves no trace.)
     void SetFieldData(TField& field, const void* buffer);
 
     // Called by data sources.

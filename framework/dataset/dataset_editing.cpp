@@ -309,10 +309,11 @@ void TDataSet::SetFieldData(TField& field, const void* buffer) {
 }
 
 void TDataSet::FieldChanged(TField& field) {
-    const bool data = field.FieldKind() == TFieldKind::fkData;
-    if (data) modified_ = true;
-    if (state_ != TDataSetState::dsSetKey && data && autoCalcFields_) {
-        if (RecordBuffer* buffer = StateBuffer()) CalculateFields(*buffer);
+    if (state_ != TDataSetState::dsSetKey && field.FieldKind() == TFieldKind::fkData) {
+        modified_ = true;
+        if (autoCalcFields_) {
+            if (RecordBuffer* buffer = StateBuffer()) CalculateFields(*buffer);
+        }
     }
     if (field.OnChange) field.OnChange(field);
     DataEvent(TDataEvent::deFieldChange, &field);

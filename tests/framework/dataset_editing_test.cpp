@@ -674,8 +674,7 @@ TEST(DataSetEditing, ClosingWhileEditingDropsTheChanges) {
 }
 
 // Field writes tell the field's OnChange and the links, mark the record
-// modified and recompute the calculated fields; key values mark it too but
-// are not calculated with.
+// modified and recompute the calculated fields; key values are told only.
 TEST(DataSetEditing, AFieldWriteIsToldAndRecalculates) {
     Watched w(Numbered(2));
     Memory& d = w.data;
@@ -703,6 +702,14 @@ TEST(DataSetEditing, AFieldWriteIsToldAndRecalculates) {
     EXPECT_EQ(twice.ValueAsInteger(), 42);
     d.Post();
     EXPECT_EQ(twice.ValueAsInteger(), 10);  // read again with the record
+
+    d.EditKey();
+    d.log.clear();
+    d.FieldNamed("ID").SetValueAsInteger(8);
+    EXPECT_EQ(d.log, (Log{"link:field:ID"}));
+    EXPECT_FALSE(d.Modified());
+    EXPECT_TRUE(twice.IsNull());  // a key has no calculated values
+    d.Cancel();
 
     // Writing into the calculated area is for OnCalcFields, and data fields are not.
     EXPECT_EQ(Failure([&] { twice.SetValueAsInteger(1); }), "mem: Dataset not in edit mode");

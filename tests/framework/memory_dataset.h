@@ -123,6 +123,8 @@ public:
 
     bool GetFieldData(const fw::TField& field, void* buffer) const override {
         const std::uint8_t* image = nullptr;
+        const bool keyOrOld = State() == TDataSetState::dsSetKey || State() == TDataSetState::dsOldValue;
+        if (keyOrOld && field.FieldKind() != fw::TFieldKind::fkData) return false;  // images without them
         if (State() == TDataSetState::dsSetKey) {
             image = key_.data();
         } else if (State() == TDataSetState::dsOldValue) {
