@@ -118,7 +118,6 @@ public:
 
     std::int32_t CountRecords() override;
     bool GetFieldData(const fw::TField& field, void* buffer) const override;
-    void SetFieldData(fw::TField& field, const void* buffer) override;
 
     // Told by the connection after it closed this dataset and disconnected.
     virtual void ConnectionClosed() {}
@@ -201,6 +200,8 @@ protected:
     fw::TBookmarkFlag BookmarkFlagOf(const fw::RecordBuffer& buffer) const override;
     void SetBookmarkFlag(fw::RecordBuffer& buffer, fw::TBookmarkFlag flag) override;
     std::unique_ptr<fw::TField> CreateFieldObject(const fw::TFieldDef& def) override;
+    // Key values only, for now: the framework has checked the state and the field.
+    void InternalSetFieldData(fw::TField& field, const void* buffer) override;
     void DoAfterOpen() override;
     void Notification(fw::TComponent& component, fw::Operation operation) override;
 
@@ -237,7 +238,7 @@ private:
         TIndexSelection selection;
     };
     void ActivateIndexOrRestore(const IndexChoice& previous, bool clearRanges);
-    bool IsIndexField(const fw::TField& field);
+    bool IsIndexField(const fw::TField& field) override;
 
     // ---- extra index files (index_files.cpp) ----------------------------------
     // The file name (without folder) of the file an index lives in, upper case.

@@ -199,12 +199,9 @@ bool TLumDataSet::GetFieldData(const fw::TField& field, void* buffer) const {
     return DecodeFieldValue(Context(), column, field.DataType(), image, recordSize_, buffer);
 }
 
-void TLumDataSet::SetFieldData(fw::TField& field, const void* buffer) {
+void TLumDataSet::InternalSetFieldData(fw::TField& field, const void* buffer) {
     if (State() != fw::TDataSetState::dsSetKey || currentKey_ == nullptr)
         RaiseLayerError(this, "Dataset not in edit mode");
-    if (!IsIndexField(field)) {
-        throw fw::EDatabaseError(fw::Format("Field '%s' is not indexed and cannot be modified", {field.DisplayName()}));
-    }
     if (field.FieldNo() < 1 || static_cast<std::size_t>(field.FieldNo()) > lceFieldDefs_.Count()) return;
     const auto index = static_cast<std::size_t>(field.FieldNo() - 1);
     const TLCEFieldDef& column = lceFieldDefs_[index];

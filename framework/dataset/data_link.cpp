@@ -34,12 +34,22 @@ TDataSet* TDataLink::DataSet() const { return source_ != nullptr ? source_->Data
 void TDataLink::UpdateActive() {
     const TDataSet* dataSet = DataSet();
     const bool active = dataSet != nullptr && dataSet->Active();
-    if (active == active_) return;
-    active_ = active;
-    ActiveChanged();
+    if (active != active_) {
+        active_ = active;
+        ActiveChanged();
+    }
+    UpdateEditing();
 }
 
-void TDataLink::DataEvent(TDataEvent event, TField* field) {
+void TDataLink::UpdateEditing() {
+    const TDataSet* dataSet = DataSet();
+    const bool editing = active_ && dataSet != nullptr && IsEditMode(dataSet->State());
+    if (editing == editing_) return;
+    editing_ = editing;
+    EditingChanged();
+}
+
+void TDataLink::DataEvent(TDataEvent event, TField* field, int distance) {
     if (event == TDataEvent::deUpdateState) {
         UpdateActive();
         return;
@@ -49,8 +59,10 @@ void TDataLink::DataEvent(TDataEvent event, TField* field) {
         case TDataEvent::deFieldChange:
         case TDataEvent::deRecordChange: RecordChanged(field); break;
         case TDataEvent::deDataSetChange: DataSetChanged(); break;
-        case TDataEvent::deDataSetScroll: DataSetScrolled(0); break;
+        case TDataEvent::deDataSetScroll: DataSetScrolled(distance); break;
         case TDataEvent::deLayoutChange: LayoutChanged(); break;
+        case TDataEvent::deUpdateRecord: UpdateData(); break;
+        case TDataEvent::deCheckBrowseMode: CheckBrowseMode(); break;
         case TDataEvent::deUpdateState: break;
     }
 }
@@ -89,6 +101,10 @@ void TMasterDataLink::ActiveChanged() {
     } else {
         if (OnMasterDisable) OnMasterDisable();
     }
+}
+
+void TMasterDataLink::CheckBrowseMode() {
+    if (detail_.Active() && !detail_.Destroying()) detail_.CheckBrowseMode();
 }
 
 void TMasterDataLink::RecordChanged(TField* field) {

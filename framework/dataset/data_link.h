@@ -1,8 +1,11 @@
 #pragma once
 // Data links: what a data source tells about its dataset. A link hears when
-// the dataset opens or closes, when its current record or its whole content
-// changes, and when its layout changes. The master link of a detail dataset
-// turns those into "master changed" and "master gone".
+// the dataset opens or closes, when it starts or stops editing, when its
+// current record, a field of it or its whole content changes, when it
+// scrolls, when its layout changes, when a record is about to be stored and
+// when the dataset is about to leave a record. The master link of a detail
+// dataset turns those into "master changed" and "master gone", and settles
+// the detail's own edit before the master moves.
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -24,6 +27,8 @@ public:
     TDataSet* DataSet() const;
     // The data source has an open dataset.
     bool Active() const { return active_; }
+    // That dataset is editing a record or a key.
+    bool Editing() const { return editing_; }
     // Records the link wants buffered around the current one.
     virtual std::size_t BufferCount() const { return 1; }
 
@@ -32,18 +37,29 @@ protected:
     // destroyed or is losing a dataset that is.
     bool SourceGoing() const;
     virtual void ActiveChanged() {}
+    virtual void EditingChanged() {}
     virtual void RecordChanged(TField*) {}
     virtual void DataSetChanged() { RecordChanged(nullptr); }
-    virtual void DataSetScrolled(int) { DataSetChanged(); }
+    // The current record moved by `distance` records (negative: backward)
+    // without the buffered records changing in number.
+    virtual void DataSetScrolled(int /*distance*/) { DataSetChanged(); }
     virtual void LayoutChanged() { DataSetChanged(); }
+    // The record is about to be stored: a value still being typed goes into its field.
+    virtual void UpdateData() {}
+    // The dataset is about to leave its record or key (a move, a post, a
+    // cancel); what follows the dataset settles its own edit first. Told also
+    // while the dataset's controls are disabled.
+    virtual void CheckBrowseMode() {}
 
 private:
     friend class TDataSource;
     void UpdateActive();
-    void DataEvent(TDataEvent event, TField* field);
+    void UpdateEditing();
+    void DataEvent(TDataEvent event, TField* field, int distance);
 
     TDataSource* source_ = nullptr;
     bool active_ = false;
+    bool editing_ = false;
     bool leavingGoingSource_ = false;
 };
 
@@ -66,6 +82,8 @@ protected:
     void ActiveChanged() override;
     void RecordChanged(TField* field) override;
     void LayoutChanged() override { ActiveChanged(); }
+    // A record or key being edited in the open detail is posted or cancelled.
+    void CheckBrowseMode() override;
 
 private:
     // The master's fields for the names; "Field '%s' not found" leaves the list empty.

@@ -65,10 +65,10 @@ void TDataSource::AddLink(TDataLink& link) { links_.push_back(&link); }
 
 void TDataSource::RemoveLink(TDataLink& link) { std::erase(links_, &link); }
 
-void TDataSource::NotifyLinks(TDataEvent event, TField* field) {
+void TDataSource::NotifyLinks(TDataEvent event, TField* field, int distance) {
     const std::vector<TDataLink*> links = links_;
     for (TDataLink* link : links)
-        if (std::find(links_.begin(), links_.end(), link) != links_.end()) link->DataEvent(event, field);
+        if (std::find(links_.begin(), links_.end(), link) != links_.end()) link->DataEvent(event, field, distance);
 }
 
 std::size_t TDataSource::WantedBufferCount() const {

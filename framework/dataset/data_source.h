@@ -37,7 +37,7 @@ private:
     void DataSetGoing() noexcept;
     void AddLink(TDataLink& link);
     void RemoveLink(TDataLink& link);
-    void NotifyLinks(TDataEvent event, TField* field);
+    void NotifyLinks(TDataEvent event, TField* field, int distance = 0);
     std::size_t WantedBufferCount() const;
 
     TDataSet* dataSet_ = nullptr;

@@ -1,5 +1,7 @@
-// TDataSet: opening and closing, the record-buffer window and forward navigation,
-// with the links told of every change.
+// TDataSet: opening and closing, the record-buffer window, fields and
+// calculated fields, the states that last for one operation, and the links
+// told of every change. Moves are in dataset_navigation.cpp, editing in
+// dataset_editing.cpp.
 #include "framework/dataset/dataset.h"
 
 #include <algorithm>
@@ -33,11 +35,6 @@ void TDataSet::CheckInactive() {
     if (Active()) throw EDatabaseError(Prefixed("Cannot perform this operation on an open dataset"));
 }
 
-void TDataSet::CheckBrowseMode() {
-    CheckActive();
-    if (state_ == TDataSetState::dsSetKey) SetState(TDataSetState::dsBrowse);
-}
-
 void TDataSet::SetActive(bool active) {
     if (active == Active()) return;
     if (active) {
@@ -50,8 +47,10 @@ void TDataSet::SetActive(bool active) {
 void TDataSet::OpenCursor() {
     if (BeforeOpen) BeforeOpen(*this);
     state_ = TDataSetState::dsOpening;
+    modified_ = false;
     try {
         defaultFields_ = fields_.empty();
+        BindCalcFields();
         OpenEngineCursor();
         bufferCount_ = WantedBufferCount();
         ReallocateBuffers();
@@ -77,6 +76,7 @@ void TDataSet::DoAfterOpen() {
 
 void TDataSet::CloseCursor() {
     if (BeforeClose) BeforeClose(*this);
+    DiscardEdit();
     // Once the state is inactive the close is done: a link that fails on
     // hearing of it (a detail re-reading) does not keep the cursor open.
     std::exception_ptr failure;
@@ -90,7 +90,18 @@ void TDataSet::CloseCursor() {
     if (AfterClose) AfterClose(*this);
 }
 
+// A record being edited or inserted when the dataset closes: its changes go,
+// and the concrete dataset undoes what it prepared for them.
+void TDataSet::DiscardEdit() noexcept {
+    if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
+        Quietly([this] { UpdateCursorPos(); });
+        Quietly([this] { InternalCancel(); });
+    }
+    modified_ = false;
+}
+
 void TDataSet::ReleaseCursor() noexcept {
+    DiscardEdit();
     state_ = TDataSetState::dsInactive;
     buffers_.clear();
     ClearBuffers();
@@ -123,126 +134,34 @@ void TDataSet::ClearBuffers() {
     eof_ = true;
 }
 
-void TDataSet::SetCurrentRecord(int index) {
-    if (currentRecord_ == index) return;
-    const RecordBuffer& buffer = buffers_.at(static_cast<std::size_t>(index));
-    switch (BookmarkFlagOf(buffer)) {
-        case TBookmarkFlag::Current:
-        case TBookmarkFlag::Inserted: PositionOnBuffer(buffer); break;
-        case TBookmarkFlag::BeforeFirst: SeekBeforeFirst(); break;
-        case TBookmarkFlag::AfterLast: SeekAfterLast(); break;
-    }
-    currentRecord_ = index;
-}
-
-bool TDataSet::GetNextRecord() {
-    if (recordCount_ > 0) SetCurrentRecord(recordCount_ - 1);
-    RecordBuffer& target = buffers_.at(static_cast<std::size_t>(recordCount_));
-    if (FetchRecord(target, TFetchMode::Next) != TFetchResult::Ok) {
-        CursorPosChanged();
-        return false;
-    }
-    if (recordCount_ == 0) {
-        recordCount_ = 1;
-        activeRecord_ = 0;
-        bof_ = false;
-        eof_ = false;
-    } else if (static_cast<std::size_t>(recordCount_) < bufferCount_) {
-        ++recordCount_;
-    } else {
-        // The window is full: the oldest buffer becomes the spare.
-        std::rotate(buffers_.begin(), buffers_.begin() + 1, buffers_.end());
-    }
-    currentRecord_ = recordCount_ - 1;
-    return true;
-}
-
-void TDataSet::GetNextRecords() {
-    while (static_cast<std::size_t>(recordCount_) < bufferCount_ && GetNextRecord()) {}
-}
-
 const RecordBuffer* TDataSet::ActiveBuffer() const {
     if (recordCount_ == 0 || buffers_.empty()) return nullptr;
     return &buffers_[static_cast<std::size_t>(activeRecord_)];
 }
 
-void TDataSet::MoveToFirst() {
-    CheckBrowseMode();
-    if (BeforeScroll) BeforeScroll(*this);
-    ClearBuffers();
-    const auto finish = [this] {
-        bof_ = true;
-        DataEvent(TDataEvent::deDataSetChange);
-        if (AfterScroll) AfterScroll(*this);
-    };
-    try {
-        SeekBeforeFirst();
-        if (GetNextRecord()) GetNextRecords();
-    } catch (...) {
-        finish();
-        throw;
+RecordBuffer* TDataSet::StateBuffer() {
+    switch (state_) {
+        case TDataSetState::dsBrowse:
+        case TDataSetState::dsBlockRead:
+        case TDataSetState::dsEdit:
+        case TDataSetState::dsInsert:
+        case TDataSetState::dsNewValue:
+            if (recordCount_ == 0 || buffers_.empty()) return nullptr;
+            return &buffers_[static_cast<std::size_t>(activeRecord_)];
+        case TDataSetState::dsCalcFields: return calcBuffer_;
+        case TDataSetState::dsFilter: return filterBuffer_;
+        default: return nullptr;
     }
-    finish();
 }
 
-void TDataSet::MoveToNext() {
-    CheckBrowseMode();
-    if (BeforeScroll) BeforeScroll(*this);
-    if (eof_) return;
-    bof_ = false;
-    eof_ = false;
-    const int oldCount = recordCount_;
-    if (activeRecord_ < recordCount_ - 1) {
-        ++activeRecord_;
-    } else {
-        // A full window shifts, so the new record takes the active slot.
-        const bool full = static_cast<std::size_t>(recordCount_) == bufferCount_;
-        if (GetNextRecord()) {
-            if (!full) ++activeRecord_;
-        } else {
-            eof_ = true;
-        }
-    }
-    if (recordCount_ != oldCount) {
-        DataEvent(TDataEvent::deDataSetChange);
-    } else {
-        DataEvent(TDataEvent::deDataSetScroll);
-    }
-    if (AfterScroll) AfterScroll(*this);
-}
-
-void TDataSet::Resync() {
-    CheckActive();
-    const RecordBuffer* active = ActiveBuffer();
-    if (active != nullptr && BookmarkFlagOf(*active) == TBookmarkFlag::Current) {
-        PositionOnBuffer(*active);
-    }
-    const bool hadRecord = active != nullptr;
-    ClearBuffers();
-    TFetchResult result = TFetchResult::Failed;
-    if (hadRecord) {
-        result = FetchRecord(buffers_[0], TFetchMode::Current);
-        if (result != TFetchResult::Ok) result = FetchRecord(buffers_[0], TFetchMode::Next);
-        if (result != TFetchResult::Ok) result = FetchRecord(buffers_[0], TFetchMode::Prior);
-    } else {
-        SeekBeforeFirst();
-        result = FetchRecord(buffers_[0], TFetchMode::Next);
-    }
-    if (result == TFetchResult::Ok) {
-        recordCount_ = 1;
-        activeRecord_ = 0;
-        currentRecord_ = 0;
-        bof_ = false;
-        eof_ = false;
-        GetNextRecords();
-    }
-    DataEvent(TDataEvent::deDataSetChange);
-}
+const RecordBuffer* TDataSet::StateBuffer() const { return const_cast<TDataSet*>(this)->StateBuffer(); }
 
 std::int32_t TDataSet::CountRecords() {
     CheckActive();
     return -1;
 }
+
+// --- fields -----------------------------------------------------------------
 
 TField* TDataSet::FindField(const std::string& name) const {
     for (const auto& field : fields_)
@@ -253,6 +172,29 @@ TField* TDataSet::FindField(const std::string& name) const {
 TField& TDataSet::FieldNamed(const std::string& name) const {
     if (TField* field = FindField(name)) return *field;
     throw EDatabaseError(Prefixed(Format("Field '%s' not found", {name})));
+}
+
+TField& TDataSet::AddField(std::unique_ptr<TField> field) {
+    CheckInactive();
+    if (&field->DataSet() != this) {
+        throw EDatabaseError(Prefixed(Format("Field '%s' belongs to another dataset", {field->FieldName()})));
+    }
+    if (FindField(field->FieldName()) != nullptr) {
+        throw EDatabaseError(Prefixed(Format("Duplicate field name '%s'", {field->FieldName()})));
+    }
+    fields_.push_back(std::move(field));
+    BindCalcFields();
+    return *fields_.back();
+}
+
+void TDataSet::BindCalcFields() {
+    std::size_t offset = 0;
+    for (const auto& field : fields_) {
+        if (field->FieldKind() == TFieldKind::fkData) continue;
+        field->offset_ = offset;
+        offset += field->DataSize() + 1;  // the flag byte, then the value
+    }
+    calcFieldsSize_ = offset;
 }
 
 std::unique_ptr<TField> TDataSet::CreateFieldObject(const TFieldDef& def) {
@@ -287,11 +229,69 @@ std::unique_ptr<TField> TDataSet::CreateFieldObject(const TFieldDef& def) {
 
 void TDataSet::CreateDefaultFields() {
     for (std::size_t i = 0; i < fieldDefs_.Count(); ++i) fields_.push_back(CreateFieldObject(fieldDefs_[i]));
+    BindCalcFields();
 }
 
 void TDataSet::DestroyDefaultFields() {
     if (defaultFields_) fields_.clear();
+    BindCalcFields();
 }
+
+void TDataSet::UpdateFieldDefs() {
+    if (fieldDefs_.Updated()) return;
+    InitFieldDefs();
+    fieldDefs_.SetUpdated(true);
+}
+
+void TDataSet::CalculateFields(RecordBuffer& buffer) {
+    if (calcFieldsSize_ == 0) return;
+    const TDataSetState saved = SetTempState(TDataSetState::dsCalcFields);
+    calcBuffer_ = &buffer;
+    const auto restore = [&] {
+        calcBuffer_ = nullptr;
+        RestoreState(saved);
+    };
+    try {
+        ClearCalcFields(buffer);
+        if (OnCalcFields) OnCalcFields(*this);
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+}
+
+bool TDataSet::FilterRecord(RecordBuffer& buffer) {
+    if (!OnFilterRecord) return true;
+    const TDataSetState saved = SetTempState(TDataSetState::dsFilter);
+    filterBuffer_ = &buffer;
+    const auto restore = [&] {
+        filterBuffer_ = nullptr;
+        RestoreState(saved);
+    };
+    bool accept = true;
+    try {
+        OnFilterRecord(*this, accept);
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+    return accept;
+}
+
+void TDataSet::SetFiltered(bool value) {
+    if (!Active()) {
+        filtered_ = value;
+        return;
+    }
+    CheckBrowseMode();
+    if (filtered_ == value) return;
+    filtered_ = value;
+    MoveToFirst();
+}
+
+// --- states -----------------------------------------------------------------
 
 TDataSetState TDataSet::SetTempState(TDataSetState state) {
     const TDataSetState old = state_;
@@ -302,14 +302,37 @@ TDataSetState TDataSet::SetTempState(TDataSetState state) {
 void TDataSet::SetState(TDataSetState state) {
     if (state_ == state) return;
     state_ = state;
+    modified_ = false;
     DataEvent(TDataEvent::deUpdateState);
 }
 
-void TDataSet::UpdateFieldDefs() {
-    if (fieldDefs_.Updated()) return;
-    InitFieldDefs();
-    fieldDefs_.SetUpdated(true);
+Variant TDataSet::StateFieldValue(TDataSetState state, const TField& field) {
+    CheckActive();
+    const TDataSetState saved = SetTempState(state);
+    Variant value;
+    try {
+        value = field.ValueAsVariant();
+    } catch (...) {
+        RestoreState(saved);
+        throw;
+    }
+    RestoreState(saved);
+    return value;
 }
+
+void TDataSet::SetStateFieldValue(TDataSetState state, TField& field, const Variant& value) {
+    CheckActive();
+    const TDataSetState saved = SetTempState(state);
+    try {
+        field.SetValueAsVariant(value);
+    } catch (...) {
+        RestoreState(saved);
+        throw;
+    }
+    RestoreState(saved);
+}
+
+// --- links ------------------------------------------------------------------
 
 void TDataSet::DisableControls() {
     if (disableCount_ == 0) {
@@ -325,8 +348,10 @@ void TDataSet::EnableControls() {
     if (disableState_ != TDataSetState::dsInactive && state_ != TDataSetState::dsInactive) DataEvent(enableEvent_);
 }
 
-void TDataSet::DataEvent(TDataEvent event, TField* field) {
-    if (disableCount_ > 0) {
+void TDataSet::DataEvent(TDataEvent event, TField* field, int distance) {
+    // A record being edited in a detail must be settled before its master
+    // moves, whether or not anyone is shown the move.
+    if (disableCount_ > 0 && event != TDataEvent::deCheckBrowseMode) {
         // Fields made again by a reopen, or a new layout, must be found again
         // by the links once they hear of the dataset.
         if (event == TDataEvent::deLayoutChange ||
@@ -336,7 +361,7 @@ void TDataSet::DataEvent(TDataEvent event, TField* field) {
         return;
     }
     const std::vector<TDataSource*> sources = sources_;
-    for (TDataSource* source : sources) source->NotifyLinks(event, field);
+    for (TDataSource* source : sources) source->NotifyLinks(event, field, distance);
 }
 
 void TDataSet::AddDataSource(TDataSource& source) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/dataset/dataset.h"
+#include "framework/dataset/field_text.h"
 #include "framework/exceptions.h"
 
 namespace fw {
@@ -16,12 +17,6 @@ namespace fw {
 namespace {
 
 constexpr double MsPerDay = 86400000.0;
-
-std::string_view Trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 std::int32_t RoundHalfEven(double value) {
     const double rounded = std::nearbyint(value);  // the default mode rounds half to even
@@ -64,72 +59,6 @@ std::string DecimalText(const Decimal& value, char separator) {
     return text == "-0" ? "0" : text;
 }
 
-// Reads a date (and an optional time) written in the order of the short date
-// format with the date separator, as the user would type it.
-bool ParseDateTime(std::string_view text, const FormatSettings& settings, double& value) {
-    text = Trimmed(text);
-    std::vector<int> parts;
-    std::size_t pos = 0;
-    const auto number = [&](int& out) {
-        const auto [end, error] = std::from_chars(text.data() + pos, text.data() + text.size(), out);
-        if (error != std::errc{} || end == text.data() + pos) return false;
-        pos = static_cast<std::size_t>(end - text.data());
-        return true;
-    };
-    int n = 0;
-    if (!number(n)) return false;
-    parts.push_back(n);
-    const char separator = settings.DateSeparator != '\0' ? settings.DateSeparator : '/';
-    while (parts.size() < 3 && pos < text.size() && text[pos] == separator) {
-        ++pos;
-        if (!number(n)) return false;
-        parts.push_back(n);
-    }
-    if (parts.size() != 3) return false;
-    // Order of day, month and year in the short date format.
-    int day = 0, month = 0, year = 0;
-    int slot = 0;
-    for (char c : settings.ShortDateFormat) {
-        const char l = static_cast<char>(c | 0x20);
-        if ((l == 'd' || l == 'm' || l == 'y') && slot < 3) {
-            if (l == 'd' && day == 0)
-                day = parts[slot++];
-            else if (l == 'm' && month == 0)
-                month = parts[slot++];
-            else if (l == 'y' && year == 0)
-                year = parts[slot++];
-        }
-    }
-    if (slot != 3) {
-        month = parts[0];
-        day = parts[1];
-        year = parts[2];
-    }
-    try {
-        value = EncodeDate(year, month, day);
-    } catch (const EConvertError&) {
-        return false;
-    }
-    if (pos == text.size()) return true;
-    if (text[pos] != ' ') return false;
-    ++pos;
-    int hms[3] = {0, 0, 0};
-    int count = 0;
-    while (count < 3) {
-        if (!number(hms[count])) return false;
-        ++count;
-        if (pos < text.size() && text[pos] == settings.TimeSeparator) {
-            ++pos;
-        } else {
-            break;
-        }
-    }
-    if (pos != text.size() || count < 2) return false;
-    if (hms[0] > 23 || hms[1] > 59 || hms[2] > 59) return false;
-    value += (value < 0 ? -1 : 1) * EncodeTime(hms[0], hms[1], hms[2], 0);
-    return true;
-}
-
 }  // namespace
 
 double DateTimeFromTimeStamp(std::int64_t dayNumber, std::int64_t milliseconds) {
@@ -140,6 +69,14 @@ double DateTimeFromTimeStamp(std::int64_t dayNumber, std::int64_t milliseconds) 
     const double days = static_cast<double>(dayNumber - DateDelta);
     const double time = static_cast<double>(milliseconds) / MsPerDay;
     return dayNumber < DateDelta ? days - time : days + time;
+}
+
+std::string DateTimeText(double value, const FormatSettings& settings) {
+    std::string text = FormatDateTime(settings.ShortDateFormat, value, settings);
+    int h = 0, n = 0, s = 0, ms = 0;
+    DecodeTime(value, h, n, s, ms);
+    if (h != 0 || n != 0 || s != 0 || ms != 0) text += " " + FormatDateTime(settings.LongTimeFormat, value, settings);
+    return text;
 }
 
 TField::TField(TDataSet& dataSet, TFieldType type, std::string name, std::int32_t size, std::int32_t fieldNo)
@@ -170,9 +107,7 @@ std::size_t TField::DataSize() const {
 }
 
 bool TField::ReadData(void* buffer) const { return dataSet_.GetFieldData(*this, buffer); }
-void TField::WriteData(const void* buffer) { dataSet_.SetFieldData(*this, buffer); }
 bool TField::IsNull() const { return !ReadData(nullptr); }
-void TField::Clear() { WriteData(nullptr); }
 
 void TField::AccessError(const char* typeName) const {
     throw EDatabaseError(Format("Cannot access field '%s' as type %s", {DisplayName(), typeName}));
@@ -183,13 +118,6 @@ std::int32_t TField::ValueAsInteger() const { AccessError("Integer"); }
 double TField::ValueAsFloat() const { AccessError("Float"); }
 double TField::ValueAsDateTime() const { AccessError("DateTime"); }
 Variant TField::ValueAsVariant() const { AccessError("Variant"); }
-void TField::SetValueAsVariant(const Variant& value) {
-    if (value.IsNull()) {
-        Clear();
-        return;
-    }
-    AccessError("Variant");
-}
 
 // --- TStringField ---------------------------------------------------------
 
@@ -201,7 +129,7 @@ std::string TStringField::ValueAsText() const {
 
 std::int32_t TStringField::ValueAsInteger() const {
     const std::string text = ValueAsText();
-    const std::string_view digits = Trimmed(text);
+    const std::string_view digits = TrimBlanks(text);
     std::int32_t value = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (digits.empty() || error != std::errc{} || end != digits.data() + digits.size()) {
@@ -212,12 +140,8 @@ std::int32_t TStringField::ValueAsInteger() const {
 
 double TStringField::ValueAsFloat() const {
     const std::string text = ValueAsText();
-    std::string normal(Trimmed(text));
-    for (char& c : normal)
-        if (c == DataSet().Settings().DecimalSeparator) c = '.';
     double value = 0;
-    const auto [end, error] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
-    if (normal.empty() || error != std::errc{} || end != normal.data() + normal.size()) {
+    if (!ParseFloatText(text, DataSet().Settings(), value)) {
         throw EConvertError(Format("'%s' is not a valid floating point value", {text}));
     }
     return value;
@@ -226,7 +150,7 @@ double TStringField::ValueAsFloat() const {
 double TStringField::ValueAsDateTime() const {
     const std::string text = ValueAsText();
     double value = 0;
-    if (!ParseDateTime(text, DataSet().Settings(), value)) {
+    if (!ParseDateTimeText(text, DataSet().Settings(), value)) {
         throw EConvertError(Format("'%s' is not a valid date and time", {text}));
     }
     return value;
@@ -236,13 +160,6 @@ Variant TStringField::ValueAsVariant() const {
     std::vector<char> buffer(DataSize() + 1, '\0');
     if (!ReadData(buffer.data())) return Variant::Null();
     return Variant(std::string(buffer.data()));
-}
-
-void TStringField::SetValueAsVariant(const Variant& value) {
-    if (value.IsNull()) return Clear();
-    std::string text = value.AsString();
-    if (text.size() > static_cast<std::size_t>(Size())) text.resize(static_cast<std::size_t>(Size()));
-    WriteData(text.c_str());
 }
 
 // --- integers -------------------------------------------------------------
@@ -274,24 +191,6 @@ Variant TIntegerField::ValueAsVariant() const {
     return Read(value) ? Variant(value) : Variant::Null();
 }
 
-void TIntegerField::SetValueAsVariant(const Variant& value) {
-    if (value.IsNull()) return Clear();
-    const std::int64_t wide = value.AsInteger();
-    if (DataType() == TFieldType::ftSmallint) {
-        if (wide < std::numeric_limits<std::int16_t>::min() || wide > std::numeric_limits<std::int16_t>::max()) {
-            throw EDatabaseError(
-                Format("%s is not a valid value for field '%s'", {std::to_string(wide), DisplayName()}));
-        }
-        const auto small = static_cast<std::int16_t>(wide);
-        return WriteData(&small);
-    }
-    if (wide < std::numeric_limits<std::int32_t>::min() || wide > std::numeric_limits<std::int32_t>::max()) {
-        throw EDatabaseError(Format("%s is not a valid value for field '%s'", {std::to_string(wide), DisplayName()}));
-    }
-    const auto narrow = static_cast<std::int32_t>(wide);
-    WriteData(&narrow);
-}
-
 // --- TBooleanField --------------------------------------------------------
 
 std::string TBooleanField::ValueAsText() const {
@@ -304,12 +203,6 @@ Variant TBooleanField::ValueAsVariant() const {
     std::int16_t value = 0;
     if (!ReadData(&value)) return Variant::Null();
     return Variant(value != 0);
-}
-
-void TBooleanField::SetValueAsVariant(const Variant& value) {
-    if (value.IsNull()) return Clear();
-    const std::int16_t flag = value.AsBoolean() ? -1 : 0;
-    WriteData(&flag);
 }
 
 // --- TFloatField ----------------------------------------------------------
@@ -333,12 +226,6 @@ double TFloatField::ValueAsFloat() const {
 Variant TFloatField::ValueAsVariant() const {
     double value = 0;
     return ReadData(&value) ? Variant(value) : Variant::Null();
-}
-
-void TFloatField::SetValueAsVariant(const Variant& value) {
-    if (value.IsNull()) return Clear();
-    const double number = value.AsDouble();
-    WriteData(&number);
 }
 
 // --- fixed point ----------------------------------------------------------
@@ -376,12 +263,6 @@ double TBCDField::ValueAsFloat() const {
 Variant TBCDField::ValueAsVariant() const {
     Decimal value;
     return ReadDecimal(value) ? Variant(ToFieldCurrency(value, *this)) : Variant::Null();
-}
-
-void TBCDField::SetValueAsVariant(const Variant& value) {
-    if (value.IsNull()) return Clear();
-    const Decimal number = value.AsDecimal();
-    WriteData(&number);
 }
 
 std::string TFMTBCDField::ValueAsText() const {
@@ -446,14 +327,7 @@ std::string TDateTimeField::ValueAsText() const {
     switch (DataType()) {
         case TFieldType::ftDate: return FormatDateTime(settings.ShortDateFormat, value, settings);
         case TFieldType::ftTime: return FormatDateTime(settings.LongTimeFormat, value, settings);
-        default: {
-            std::string text = FormatDateTime(settings.ShortDateFormat, value, settings);
-            int h = 0, n = 0, s = 0, ms = 0;
-            DecodeTime(value, h, n, s, ms);
-            if (h != 0 || n != 0 || s != 0 || ms != 0)
-                text += " " + FormatDateTime(settings.LongTimeFormat, value, settings);
-            return text;
-        }
+        default: return DateTimeText(value, settings);
     }
 }
 
@@ -467,28 +341,6 @@ double TDateTimeField::ValueAsDateTime() const {
 Variant TDateTimeField::ValueAsVariant() const {
     double value = 0;
     return ReadDateTime(value) ? Variant::FromDateTime(value) : Variant::Null();
-}
-
-void TDateTimeField::SetValueAsVariant(const Variant& value) {
-    if (value.IsNull()) return Clear();
-    const double dateTime = value.AsDouble();
-    const double whole = std::trunc(dateTime);
-    const std::int64_t ms = std::llround(std::fabs(dateTime - whole) * MsPerDay);
-    const auto day = static_cast<std::int64_t>(whole) + DateDelta;
-    switch (DataType()) {
-        case TFieldType::ftDate: {
-            const auto d = static_cast<std::int32_t>(day);
-            return WriteData(&d);
-        }
-        case TFieldType::ftTime: {
-            const auto t = static_cast<std::int32_t>(ms % 86400000);
-            return WriteData(&t);
-        }
-        default: {
-            const double total = static_cast<double>(day) * MsPerDay + static_cast<double>(ms);
-            return WriteData(&total);
-        }
-    }
 }
 
 // --- bytes ----------------------------------------------------------------

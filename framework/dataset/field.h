@@ -8,10 +8,14 @@
 //   number, 1 = 1 January of year 1; ftTime: 32-bit milliseconds since
 //   midnight; ftDateTime: double, day number x 86 400 000 + milliseconds;
 //   ftBytes: Size bytes; ftVarBytes: 16-bit length, then up to Size bytes.
+// Writes convert to the same format and go through the dataset, which checks
+// its state (TDataSet::SetFieldData).
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "framework/dataset/field_type.h"
+#include "framework/format.h"
 #include "framework/variant.h"
 
 namespace fw {
@@ -34,6 +38,21 @@ public:
     std::int32_t Size() const { return size_; }
     std::int32_t FieldNo() const { return fieldNo_; }  // the column, from 1; 0 for calculated fields
     TFieldKind FieldKind() const { return kind_; }
+    // Set before the field is added to its dataset (TDataSet::AddField).
+    void SetFieldKind(TFieldKind kind) { kind_ = kind; }
+    // Where a calculated or lookup field's flag byte lies in the calculated
+    // area of a record buffer; its value follows the flag.
+    std::size_t Offset() const { return offset_; }
+    // A read-only field refuses writes of record values ("Field '%s' cannot
+    // be modified"); key and filter values may still be given.
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool value) { readOnly_ = value; }
+    // A required data field must have a value when its record is posted
+    // ("Field '%s' must have a value").
+    bool Required() const { return required_; }
+    void SetRequired(bool value) { required_ = value; }
+    // Told after the field's value was written in edit, insert or key editing.
+    std::function<void(TField&)> OnChange;
     // Bytes of the value format of the field's type.
     std::size_t DataSize() const;
     bool IsNull() const;
@@ -46,9 +65,23 @@ public:
     virtual double ValueAsDateTime() const;
     virtual Variant ValueAsVariant() const;
 
-    // Writes go to the dataset's current record or key; Null clears the field.
+    // Writes go to the dataset's current record or key (TDataSet::SetFieldData
+    // has the state checks). Each converts to the field's type; a write the
+    // type does not support raises "Cannot access field '%s' as type %s". An
+    // empty text and a Null clear the field of a number or a date.
+    virtual void SetValueAsText(const std::string& text);
+    virtual void SetValueAsInteger(std::int32_t value);
+    virtual void SetValueAsFloat(double value);
+    virtual void SetValueAsDateTime(double value);
     virtual void SetValueAsVariant(const Variant& value);
     void Clear();
+    void SetNull() { Clear(); }
+
+    // The value before the record's changes (old-value state) and the value
+    // being written (new-value state); the dataset says what each holds.
+    Variant OldValue() const;
+    Variant NewValue() const;
+    void SetNewValue(const Variant& value);
 
 protected:
     // True when the field has a value; the buffer (DataSize bytes) may be null.
@@ -63,6 +96,11 @@ private:
     std::int32_t size_;
     std::int32_t fieldNo_;
     TFieldKind kind_ = TFieldKind::fkData;
+    std::size_t offset_ = 0;
+    bool readOnly_ = false;
+    bool required_ = false;
+
+    friend class TDataSet;  // lays out the calculated fields
 };
 
 class TStringField : public TField {
@@ -73,6 +111,10 @@ public:
     double ValueAsFloat() const override;
     double ValueAsDateTime() const override;
     Variant ValueAsVariant() const override;
+    void SetValueAsText(const std::string& text) override;  // cut to Size characters
+    void SetValueAsInteger(std::int32_t value) override;
+    void SetValueAsFloat(double value) override;
+    void SetValueAsDateTime(double value) override;
     void SetValueAsVariant(const Variant& value) override;
 };
 
@@ -84,10 +126,15 @@ public:
     std::int32_t ValueAsInteger() const override;
     double ValueAsFloat() const override;
     Variant ValueAsVariant() const override;
+    // "%s is not a valid value for field '%s'" beyond the field's range.
+    void SetValueAsText(const std::string& text) override;
+    void SetValueAsInteger(std::int32_t value) override;
+    void SetValueAsFloat(double value) override;  // rounded half to even
     void SetValueAsVariant(const Variant& value) override;
 
 private:
     bool Read(std::int32_t& value) const;
+    void WriteInteger(std::int64_t value);
 };
 class TSmallintField : public TIntegerField {
 public:
@@ -103,6 +150,8 @@ public:
     using TField::TField;
     std::string ValueAsText() const override;  // "True" / "False"
     Variant ValueAsVariant() const override;
+    // "True" or "False" or the start of either, ignoring case.
+    void SetValueAsText(const std::string& text) override;
     void SetValueAsVariant(const Variant& value) override;
 };
 
@@ -113,6 +162,10 @@ public:
     std::int32_t ValueAsInteger() const override;
     double ValueAsFloat() const override;
     Variant ValueAsVariant() const override;  // a double
+    // The text in the locale's format: "'%s' is not a valid floating point value".
+    void SetValueAsText(const std::string& text) override;
+    void SetValueAsInteger(std::int32_t value) override;
+    void SetValueAsFloat(double value) override;
     void SetValueAsVariant(const Variant& value) override;
 };
 class TCurrencyField : public TFloatField {
@@ -128,6 +181,10 @@ public:
     std::int32_t ValueAsInteger() const override;
     double ValueAsFloat() const override;
     Variant ValueAsVariant() const override;  // a currency
+    // The text in the locale's format: "'%s' is not a valid floating point value".
+    void SetValueAsText(const std::string& text) override;
+    void SetValueAsInteger(std::int32_t value) override;
+    void SetValueAsFloat(double value) override;
     void SetValueAsVariant(const Variant& value) override;
     // Shown as money; a display choice only.
     bool CurrencyDisplay() const { return currencyDisplay_; }
@@ -161,6 +218,11 @@ public:
     double ValueAsFloat() const override;
     double ValueAsDateTime() const override;
     Variant ValueAsVariant() const override;
+    // The text as the user types it (short date format, then the time):
+    // "'%s' is not a valid date", "... time" or "... date and time".
+    void SetValueAsText(const std::string& text) override;
+    void SetValueAsFloat(double value) override;
+    void SetValueAsDateTime(double value) override;
     void SetValueAsVariant(const Variant& value) override;
 
 protected:
@@ -181,6 +243,9 @@ public:
     using TField::TField;
     std::string ValueAsText() const override;
     Variant ValueAsVariant() const override;
+    // The text's bytes: cut to Size, and for ftBytes padded with zero bytes.
+    void SetValueAsText(const std::string& text) override;
+    void SetValueAsVariant(const Variant& value) override;
 };
 class TVarBytesField : public TBytesField {
 public:
@@ -203,5 +268,8 @@ constexpr std::int32_t DateDelta = 693594;
 // EConvertError "'%d.%d' is not a valid timestamp" for a day number of 0 or
 // less or a negative time.
 double DateTimeFromTimeStamp(std::int64_t dayNumber, std::int64_t milliseconds);
+// A date-time as a timestamp field shows it: the short date, then the long
+// time unless it is midnight.
+std::string DateTimeText(double value, const FormatSettings& settings);
 
 }  // namespace fw

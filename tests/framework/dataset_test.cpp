@@ -39,7 +39,7 @@ public:
         if (buffer != nullptr) std::memcpy(buffer, active->data(), 4);
         return true;
     }
-    void SetFieldData(fw::TField&, const void*) override { throw fw::EDatabaseError("read only"); }
+    void InternalSetFieldData(fw::TField&, const void*) override { throw fw::EDatabaseError("read only"); }
 
 protected:
     void InitFieldDefs() override {
