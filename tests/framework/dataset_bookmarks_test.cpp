@@ -47,7 +47,10 @@ public:
     }
 
     bool GetFieldData(const fw::TField&, void*) const override { return false; }
-    void SetFieldData(fw::TField&, const void*) override { throw fw::EDatabaseError("read only"); }
+    // Read-only: a write is refused through either hook a framework asks
+    // writes of (neither is marked, as only one of them overrides).
+    void SetFieldData(fw::TField&, const void*) { throw fw::EDatabaseError("read only"); }
+    void InternalSetFieldData(fw::TField&, const void*) { throw fw::EDatabaseError("read only"); }
 
 protected:
     void OpenEngineCursor() override {
