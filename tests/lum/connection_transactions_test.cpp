@@ -175,8 +175,9 @@ TEST_F(Transactions, ATransactionBegunAndRolledBackOnAPractice) {
     EXPECT_EQ(conn.TransactionCount(), 2u);
     conn.CreateSavepoint("first");
     conn.RollbackToSavepoint("first");
-    EXPECT_EQ(RaisedBy([&] { conn.RollbackToSavepoint("second"); }),
-              "ELUMDatabaseError: Savepoint second does not exist");
+    // The engine's own texts, which go on to name the connection.
+    const std::string unknown = RaisedBy([&] { conn.RollbackToSavepoint("second"); });
+    EXPECT_EQ(unknown.rfind("ELUMDatabaseError: Savepoint second does not exist", 0), 0u) << unknown;
     conn.Rollback();
     EXPECT_FALSE(conn.InTransaction());
     EXPECT_EQ(conn.TransactionCount(), 0u);
@@ -184,7 +185,7 @@ TEST_F(Transactions, ATransactionBegunAndRolledBackOnAPractice) {
     EXPECT_EQ(table.FieldNamed("Entry Number").ValueAsInteger(), 2) << "refreshed on its record";
 
     const std::string refused = RaisedBy([&] { conn.Commit(); });
-    EXPECT_EQ(refused.rfind("LumError: No transaction is active on connection to ", 0), 0u) << refused;
+    EXPECT_EQ(refused.rfind("LumError: No transaction is active on connection", 0), 0u) << refused;
 }
 
 }  // namespace
