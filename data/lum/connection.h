@@ -206,6 +206,20 @@ public:
     // Lets the engine close the tables it keeps open for reuse.
     void CloseCachedTables();
 
+    // Transactions and savepoints, each refused with LumConnectionError "No
+    // connection to Lumen server." while not connected. Commit and Rollback
+    // run the steps around the engine's call (CommitSteps, RollbackSteps).
+    // Failures to begin, commit or roll back raise LumError; those of
+    // savepoints and of the two questions pass the engine-result check.
+    virtual void BeginTransaction();
+    virtual void Commit();
+    virtual void Rollback();
+    virtual bool InTransaction();
+    virtual std::uint32_t TransactionCount();
+    virtual void CreateSavepoint(const std::string& name);
+    // Back to the savepoint of that name; an empty name is Rollback.
+    virtual void RollbackToSavepoint(const std::string& name);
+
     NotifyEvent BeforeConnect, AfterConnect, OnConnect, BeforeDisconnect, AfterDisconnect, OnDisconnect;
     NotifyEvent BeforeCommit, AfterCommit, BeforeRollback, AfterRollback;
     LoginEvent OnLogin;

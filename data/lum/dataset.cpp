@@ -14,19 +14,6 @@ using fw::TFetchMode;
 using fw::TFetchResult;
 using fw::TFieldType;
 
-namespace {
-
-// The record info block after the calculated area and the blob cache slots.
-struct RecordInfo {
-    std::int32_t RecordNumber;
-    std::uint8_t Zero;
-    std::uint8_t BookmarkFlag;
-    std::uint8_t Spare[2];
-};
-static_assert(sizeof(RecordInfo) == 8);
-
-}  // namespace
-
 TLumDataSet::TLumDataSet(fw::TComponent* owner)
     : fw::TDataSet(owner),
       engine_(&DefaultEngine()),
@@ -191,7 +178,8 @@ void TLumDataSet::SetBookmarkFlag(fw::RecordBuffer& buffer, fw::TBookmarkFlag fl
 void TLumDataSet::SeekBeforeFirst() { Check(engine_->LumGotoBOF(activeHandle_)); }
 void TLumDataSet::SeekAfterLast() { Check(engine_->LumGotoEOF(activeHandle_)); }
 
-void TLumDataSet::GotoBookmark(std::uint32_t bookmark) {
+void TLumDataSet::GotoEngineBookmark(std::uint32_t bookmark) {
+    if (State() == fw::TDataSetState::dsInsert) return;
     const UNSIGNED32 rc = engine_->LumGotoBookmark(cursorHandle_, bookmark);
     if (rc != LUM_ERR_RECORD_NOT_FOUND) Check(rc);
 }
@@ -199,7 +187,7 @@ void TLumDataSet::GotoBookmark(std::uint32_t bookmark) {
 void TLumDataSet::PositionOnBuffer(const fw::RecordBuffer& buffer) {
     std::uint32_t bookmark = 0;
     if (bookmarkSize_ >= 4) std::memcpy(&bookmark, buffer.data() + bookmarkOffset_, 4);
-    GotoBookmark(bookmark);
+    GotoEngineBookmark(bookmark);
 }
 
 TFetchResult TLumDataSet::FetchRecord(fw::RecordBuffer& buffer, TFetchMode mode) {

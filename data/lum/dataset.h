@@ -5,8 +5,9 @@
 // The class is one object but several responsibilities, each in a file of its
 // own and a section below: binding to a connection (binding.cpp), the cursor
 // and its record buffers (dataset.cpp), fields (dataset_fields.cpp), the
-// index order (index_order.cpp), extra index files (index_files.cpp) and the
-// range that keeps a detail on its master's record (master_detail.cpp).
+// index order (index_order.cpp), extra index files (index_files.cpp), the
+// range that keeps a detail on its master's record (master_detail.cpp), and
+// record numbers, bookmarks and the version text (dataset_bookmarks.cpp).
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -135,7 +136,33 @@ public:
     // handle. A table asks its cursor, a query its statement.
     virtual std::uint32_t LastAutoinc();
 
+    // ---- record numbers, bookmarks and version (dataset_bookmarks.cpp) -------
+    // The active record's number as it was read with the record (0 when the
+    // dataset is empty); "Cannot perform this operation on a closed dataset"
+    // when closed.
+    std::int32_t RecordNumber() const override;
+    // Moves to the record of that number: with Sequenced and slExact by
+    // skipping from the top of the order; on an index by its relative key
+    // position (number / record count, at most 1.0); else by the engine's
+    // record number, falling back to skipping from the top when the engine
+    // has no such record and the dataset is Sequenced.
+    void SetRecordNumber(std::int32_t number) override;
+    // False when closed, for no bookmark, and when the bookmark's record
+    // cannot be reached or is deleted (DBF types) while the engine hides
+    // deleted records. Leaves the cursor's position unknown.
+    bool IsBookmarkValid(const fw::TBookmark& bookmark) override;
+    // No bookmark sorts after every bookmark; two are compared by the engine.
+    int CompareBookmarkPair(const fw::TBookmark& first, const fw::TBookmark& second) override;
+    // "10.0.0.3 (LCE <major>.<minor, two digits>[letter])" of the linked engine.
+    std::string Version();
+    // The version is read-only; a stored or written value is ignored.
+    void SetVersion(const std::string& /*ignored*/) {}
+
 protected:
+    // A buffer's bookmark, BookmarkSize bytes; the cursor put on a bookmark's record.
+    fw::TBookmark BookmarkDataOf(const fw::RecordBuffer& buffer) const override;
+    void PositionOnBookmark(const fw::TBookmark& bookmark) override;
+
     // Open the engine table or run the statement; set EngineTableType.
     virtual LUMHANDLE AcquireCursorHandle() = 0;
     virtual std::int32_t CurrentRecordNumber();
@@ -217,8 +244,18 @@ private:
 
     // ---- cursor and record buffers (dataset.cpp) ----------------------------
     void ComputeBufferLayout();
+    // The block after the calculated area and the blob cache slots.
+    struct RecordInfo {
+        std::int32_t RecordNumber;
+        std::uint8_t Zero;
+        std::uint8_t BookmarkFlag;
+        std::uint8_t Spare[2];
+    };
+    static_assert(sizeof(RecordInfo) == 8);
     void LoadRecordImage(fw::RecordBuffer& buffer);
-    void GotoBookmark(std::uint32_t bookmark);
+    // Positions the cursor on the record of a bookmark's first 32 bits,
+    // unless a record is being inserted; a record that is gone is no failure.
+    void GotoEngineBookmark(std::uint32_t bookmark);
 
     // ---- fields (dataset_fields.cpp) ----------------------------------------
     void LoadFieldDefs(LUMHANDLE handle);

@@ -48,6 +48,9 @@ bool TLumExtendedDataSet::SetCommonStoredProperty(const std::string& path, const
         SetMasterFields(fw::Stored<std::string>(value, path));
     } else if (path == "Sequenced") {
         SetSequenced(fw::Stored<bool>(value, path));
+    } else if (path == "Version") {
+        // Read-only: a stored version text is read and ignored.
+        SetVersion(fw::Stored<std::string>(value, path));
     } else if (path == "SequencedLevel") {
         static constexpr const char* kLevels[] = {"slStandard", "slExact"};
         SetSequencedLevel(fw::EnumOf<TLumSequencedLevel>(value, kLevels, path));

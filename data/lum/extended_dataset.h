@@ -16,7 +16,7 @@ public:
 
     // Common stored properties: "DatabaseName", "LumConnection", "IndexFieldNames",
     // "IndexName", "MasterSource", "MasterFields", "Sequenced", "SequencedLevel",
-    // and "LumTableOptions.<option>".
+    // "Version" (ignored) and "LumTableOptions.<option>".
     void SetStoredProperty(const std::string& path, const fw::PropertyValue& value) override;
 
     // Told by the connection before a rollback when its CancelOnRollback is

@@ -26,6 +26,10 @@ namespace fw {
 
 class TDataSource;
 
+// The bytes that find a record again; their meaning is the concrete
+// dataset's. Empty means no bookmark.
+using TBookmark = std::vector<std::uint8_t>;
+
 enum class TDataSetState : std::uint8_t {
     dsInactive,
     dsBrowse,
@@ -55,8 +59,6 @@ enum class TFetchResult : std::uint8_t { Ok, HitBeginning, HitEnd, Failed };
 enum class TBookmarkFlag : std::uint8_t { Current = 0, BeforeFirst = 1, AfterLast = 2, Inserted = 3 };
 
 using RecordBuffer = std::vector<std::uint8_t>;
-// The bytes that find a record again; their meaning is the concrete dataset's.
-using TBookmark = std::vector<std::uint8_t>;
 
 // The states in which a record or a key is being changed.
 constexpr bool IsEditMode(TDataSetState state) {
@@ -225,6 +227,31 @@ public:
     void EnableControls();
     bool ControlsDisabled() const { return disableCount_ != 0; }
 
+    // ---- bookmarks and record numbers (dataset_bookmarks.cpp) ------------------
+    // The active record's bookmark in browse, edit and insert; none while the
+    // dataset is closed or empty, when the active buffer holds no record of
+    // the cursor's (before the first, after the last, a new one), and for a
+    // dataset that gives no bookmarks.
+    TBookmark GetBookmark() const;
+    TBookmark Bookmark() const { return GetBookmark(); }
+    void SetBookmark(const TBookmark& bookmark) { GotoBookmark(bookmark); }
+    // Makes the bookmark's record the active one, the window read anew with
+    // it in the middle: checks browse mode, BeforeScroll, positions the
+    // cursor, reads, AfterScroll. No bookmark does nothing. A bookmark whose
+    // record cannot be read raises "Record not found".
+    void GotoBookmark(const TBookmark& bookmark);
+    // Whether the bookmark still finds a record; false for a dataset that
+    // gives no bookmarks.
+    virtual bool IsBookmarkValid(const TBookmark& bookmark);
+    // -1, 0 or 1 as the first bookmark's record lies before, at or after the
+    // second's; 0 for a dataset that gives no bookmarks.
+    virtual int CompareBookmarkPair(const TBookmark& first, const TBookmark& second);
+    // The active record's number; -1 for a dataset that does not number its records.
+    virtual std::int32_t RecordNumber() const;
+    // Makes the record of that number the active one; nothing for a dataset
+    // that does not number its records.
+    virtual void SetRecordNumber(std::int32_t number);
+
 protected:
     // What a concrete dataset supplies.
     virtual void OpenEngineCursor() = 0;
@@ -341,6 +368,20 @@ protected:
     // cursor is released whatever happened.
     void CloseQuietly() noexcept;
 
+    // Bookmarks (dataset_bookmarks.cpp): what a concrete dataset that gives
+    // them supplies, and the window read around the cursor.
+    // The bookmark a buffer's record carries is BookmarkDataOf's (none by default).
+    // Puts the cursor underneath on the bookmark's record. By default the
+    // dataset gives no bookmarks and refuses.
+    virtual void PositionOnBookmark(const TBookmark& bookmark);
+    // Reads the window anew around the record the cursor stands on, which
+    // becomes the active record in the window's middle row. Exact: that very
+    // record, else "Record not found" with the window left as it was;
+    // otherwise, when that record cannot be read, the next one, else the
+    // prior one, else the window stays empty. The links hear of a changed
+    // dataset.
+    void ReadWindowAroundCursor(bool exact);
+
 private:
     void OpenCursor();
     void CloseCursor();
@@ -392,6 +433,10 @@ private:
     int disableCount_ = 0;
     TDataSetState disableState_ = TDataSetState::dsInactive;  // when the controls were disabled
     TDataEvent enableEvent_ = TDataEvent::deDataSetChange;    // told when they are enabled
+
+    // Reads the record before the window's first one into the first row; for
+    // ReadWindowAroundCursor, whose window is not yet full.
+    bool ReadPriorIntoWindow();
 };
 
 }  // namespace fw

@@ -80,20 +80,25 @@ void BuildPractice(const TempDir& dir, const std::vector<Transaction>& transacti
                    Index("PRIMARY", {"CHART NUMBER", "CASE NUMBER", "ENTRY NUMBER"})};
     {
         auto t = lce::TableFile::create(dir.path("ZTTRN.LDT"), trn);
+        // One write for all records keeps a practice of hundreds quick to build.
+        lce::TableFile::Transaction all(t);
         for (const Transaction& x : transactions) {
             t.append({Value::ofText(x.chart), Opt<std::int64_t>(x.caseNumber, &Value::ofInteger),
                       Opt<std::int64_t>(x.entry, &Value::ofInteger), Opt<std::int64_t>(x.dateFrom, &Value::ofDate),
                       Value::ofText(x.code), Value::ofText(x.type), Opt<double>(x.amount, &Value::ofDouble),
                       Value::null(), Value::null()});
         }
+        all.commit();
     }
     lce::TableSchema pax;
     pax.columns = {Col("Payment Reference", lce::kInteger), Col("Charge Reference", lce::kInteger),
                    Col("Payment Amount", lce::kDouble)};
     {
         auto t = lce::TableFile::create(dir.path("ZTPAX.LDT"), pax);
+        lce::TableFile::Transaction all(t);
         for (const Application& a : applications)
             t.append({Value::ofInteger(a.payment), Value::ofInteger(a.charge), Value::ofDouble(a.amount)});
+        all.commit();
     }
     auto dd = lce::Dictionary::create(dir.path("ZTDDF.LDD"));
     dd.addUser(StoredConnectionText("Username"), StoredConnectionText("Password"));

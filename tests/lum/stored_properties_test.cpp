@@ -96,6 +96,7 @@ TEST(StoredProperties, AnUnknownIdentifierOrAnotherKindNamesTheProperty) {
         {OfTable, "LumTableOptions.LumLockType", fw::Ident{"Exclusive"}},
         {OfTable, "LumTableOptions.LumIndexPageSize", 8193LL},
         {OfTable, "LumTableOptions.LumCollation", true},
+        {OfQuery, "Version", 10LL},
     };
     for (const Case& c : cases) {
         Components components;
