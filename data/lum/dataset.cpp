@@ -14,19 +14,6 @@ using fw::TFetchMode;
 using fw::TFetchResult;
 using fw::TFieldType;
 
-namespace {
-
-// The record info block after the calculated area and the blob cache slots.
-struct RecordInfo {
-    std::int32_t RecordNumber;
-    std::uint8_t Zero;
-    std::uint8_t BookmarkFlag;
-    std::uint8_t Spare[2];
-};
-static_assert(sizeof(RecordInfo) == 8);
-
-}  // namespace
-
 TLumDataSet::TLumDataSet(fw::TComponent* owner)
     : fw::TDataSet(owner),
       engine_(&DefaultEngine()),
@@ -123,6 +110,8 @@ void TLumDataSet::CloseEngineCursor() {
     DestroyDefaultFields();
     for (KeyBuffer& key : keys_) key = KeyBuffer();
     currentKey_ = nullptr;
+    oldRecord_.clear();
+    oldRecord_.shrink_to_fit();
     if (cursorHandle_ != NoHandle) {
         engine_->LumCloseTable(cursorHandle_);  // a failure here changes nothing for the caller
     }
@@ -170,7 +159,7 @@ std::string TLumDataSet::CollationName() const {
 // --- record buffers -------------------------------------------------------
 
 void TLumDataSet::ComputeBufferLayout() {
-    blobCacheOffset_ = recordSize_;  // no calculated fields yet
+    blobCacheOffset_ = recordSize_ + static_cast<std::uint32_t>(CalcFieldsSize());
     recordInfoOffset_ = blobCacheOffset_ + 4 * static_cast<std::uint32_t>(blobColumnCount_);
     bookmarkOffset_ = recordInfoOffset_ + sizeof(RecordInfo);
     const LUMHANDLE handle = (activeHandle_ != NoHandle && activeHandle_ != 0) ? activeHandle_ : cursorHandle_;
