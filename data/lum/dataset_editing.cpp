@@ -204,12 +204,9 @@ void TLumDataSet::WriteColumn(const fw::RecordBuffer& record, const TLCEFieldDef
     const LUMFIELD number = LUM_FIELD_NUMBER(column.ColumnNumber);
     const std::uint8_t* p = record.data() + column.ColumnOffset;
     if ((marks & WrittenFlagNull) != 0) {
-        // A null where the table keeps nulls (LDT, a nullable VFP column), else the empty value.
-        if (rf::MayBeNullable(engineTableType_) && column.Nullable != 0) {
-            Check(engine_->LumSetNull(cursorHandle_, number));
-        } else {
-            Check(engine_->LumSetEmpty(cursorHandle_, number));
-        }
+        // The engine writes a null as the table type keeps it: a null value or
+        // VFP null flag, or the blanks a DBF column reads as null.
+        Check(engine_->LumSetNull(cursorHandle_, number));
         return;
     }
     if (rf::IsBlobType(column.EngineType)) return;
@@ -321,13 +318,12 @@ void TLumDataSet::InternalDelete() {
         UnlockEditedRecord();
         EndEdit();
     }
-    // A DBF record stays with its deletion flag; while deleted records are
-    // hidden the cursor goes on to the next one.
-    if (!rf::IsLdt(engineTableType_)) {
-        UNSIGNED16 shown = 1;
-        Check(engine_->LumGetDeleted(&shown));
-        if (shown == 0) Check(engine_->LumSkip(activeHandle_, 1));
-    }
+    // An LDT record is gone and a DBF record stays with its deletion flag;
+    // where deleted records are hidden the cursor goes on to the next one
+    // (the engine skips on from the removed record's place).
+    UNSIGNED16 shown = 0;
+    if (!rf::IsLdt(engineTableType_)) Check(engine_->LumGetDeleted(&shown));
+    if (shown == 0) Check(engine_->LumSkip(activeHandle_, 1));
 }
 
 void TLumDataSet::InternalAddRecord(fw::RecordBuffer& buffer, bool /*append*/) {
