@@ -3,6 +3,7 @@
 // rights the engine reports, and the messages of values and steps that fail.
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 #include "data/lum/errors.h"
 #include "tests/lum/fixture.h"
@@ -221,6 +222,225 @@ TEST(EditRights, RefusalsCarryTheirTextsThroughTheEngine) {
         }
         table.SetActive(false);
         std::filesystem::permissions(dir.path("E.LDT"), std::filesystem::perms::owner_all);
+    }
+}
+
+// ---- values and steps that fail ------------------------------------------------------
+
+// The real engine, for the wrapped ones below.
+const LumFunctions& Real() { return lum::DefaultEngine(); }
+
+TEST_F(EditTable, ALockOnAStaticViewIsRefusedWithItsOwnText) {
+    LumFunctions engine = Real();
+    engine.LumLockRecord = [](LUMHANDLE, UNSIGNED32) -> UNSIGNED32 { return LUM_ERR_STATIC_VIEW; };
+    table.SetEngine(engine);
+    Open();
+    const lum::ELUMDatabaseError e = Failure([&] { table.Edit(); });
+    EXPECT_EQ(e.Message(), "tblE: This table is based on a static VIEW. Static VIEWs can not be updated.");
+    EXPECT_EQ(e.EngineErrorCode, static_cast<std::uint32_t>(LUM_ERR_STATIC_VIEW));
+    EXPECT_EQ(table.State(), fw::TDataSetState::dsBrowse);
+    // Neither an exclusive table nor optimistic locking asks for the lock.
+    table.LumTableOptions().SetLumRecordLockingMode(lum::TLumRecordLockingModes::lmOptimistic);
+    table.Edit();
+    table.Cancel();
+}
+
+TEST_F(EditTable, AFailedPostKeepsTheRecordAndItsValues) {
+    Open();
+    table.Append();
+    table.FieldNamed("Name").SetValueAsText("A");  // the unique index holds A already
+    const lum::ELUMDatabaseError e = Failure([&] { table.Post(); });
+    EXPECT_EQ(e.EngineErrorCode, static_cast<std::uint32_t>(LUM_ERR_DUPLICATE_KEY));
+    EXPECT_EQ(table.State(), fw::TDataSetState::dsInsert);
+    EXPECT_EQ(table.FieldNamed("Name").ValueAsText(), "A");
+    table.FieldNamed("Name").SetValueAsText("C");
+    table.Post();
+    EXPECT_EQ(table.CountRecords(), 3);
+    // A value too wide for its numeric column is refused when written.
+    table.Edit();
+    const lum::ELUMDatabaseError wide = Failure([&] { table.FieldNamed("Amount").SetValueAsFloat(12345.5); });
+    EXPECT_EQ(wide.Message(), "tblE: Numeric out of range.");
+    table.FieldNamed("Amount").SetValueAsFloat(999.99);
+    table.Post();
+    EXPECT_EQ(table.FieldNamed("Amount").ValueAsText(), "999.99");
+}
+
+TEST_F(EditTable, AFailedDeletionIsCancelledInTheEngine) {
+    LumFunctions failing = Real();
+    failing.LumWriteRecord = [](LUMHANDLE) -> UNSIGNED32 {
+        return LumSetLastError(LUM_ERR_WRITE_FAILED, "The disk is full");
+    };
+    Open();
+    table.SetEngine(failing);
+    const lum::ELUMDatabaseError e = Failure([&] { table.Delete(); });
+    EXPECT_EQ(e.Message(), "tblE: The disk is full");
+    table.SetEngine(Real());
+    // No deletion is left pending: the next write changes only what it writes.
+    table.Edit();
+    table.FieldNamed("Count").SetValueAsInteger(9);
+    table.Post();
+    table.SetActive(false);
+    table.SetActive(true);
+    EXPECT_EQ(table.CountRecords(), 2);
+    table.MoveToFirst();
+    EXPECT_EQ(table.FieldNamed("Count").ValueAsInteger(), 9);
+}
+
+// A column given by number (LUM_FIELD_NUMBER), as text.
+std::string ColumnOf(LUMFIELD f) { return std::to_string(reinterpret_cast<std::uintptr_t>(f)); }
+
+// Setters the engine was called with while a record was posted.
+std::vector<std::string>& SetterCalls() {
+    static std::vector<std::string> calls;
+    return calls;
+}
+
+TEST_F(EditTable, PostSendsOnlyTheWrittenColumns) {
+    LumFunctions counting = Real();
+    counting.LumSetField = [](LUMHANDLE h, LUMFIELD f, const UNSIGNED8* b, UNSIGNED32 n) -> UNSIGNED32 {
+        SetterCalls().push_back("field " + ColumnOf(f));
+        return Real().LumSetField(h, f, b, n);
+    };
+    counting.LumSetFieldRaw = [](LUMHANDLE h, LUMFIELD f, const UNSIGNED8* b, UNSIGNED32 n) -> UNSIGNED32 {
+        SetterCalls().push_back("raw " + ColumnOf(f));
+        return Real().LumSetFieldRaw(h, f, b, n);
+    };
+    counting.LumSetNull = [](LUMHANDLE h, LUMFIELD f) -> UNSIGNED32 {
+        SetterCalls().push_back("null " + ColumnOf(f));
+        return Real().LumSetNull(h, f);
+    };
+    counting.LumSetEmpty = [](LUMHANDLE h, LUMFIELD f) -> UNSIGNED32 {
+        SetterCalls().push_back("empty " + ColumnOf(f));
+        return Real().LumSetEmpty(h, f);
+    };
+    table.SetEngine(counting);
+    Open();
+    SetterCalls().clear();
+    table.Edit();
+    table.FieldNamed("Count").SetValueAsInteger(10);
+    EXPECT_EQ(table.FieldNamed("Count").OldValue().AsInteger(), 1);  // the value editing started with
+    table.FieldNamed("Amount").Clear();
+    table.Post();
+    EXPECT_EQ(SetterCalls(), (std::vector<std::string>{"raw 2", "null 4"}));
+    EXPECT_EQ(table.FieldNamed("Count").OldValue().AsInteger(), 10);  // outside editing: the stored value
+    EXPECT_TRUE(table.FieldNamed("Amount").IsNull());
+    SetterCalls().clear();
+    table.Edit();
+    table.Post();  // nothing written, nothing sent
+    EXPECT_TRUE(SetterCalls().empty());
+}
+
+// Character values: trailing blanks go unless LumPreserveSpaces keeps
+// them, and blanks only are written as the empty value (a variable LDT
+// column's empty value has no length, which reads as null).
+TEST(EditSpaces, TrailingBlanksAndBlankValues) {
+    struct Case {
+        bool preserve;
+        const char* text;
+        UNSIGNED32 storedLength;
+        bool null;
+    };
+    const Case cases[] = {
+        {false, "ab  ", 2, false},
+        {true, "ab  ", 4, false},
+        {false, "   ", 0, true},
+        {true, "   ", 3, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.preserve ? "kept '" : "trimmed '") + k.text + "'");
+        TempDir dir;
+        BuildTable(dir);
+        lum::TLumConnection connection;
+        connection.SetConnectPath(dir.path());
+        lum::TLumTable table;
+        table.SetLumConnection(&connection);
+        table.SetTableName("E.LDT");
+        table.LumTableOptions().SetLumPreserveSpaces(k.preserve);
+        table.SetActive(true);
+        table.MoveToFirst();
+        table.Edit();
+        table.FieldNamed("Note").SetValueAsText(k.text);
+        table.Post();
+        UNSIGNED32 length = 99;
+        EXPECT_EQ(LumGetDataLength(table.CursorHandle(), "Note", &length), 0u);
+        EXPECT_EQ(length, k.storedLength);
+        EXPECT_EQ(table.FieldNamed("Note").IsNull(), k.null);
+    }
+}
+
+// Default values of new records, from a table that gives them.
+class DefaultingTable : public lum::TLumTable {
+public:
+    std::string countDefault;
+
+protected:
+    std::optional<std::string> ColumnDefault(const lum::TLCEFieldDef& column) const override {
+        if (column.ColumnName == "Count") return countDefault;
+        return std::nullopt;
+    }
+};
+
+TEST(EditDefaults, ANewRecordTakesItsDefaultsOrNamesTheFieldThatRefusedOne) {
+    struct Case {
+        const char* value;
+        const char* message;  // none: the default is taken
+    };
+    const Case cases[] = {
+        {"5", nullptr},
+        {"99999999999", "tblD: Error setting default field value. (Count)\r\nNumeric out of range:99999999999"},
+        {"abc", "tblD: Error setting default field value. (Count)\r\n'abc' is not a valid integer value"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.value);
+        TempDir dir;
+        BuildTable(dir);
+        lum::TLumConnection connection;
+        connection.SetConnectPath(dir.path());
+        DefaultingTable table;
+        table.SetName("tblD");
+        table.SetLumConnection(&connection);
+        table.SetTableName("E.LDT");
+        table.countDefault = k.value;
+        table.SetActive(true);
+        if (k.message == nullptr) {
+            table.Append();
+            EXPECT_EQ(table.FieldNamed("Count").ValueAsInteger(), 5);
+            EXPECT_FALSE(table.Modified());
+            table.FieldNamed("Name").SetValueAsText("N");
+            table.Post();
+            EXPECT_EQ(table.FieldNamed("Count").ValueAsInteger(), 5);  // written with the record
+        } else {
+            const lum::ELUMDatabaseError e = Failure([&] { table.Append(); });
+            EXPECT_EQ(e.Message(), k.message);
+            EXPECT_EQ(e.EngineErrorCode, 0u);
+            EXPECT_EQ(table.State(), fw::TDataSetState::dsBrowse);
+        }
+    }
+}
+
+TEST_F(EditTable, WritesOutsideEditingAndOnReadOnlyTablesAreRefused) {
+    Open();
+    try {
+        table.FieldNamed("Count").SetValueAsInteger(3);
+        FAIL() << "no exception";
+    } catch (const fw::EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "tblE: Dataset not in edit mode");
+    }
+    // A pending edit is dropped when the connection asks (before a rollback).
+    table.Edit();
+    table.FieldNamed("Count").SetValueAsInteger(3);
+    table.CancelPendingEdit();
+    EXPECT_EQ(table.State(), fw::TDataSetState::dsBrowse);
+    EXPECT_EQ(table.FieldNamed("Count").ValueAsInteger(), 1);
+    table.SetActive(false);
+    table.SetReadOnly(true);
+    table.SetActive(true);
+    EXPECT_FALSE(table.CanModify());
+    try {
+        table.Edit();
+        FAIL() << "no exception";
+    } catch (const fw::EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "tblE: Cannot modify a read-only dataset");
     }
 }
 
