@@ -206,6 +206,7 @@ TFetchResult TLumDataSet::FetchRecord(fw::RecordBuffer& buffer, TFetchMode mode)
         if (rc != LUM_ERR_NO_CURRENT_RECORD) Check(rc);
         if (rc == 0 && visible != 0) {
             LoadRecordImage(buffer);
+            CalculateFields(buffer);
             break;
         }
         if (mode == TFetchMode::Current) return TFetchResult::Failed;

@@ -243,6 +243,40 @@ TEST_F(EditTable, ALockOnAStaticViewIsRefusedWithItsOwnText) {
     table.LumTableOptions().SetLumRecordLockingMode(lum::TLumRecordLockingModes::lmOptimistic);
     table.Edit();
     table.Cancel();
+    table.SetActive(false);
+    table.LumTableOptions().SetLumRecordLockingMode(lum::TLumRecordLockingModes::lmPessimistic);
+    table.SetExclusive(true);
+    table.SetActive(true);
+    table.MoveToFirst();
+    table.Edit();
+    table.FieldNamed("Count").SetValueAsInteger(4);
+    table.Post();
+    EXPECT_EQ(table.FieldNamed("Count").ValueAsInteger(), 4);
+}
+
+// A calculated field follows the record being edited and is kept in the
+// record buffer beside the record image.
+TEST_F(EditTable, CalculatedFieldsFollowTheEditedRecord) {
+    table.AddField(std::make_unique<fw::TStringField>(table, fw::TFieldType::ftString, "Name", 8, 1));
+    table.AddField(std::make_unique<fw::TIntegerField>(table, fw::TFieldType::ftInteger, "Count", 0, 2));
+    auto twice = std::make_unique<fw::TIntegerField>(table, fw::TFieldType::ftInteger, "Twice", 0, 0);
+    twice->SetFieldKind(fw::TFieldKind::fkCalculated);
+    table.AddField(std::move(twice));
+    table.OnCalcFields = [](fw::TDataSet& dataSet) {
+        const fw::TField& count = dataSet.FieldNamed("Count");
+        if (!count.IsNull()) dataSet.FieldNamed("Twice").SetValueAsInteger(count.ValueAsInteger() * 2);
+    };
+    Open();
+    EXPECT_EQ(table.FieldNamed("Twice").ValueAsInteger(), 2);
+    table.Edit();
+    table.FieldNamed("Count").SetValueAsInteger(21);
+    EXPECT_EQ(table.FieldNamed("Twice").ValueAsInteger(), 42);
+    table.FieldNamed("Count").Clear();
+    EXPECT_TRUE(table.FieldNamed("Twice").IsNull());
+    table.Cancel();
+    EXPECT_EQ(table.FieldNamed("Twice").ValueAsInteger(), 2);
+    table.MoveToNext();
+    EXPECT_EQ(table.FieldNamed("Twice").ValueAsInteger(), 4);
 }
 
 TEST_F(EditTable, AFailedPostKeepsTheRecordAndItsValues) {
