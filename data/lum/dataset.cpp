@@ -110,6 +110,8 @@ void TLumDataSet::CloseEngineCursor() {
     DestroyDefaultFields();
     for (KeyBuffer& key : keys_) key = KeyBuffer();
     currentKey_ = nullptr;
+    oldRecord_.clear();
+    oldRecord_.shrink_to_fit();
     if (cursorHandle_ != NoHandle) {
         engine_->LumCloseTable(cursorHandle_);  // a failure here changes nothing for the caller
     }
@@ -157,7 +159,7 @@ std::string TLumDataSet::CollationName() const {
 // --- record buffers -------------------------------------------------------
 
 void TLumDataSet::ComputeBufferLayout() {
-    blobCacheOffset_ = recordSize_;  // no calculated fields yet
+    blobCacheOffset_ = recordSize_ + static_cast<std::uint32_t>(CalcFieldsSize());
     recordInfoOffset_ = blobCacheOffset_ + 4 * static_cast<std::uint32_t>(blobColumnCount_);
     bookmarkOffset_ = recordInfoOffset_ + sizeof(RecordInfo);
     const LUMHANDLE handle = (activeHandle_ != NoHandle && activeHandle_ != 0) ? activeHandle_ : cursorHandle_;
@@ -205,6 +207,7 @@ TFetchResult TLumDataSet::FetchRecord(fw::RecordBuffer& buffer, TFetchMode mode)
         if (rc != LUM_ERR_NO_CURRENT_RECORD) Check(rc);
         if (rc == 0 && visible != 0) {
             LoadRecordImage(buffer);
+            CalculateFields(buffer);
             break;
         }
         if (mode == TFetchMode::Current) return TFetchResult::Failed;

@@ -6,11 +6,13 @@
 // own and a section below: binding to a connection (binding.cpp), the cursor
 // and its record buffers (dataset.cpp), fields (dataset_fields.cpp), the
 // index order (index_order.cpp), extra index files (index_files.cpp), the
-// range that keeps a detail on its master's record (master_detail.cpp), and
-// record numbers, bookmarks and the version text (dataset_bookmarks.cpp).
+// range that keeps a detail on its master's record (master_detail.cpp),
+// record numbers, bookmarks and the version text (dataset_bookmarks.cpp)
+// and the editing of records (dataset_editing.cpp).
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,16 @@ class TLumConnection;
 
 enum class TLumSequencedLevel : std::uint8_t { slStandard, slExact };
 enum class TIndexSelection : std::uint8_t { None, ByName, ByFields, DictionaryDefault };
+
+// The record info block of a record buffer, after the calculated area and
+// the blob cache slots.
+struct RecordInfo {
+    std::int32_t RecordNumber;
+    std::uint8_t Zero;
+    std::uint8_t BookmarkFlag;  // fw::TBookmarkFlag
+    std::uint8_t Spare[2];
+};
+static_assert(sizeof(RecordInfo) == 8);
 
 // The handle a dataset holds when it has none.
 constexpr LUMHANDLE NoHandle = static_cast<LUMHANDLE>(-1);
@@ -130,6 +142,14 @@ public:
     // Engine-result check on behalf of this dataset.
     void Check(UNSIGNED32 result) { CheckLCEResult(*engine_, this, result); }
 
+    // ---- editing (dataset_editing.cpp) ------------------------------------------
+    // Records can be changed when the engine cursor is writable and the
+    // component is not read-only.
+    bool CanModify() const override { return cursorWritable_ && !ComponentReadOnly(); }
+    // The record buffer copied when editing of the current record started;
+    // none before the first edit and after close.
+    const fw::RecordBuffer* OldRecordBuffer() const { return oldRecord_.empty() ? nullptr : &oldRecord_; }
+
     // ---- the last auto-increment value --------------------------------------
     // The value the last insert through the dataset's engine handle gave its
     // auto-increment column (LumGetLastAutoinc); 0 while the dataset holds no
@@ -161,6 +181,7 @@ public:
 protected:
     // A buffer's bookmark, BookmarkSize bytes; the cursor put on a bookmark's record.
     fw::TBookmark BookmarkDataOf(const fw::RecordBuffer& buffer) const override;
+    void SetBookmarkData(fw::RecordBuffer& buffer, const fw::TBookmark& bookmark) override;
     void PositionOnBookmark(const fw::TBookmark& bookmark) override;
 
     // Open the engine table or run the statement; set EngineTableType.
@@ -227,8 +248,28 @@ protected:
     fw::TBookmarkFlag BookmarkFlagOf(const fw::RecordBuffer& buffer) const override;
     void SetBookmarkFlag(fw::RecordBuffer& buffer, fw::TBookmarkFlag flag) override;
     std::unique_ptr<fw::TField> CreateFieldObject(const fw::TFieldDef& def) override;
-    // Key values only, for now: the framework has checked the state and the field.
+    // Stores a value where the state says (the framework has checked the
+    // state and the field): the record buffer of the state, or the key
+    // being built in key editing.
     void InternalSetFieldData(fw::TField& field, const void* buffer) override;
+    // A table or query the user made read-only.
+    virtual bool ComponentReadOnly() const { return false; }
+
+    // Editing hooks (dataset_editing.cpp).
+    void InternalEdit() override;
+    void InternalInsert() override;
+    void InternalPost() override;
+    void InternalCancel() override;
+    void InternalDelete() override;
+    void InternalAddRecord(fw::RecordBuffer& buffer, bool append) override;
+    void InitRecord(fw::RecordBuffer& buffer) override;
+    void InternalInitRecord(fw::RecordBuffer& buffer) override;
+    void ClearCalcFields(fw::RecordBuffer& buffer) override;
+    void PostKeyBuffer(bool commit) override;
+    void DoOnNewRecord() override;
+    // The default value of a column for a new record, as text the field
+    // converts; none by default (the engine keeps no column defaults).
+    virtual std::optional<std::string> ColumnDefault(const TLCEFieldDef& /*column*/) const { return std::nullopt; }
     void DoAfterOpen() override;
     void Notification(fw::TComponent& component, fw::Operation operation) override;
 
@@ -296,6 +337,33 @@ private:
     bool ClearRangeScopes();
     void ReleaseRange() noexcept;
 
+    // ---- editing (dataset_editing.cpp) ----------------------------------------
+    enum class EditKind : std::uint8_t { None, Edit, Insert };
+    // Raises a text of the layer's own through the engine (LUM_ERR_CALLER_TEXT).
+    [[noreturn]] void RaiseThroughEngine(const std::string& text);
+    void CheckTableRight(bool inserting);
+    void CheckFieldRight(const fw::TField& field, const TLCEFieldDef& column);
+    // Whether edit takes a record lock, and whether post compares the check image.
+    bool LocksOnEdit() const;
+    bool ChecksOnPost() const;
+    void LockCurrentRecord();
+    void UnlockEditedRecord() noexcept;
+    std::vector<std::uint8_t> EngineImage();
+    void VerifyUnchanged();
+    void StartColumnMarks();
+    void EndEdit() noexcept;
+    void StoreRecordValue(fw::RecordBuffer& record, const fw::TField& field, const TLCEFieldDef& column,
+                          const void* buffer);
+    void StoreCalculatedValue(fw::RecordBuffer& record, const fw::TField& field, const void* buffer);
+    // Sends the written columns of the record to the engine's pending record, then writes it.
+    void WriteColumns(const fw::RecordBuffer& record);
+    void WriteColumn(const fw::RecordBuffer& record, const TLCEFieldDef& column, std::uint8_t marks);
+    void WriteNewRecord(const fw::RecordBuffer& record);
+    void ApplyColumnDefaults();
+    std::uint32_t BookmarkNumber(const fw::RecordBuffer& buffer) const;
+    // The record buffer whose values a state reads, nullptr when there is none.
+    const fw::RecordBuffer* RecordOfState() const;
+
     // ---- state ----------------------------------------------------------------
     // The cursor, its record layout and the columns behind the fields.
     const LumFunctions* engine_;
@@ -342,6 +410,16 @@ private:
 
     bool sequenced_ = false;
     TLumSequencedLevel sequencedLevel_ = TLumSequencedLevel::slStandard;
+
+    // Editing.
+    EditKind editKind_ = EditKind::None;
+    fw::RecordBuffer oldRecord_;
+    // The engine's image of the record when editing started (optimistic locking).
+    std::vector<std::uint8_t> checkImage_;
+    // The record locked for the edit, 0 for none.
+    std::uint32_t lockedRecord_ = 0;
+    // Per column, the WrittenFlag... bits of the record being edited.
+    std::vector<std::uint8_t> writtenFlags_;
 };
 
 }  // namespace lum

@@ -116,9 +116,17 @@ std::string TLumDataSet::Version() {
     return text + ")";
 }
 
+// A buffer's bookmark: the bytes the engine gave its record. Insert also
+// writes one into a new record, to place it before that record.
 fw::TBookmark TLumDataSet::BookmarkDataOf(const fw::RecordBuffer& buffer) const {
-    const auto from = buffer.begin() + bookmarkOffset_;
-    return fw::TBookmark(from, from + bookmarkSize_);
+    if (bookmarkOffset_ + bookmarkSize_ > buffer.size()) return {};
+    return fw::TBookmark(buffer.begin() + bookmarkOffset_, buffer.begin() + bookmarkOffset_ + bookmarkSize_);
+}
+
+void TLumDataSet::SetBookmarkData(fw::RecordBuffer& buffer, const fw::TBookmark& bookmark) {
+    if (bookmarkOffset_ + bookmarkSize_ > buffer.size()) return;
+    const std::size_t n = std::min<std::size_t>(bookmark.size(), bookmarkSize_);
+    std::copy_n(bookmark.begin(), n, buffer.begin() + bookmarkOffset_);
 }
 
 void TLumDataSet::PositionOnBookmark(const fw::TBookmark& bookmark) { GotoEngineBookmark(First32Bits(bookmark)); }

@@ -175,33 +175,56 @@ RecordContext TLumDataSet::Context() const {
 }
 
 const std::uint8_t* TLumDataSet::FieldSource() const {
-    switch (State()) {
-        case fw::TDataSetState::dsBrowse:
-        case fw::TDataSetState::dsBlockRead: {
-            const fw::RecordBuffer* buffer = ActiveBuffer();
-            return buffer != nullptr ? buffer->data() : nullptr;
-        }
-        case fw::TDataSetState::dsSetKey: return currentKey_ != nullptr ? currentKey_->Image.data() : nullptr;
-        default: return nullptr;
-    }
+    if (State() == fw::TDataSetState::dsSetKey) return currentKey_ != nullptr ? currentKey_->Image.data() : nullptr;
+    const fw::RecordBuffer* record = RecordOfState();
+    return record != nullptr ? record->data() : nullptr;
 }
 
 bool TLumDataSet::GetFieldData(const fw::TField& field, void* buffer) const {
+    if (field.FieldKind() != fw::TFieldKind::fkData) {
+        // Calculated and lookup values: a flag byte, then the value, in the calculated area.
+        switch (State()) {
+            case fw::TDataSetState::dsBrowse:
+            case fw::TDataSetState::dsEdit:
+            case fw::TDataSetState::dsInsert:
+            case fw::TDataSetState::dsCalcFields:
+            case fw::TDataSetState::dsFilter: break;
+            default: return false;
+        }
+        const fw::RecordBuffer* record = StateBuffer();
+        const std::size_t at = recordSize_ + field.Offset();
+        if (record == nullptr || at + 1 + field.DataSize() > record->size() || (*record)[at] == 0) return false;
+        if (buffer != nullptr) std::memcpy(buffer, record->data() + at + 1, field.DataSize());
+        return true;
+    }
     const std::uint8_t* image = FieldSource();
     if (image == nullptr || field.FieldNo() < 1) return false;
     const auto index = static_cast<std::size_t>(field.FieldNo() - 1);
     if (index >= lceFieldDefs_.Count()) return false;
     const TLCEFieldDef& column = lceFieldDefs_[index];
+    RecordContext context = Context();
+    // The record being edited: its written columns' VFP flags are the layer's own.
+    const fw::RecordBuffer* active = ActiveBuffer();
+    if (editKind_ != EditKind::None && State() != fw::TDataSetState::dsBrowse && active != nullptr &&
+        image == active->data())
+        context.WrittenFlags = &writtenFlags_;
     if (field.DataType() == TFieldType::ftMemo || field.DataType() == TFieldType::ftBlob) {
         // Blob values are not in the record image; only their presence is.
-        return DecodeFieldValue(Context(), column, field.DataType(), image, recordSize_, nullptr);
+        return DecodeFieldValue(context, column, field.DataType(), image, recordSize_, nullptr);
     }
-    return DecodeFieldValue(Context(), column, field.DataType(), image, recordSize_, buffer);
+    return DecodeFieldValue(context, column, field.DataType(), image, recordSize_, buffer);
 }
 
 void TLumDataSet::InternalSetFieldData(fw::TField& field, const void* buffer) {
-    if (State() != fw::TDataSetState::dsSetKey || currentKey_ == nullptr)
-        RaiseLayerError(this, "Dataset not in edit mode");
+    if (State() != fw::TDataSetState::dsSetKey) {
+        fw::RecordBuffer* record = StateBuffer();
+        if (record == nullptr) RaiseLayerError(this, "Dataset not in edit mode");
+        if (field.FieldKind() != fw::TFieldKind::fkData) return StoreCalculatedValue(*record, field, buffer);
+        if (field.FieldNo() < 1 || static_cast<std::size_t>(field.FieldNo()) > lceFieldDefs_.Count()) return;
+        const TLCEFieldDef& column = lceFieldDefs_[static_cast<std::size_t>(field.FieldNo() - 1)];
+        return StoreRecordValue(*record, field, column, buffer);
+    }
+    if (currentKey_ == nullptr) RaiseLayerError(this, "Dataset not in edit mode");
     if (field.FieldNo() < 1 || static_cast<std::size_t>(field.FieldNo()) > lceFieldDefs_.Count()) return;
     const auto index = static_cast<std::size_t>(field.FieldNo() - 1);
     const TLCEFieldDef& column = lceFieldDefs_[index];

@@ -20,9 +20,8 @@ public:
     void SetStoredProperty(const std::string& path, const fw::PropertyValue& value) override;
 
     // Told by the connection before a rollback when its CancelOnRollback is
-    // set: a pending edit or insert is dropped. Records cannot be edited yet,
-    // so no dataset has one; editing overrides this.
-    virtual void CancelPendingEdit() {}
+    // set: a pending edit or insert is dropped (Cancel).
+    virtual void CancelPendingEdit();
     // Reads the records around the current one again from the engine, as
     // after a rollback; the dataset stays on its record where it still exists.
     virtual void Refresh();

@@ -53,6 +53,12 @@ bool InsideImage(const RecordContext& context, const TLCEFieldDef& column, std::
 
 // A VFP system-field flag of the column (LUM_VFP_...) for this image.
 bool VfpFlag(const RecordContext& context, const TLCEFieldDef& column, const std::uint8_t* image, UNSIGNED16 option) {
+    if (context.WrittenFlags != nullptr && column.ColumnNumber >= 1 &&
+        column.ColumnNumber <= context.WrittenFlags->size()) {
+        const std::uint8_t written = (*context.WrittenFlags)[column.ColumnNumber - 1u];
+        if ((written & WrittenFlagSet) != 0)
+            return (written & (option == LUM_VFP_NULL_FLAG ? WrittenFlagNull : WrittenFlagFull)) != 0;
+    }
     UNSIGNED16 flag = 0;
     CheckLCEResult(context.Engine, context.DataSet,
                    context.Engine.LumAccessVfpSystemField(context.CursorHandle, LUM_FIELD_NUMBER(column.ColumnNumber),

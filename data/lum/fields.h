@@ -31,6 +31,11 @@ public:
     void Add(const TLCEFieldDef& def) { items_.push_back(def); }
     std::size_t Count() const { return items_.size(); }
     const TLCEFieldDef& operator[](std::size_t index) const { return items_.at(index); }
+    // The ValueWritten markers of the record being edited.
+    void SetValueWritten(std::size_t index, std::uint8_t value) { items_.at(index).ValueWritten = value; }
+    void ClearValueWritten() {
+        for (TLCEFieldDef& item : items_) item.ValueWritten = 0;
+    }
     // The first column with that name ignoring case as field names do
     // (fw::AnsiSameText), -1 when none.
     int IndexOf(const std::string& name) const;
@@ -62,7 +67,17 @@ struct RecordContext {
     TLumDataSet* DataSet;  // for the engine-result check
     LUMHANDLE CursorHandle;
     std::uint16_t TableType;  // LumGetTableType: the layout of the images (data/engine/record_format.h)
+    // VFP flags of the columns written while a record is edited, one byte per
+    // column (WrittenFlag...): the null and "full" flags live in the image's
+    // system field, which only the engine lays out, so a written column's
+    // flags are the layer's own until the record is posted. None otherwise.
+    const std::vector<std::uint8_t>* WrittenFlags = nullptr;
 };
+
+// Bits of RecordContext::WrittenFlags.
+constexpr std::uint8_t WrittenFlagSet = 1;   // the column was written: the bits below hold
+constexpr std::uint8_t WrittenFlagNull = 2;  // written as null
+constexpr std::uint8_t WrittenFlagFull = 4;  // a variable value that fills its column
 
 // The null rules of each table type for one column of a record image.
 bool IsRawValueNull(const RecordContext& context, const TLCEFieldDef& column, const std::uint8_t* image,

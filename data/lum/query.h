@@ -121,6 +121,8 @@ public:
     void WriteStoredProperties(fw::TWriter& writer) const override;
 
 protected:
+    // A static cursor's rows cannot be changed.
+    bool ComponentReadOnly() const override { return readOnly_; }
     LUMHANDLE AcquireCursorHandle() override;
     void Notification(fw::TComponent& component, fw::Operation operation) override;
     std::int32_t CurrentRecordNumber() override;

@@ -14,6 +14,10 @@ void TLumQueryDataLink::RecordChanged(fw::TField* field) {
     if (field == nullptr) RequeryFromMaster();
 }
 
+void TLumQueryDataLink::CheckBrowseMode() {
+    if (query_.Active() && !query_.Destroying()) query_.CheckBrowseMode();
+}
+
 void TLumQueryDataLink::RequeryFromMaster() {
     if (query_.Destroying() || !query_.Active()) return;
     // Those who show or follow the query hear of the new rows once, when the

@@ -15,6 +15,8 @@ public:
 protected:
     void ActiveChanged() override;
     void RecordChanged(fw::TField* field) override;
+    // An edit of the open query is settled before its master moves.
+    void CheckBrowseMode() override;
 
 private:
     // Closes and opens the query again, with its controls disabled, when it

@@ -74,6 +74,7 @@ public:
     void SetStoredProperty(const std::string& path, const fw::PropertyValue& value) override;
 
 protected:
+    bool ComponentReadOnly() const override { return readOnly_; }
     LUMHANDLE AcquireCursorHandle() override;
     void CursorOpenedExclusively() override { exclusive_ = true; }
     // A change from outside, not while being read, asks for the definitions to be stored.
