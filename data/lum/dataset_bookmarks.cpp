@@ -33,6 +33,11 @@ bool KeepsDeletedRecords(TLumTableTypes type) {
 
 std::int32_t TLumDataSet::RecordNumber() const {
     CheckActive();
+    if (State() == fw::TDataSetState::dsCalcFields) {
+        // The record being calculated is the calculation buffer's, found by its bookmark.
+        const fw::RecordBuffer* calc = StateBuffer();
+        return calc != nullptr ? static_cast<std::int32_t>(First32Bits(BookmarkDataOf(*calc))) : 0;
+    }
     const fw::RecordBuffer* active = ActiveBuffer();
     if (active == nullptr) return 0;
     RecordInfo info{};
@@ -56,6 +61,9 @@ void TLumDataSet::SetRecordNumber(std::int32_t number) {
         double fraction = count == 0 ? 0.0 : static_cast<double>(number) / static_cast<double>(count);
         if (fraction >= 1.0) fraction = 1.0;
         Check(engine_->LumSetRelKeyPos(activeHandle_, fraction));
+    } else if (Filtered()) {
+        // A record number says nothing about where a record lies among those the filter lets through.
+        skipFromTop(cursorHandle_);
     } else {
         const UNSIGNED32 rc = engine_->LumGotoRecord(cursorHandle_, static_cast<UNSIGNED32>(number));
         if (rc == LUM_ERR_RECORD_NOT_FOUND && sequenced_) {

@@ -251,6 +251,15 @@ TEST_F(Bookmarks, SettingTheRecordNumberPositionsAsTheOrderAndSequencingSay) {
     }
 }
 
+TEST_F(Bookmarks, AFilteredDataSetCountsTheNumberFromTheTop) {
+    // Physical record numbers say nothing about the records a filter lets through.
+    table.SetFiltered(true);
+    Open();
+    table.SetRecordNumber(5);
+    EXPECT_EQ(PositioningCalls(), (Calls{"LumGotoTop", "LumSkip(4)"}));
+    EXPECT_EQ(table.RecordNumber(), 5);
+}
+
 TEST_F(Bookmarks, OnAnIndexOf200RecordsTheNumberIsARelativeKeyPosition) {
     Open(EntryIndex);
     table.SetRecordNumber(100);

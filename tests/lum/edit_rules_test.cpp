@@ -279,6 +279,23 @@ TEST_F(EditTable, CalculatedFieldsFollowTheEditedRecord) {
     EXPECT_EQ(table.FieldNamed("Twice").ValueAsInteger(), 4);
 }
 
+// While a record's calculated fields are worked out, RecordNumber is that
+// record's, not the active one's.
+TEST_F(EditTable, TheRecordNumberWhileCalculatingIsThatOfTheRecordCalculated) {
+    table.AddField(std::make_unique<fw::TStringField>(table, fw::TFieldType::ftString, "Name", 8, 1));
+    auto number = std::make_unique<fw::TIntegerField>(table, fw::TFieldType::ftInteger, "Number", 0, 0);
+    number->SetFieldKind(fw::TFieldKind::fkCalculated);
+    table.AddField(std::move(number));
+    table.OnCalcFields = [this](fw::TDataSet& dataSet) {
+        dataSet.FieldNamed("Number").SetValueAsInteger(table.RecordNumber());
+    };
+    Open();
+    EXPECT_EQ(table.FieldNamed("Number").ValueAsInteger(), 1);
+    table.MoveToNext();
+    EXPECT_EQ(table.FieldNamed("Number").ValueAsInteger(), 2);
+    EXPECT_EQ(table.RecordNumber(), 2);
+}
+
 TEST_F(EditTable, AFailedPostKeepsTheRecordAndItsValues) {
     Open();
     table.Append();
