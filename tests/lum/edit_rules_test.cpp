@@ -231,7 +231,9 @@ TEST(EditRights, RefusalsCarryTheirTextsThroughTheEngine) {
 const LumFunctions& Real() { return lum::DefaultEngine(); }
 
 TEST_F(EditTable, ALockOnAStaticViewIsRefusedWithItsOwnText) {
-    LumFunctions engine = Real();
+    // Static: the table, a member of the fixture, closes through it after the test body.
+    static LumFunctions engine;
+    engine = Real();
     engine.LumLockRecord = [](LUMHANDLE, UNSIGNED32) -> UNSIGNED32 { return LUM_ERR_STATIC_VIEW; };
     table.SetEngine(engine);
     Open();
@@ -347,7 +349,8 @@ std::vector<std::string>& SetterCalls() {
 }
 
 TEST_F(EditTable, PostSendsOnlyTheWrittenColumns) {
-    LumFunctions counting = Real();
+    static LumFunctions counting;  // outlives the table, which closes through it
+    counting = Real();
     counting.LumSetField = [](LUMHANDLE h, LUMFIELD f, const UNSIGNED8* b, UNSIGNED32 n) -> UNSIGNED32 {
         SetterCalls().push_back("field " + ColumnOf(f));
         return Real().LumSetField(h, f, b, n);
