@@ -392,6 +392,7 @@ private:
     void GetNextRecords();
     bool GetPriorRecord();
     void GetPriorRecords();
+    void MoveToEnd(bool last);
     void SetCurrentRecord(int index);
     std::size_t WantedBufferCount() const;
     void BindCalcFields();

@@ -79,38 +79,30 @@ void TDataSet::GetPriorRecords() {
     while (static_cast<std::size_t>(recordCount_) < bufferCount_ && GetPriorRecord()) {}
 }
 
-void TDataSet::MoveToFirst() {
-    CheckBrowseMode();
-    if (BeforeScroll) BeforeScroll(*this);
-    ClearBuffers();
-    const auto finish = [this] {
-        bof_ = true;
-        DataEvent(TDataEvent::deDataSetChange);
-        if (AfterScroll) AfterScroll(*this);
-    };
-    try {
-        SeekBeforeFirst();
-        if (GetNextRecord()) GetNextRecords();
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
-}
+void TDataSet::MoveToFirst() { MoveToEnd(false); }
 
-void TDataSet::MoveToLast() {
+void TDataSet::MoveToLast() { MoveToEnd(true); }
+
+// The window read anew from one end. Whatever happens, the dataset stands at
+// that end and its links and AfterScroll hear of it.
+void TDataSet::MoveToEnd(bool last) {
     CheckBrowseMode();
     if (BeforeScroll) BeforeScroll(*this);
     ClearBuffers();
-    const auto finish = [this] {
-        eof_ = true;
+    const auto finish = [this, last] {
+        (last ? eof_ : bof_) = true;
         DataEvent(TDataEvent::deDataSetChange);
         if (AfterScroll) AfterScroll(*this);
     };
     try {
-        SeekAfterLast();
-        GetPriorRecords();
-        if (recordCount_ > 0) activeRecord_ = recordCount_ - 1;
+        if (last) {
+            SeekAfterLast();
+            GetPriorRecords();
+            if (recordCount_ > 0) activeRecord_ = recordCount_ - 1;
+        } else {
+            SeekBeforeFirst();
+            if (GetNextRecord()) GetNextRecords();
+        }
     } catch (...) {
         finish();
         throw;
