@@ -8,23 +8,12 @@
 #include "data/engine/record_format.h"
 #include "data/lum/errors.h"
 #include "tests/lum/fixture.h"
+#include "tests/lum/table_cases.h"
 
 namespace lumtest {
 namespace {
 
 using lce::Value;
-
-struct TableCase {
-    char letter;
-    std::uint16_t tableType;
-    lum::TLumTableTypes openAs;
-    bool nullable;
-};
-const TableCase tableCases[] = {
-    {'N', LUM_NTX, lum::TLumTableTypes::ttLumNTX, false}, {'C', LUM_CDX, lum::TLumTableTypes::ttLumCDX, false},
-    {'L', LUM_LDT, lum::TLumTableTypes::ttLumLDT, true},  {'V', LUM_VFP, lum::TLumTableTypes::ttLumVFP, true},
-    {'W', LUM_VFP, lum::TLumTableTypes::ttLumVFP, false},
-};
 
 // A column type and the value the engine writes into the reference record.
 // Blobs are written through streams, and auto-increment values are the

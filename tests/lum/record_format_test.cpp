@@ -6,24 +6,12 @@
 
 #include "data/engine/record_format.h"
 #include "tests/lum/fixture.h"
+#include "tests/lum/table_cases.h"
 
 namespace lumtest {
 namespace {
 
 using lce::Value;
-
-// Letters of the table types in the cases below.
-struct TableCase {
-    char letter;
-    std::uint16_t tableType;
-    lum::TLumTableTypes openAs;
-    bool nullable;  // VFP columns with and without a null flag
-};
-const TableCase tableCases[] = {
-    {'N', LUM_NTX, lum::TLumTableTypes::ttLumNTX, false}, {'C', LUM_CDX, lum::TLumTableTypes::ttLumCDX, false},
-    {'L', LUM_LDT, lum::TLumTableTypes::ttLumLDT, true},  {'V', LUM_VFP, lum::TLumTableTypes::ttLumVFP, true},
-    {'W', LUM_VFP, lum::TLumTableTypes::ttLumVFP, false},
-};
 
 // One column type. A written null (and an empty value) reads as null on the
 // table types whose letters are listed, else as the text given. Without a
