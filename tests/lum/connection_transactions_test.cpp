@@ -155,8 +155,7 @@ TEST_F(Transactions, FailuresOfTheEngineRaiseWhatEachOperationReportsWith) {
     }
 }
 
-// The engine's transaction calls only count here; that a rollback undoes
-// changes is the engine's to show.
+// Transactions that nest and savepoints, counted on a real practice.
 TEST_F(Transactions, ATransactionBegunAndRolledBackOnAPractice) {
     lum::TLumTable table;
     table.SetLumConnection(&conn);
@@ -186,6 +185,76 @@ TEST_F(Transactions, ATransactionBegunAndRolledBackOnAPractice) {
 
     const std::string refused = RaisedBy([&] { conn.Commit(); });
     EXPECT_EQ(refused.rfind("LumError: No transaction is active on connection", 0), 0u) << refused;
+}
+
+// The amounts of ZTTRN in entry order and the applications of ZTPAX, read
+// afresh through tables of their own.
+struct Ledger {
+    std::vector<double> amounts;
+    std::size_t applications = 0;
+    bool operator==(const Ledger&) const = default;
+};
+
+Ledger ReadLedger(lum::TLumConnection& conn) {
+    Ledger ledger;
+    lum::TLumTable trn;
+    trn.SetLumConnection(&conn);
+    trn.SetTableName("ZTTRN");
+    trn.SetIndexName("IDXENTRYNUMBER");
+    trn.SetActive(true);
+    for (; !trn.AtEnd(); trn.MoveToNext()) ledger.amounts.push_back(trn.FieldNamed("Amount").ValueAsFloat());
+    lum::TLumTable pax;
+    pax.SetLumConnection(&conn);
+    pax.SetTableName("ZTPAX");
+    pax.SetActive(true);
+    for (; !pax.AtEnd(); pax.MoveToNext()) ++ledger.applications;
+    return ledger;
+}
+
+// Edits on two tables of one dictionary: a rollback undoes both, a commit
+// keeps both, and a savepoint undoes only what followed it.
+TEST_F(Transactions, ARollbackUndoesEditsOnTwoTablesAndACommitKeepsThem) {
+    const auto editBoth = [&](double amount) {
+        lum::TLumTable trn;
+        trn.SetLumConnection(&conn);
+        trn.SetTableName("ZTTRN");
+        trn.SetIndexName("IDXENTRYNUMBER");
+        trn.SetActive(true);
+        trn.Edit();
+        trn.FieldNamed("Amount").SetValueAsFloat(amount);
+        trn.Post();
+        lum::TLumTable pax;
+        pax.SetLumConnection(&conn);
+        pax.SetTableName("ZTPAX");
+        pax.SetActive(true);
+        pax.Append();
+        pax.FieldNamed("Payment Reference").SetValueAsInteger(2);
+        pax.FieldNamed("Charge Reference").SetValueAsInteger(1);
+        pax.FieldNamed("Payment Amount").SetValueAsFloat(amount);
+        pax.Post();
+    };
+    const Ledger before = ReadLedger(conn);
+    ASSERT_EQ(before, (Ledger{{-50.0, 50.0}, 1}));
+
+    conn.BeginTransaction();
+    editBoth(-75.0);
+    EXPECT_EQ(ReadLedger(conn), (Ledger{{-75.0, 50.0}, 2})) << "the connection sees its own edits";
+    conn.Rollback();
+    EXPECT_EQ(ReadLedger(conn), before);
+
+    conn.BeginTransaction();
+    editBoth(-60.0);
+    conn.CreateSavepoint("edited");
+    editBoth(-99.0);
+    conn.RollbackToSavepoint("edited");
+    conn.Commit();
+    const Ledger committed{{-60.0, 50.0}, 2};
+    EXPECT_EQ(ReadLedger(conn), committed);
+
+    // And another connection, opened afresh, reads the same.
+    Components other;
+    other.connection->SetConnectPath(dir.path() + "\\ZTDDF.LDD");
+    EXPECT_EQ(ReadLedger(*other.connection), committed);
 }
 
 }  // namespace
