@@ -213,6 +213,9 @@ public:
     void addTable(const TableEntry& table);
     void setTableProperty(const std::string& table, std::uint16_t property, const std::string& value);
     void removeTableProperty(const std::string& table, std::uint16_t property);
+    // A field's property, e.g. its default value (LUM_DD_FIELD_DEFAULT).
+    void setFieldProperty(const std::string& table, const std::string& field, std::uint16_t property,
+                          const std::string& value);
     std::vector<TableEntry> tables() const;
     const std::string& path() const;
 

@@ -55,8 +55,8 @@
  *     through the connection keep those keys in step; rows another program
  *     writes join them when the file is opened again. LumCloseIndex on one
  *     of its indexes closes the whole file.
- *   - Property 213 of LumDDGetTableProperty: default index name (text);
- *     property 1102 of LumDDGetUserProperty: the user's groups, ";"-joined.
+ *   - Dictionary properties: see LumDictionaryProperty. A field's default
+ *     value is the text a user would type into it.
  *   - Writing. A table opened without the read-only option may be written:
  *     record editing on the table handle (LumAppendRecord, the setters,
  *     LumDeleteRecord, LumWriteRecord, LumCancelUpdate) and SQL INSERT,
@@ -279,8 +279,16 @@ UNSIGNED32 LumInTransaction(LUMHANDLE hConnect, UNSIGNED16* pbInTrans);
 UNSIGNED32 LumGetTransactionCount(LUMHANDLE hConnect, UNSIGNED32* pulCount);
 
 /* ---- Data dictionary ------------------------------------------------- */
+/* Property numbers; a property never set answers LUM_ERR_PROPERTY_NOT_SET. */
+enum LumDictionaryProperty {
+    LUM_DD_TABLE_DEFAULT_INDEX = 213,   /* table: name of its default index */
+    LUM_DD_FIELD_DEFAULT = 802,         /* field: default value of a new record, as text */
+    LUM_DD_USER_GROUP_MEMBERSHIP = 1102 /* user: its groups, ";"-joined */
+};
 UNSIGNED32 LumDDGetTableProperty(LUMHANDLE hConnect, const char* pucTableName, UNSIGNED16 usPropertyID,
                                  void* pvProperty, UNSIGNED16* pusPropertyLen);
+UNSIGNED32 LumDDGetFieldProperty(LUMHANDLE hConnect, const char* pucTableName, const char* pucFieldName,
+                                 UNSIGNED16 usPropertyID, void* pvProperty, UNSIGNED16* pusPropertyLen);
 UNSIGNED32 LumDDGetUserProperty(LUMHANDLE hConnect, const char* pucUserName, UNSIGNED16 usPropertyID, void* pvProperty,
                                 UNSIGNED16* pusPropertyLen);
 /* Object type 10: tables; 11: users. */
@@ -491,7 +499,7 @@ UNSIGNED32 LumShowDeleted(UNSIGNED16 bShowDeleted);
   X(LumGetHandleType) X(LumCloseCachedTables) X(LumCacheOpenTables) X(LumCacheOpenCursors) \
   X(LumGetNumActiveLinks) X(LumGetActiveLinkInfo) X(LumSetSQLTimeout) X(LumBeginTransaction) \
   X(LumCommitTransaction) X(LumRollbackTransaction) X(LumRollbackTransaction80) X(LumCreateSavepoint) \
-  X(LumInTransaction) X(LumGetTransactionCount) X(LumDDGetTableProperty) X(LumDDGetUserProperty) \
+  X(LumInTransaction) X(LumGetTransactionCount) X(LumDDGetTableProperty) X(LumDDGetFieldProperty) X(LumDDGetUserProperty) \
   X(LumDDFindFirstObject) X(LumDDFindNextObject) X(LumDDFindClose) X(LumFindFirstTable) X(LumFindNextTable) \
   X(LumFindFirstTable62) X(LumFindNextTable62) X(LumFindClose) X(LumOpenTable90) X(LumCloseTable) \
   X(LumGetTableType) X(LumGetTableOpenOptions) X(LumGetTableCharType) X(LumGetTableCollation) \

@@ -23,7 +23,7 @@ constexpr UNSIGNED16 RemoteConnection = 2;
 constexpr UNSIGNED16 InternetConnection = 4;
 // Dictionary object type of tables, and the user property of the groups.
 constexpr UNSIGNED16 TableObjectType = 10;
-constexpr UNSIGNED16 UserGroupsProperty = 1102;
+constexpr UNSIGNED16 UserGroupsProperty = LUM_DD_USER_GROUP_MEMBERSHIP;
 constexpr double MillisecondsPerDay = 86400000.0;
 
 // Pieces of a ";"-joined text, empty ones left out.

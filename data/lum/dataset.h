@@ -268,8 +268,8 @@ protected:
     void PostKeyBuffer(bool commit) override;
     void DoOnNewRecord() override;
     // The default value of a column for a new record, as text the field
-    // converts; none by default (the engine keeps no column defaults).
-    virtual std::optional<std::string> ColumnDefault(const TLCEFieldDef& /*column*/) const { return std::nullopt; }
+    // converts; none here (a table reads its dictionary's).
+    virtual std::optional<std::string> ColumnDefault(const TLCEFieldDef& /*column*/) { return std::nullopt; }
     void DoAfterOpen() override;
     void Notification(fw::TComponent& component, fw::Operation operation) override;
 

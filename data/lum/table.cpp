@@ -3,6 +3,8 @@
 // properties with the stored field and index definitions.
 #include "data/lum/table.h"
 
+#include <array>
+
 #include <cstring>
 
 #include "data/lum/connection.h"
@@ -57,8 +59,8 @@ void TLumTable::ReadDefaultIndex() {
     if (connection == nullptr || !connection->IsDictionaryConnection()) return;
     char buffer[200] = {};
     UNSIGNED16 length = sizeof buffer;
-    const UNSIGNED32 rc =
-        Engine().LumDDGetTableProperty(connection->ConnectionHandle(), tableName_.c_str(), 213, buffer, &length);
+    const UNSIGNED32 rc = Engine().LumDDGetTableProperty(connection->ConnectionHandle(), tableName_.c_str(),
+                                                         LUM_DD_TABLE_DEFAULT_INDEX, buffer, &length);
     if (rc == LUM_ERR_PROPERTY_NOT_SET) {
         // No default index: an earlier dictionary's default gives way to the
         // order the table asks for itself.
@@ -68,6 +70,21 @@ void TLumTable::ReadDefaultIndex() {
     if (rc != 0) return;
     const std::string name(buffer, strnlen(buffer, sizeof buffer));
     if (IndexName() == "LUM_DEFAULT" || (IndexName().empty() && !Loading())) SelectDictionaryDefault(name);
+}
+
+std::optional<std::string> TLumTable::ColumnDefault(const TLCEFieldDef& column) {
+    TLumConnection* connection = LumConnection();
+    if (connection == nullptr || !connection->IsDictionaryConnection()) return std::nullopt;
+    // A default is a value a user would type: a field's width is enough.
+    std::array<char, 1024> buffer{};
+    UNSIGNED16 length = buffer.size();
+    const UNSIGNED32 rc =
+        Engine().LumDDGetFieldProperty(connection->ConnectionHandle(), tableName_.c_str(), column.ColumnName.c_str(),
+                                       LUM_DD_FIELD_DEFAULT, buffer.data(), &length);
+    // A table opened by its file name need not be in the dictionary.
+    if (rc == LUM_ERR_PROPERTY_NOT_SET || rc == LUM_ERR_NOT_IN_DICTIONARY) return std::nullopt;
+    Check(rc);
+    return std::string(buffer.data(), strnlen(buffer.data(), std::min<std::size_t>(length, buffer.size())));
 }
 
 LUMHANDLE TLumTable::AcquireCursorHandle() {

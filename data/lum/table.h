@@ -77,6 +77,9 @@ protected:
     bool ComponentReadOnly() const override { return readOnly_; }
     LUMHANDLE AcquireCursorHandle() override;
     void CursorOpenedExclusively() override { exclusive_ = true; }
+    // On a dictionary connection, the default value the dictionary keeps
+    // for the column; free tables have none.
+    std::optional<std::string> ColumnDefault(const TLCEFieldDef& column) override;
     // A change from outside, not while being read, asks for the definitions to be stored.
     void DefChanged() override;
 

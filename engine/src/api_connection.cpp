@@ -235,12 +235,29 @@ UNSIGNED32 LumDDGetTableProperty(LUMHANDLE hConnect, const char* pucTableName, U
     });
 }
 
+UNSIGNED32 LumDDGetFieldProperty(LUMHANDLE hConnect, const char* pucTableName, const char* pucFieldName,
+                                 UNSIGNED16 usPropertyID, void* pvProperty, UNSIGNED16* pusPropertyLen) {
+    return guarded([&] {
+        auto conn = connectionOf(hConnect);
+        const std::string name = in(pucTableName, "table name");
+        const std::string field = in(pucFieldName, "field name");
+        const auto entry = conn->dictionary().findTable(name);
+        if (!entry)
+            fail(kErrNotInDictionary, "Table " + name + " is not in the data dictionary " + conn->dictionary().path());
+        const auto value = conn->dictionary().fieldProperty(entry->name, field, usPropertyID);
+        if (!value)
+            fail(kErrPropertyNotSet, "Property " + std::to_string(usPropertyID) + " of field " + field + " of table " +
+                                         entry->name + " is not set");
+        copyText(*value, static_cast<char*>(pvProperty), pusPropertyLen);
+    });
+}
+
 UNSIGNED32 LumDDGetUserProperty(LUMHANDLE hConnect, const char* pucUserName, UNSIGNED16 usPropertyID, void* pvProperty,
                                 UNSIGNED16* pusPropertyLen) {
     return guarded([&] {
         auto conn = connectionOf(hConnect);
         const std::string user = in(pucUserName, "user name");
-        if (usPropertyID != 1102)
+        if (usPropertyID != LUM_DD_USER_GROUP_MEMBERSHIP)
             fail(kErrPropertyNotSet, "Property " + std::to_string(usPropertyID) + " of user " + user + " is not set");
         const auto groups = conn->dictionary().userGroups(user);
         if (!groups)

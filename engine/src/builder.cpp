@@ -38,6 +38,10 @@ void Dictionary::addTable(const TableEntry& table) { impl_->store.addTable(table
 void Dictionary::setTableProperty(const std::string& table, std::uint16_t property, const std::string& value) {
     impl_->store.setTableProperty(table, property, value);
 }
+void Dictionary::setFieldProperty(const std::string& table, const std::string& field, std::uint16_t property,
+                                  const std::string& value) {
+    impl_->store.setFieldProperty(table, field, property, value);
+}
 void Dictionary::removeTableProperty(const std::string& table, std::uint16_t property) {
     impl_->store.removeTableProperty(table, property);
 }

@@ -51,6 +51,8 @@ DictionaryStore DictionaryStore::create(const std::string& rawPath) {
             "CREATE TABLE dd_tables(name TEXT PRIMARY KEY COLLATE NOCASE, file TEXT NOT NULL, table_type INTEGER);"
             "CREATE TABLE dd_table_properties(table_name TEXT COLLATE NOCASE, property INTEGER, value TEXT,"
             " PRIMARY KEY(table_name, property));"
+            "CREATE TABLE dd_field_properties(table_name TEXT COLLATE NOCASE, field_name TEXT COLLATE NOCASE,"
+            " property INTEGER, value TEXT, PRIMARY KEY(table_name, field_name, property));"
             "CREATE TABLE dd_users(name TEXT PRIMARY KEY COLLATE NOCASE, salt TEXT, hash TEXT, groups TEXT);"
             "COMMIT;");
     } catch (...) {
@@ -202,6 +204,40 @@ void DictionaryStore::removeTableProperty(const std::string& table, std::uint16_
     Stmt q(db_, "DELETE FROM dd_table_properties WHERE table_name = ?1 AND property = ?2");
     q.bindText(1, table);
     q.bind(2, static_cast<std::int64_t>(property));
+    q.step();
+}
+
+// Dictionaries written before field properties existed have no table for
+// them: they read as having none, and the first property set adds it.
+bool DictionaryStore::hasFieldProperties() const {
+    Stmt q(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'dd_field_properties'");
+    return q.step();
+}
+
+std::optional<std::string> DictionaryStore::fieldProperty(const std::string& table, const std::string& field,
+                                                          std::uint16_t property) const {
+    if (!hasFieldProperties()) return std::nullopt;
+    Stmt q(db_, "SELECT value FROM dd_field_properties WHERE table_name = ?1 AND field_name = ?2 AND property = ?3");
+    q.bindText(1, table);
+    q.bindText(2, field);
+    q.bind(3, static_cast<std::int64_t>(property));
+    if (!q.step()) return std::nullopt;
+    return q.text(0);
+}
+
+void DictionaryStore::setFieldProperty(const std::string& table, const std::string& field, std::uint16_t property,
+                                       const std::string& value) {
+    const auto entry = findTable(table);
+    if (!entry) fail(kErrNotInDictionary, "Table " + table + " is not in dictionary " + path_);
+    db_.exec(
+        "CREATE TABLE IF NOT EXISTS dd_field_properties(table_name TEXT COLLATE NOCASE,"
+        " field_name TEXT COLLATE NOCASE, property INTEGER, value TEXT,"
+        " PRIMARY KEY(table_name, field_name, property));");
+    Stmt q(db_, "INSERT OR REPLACE INTO dd_field_properties VALUES(?1, ?2, ?3, ?4)");
+    q.bindText(1, entry->name);
+    q.bindText(2, field);
+    q.bind(3, static_cast<std::int64_t>(property));
+    q.bindText(4, value);
     q.step();
 }
 

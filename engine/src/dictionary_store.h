@@ -36,8 +36,15 @@ public:
     std::vector<Dictionary::TableEntry> tables() const;
     void setTableProperty(const std::string& table, std::uint16_t property, const std::string& value);
     void removeTableProperty(const std::string& table, std::uint16_t property);
+    // Properties of a table's field (its default value, for one), by field
+    // name in any case.
+    std::optional<std::string> fieldProperty(const std::string& table, const std::string& field,
+                                             std::uint16_t property) const;
+    void setFieldProperty(const std::string& table, const std::string& field, std::uint16_t property,
+                          const std::string& value);
 
 private:
+    bool hasFieldProperties() const;
     Db db_;
     std::string path_;
 };

@@ -1,4 +1,5 @@
 // Dictionary connections: login, tables by dictionary name, properties.
+#include "engine/src/sqlite_db.h"
 #include "tests/engine/fixture.h"
 
 using namespace lcetest;
@@ -85,6 +86,49 @@ TEST_F(Practice, TablesOpenByDictionaryNameWithOrWithoutExtension) {
     // The access layer's retry by path works on the same connection.
     const std::string path = dir.path() + "\\ZTTRN.LDT";
     EXPECT_EQ(LumOpenTable90(conn, path.c_str(), nullptr, 3, 1, 1, 1, 0, "ANSI", &t), 0u) << lastErrorText();
+}
+
+// A field's default value, by table and field name in any case; a dictionary
+// written before field properties existed answers that none is set, and
+// reading it changes nothing.
+TEST_F(Practice, FieldDefaultsAreReadByNameAndMissingOnesAreNotSet) {
+    lce::Dictionary::open(dir.path("ZTDDF.LDD")).setFieldProperty("zttrn", "Entry Number", LUM_DD_FIELD_DEFAULT, "7");
+    ASSERT_EQ(connect("user", "brindlex"), 0u);
+    struct Case {
+        const char* table;
+        const char* field;
+        UNSIGNED16 property;
+        UNSIGNED32 code;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"ZTTRN", "ENTRY NUMBER", LUM_DD_FIELD_DEFAULT, 0, "7"},
+        {"ZTTRN.LDT", "entry number", LUM_DD_FIELD_DEFAULT, 0, "7"},
+        {"ZTTRN", "Entry Number", LUM_DD_TABLE_DEFAULT_INDEX, LUM_ERR_PROPERTY_NOT_SET, ""},
+        {"ZTPAX", "Entry Number", LUM_DD_FIELD_DEFAULT, LUM_ERR_PROPERTY_NOT_SET, ""},
+        {"NOSUCH", "Entry Number", LUM_DD_FIELD_DEFAULT, LUM_ERR_NOT_IN_DICTIONARY, ""},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.table) + "." + k.field);
+        char buf[50] = {};
+        UNSIGNED16 len = sizeof buf;
+        EXPECT_EQ(LumDDGetFieldProperty(conn, k.table, k.field, k.property, buf, &len), k.code) << lastErrorText();
+        if (k.code == 0) EXPECT_STREQ(buf, k.value);
+    }
+    LumDisconnect(conn);
+    conn = 0;
+
+    {
+        lce::Db older(dir.path("ZTDDF.LDD"), lce::Db::Mode::ReadWrite);
+        older.exec("DROP TABLE dd_field_properties");
+    }
+    const auto before = std::filesystem::last_write_time(dir.path("ZTDDF.LDD"));
+    ASSERT_EQ(connect("user", "brindlex"), 0u);
+    char buf[50];
+    UNSIGNED16 len = sizeof buf;
+    EXPECT_EQ(LumDDGetFieldProperty(conn, "ZTTRN", "Entry Number", LUM_DD_FIELD_DEFAULT, buf, &len),
+              LUM_ERR_PROPERTY_NOT_SET);
+    EXPECT_EQ(std::filesystem::last_write_time(dir.path("ZTDDF.LDD")), before);
 }
 
 TEST_F(Practice, PropertiesAndListings) {

@@ -422,19 +422,10 @@ TEST(EditSpaces, TrailingBlanksAndBlankValues) {
     }
 }
 
-// Default values of new records, from a table that gives them.
-class DefaultingTable : public lum::TLumTable {
-public:
-    std::string countDefault;
-
-protected:
-    std::optional<std::string> ColumnDefault(const lum::TLCEFieldDef& column) const override {
-        if (column.ColumnName == "Count") return countDefault;
-        return std::nullopt;
-    }
-};
-
-TEST(EditDefaults, ANewRecordTakesItsDefaultsOrNamesTheFieldThatRefusedOne) {
+// Default values of new records come from the dictionary, by field name in
+// any case; a table opened by its file name, or a field without one, has
+// none.
+TEST(EditDefaults, ANewRecordTakesItsDictionaryDefaultsOrNamesTheFieldThatRefusedOne) {
     struct Case {
         const char* value;
         const char* message;  // none: the default is taken
@@ -448,17 +439,26 @@ TEST(EditDefaults, ANewRecordTakesItsDefaultsOrNamesTheFieldThatRefusedOne) {
         SCOPED_TRACE(k.value);
         TempDir dir;
         BuildTable(dir);
+        {
+            auto dd = lce::Dictionary::create(dir.path("D.LDD"));
+            dd.addUser("clerk", "secret");
+            dd.addTable({"E", "E.LDT", lce::kLdt, {}});
+            dd.setFieldProperty("E", "COUNT", LUM_DD_FIELD_DEFAULT, k.value);
+        }
         lum::TLumConnection connection;
-        connection.SetConnectPath(dir.path());
-        DefaultingTable table;
+        connection.SetConnectPath(dir.path() + "\\D.LDD");
+        connection.SetUsername("clerk");
+        connection.SetPassword("secret");
+        connection.SetLoginPrompt(false);
+        lum::TLumTable table;
         table.SetName("tblD");
         table.SetLumConnection(&connection);
-        table.SetTableName("E.LDT");
-        table.countDefault = k.value;
+        table.SetTableName("E");
         table.SetActive(true);
         if (k.message == nullptr) {
             table.Append();
             EXPECT_EQ(table.FieldNamed("Count").ValueAsInteger(), 5);
+            EXPECT_TRUE(table.FieldNamed("Note").IsNull());
             EXPECT_FALSE(table.Modified());
             table.FieldNamed("Name").SetValueAsText("N");
             table.Post();
@@ -469,6 +469,16 @@ TEST(EditDefaults, ANewRecordTakesItsDefaultsOrNamesTheFieldThatRefusedOne) {
             EXPECT_EQ(e.EngineErrorCode, 0u);
             EXPECT_EQ(table.State(), fw::TDataSetState::dsBrowse);
         }
+        // The same file opened by its name on a free connection: no default.
+        lum::TLumConnection free;
+        free.SetConnectPath(dir.path());
+        lum::TLumTable byFile;
+        byFile.SetLumConnection(&free);
+        byFile.SetTableName("E.LDT");
+        byFile.SetActive(true);
+        byFile.Append();
+        EXPECT_TRUE(byFile.FieldNamed("Count").IsNull());
+        byFile.Cancel();
     }
 }
 
