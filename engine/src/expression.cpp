@@ -694,9 +694,12 @@ private:
         if (l.type == Type::Blob) bad("binary fields cannot be compared; use empty()");
         const std::string& op = n.text;
         if (l.type == Type::Text) return compareText(op, l, r);
-        const std::string sqlOp = op == "==" ? "=" : op == "#" ? "<>" : op;
-        return {"(" + l.sql + " " + sqlOp + " " + r.sql + ")", Type::Condition};
+        if (op == "<>" || op == "#") return differs("(" + l.sql + " = " + r.sql + ")");
+        return {"(" + l.sql + " " + (op == "==" ? std::string("=") : op) + " " + r.sql + ")", Type::Condition};
     }
+
+    // Not equal: also where a value is missing (null), which no other value equals.
+    static Part differs(const std::string& equal) { return {"(NOT coalesce(" + equal + ", 0))", Type::Condition}; }
 
     // A date compared with a timestamp compares as a timestamp at midnight.
     static void align(Part& l, Part& r) {
@@ -717,15 +720,14 @@ private:
             l.sql = "upper(" + l.sql + ")";
             r.sql = "upper(" + r.sql + ")";
         }
-        const bool equality = op == "=" || op == "<>" || op == "#";
-        if (equality && !exact_) {
+        const bool unequal = op == "<>" || op == "#";
+        if (op == "=" || unequal) {
             // Exact matching off: "=" holds when the left value begins with the right one.
-            const std::string eq = "(substr(" + l.sql + ", 1, length(" + r.sql + ")) = " + r.sql + ")";
-            if (op == "=") return {eq, Type::Condition};
-            return {"(NOT coalesce(" + eq + ", 0))", Type::Condition};
+            const std::string eq = exact_ ? "(" + l.sql + " = " + r.sql + ")"
+                                          : "(substr(" + l.sql + ", 1, length(" + r.sql + ")) = " + r.sql + ")";
+            return unequal ? differs(eq) : Part{eq, Type::Condition};
         }
-        const std::string sqlOp = op == "==" ? "=" : op == "#" ? "<>" : op;
-        return {"(" + l.sql + " " + sqlOp + " " + r.sql + ")", Type::Condition};
+        return {"(" + l.sql + " " + (op == "==" ? std::string("=") : op) + " " + r.sql + ")", Type::Condition};
     }
 
     const ColumnLookup& columns_;
