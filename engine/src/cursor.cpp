@@ -474,6 +474,7 @@ std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
 std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
     followWriter();
     if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
+    if ((mode & 3) == 1 && filters_.active()) return filteredKeyNumber(order);
     const auto lease = store_->reading();
     if (order == 0) {
         Stmt& q = statement("SELECT count(*) FROM lce_images WHERE __recno <= ?2");

@@ -243,6 +243,8 @@ private:
     Stmt& conditionStatement(const std::string& sql) const;
     bool filteredOut(std::int64_t recno) const;
     std::int64_t filteredCount(std::size_t order);
+    std::int64_t filteredKeyNumber(std::size_t order);
+    void replaceFilters(Filters next);
 
     std::shared_ptr<TableStore> store_;
     Options options_;
@@ -267,6 +269,7 @@ private:
     // where it stood.
     std::vector<std::optional<std::string>> removedKeys_;
     Filters filters_;
+    std::string lastEvaluation_;  // the statement of the expression evaluated last
 };
 
 }  // namespace lce

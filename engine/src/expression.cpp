@@ -93,6 +93,15 @@ private:
             ++j;
             while (j < s_.size() && isDigit(s_[j])) ++j;
         }
+        // An exponent: E, an optional sign, digits.
+        if (j < s_.size() && (s_[j] == 'e' || s_[j] == 'E')) {
+            std::size_t k = j + 1;
+            if (k < s_.size() && (s_[k] == '+' || s_[k] == '-')) ++k;
+            if (k < s_.size() && isDigit(s_[k])) {
+                j = k;
+                while (j < s_.size() && isDigit(s_[j])) ++j;
+            }
+        }
         if (j < s_.size() && isNameChar(s_[j])) bad("a number runs into a name" + where(j));
         t.kind = Tok::Number;
         t.text = std::string(s_.substr(i_, j - i_));
@@ -431,19 +440,25 @@ std::optional<std::int64_t> julianOf(int y, int m, int d) {
     return j;
 }
 
-// MM/DD/YYYY, YYYY-MM-DD or YYYYMMDD; blanks (and "  /  /    ") are the empty date, 0.
+// MM/DD/YYYY (also with "-"), DD.MM.YYYY, YYYY-MM-DD (any of the three
+// separators after a four-digit year) or YYYYMMDD; blanks (and "  /  /    ")
+// are the empty date, 0.
 std::optional<std::int64_t> parseDate(std::string_view s) {
     s = trimBlanks(s);
     if (s.find_first_not_of(" /-.") == std::string_view::npos) return 0;
     if (s.size() == 8 && s.find_first_not_of("0123456789") == std::string_view::npos)
         return julianOf(*digits(s.substr(0, 4)), *digits(s.substr(4, 2)), *digits(s.substr(6, 2)));
-    const char sep = s.find('-') != std::string_view::npos ? '-' : '/';
-    const std::size_t a = s.find(sep), b = a == std::string_view::npos ? a : s.find(sep, a + 1);
+    const std::size_t a = s.find_first_of("/-.");
+    if (a == std::string_view::npos) return std::nullopt;
+    const char sep = s[a];
+    const std::size_t b = s.find(sep, a + 1);
     if (b == std::string_view::npos) return std::nullopt;
-    const auto p1 = digits(trimBlanks(s.substr(0, a))), p2 = digits(trimBlanks(s.substr(a + 1, b - a - 1))),
+    const std::string_view first = trimBlanks(s.substr(0, a));
+    const auto p1 = digits(first), p2 = digits(trimBlanks(s.substr(a + 1, b - a - 1))),
                p3 = digits(trimBlanks(s.substr(b + 1)));
     if (!p1 || !p2 || !p3) return std::nullopt;
-    if (sep == '-') return julianOf(*p1, *p2, *p3);
+    if (first.size() == 4) return julianOf(*p1, *p2, *p3);
+    if (sep == '.') return julianOf(*p3, *p2, *p1);
     return julianOf(*p3, *p1, *p2);
 }
 

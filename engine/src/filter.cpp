@@ -76,7 +76,14 @@ void Cursor::setFilter(bool optimized, const std::string& text) {
         const auto lease = store_->reading();
         conditionStatement("SELECT 1 FROM records WHERE records.__recno = ?1 AND " + next.condition());
     }
+    replaceFilters(std::move(next));
+}
+
+void Cursor::replaceFilters(Filters next) {
+    // The statements of the condition replaced are not asked again.
+    const std::string previous = filters_.condition();
     filters_ = std::move(next);
+    if (!previous.empty() && previous != filters_.condition()) dropStatementsOn(previous);
     stream_.reset();
 }
 
@@ -84,13 +91,15 @@ void Cursor::clearFilter(bool optimized) {
     if (!filters_.has(optimized))
         fail(kErrNoFilter,
              std::string("No ") + (optimized ? "optimized filter" : "filter") + " is set on table " + name());
-    filters_.clear(optimized, columnLookup());
-    stream_.reset();
+    Filters next = filters_;
+    next.clear(optimized, columnLookup());
+    replaceFilters(std::move(next));
 }
 
 void Cursor::setExact(bool exact) {
-    filters_.setExact(exact, columnLookup());
-    stream_.reset();
+    Filters next = filters_;
+    next.setExact(exact, columnLookup());
+    replaceFilters(std::move(next));
 }
 
 bool Cursor::filteredOut(std::int64_t recno) const {
@@ -122,13 +131,45 @@ std::int64_t Cursor::filteredCount(std::size_t order) {
     return n;
 }
 
+std::int64_t Cursor::filteredKeyNumber(std::size_t order) {
+    const auto lease = store_->reading();
+    if (order == 0) {
+        Stmt& q =
+            conditionStatement("SELECT count(*) FROM records WHERE records.__recno <= ?2 AND " + filters_.condition());
+        filters_.bind(q);
+        q.bind(2, recno_);
+        q.step();
+        const std::int64_t n = q.integer(0);
+        q.reset();
+        return n;
+    }
+    const auto key = currentKey(order);
+    if (!key) return 0;
+    const std::string& k = index(order).keyColumn;
+    Stmt& q = conditionStatement(
+        "SELECT count(*) FROM " + keyTable(order) + " AS k JOIN records ON records.__recno = k.__recno WHERE " +
+        scopeClause(order, "k." + k) + " AND (k." + k + ", k.__recno) <= (?1, ?2) AND " + filters_.condition());
+    bindScope(q, order);
+    filters_.bind(q);
+    q.bindBlob(1, key->data(), key->size());
+    q.bind(2, recno_);
+    q.step();
+    const std::int64_t n = q.integer(0);
+    q.reset();
+    return n;
+}
+
 bool Cursor::evaluate(const std::string& text) {
     followWriter();
     requireRecord();
     const auto tree = expr::parse(text);
     const expr::Compiled c = expr::translate(*tree, columnLookup(), filters_.exact(), Filters::kFirstParam);
     const auto lease = store_->reading();
-    Stmt& q = conditionStatement("SELECT coalesce(" + c.sql + ", 0) FROM records WHERE records.__recno = ?1");
+    const std::string sql = "SELECT coalesce(" + c.sql + ", 0) FROM records WHERE records.__recno = ?1";
+    // One expression is usually asked of many records in turn; only its statement is kept.
+    if (!lastEvaluation_.empty() && lastEvaluation_ != sql) dropStatementsOn(lastEvaluation_);
+    lastEvaluation_ = sql;
+    Stmt& q = conditionStatement(sql);
     Filters::bindParams(q, c);
     q.bind(1, recno_);
     const bool meets = q.step() && q.integer(0) != 0;

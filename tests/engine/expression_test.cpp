@@ -143,6 +143,10 @@ TEST_F(Expressions, EachFormSelectsItsRecordsInEveryNotation) {
         {"Day = ctod('01/31/2020')", {1}},
         {"Day > ctod('2020-12-31')", {2}},
         {"Day < ctod('20200201')", {1}},
+        {"Day = ctod('31.01.2020') OR Day = ctod('2021/06/15')", {1, 2}},
+        {"Day = ctod('  /  /    ')", {}},
+        {"empty(Day) OR Day >= ctod('02-01-2020')", {2, 3, 4, 5}},
+        {"Price = 1E2 OR Price < 2.5e-1", {3, 4}},
         {"Day = ctots('01/31/2020')", {1}},
         {"Stamp >= ctots('06/15/2021 00:00:00')", {2}},
         {"Stamp < ctots('01/31/2020 10:30:01') AND Stamp > ctod('01/30/2020')", {1}},
@@ -278,7 +282,17 @@ TEST_F(Expressions, PlainAndOptimisedFiltersCombineAndFollowExactMatching) {
     UNSIGNED16 flag = 1;
     ASSERT_EQ(LumIsRecordVisible(o.table, &flag), 0u);
     EXPECT_EQ(flag, 0u);
+    // Key numbers that respect filters count only the records the filters let through.
+    ASSERT_EQ(LumGotoRecord(o.table, 2), 0u);
+    UNSIGNED32 key = 0;
+    ASSERT_EQ(LumGetKeyNum(byN, 1, &key), 0u) << lastErrorText();
+    EXPECT_EQ(key, 1u);
+    ASSERT_EQ(LumGetKeyNum(byN, 2, &key), 0u);
+    EXPECT_EQ(key, 2u);
     ASSERT_EQ(LumClearFilter(o.table), 0u);
+    ASSERT_EQ(LumGotoRecord(o.table, 4), 0u);
+    ASSERT_EQ(LumGetKeyNum(o.table, 1, &key), 0u);
+    EXPECT_EQ(key, 3u);
     EXPECT_EQ(visible(o.table, o.table), (std::set<UNSIGNED32>{2, 3, 4, 5}));
     EXPECT_EQ(LumClearFilter(o.table), LUM_ERR_NO_FILTER);
     ASSERT_EQ(LumClearLOF(o.table), 0u);

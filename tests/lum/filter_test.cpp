@@ -9,6 +9,7 @@
 #include "data/lum/errors.h"
 #include "tests/lum/fixture.h"
 #include "tests/lum/recording_engine.h"
+#include "tests/lum/table_cases.h"
 
 namespace lumtest {
 namespace {
@@ -175,6 +176,51 @@ TEST_F(Filters, OnFilterRecordDecidesWhileFilteredTogetherWithTheFilterText) {
     EXPECT_EQ(Entries(), (std::vector<std::int64_t>{4}));
     // The handler sees only the records the engine's filter lets through.
     for (const std::int64_t entry : offered) EXPECT_TRUE(entry == 3 || entry == 4) << entry;
+}
+
+// Only LDT tables pass the text through the engine's forms; the prefix rule
+// and the filter itself work on every table type.
+TEST(FilterTableTypes, AFilterSelectsOnEveryTableType) {
+    for (const TableCase& t : tableCases) {
+        SCOPED_TRACE(std::string(1, t.letter));
+        TempDir dir;
+        lce::TableSchema schema;
+        schema.tableType = t.tableType;
+        lce::ColumnDef name, number;
+        name.name = "Name";
+        name.type = lce::kCharacter;
+        name.length = 10;
+        number.name = "N";
+        number.type = lce::kInteger;
+        name.nullable = number.nullable = t.nullable;
+        schema.columns = {name, number};
+        {
+            auto file = lce::TableFile::create(dir.path("T.LDT"), schema);
+            const char* names[] = {"Bob", "Alice", "Bobby", "Bo"};
+            for (int i = 0; i < 4; ++i) file.append({lce::Value::ofText(names[i]), lce::Value::ofInteger(i + 1)});
+        }
+        const LumFunctions engine = FilterEngine();
+        lum::TLumConnection connection;
+        connection.SetConnectPath(dir.path());
+        lum::TLumTable table;
+        table.SetName("tblT");
+        table.SetLumConnection(&connection);
+        table.SetTableName("T.LDT");
+        table.SetTableType(t.openAs);
+        table.SetEngine(engine);
+        table.SetFilter("Name = 'Bob*' AND N < 4");
+        table.SetFiltered(true);
+        Log().Clear();
+        table.SetActive(true);
+        EXPECT_EQ(CallsStartingWith("LumExpression").size(), t.tableType == LUM_LDT ? 2u : 0u);
+        EXPECT_EQ(FilterCalls(), (Calls{"LumSetExact22(0)", "LumSetLOF(\"Name = 'Bob' AND N < 4\",2)"}));
+        std::vector<std::int64_t> numbers;
+        for (table.MoveToFirst(); !table.AtEnd(); table.MoveToNext())
+            numbers.push_back(table.FieldNamed("N").ValueAsInteger());
+        EXPECT_EQ(numbers, (std::vector<std::int64_t>{1, 3}));
+        table.SetActive(false);
+        Log().Clear();
+    }
 }
 
 }  // namespace
