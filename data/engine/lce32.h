@@ -117,8 +117,9 @@
  *     parse, mixes types or passes a limit answers LUM_ERR_EXPRESSION, an
  *     unknown field LUM_ERR_FIELD_NOT_FOUND. A filter (LumSetFilter) and an
  *     optimised filter (LumSetLOF) may both be set; navigation shows the
- *     records that meet both, count mode 1 counts them. LumSetExact22
- *     applies to the table handle and all its indexes.
+ *     records that meet both, count mode 1 and LumGetKeyNum mode 1 count
+ *     them. LumSetExact22 applies to the table handle and all its indexes:
+ *     on (the default) "=" compares whole texts, off it matches a prefix.
  *   - Seeks and encryption are declared for the access layer but answer
  *     LUM_ERR_NOT_SUPPORTED (5004) in this version of the engine.
  */
