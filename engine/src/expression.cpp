@@ -89,7 +89,8 @@ private:
     Token number(Token& t) {
         std::size_t j = i_;
         while (j < s_.size() && isDigit(s_[j])) ++j;
-        if (j < s_.size() && s_[j] == '.') {
+        // A point followed by a letter opens a dotted word (1.AND.x), not a fraction.
+        if (j < s_.size() && s_[j] == '.' && !(j + 1 < s_.size() && isNameStart(s_[j + 1]))) {
             ++j;
             while (j < s_.size() && isDigit(s_[j])) ++j;
         }

@@ -120,6 +120,7 @@ TEST_F(Expressions, EachFormSelectsItsRecordsInEveryNotation) {
         {".NOT. (N = 1 .OR. N = 2)", {3, 4, 5}},
         {"!(N # 3)", {3}},
         {"N <> 3 and N != 4", {1, 2, 5}},
+        {"N=1.OR.N=2.AND..NOT.Paid", {1, 2}},
         {"N = -1", {}},
         {"[Entry No] = 300", {3}},
         {"Amount = 12.5", {1}},
