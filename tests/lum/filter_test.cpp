@@ -3,6 +3,7 @@
 // CONTAINS left alone), the optimised and the plain mode and the switch
 // between them, Filtered on an open table, OnFilterRecord, and the engine's
 // "no filter" answer. The filter calls are recorded.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,39 @@ TEST_F(Filters, OnFilterRecordDecidesWhileFilteredTogetherWithTheFilterText) {
     EXPECT_EQ(Entries(), (std::vector<std::int64_t>{4}));
     // The handler sees only the records the engine's filter lets through.
     for (const std::int64_t entry : offered) EXPECT_TRUE(entry == 3 || entry == 4) << entry;
+}
+
+// Calculated fields are worked out before the handler sees a record when
+// LumCalcFieldsBeforeFilter says so, else only for the records it accepts.
+TEST_F(Filters, CalculatedFieldsComeBeforeOrAfterTheFilterHandlerAsTheOptionSays) {
+    table.AddField(std::make_unique<fw::TStringField>(table, fw::TFieldType::ftString, "Chart Number", 8, 1));
+    auto seen = std::make_unique<fw::TIntegerField>(table, fw::TFieldType::ftInteger, "Seen", 0, 0);
+    seen->SetFieldKind(fw::TFieldKind::fkCalculated);
+    table.AddField(std::move(seen));
+    std::vector<std::string> events;
+    const auto chart = [](fw::TDataSet& ds) { return ds.FieldNamed("Chart Number").ValueAsText(); };
+    table.OnCalcFields = [&](fw::TDataSet& ds) { events.push_back("calc " + chart(ds)); };
+    table.OnFilterRecord = [&](fw::TDataSet& ds, bool& accept) {
+        events.push_back("filter " + chart(ds));
+        accept = chart(ds) != "BBB00003";
+    };
+    table.SetFiltered(true);
+    for (const bool before : {true, false}) {
+        SCOPED_TRACE(before ? "before" : "after");
+        table.LumTableOptions().SetLumCalcFieldsBeforeFilter(before);
+        table.SetActive(true);
+        events.clear();
+        std::vector<std::string> charts;
+        for (table.MoveToFirst(); !table.AtEnd(); table.MoveToNext()) charts.push_back(chart(table));
+        EXPECT_EQ(charts, (std::vector<std::string>{"AAA00001", "AAB00002", "AAA00004"}));
+        const std::vector<std::string> expected =
+            before ? std::vector<std::string>{"calc AAA00001", "filter AAA00001", "calc AAB00002", "filter AAB00002",
+                                              "calc BBB00003", "filter BBB00003", "calc AAA00004", "filter AAA00004"}
+                   : std::vector<std::string>{"filter AAA00001", "calc AAA00001",   "filter AAB00002", "calc AAB00002",
+                                              "filter BBB00003", "filter AAA00004", "calc AAA00004"};
+        EXPECT_EQ(events, expected);
+        table.SetActive(false);
+    }
 }
 
 // Only LDT tables pass the text through the engine's forms; the prefix rule
