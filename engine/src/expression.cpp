@@ -441,9 +441,10 @@ std::optional<std::int64_t> julianOf(int y, int m, int d) {
     return j;
 }
 
-// MM/DD/YYYY (also with "-"), DD.MM.YYYY, YYYY-MM-DD (any of the three
-// separators after a four-digit year) or YYYYMMDD; blanks (and "  /  /    ")
-// are the empty date, 0.
+// MM/DD/YYYY (also with "-", and DD/MM/YYYY where the first number is no
+// month), DD.MM.YYYY, YYYY-MM-DD (any of the three separators after a
+// four-digit year) or YYYYMMDD; a two-digit year is 1950 to 2049; blanks
+// (and "  /  /    ") are the empty date, 0.
 std::optional<std::int64_t> parseDate(std::string_view s) {
     s = trimBlanks(s);
     if (s.find_first_not_of(" /-.") == std::string_view::npos) return 0;
@@ -459,8 +460,12 @@ std::optional<std::int64_t> parseDate(std::string_view s) {
                p3 = digits(trimBlanks(s.substr(b + 1)));
     if (!p1 || !p2 || !p3) return std::nullopt;
     if (first.size() == 4) return julianOf(*p1, *p2, *p3);
-    if (sep == '.') return julianOf(*p3, *p2, *p1);
-    return julianOf(*p3, *p1, *p2);
+    // A year of two digits lies within fifty years of 2000.
+    const int year = trimBlanks(s.substr(b + 1)).size() <= 2 ? (*p3 < 50 ? 2000 + *p3 : 1900 + *p3) : *p3;
+    if (sep == '.') return julianOf(year, *p2, *p1);
+    // Month first, else day first where the first number cannot be a month.
+    if (const auto j = julianOf(year, *p1, *p2)) return j;
+    return julianOf(year, *p2, *p1);
 }
 
 // HH:MM[:SS[.fff]] with an optional AM or PM; milliseconds since midnight.
