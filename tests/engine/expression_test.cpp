@@ -341,6 +341,34 @@ TEST_F(Expressions, EvaluationNeedsARecordAndFormsNeedRoom) {
     EXPECT_STREQ(buf, "n = 1 AND NOT paid OR [Entry No] # .5");
 }
 
+// A filter asks the records as they are now: an SQL result's rows by their
+// own column names, and a table's records as its own writes left them.
+TEST_F(Expressions, AFilterWorksOnAnSqlResultAndFollowsTheTablesWrites) {
+    Opened o;
+    open(dir_, "MIXED.LDT", LUM_LDT, o);
+    LUMHANDLE stmt = 0, cursor = 0;
+    ASSERT_EQ(LumCreateSQLStatement(o.conn, &stmt), 0u);
+    ASSERT_EQ(LumExecuteSQLDirect(stmt, "SELECT N, Name AS Who FROM MIXED WHERE N < 5", &cursor), 0u)
+        << lastErrorText();
+    ASSERT_EQ(LumSetFilter(cursor, "Who = 'Smith' OR N = 4"), 0u) << lastErrorText();
+    EXPECT_EQ(count(cursor, 1), 2u);
+    EXPECT_EQ(recordNumbers(cursor, cursor).size(), 2u);
+    EXPECT_EQ(LumSetFilter(cursor, "Name = 'Smith'"), LUM_ERR_FIELD_NOT_FOUND);
+    EXPECT_EQ(LumCloseTable(cursor), 0u);
+    EXPECT_EQ(LumCloseSQLStatement(stmt), 0u);
+
+    ASSERT_EQ(LumSetFilter(o.table, "Paid"), 0u);
+    EXPECT_EQ(visible(o.table, o.table), (std::set<UNSIGNED32>{1, 4}));
+    ASSERT_EQ(LumGotoRecord(o.table, 2), 0u);
+    ASSERT_EQ(LumSetLogical(o.table, "Paid", 1), 0u) << lastErrorText();
+    ASSERT_EQ(LumWriteRecord(o.table), 0u) << lastErrorText();
+    ASSERT_EQ(LumGotoRecord(o.table, 1), 0u);
+    ASSERT_EQ(LumSetLogical(o.table, "Paid", 0), 0u) << lastErrorText();
+    ASSERT_EQ(LumWriteRecord(o.table), 0u) << lastErrorText();
+    EXPECT_EQ(visible(o.table, o.table), (std::set<UNSIGNED32>{2, 4}));
+    EXPECT_EQ(count(o.table, 1), 2u);
+}
+
 // The same filter on a table of each type, in natural and index order.
 TEST(ExpressionTableTypes, AFilterWorksOnEveryTableType) {
     const struct {
