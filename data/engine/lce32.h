@@ -223,8 +223,8 @@ enum LumErrorCode {
     LUM_ERR_NO_CURRENT_RECORD = 5068, /* positioned before the first or after the last record */
     LUM_ERR_NO_RIGHTS = 5091,         /* the user may not write this table or column */
     LUM_ERR_STATEMENT_CLOSED = 5106,
-    LUM_ERR_NO_ROW_COUNT = 5117,
     LUM_ERR_EXPRESSION = 5110, /* an expression that does not parse, mixes types or passes a limit */
+    LUM_ERR_NO_ROW_COUNT = 5117,
     LUM_ERR_NOT_IN_DICTIONARY = 5132,
     LUM_ERR_END_OF_OBJECTS = 5137, /* LumDDFindFirstObject/LumDDFindNextObject: no more */
     LUM_ERR_PROPERTY_NOT_SET = 5138,
