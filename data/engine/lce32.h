@@ -112,9 +112,16 @@
  *     engine keeps no links: LumGetNumActiveLinks answers 0.
  *   - A table-file mask that names only a folder lists its "*.LDT" files.
  *     LumDDFindFirstObject needs a dictionary connection.
- *   - Filters, seeks, expressions and encryption are declared for the access
- *     layer but answer LUM_ERR_NOT_SUPPORTED (5004) in this version of the
- *     engine.
+ *   - Expressions (filters, LumEvalLogicalExpr, the long and short forms):
+ *     see engine/src/expression.h for the language. A text that does not
+ *     parse, mixes types or passes a limit answers LUM_ERR_EXPRESSION, an
+ *     unknown field LUM_ERR_FIELD_NOT_FOUND. A filter (LumSetFilter) and an
+ *     optimised filter (LumSetLOF) may both be set; navigation shows the
+ *     records that meet both, count mode 1 and LumGetKeyNum mode 1 count
+ *     them. LumSetExact22 applies to the table handle and all its indexes:
+ *     on (the default) "=" compares whole texts, off it matches a prefix.
+ *   - Seeks and encryption are declared for the access layer but answer
+ *     LUM_ERR_NOT_SUPPORTED (5004) in this version of the engine.
  */
 #ifndef LCE32_H
 #define LCE32_H
@@ -216,6 +223,7 @@ enum LumErrorCode {
     LUM_ERR_NO_CURRENT_RECORD = 5068, /* positioned before the first or after the last record */
     LUM_ERR_NO_RIGHTS = 5091,         /* the user may not write this table or column */
     LUM_ERR_STATEMENT_CLOSED = 5106,
+    LUM_ERR_EXPRESSION = 5110, /* an expression that does not parse, mixes types or passes a limit */
     LUM_ERR_NO_ROW_COUNT = 5117,
     LUM_ERR_NOT_IN_DICTIONARY = 5132,
     LUM_ERR_END_OF_OBJECTS = 5137, /* LumDDFindFirstObject/LumDDFindNextObject: no more */
@@ -397,8 +405,8 @@ UNSIGNED32 LumDeleteRecord(LUMHANDLE hTable);
 UNSIGNED32 LumCancelUpdate(LUMHANDLE hTable);
 UNSIGNED32 LumLockRecord(LUMHANDLE hTable, UNSIGNED32 ulRec);
 
-/* Filters, seeks and expressions (later version: LUM_ERR_NOT_SUPPORTED,
- * LumClearFilter/LumClearLOF answer LUM_ERR_NO_FILTER). */
+/* Filters and expressions; LumClearFilter/LumClearLOF answer
+ * LUM_ERR_NO_FILTER when none is set. */
 UNSIGNED32 LumSetFilter(LUMHANDLE hTable, const char* pucFilter);
 UNSIGNED32 LumClearFilter(LUMHANDLE hTable);
 UNSIGNED32 LumSetLOF(LUMHANDLE hTable, const char* pucFilter, UNSIGNED16 usOptions);

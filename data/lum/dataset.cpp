@@ -103,6 +103,8 @@ void TLumDataSet::OpenEngineCursor() {
     indexDefs_.SetUpdated(false);
     ReadIndexDefsFromEngine();
     if (cursorHandle_ != 0) ChooseActiveIndex();
+    exactSwitchedOff_ = false;
+    if (cursorHandle_ != 0 && Filtered()) ActivateFilter(options_->LumOptimizedFilters());
     if (cursorHandle_ != 0) SeekBeforeFirst();
 }
 
@@ -207,8 +209,7 @@ TFetchResult TLumDataSet::FetchRecord(fw::RecordBuffer& buffer, TFetchMode mode)
         if (rc != LUM_ERR_NO_CURRENT_RECORD) Check(rc);
         if (rc == 0 && visible != 0) {
             LoadRecordImage(buffer);
-            CalculateFields(buffer);
-            break;
+            if (AcceptRecord(buffer)) break;
         }
         if (mode == TFetchMode::Current) return TFetchResult::Failed;
         Check(engine_->LumSkip(activeHandle_, mode == TFetchMode::Next ? 1 : -1));

@@ -7,8 +7,9 @@
 // and its record buffers (dataset.cpp), fields (dataset_fields.cpp), the
 // index order (index_order.cpp), extra index files (index_files.cpp), the
 // range that keeps a detail on its master's record (master_detail.cpp),
-// record numbers, bookmarks and the version text (dataset_bookmarks.cpp)
-// and the editing of records (dataset_editing.cpp).
+// record numbers, bookmarks and the version text (dataset_bookmarks.cpp),
+// the editing of records (dataset_editing.cpp) and filters
+// (dataset_filters.cpp).
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -150,6 +151,16 @@ public:
     // none before the first edit and after close.
     const fw::RecordBuffer* OldRecordBuffer() const { return oldRecord_.empty() ? nullptr : &oldRecord_; }
 
+    // ---- filters (dataset_filters.cpp) -----------------------------------------
+    // The engine expression the records must meet while Filtered; on LDT
+    // tables it passes through the engine's short form and back, and a
+    // quoted value ending in "*" matches as a prefix. Changing it on an
+    // open, filtered dataset applies it at once and moves to the first record.
+    const std::string& Filter() const { return filter_; }
+    void SetFilter(const std::string& text);
+    // Applies or clears the filter on an open dataset, then moves to the first record.
+    void SetFiltered(bool value) override;
+
     // ---- the last auto-increment value --------------------------------------
     // The value the last insert through the dataset's engine handle gave its
     // auto-increment column (LumGetLastAutoinc); 0 while the dataset holds no
@@ -192,7 +203,7 @@ protected:
     // LumOptimizedFilters changed on this open dataset, away from `wasOptimized`.
     // A filtered dataset clears its filter in the old mode, applies it in the
     // new one and moves to the first record; one without a filter does nothing.
-    virtual void FilterModeChanged(bool /*wasOptimized*/) {}
+    virtual void FilterModeChanged(bool wasOptimized);
     void SetEngineTableType(std::uint16_t type) { engineTableType_ = type; }
     void SetOpenTableType(std::uint16_t type) { openTableType_ = type; }
     // Reads the table's character type and aligns LumCharType with it.
@@ -337,6 +348,19 @@ private:
     bool ClearRangeScopes();
     void ReleaseRange() noexcept;
 
+    // ---- filters (dataset_filters.cpp) -----------------------------------------
+    // The Filter text as the engine gets it; `prefix` tells that a trailing
+    // "*" was taken off a quoted value.
+    std::string EngineFilterText(bool& prefix);
+    // Sets the filter on the engine cursor in the mode given (LumSetLOF or
+    // LumSetFilter); nothing for an empty Filter.
+    void ActivateFilter(bool optimized);
+    // Clears it in that mode; the engine's "no filter" answer is no failure.
+    void DeactivateFilter(bool optimized);
+    // Calculated fields and the OnFilterRecord handler on a record just read;
+    // false when the handler rejects it.
+    bool AcceptRecord(fw::RecordBuffer& buffer);
+
     // ---- editing (dataset_editing.cpp) ----------------------------------------
     enum class EditKind : std::uint8_t { None, Edit, Insert };
     // Raises a text of the layer's own through the engine (LUM_ERR_CALLER_TEXT).
@@ -407,6 +431,11 @@ private:
     std::array<KeyBuffer, 6> keys_;
     KeyBuffer* currentKey_ = nullptr;
     std::vector<std::uint8_t> nullRecord_;
+
+    // Filter.
+    std::string filter_;
+    // The cursor's exact matching was switched off for a prefix filter.
+    bool exactSwitchedOff_ = false;
 
     bool sequenced_ = false;
     TLumSequencedLevel sequencedLevel_ = TLumSequencedLevel::slStandard;

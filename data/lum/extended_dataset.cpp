@@ -46,6 +46,10 @@ bool TLumExtendedDataSet::SetCommonStoredProperty(const std::string& path, const
         SetMasterSource(Reference<fw::TDataSource>(value, path));
     } else if (path == "MasterFields") {
         SetMasterFields(fw::Stored<std::string>(value, path));
+    } else if (path == "Filter") {
+        SetFilter(fw::Stored<std::string>(value, path));
+    } else if (path == "Filtered") {
+        SetFiltered(fw::Stored<bool>(value, path));
     } else if (path == "Sequenced") {
         SetSequenced(fw::Stored<bool>(value, path));
     } else if (path == "Version") {

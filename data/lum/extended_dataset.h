@@ -15,7 +15,7 @@ public:
     using TLumDataSet::TLumDataSet;
 
     // Common stored properties: "DatabaseName", "LumConnection", "IndexFieldNames",
-    // "IndexName", "MasterSource", "MasterFields", "Sequenced", "SequencedLevel",
+    // "IndexName", "MasterSource", "MasterFields", "Filter", "Filtered", "Sequenced", "SequencedLevel",
     // "Version" (ignored) and "LumTableOptions.<option>".
     void SetStoredProperty(const std::string& path, const fw::PropertyValue& value) override;
 

@@ -1,5 +1,5 @@
-// C operations: errors, version, operations of later engine versions, and
-// the function table.
+// C operations: errors, version, filters and expressions (see filter.cpp),
+// operations of later engine versions, and the function table.
 #include <cstdio>
 
 #include "engine/src/api_support.h"
@@ -8,6 +8,10 @@ using namespace lce;
 using namespace lce::api;
 
 namespace {
+// Bits of LumSetLOF's options: 1 resolve at once, 2 resolve when read, 4 key
+// set, 8 fixed.
+constexpr UNSIGNED16 kLofOptionMask = 0x0F;
+
 UNSIGNED32 notSupported(const char* what) {
     return guarded(
         [&] { fail(kErrNotSupported, std::string(what) + " is not available in this version of the engine"); });
@@ -57,23 +61,51 @@ UNSIGNED32 LumEnableEncryption(LUMHANDLE hTable, const char*) {
     });
 }
 
-UNSIGNED32 LumSetFilter(LUMHANDLE, const char*) { return notSupported("Filtering"); }
-UNSIGNED32 LumSetLOF(LUMHANDLE, const char*, UNSIGNED16) { return notSupported("Optimized filtering"); }
-UNSIGNED32 LumEvalLogicalExpr(LUMHANDLE, const char*, UNSIGNED16*) { return notSupported("Expression evaluation"); }
-UNSIGNED32 LumExpressionLongToShort(LUMHANDLE, const char*, char*, UNSIGNED16*) {
-    return notSupported("Expression conversion");
+UNSIGNED32 LumSetFilter(LUMHANDLE hTable, const char* pucFilter) {
+    return guarded([&] { cursorOf(hTable)->setFilter(false, in(pucFilter, "filter")); });
 }
-UNSIGNED32 LumExpressionShortToLong(LUMHANDLE, const char*, char*, UNSIGNED16*) {
-    return notSupported("Expression conversion");
+
+// The options (dynamic, key set or fixed, resolved at once or when read)
+// change nothing here: the condition is asked of the stored records every
+// time, which is the dynamic kind.
+UNSIGNED32 LumSetLOF(LUMHANDLE hTable, const char* pucFilter, UNSIGNED16 usOptions) {
+    return guarded([&] {
+        if (usOptions > kLofOptionMask)
+            fail(kErrInvalidArgument, "Invalid filter options " + std::to_string(usOptions));
+        cursorOf(hTable)->setFilter(true, in(pucFilter, "filter"));
+    });
 }
-UNSIGNED32 LumSetExact22(LUMHANDLE, UNSIGNED16) { return notSupported("Exact matching"); }
+
+UNSIGNED32 LumEvalLogicalExpr(LUMHANDLE hTable, const char* pucExpr, UNSIGNED16* pbResult) {
+    return guarded([&] {
+        UNSIGNED16& result = out(pbResult, "result");
+        result = cursorOf(hTable)->evaluate(in(pucExpr, "expression")) ? 1 : 0;
+    });
+}
+
+UNSIGNED32 LumExpressionLongToShort(LUMHANDLE hTable, const char* pucLong, char* pucShort, UNSIGNED16* pusLen) {
+    return guarded(
+        [&] { copyText(cursorOf(hTable)->convertExpression(in(pucLong, "expression"), true), pucShort, pusLen); });
+}
+
+UNSIGNED32 LumExpressionShortToLong(LUMHANDLE hTable, const char* pucShort, char* pucLong, UNSIGNED16* pusLen) {
+    return guarded(
+        [&] { copyText(cursorOf(hTable)->convertExpression(in(pucShort, "expression"), false), pucLong, pusLen); });
+}
+
+UNSIGNED32 LumSetExact22(LUMHANDLE hObj, UNSIGNED16 bExact) {
+    return guarded([&] { cursorOf(hObj)->setExact(bExact != 0); });
+}
+
 UNSIGNED32 LumSeek(LUMHANDLE, const UNSIGNED8*, UNSIGNED16, UNSIGNED16, UNSIGNED16, UNSIGNED16*) {
     return notSupported("Seeking");
 }
 UNSIGNED32 LumClearFilter(LUMHANDLE hTable) {
-    return guarded([&] { fail(kErrNoFilter, "No filter is set on table " + cursorOf(hTable)->name()); });
+    return guarded([&] { cursorOf(hTable)->clearFilter(false); });
 }
-UNSIGNED32 LumClearLOF(LUMHANDLE hTable) { return LumClearFilter(hTable); }
+UNSIGNED32 LumClearLOF(LUMHANDLE hTable) {
+    return guarded([&] { cursorOf(hTable)->clearFilter(true); });
+}
 
 #define LUM_BIND_POINTER(name) &name,
 const struct LumFunctions* LumGetFunctions(void) {

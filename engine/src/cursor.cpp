@@ -267,7 +267,7 @@ bool Cursor::stepStream() {
             stream_.reset();
             return false;
         }
-    } while (!s.isNull(1) && hiddenAsDeleted(s.blob(1)));
+    } while ((!s.isNull(1) && hiddenAsDeleted(s.blob(1))) || filteredOut(s.integer(0)));
     recno_ = s.integer(0);
     if (stream_->order != 0 && s.isNull(1)) store_->missingImage(recno_);
     noteSource(s, stream_->order != 0 ? 2 : -1);
@@ -431,8 +431,9 @@ bool Cursor::isVisible(std::size_t order) {
     followWriter();
     if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
     if (!showDeletedRecords() && isDeleted()) return false;
-    if (order == 0) return true;
     const auto lease = store_->reading();
+    if (filteredOut(recno_)) return false;
+    if (order == 0) return true;
     return inScope(order, currentKey(order));
 }
 
@@ -442,6 +443,7 @@ std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
     const bool fresh = (mode & 4) != 0;
     const int m = mode & 3;
     if (m == 0) fail(kErrInvalidArgument, "Invalid count mode " + std::to_string(mode));
+    if (m == 1 && filters_.active()) return filteredCount(order);
     const bool useScope = (m == 1 || m == 3) && order != 0;
     std::string cacheKey = std::to_string(order);
     std::string sql = order == 0 ? "SELECT count(*) FROM lce_images" : "SELECT count(*) FROM " + keyTable(order);
@@ -472,6 +474,7 @@ std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
 std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
     followWriter();
     if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
+    if ((mode & 3) == 1 && filters_.active()) return filteredKeyNumber(order);
     const auto lease = store_->reading();
     if (order == 0) {
         Stmt& q = statement("SELECT count(*) FROM lce_images WHERE __recno <= ?2");

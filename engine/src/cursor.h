@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/src/filter.h"
 #include "engine/src/handles.h"
 #include "engine/src/table_store.h"
 
@@ -118,6 +119,20 @@ public:
 
     Value fieldValue(std::size_t column) const;  // current record
 
+    // Filters and expressions (filter.cpp): navigation passes over records
+    // that do not meet the plain and the optimised filter, count mode 1
+    // counts those that do. Setting one fails kErrExpression or
+    // kErrFieldNotFound and keeps what was set; clearing one that is not set
+    // fails kErrNoFilter. Exact matching (on by default) makes "=" on text
+    // compare whole values instead of prefixes.
+    void setFilter(bool optimized, const std::string& text);
+    void clearFilter(bool optimized);
+    void setExact(bool exact);
+    // Whether the current record meets the expression.
+    bool evaluate(const std::string& text);
+    // The expression in the short or the long form, its fields checked.
+    std::string convertExpression(const std::string& text, bool toShort) const;
+
     // Record editing (cursor_edit.cpp): changes wait in the pending image
     // until writeRecord; moving the cursor writes them first.
     void appendRecord();
@@ -223,6 +238,13 @@ private:
     std::string scopeClause(std::size_t order, const std::string& keyColumn) const;
     void bindScope(Stmt& stmt, std::size_t order) const;
     bool inScope(std::size_t order, const std::optional<std::string>& key) const;
+    // Filters (filter.cpp).
+    expr::ColumnLookup columnLookup() const;
+    Stmt& conditionStatement(const std::string& sql) const;
+    bool filteredOut(std::int64_t recno) const;
+    std::int64_t filteredCount(std::size_t order);
+    std::int64_t filteredKeyNumber(std::size_t order);
+    void replaceFilters(Filters next);
 
     std::shared_ptr<TableStore> store_;
     Options options_;
@@ -246,6 +268,8 @@ private:
     // Keys of a record this cursor removed, per order, so a skip goes on from
     // where it stood.
     std::vector<std::optional<std::string>> removedKeys_;
+    Filters filters_;
+    std::string lastEvaluation_;  // the statement of the expression evaluated last
 };
 
 }  // namespace lce

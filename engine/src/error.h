@@ -35,6 +35,7 @@ enum : std::uint32_t {
     kErrNoCurrentRecord = LUM_ERR_NO_CURRENT_RECORD,
     kErrStatementClosed = LUM_ERR_STATEMENT_CLOSED,
     kErrNoRowCount = LUM_ERR_NO_ROW_COUNT,
+    kErrExpression = LUM_ERR_EXPRESSION,
     kErrNotInDictionary = LUM_ERR_NOT_IN_DICTIONARY,
     kErrEndOfObjects = LUM_ERR_END_OF_OBJECTS,
     kErrPropertyNotSet = LUM_ERR_PROPERTY_NOT_SET,
