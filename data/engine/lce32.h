@@ -112,9 +112,15 @@
  *     engine keeps no links: LumGetNumActiveLinks answers 0.
  *   - A table-file mask that names only a folder lists its "*.LDT" files.
  *     LumDDFindFirstObject needs a dictionary connection.
- *   - Filters, seeks, expressions and encryption are declared for the access
- *     layer but answer LUM_ERR_NOT_SUPPORTED (5004) in this version of the
- *     engine.
+ *   - Seeks (LumSeek) go to the first record of the index order, within its
+ *     scopes, whose key is not below the key given: raw key bytes (kind 1,
+ *     possibly of fewer segments) or the first segment's value as text
+ *     (kind 2, a prefix on a character segment). The flag tells whether that
+ *     record's key begins with the key given. A soft seek that finds no
+ *     match stays on that next record (after the last when there is none);
+ *     a hard seek goes after the last record.
+ *   - Filters, expressions and encryption are declared for the access layer
+ *     but answer LUM_ERR_NOT_SUPPORTED (5004) in this version of the engine.
  */
 #ifndef LCE32_H
 #define LCE32_H
@@ -188,6 +194,10 @@ typedef const char* LUMFIELD;
 #define LUM_BOTTOM 2
 #define LUM_RAWKEY 1
 #define LUM_STRINGKEY 2
+
+/* Seeks. */
+#define LUM_SOFTSEEK 1
+#define LUM_HARDSEEK 2
 
 /* Error codes: one enumeration for the engine and the access layer. The
  * engine answers with the first group; the second group are codes the layer
@@ -389,8 +399,9 @@ UNSIGNED32 LumDeleteRecord(LUMHANDLE hTable);
 UNSIGNED32 LumCancelUpdate(LUMHANDLE hTable);
 UNSIGNED32 LumLockRecord(LUMHANDLE hTable, UNSIGNED32 ulRec);
 
-/* Filters, seeks and expressions (later version: LUM_ERR_NOT_SUPPORTED,
- * LumClearFilter/LumClearLOF answer LUM_ERR_NO_FILTER). */
+/* Filters and expressions (later version: LUM_ERR_NOT_SUPPORTED,
+ * LumClearFilter/LumClearLOF answer LUM_ERR_NO_FILTER); LumSeek: usDataType
+ * LUM_RAWKEY or LUM_STRINGKEY, usSeekType LUM_SOFTSEEK or LUM_HARDSEEK. */
 UNSIGNED32 LumSetFilter(LUMHANDLE hTable, const char* pucFilter);
 UNSIGNED32 LumClearFilter(LUMHANDLE hTable);
 UNSIGNED32 LumSetLOF(LUMHANDLE hTable, const char* pucFilter, UNSIGNED16 usOptions);

@@ -67,9 +67,6 @@ UNSIGNED32 LumExpressionShortToLong(LUMHANDLE, const char*, char*, UNSIGNED16*) 
     return notSupported("Expression conversion");
 }
 UNSIGNED32 LumSetExact22(LUMHANDLE, UNSIGNED16) { return notSupported("Exact matching"); }
-UNSIGNED32 LumSeek(LUMHANDLE, const UNSIGNED8*, UNSIGNED16, UNSIGNED16, UNSIGNED16, UNSIGNED16*) {
-    return notSupported("Seeking");
-}
 UNSIGNED32 LumClearFilter(LUMHANDLE hTable) {
     return guarded([&] { fail(kErrNoFilter, "No filter is set on table " + cursorOf(hTable)->name()); });
 }
