@@ -103,6 +103,7 @@ void TLumDataSet::OpenEngineCursor() {
     indexDefs_.SetUpdated(false);
     ReadIndexDefsFromEngine();
     if (cursorHandle_ != 0) ChooseActiveIndex();
+    if (scoped_) ActivateUserScope();
     if (cursorHandle_ != 0) SeekBeforeFirst();
 }
 

@@ -46,6 +46,12 @@ bool TLumExtendedDataSet::SetCommonStoredProperty(const std::string& path, const
         SetMasterSource(Reference<fw::TDataSource>(value, path));
     } else if (path == "MasterFields") {
         SetMasterFields(fw::Stored<std::string>(value, path));
+    } else if (path == "Scoped") {
+        SetScoped(fw::Stored<bool>(value, path));
+    } else if (path == "ScopeBegin") {
+        SetScopeBegin(fw::Stored<std::string>(value, path));
+    } else if (path == "ScopeEnd") {
+        SetScopeEnd(fw::Stored<std::string>(value, path));
     } else if (path == "Sequenced") {
         SetSequenced(fw::Stored<bool>(value, path));
     } else if (path == "Version") {
