@@ -236,6 +236,43 @@ TEST(UserScope, AndARangeExcludeEachOther) {
     EXPECT_EQ(s.Code(), "B2");
 }
 
+TEST(UserScope, RefusesEveryMasterChange) {
+    TempDir dir;
+    ScopeTable s(dir);
+    {
+        lce::TableSchema schema;
+        lce::ColumnDef code;
+        code.name = "Code";
+        code.type = LUM_STRING;
+        code.length = 6;
+        schema.columns = {code};
+        auto file = lce::TableFile::create(dir.path("M.LDT"), schema);
+        file.append({Value::ofText("B2")});
+        file.append({Value::ofText("C1")});
+    }
+    lum::TLumTable master;
+    master.SetLumConnection(&s.connection);
+    master.SetTableName("M.LDT");
+    master.SetActive(true);
+    fw::TDataSource source;
+    source.SetDataSet(&master);
+    s.table.SetIndexName("BYCODE");
+    s.table.SetScopeBegin("A");
+    s.table.SetScoped(true);
+    s.table.SetActive(true);
+    s.MoveTo("B1");
+    s.table.SetMasterSource(&source);
+    s.table.SetMasterFields("Code");
+    for (const auto& move :
+         {std::function<void()>([&] { master.MoveToFirst(); }), std::function<void()>([&] { master.MoveToNext(); })}) {
+        EXPECT_EQ(MessageOf(move), "tblScope: Cannot set range on table when there is an active scope.");
+        EXPECT_TRUE(s.table.Scoped());
+        EXPECT_EQ(s.Code(), "B1");
+    }
+    s.table.SetMasterSource(nullptr);
+    EXPECT_EQ(s.Codes(), (Codes{"A1", "B1", "B2", "C1"}));
+}
+
 TEST(RangeEditing, EditsTheKeysOfTheActiveIndex) {
     TempDir dir;
     ScopeTable s(dir);
