@@ -9,6 +9,7 @@
 #include "data/lum/errors.h"
 #include "framework/format.h"
 #include "tests/lum/fixture.h"
+#include "tests/lum/recording_engine.h"
 #include "tests/lum/table_cases.h"
 
 namespace lumtest {
@@ -279,6 +280,13 @@ TEST(Locate, FindsTheFirstInTheActiveOrderAndMovesOnFromIt) {
     EXPECT_EQ(keys.Name(), "Alpha");
     keys.table.MoveToPrior();
     EXPECT_EQ(keys.Name(), "Gamma");
+    // A lookup moves the engine's cursor, not the dataset: the next move goes
+    // on from the active record.
+    EXPECT_EQ(keys.table.Lookup("Code", {"C1"}, "Name").front().AsString(), "Epsilon");
+    EXPECT_EQ(keys.Name(), "Gamma");
+    keys.table.MoveToPrior();
+    EXPECT_EQ(keys.Name(), "Beta");
+    EXPECT_EQ(scrolls, 5);
 }
 
 TEST(Locate, RefusesWhatCannotBeSearched) {
@@ -333,6 +341,135 @@ TEST(Locate, TestsEachRecordWithAnExpressionWhereNoIndexServes) {
         EXPECT_EQ(keys.Name(), "Gamma");
         EXPECT_FALSE(keys.table.Locate("Name", {"Beta"}, {}));
     }
+}
+
+// The layer's side of the expression search, with the engine's evaluation
+// played by the test: which records are tested, in which order, with which
+// expression, and what becomes of the answer.
+struct Evaluation {
+    std::vector<std::string> expressions;
+    std::vector<std::string> tested;  // the Name of each record tested
+    std::string matching;             // the Name the expression holds for
+    bool refuse = false;
+};
+Evaluation& Evaluated() {
+    static Evaluation evaluation;
+    return evaluation;
+}
+
+LumFunctions EvaluatingEngine() {
+    LumFunctions engine = lum::DefaultEngine();
+    engine.LumEvalLogicalExpr = [](LUMHANDLE table, const char* expression, UNSIGNED16* result) -> UNSIGNED32 {
+        Evaluation& e = Evaluated();
+        if (e.refuse) return LumSetLastError(LUM_ERR_NOT_SUPPORTED, "Expression evaluation is not available");
+        if (e.expressions.empty() || e.expressions.back() != expression) e.expressions.emplace_back(expression);
+        UNSIGNED8 name[32] = {};
+        UNSIGNED32 length = sizeof name;
+        if (LumGetField(table, "Name", name, &length, 0) != 0) return LumSetLastError(LUM_ERR_INVALID_HANDLE, "?");
+        std::string text(reinterpret_cast<const char*>(name), length);
+        text.erase(text.find_last_not_of(' ') + 1);
+        e.tested.push_back(text);
+        *result = text == e.matching ? 1 : 0;
+        return 0;
+    };
+    return engine;
+}
+
+TEST(Locate, ScansTheActiveOrderWithTheExpression) {
+    const LumFunctions engine = EvaluatingEngine();
+    TempDir dir;
+    KeyTable keys(dir, tableCases[2]);
+    keys.table.SetEngine(engine);
+    keys.table.SetActive(true);
+    using Names = std::vector<std::string>;
+    struct Case {
+        const char* label;
+        std::function<void()> prepare;
+        const char* fields;
+        std::vector<fw::Variant> values;
+        TLocateOptions options;
+        const char* matching;
+        const char* expression;
+        Names tested;
+        bool found;
+    };
+    const TLocateOptions caseless{TLocateOption::loCaseInsensitive};
+    const Case cases[] = {
+        {"natural order", [] {}, "Name", {"Gamma"}, {}, "Gamma", "[Name] == 'Gamma'", {"Beta", "Alpha", "Gamma"}, true},
+        {"none",
+         [] {},
+         "Name",
+         {"Zeta"},
+         {},
+         "",
+         "[Name] == 'Zeta'",
+         {"Beta", "Alpha", "Gamma", "Delta", "Epsilon"},
+         false},
+        {"letter case: no seek",
+         [] {},
+         "Code",
+         {"b2"},
+         caseless,
+         "Gamma",
+         "UPPER([Code]) == UPPER('b2')",
+         {"Beta", "Alpha", "Gamma"},
+         true},
+        {"two fields no index leads with",
+         [] {},
+         "Paid;Code",
+         {true, "C1"},
+         {},
+         "Epsilon",
+         "[Paid] == .TRUE. AND [Code] == 'C1'",
+         {"Beta", "Alpha", "Gamma", "Delta", "Epsilon"},
+         true},
+        {"the active order",
+         [&] { keys.table.SetIndexName("BYAMOUNT"); },
+         "Name",
+         {"Alpha"},
+         {},
+         "Alpha",
+         "[Name] == 'Alpha'",
+         {"Delta", "Beta", "Gamma", "Alpha"},
+         true},
+        {"a record the seek finds outside the scope",
+         [&] {
+             keys.table.SetIndexName("BYCODE");
+             keys.table.SetScopeBegin("B");
+             keys.table.SetScopeEnd("B");
+             keys.table.SetScoped(true);
+         },
+         "Amount",
+         {30.0},
+         {},
+         "Epsilon",
+         "[Amount] == 30",
+         {"Beta", "Gamma"},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        c.prepare();
+        keys.table.MoveToFirst();
+        const std::string first = keys.Name();
+        Evaluated() = Evaluation{};
+        Evaluated().matching = c.matching;
+        EXPECT_EQ(keys.table.Locate(c.fields, c.values, c.options), c.found);
+        EXPECT_EQ(Evaluated().expressions, Names{c.expression});
+        EXPECT_EQ(Evaluated().tested, c.tested);
+        EXPECT_EQ(keys.Name(), c.found ? c.matching : first);
+    }
+    // A lookup scans the same way; the engine's refusal reaches the caller.
+    keys.table.SetIndexName("");
+    keys.table.MoveToFirst();
+    Evaluated() = Evaluation{};
+    Evaluated().matching = "Epsilon";
+    EXPECT_EQ(keys.table.Lookup("Name", {"Epsilon"}, "Code").front().AsString(), "C1");
+    EXPECT_EQ(keys.Name(), "Beta");
+    Evaluated().refuse = true;
+    EXPECT_EQ(MessageOf([&] { keys.table.Locate("Name", {"Epsilon"}, {}); }),
+              "tblKeys: Expression evaluation is not available");
+    EXPECT_EQ(keys.Name(), "Beta");
 }
 
 // ---- searching with the filter handler ------------------------------------------------
