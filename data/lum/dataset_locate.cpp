@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "data/lum/dataset.h"
 #include "framework/format.h"
@@ -100,6 +99,34 @@ std::optional<std::string> NumberText(const fw::Variant& value) {
     return std::string(text, result.ptr);
 }
 
+// The part of the search for one key field; none when no record can hold
+// the value (a text longer than its column, a fraction for a whole number).
+std::optional<LocateTerm> TermFor(const fw::TField& field, const fw::Variant& value) {
+    LocateTerm term{field.FieldName(), KindOf(field.DataType()), std::nullopt};
+    if (Absent(value)) return term;
+    switch (term.Kind) {
+        case LocateValueKind::Text: {
+            term.Value = value.AsString();
+            const bool fixed = field.DataType() == TFieldType::ftString || field.DataType() == TFieldType::ftFixedChar;
+            if (fixed && field.Size() > 0 && Trimmed(*term.Value).size() > static_cast<std::size_t>(field.Size()))
+                return std::nullopt;
+            break;
+        }
+        case LocateValueKind::Number:
+            term.Value = NumberText(value);
+            if (!term.Value) return std::nullopt;
+            if (IsIntegral(field.DataType()) && value.AsDouble() != std::floor(value.AsDouble())) return std::nullopt;
+            break;
+        case LocateValueKind::Date: term.Value = DateText(value.AsDouble()); break;
+        case LocateValueKind::Time: term.Value = TimeText(value.AsDouble()); break;
+        case LocateValueKind::Timestamp:
+            term.Value = DateText(value.AsDouble()) + " " + TimeText(value.AsDouble());
+            break;
+        case LocateValueKind::Logical: term.Value = value.AsBoolean() ? "T" : "F"; break;
+    }
+    return term;
+}
+
 }  // namespace
 
 std::vector<fw::TField*> TLumDataSet::KeyFieldList(const std::string& names) const {
@@ -154,35 +181,9 @@ bool TLumDataSet::LocateRecord(const std::string& keyFields, const std::vector<f
     CursorPosChanged();
     std::vector<LocateTerm> terms;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const fw::TField& field = *fields[i];
-        const fw::Variant& value = keyValues[i];
-        LocateTerm term{field.FieldName(), KindOf(field.DataType()), std::nullopt};
-        if (!Absent(value)) {
-            switch (term.Kind) {
-                case LocateValueKind::Text: {
-                    term.Value = value.AsString();
-                    // Longer than the column: no record holds it, nor starts with it.
-                    const bool fixed =
-                        field.DataType() == TFieldType::ftString || field.DataType() == TFieldType::ftFixedChar;
-                    if (fixed && field.Size() > 0 &&
-                        Trimmed(*term.Value).size() > static_cast<std::size_t>(field.Size()))
-                        return false;
-                    break;
-                }
-                case LocateValueKind::Number:
-                    term.Value = NumberText(value);
-                    if (!term.Value) return false;
-                    if (IsIntegral(field.DataType()) && value.AsDouble() != std::floor(value.AsDouble())) return false;
-                    break;
-                case LocateValueKind::Date: term.Value = DateText(value.AsDouble()); break;
-                case LocateValueKind::Time: term.Value = TimeText(value.AsDouble()); break;
-                case LocateValueKind::Timestamp:
-                    term.Value = DateText(value.AsDouble()) + " " + TimeText(value.AsDouble());
-                    break;
-                case LocateValueKind::Logical: term.Value = value.AsBoolean() ? "T" : "F"; break;
-            }
-        }
-        terms.push_back(std::move(term));
+        std::optional<LocateTerm> term = TermFor(*fields[i], keyValues[i]);
+        if (!term) return false;
+        terms.push_back(std::move(*term));
     }
     if (const LUMHANDLE index = SeekIndexFor(fields, options); index != 0) {
         if (!SeekKey(index, fields, keyValues, options)) return false;
