@@ -231,6 +231,10 @@ public:
     void ApplyRange() { ActivateRange(); }
     // Removes an applied range.
     void CancelRange() { DropRange(); }
+    // The field number (from 1; 0 for none) of the active index's segment
+    // (from 0); "Internal Error: GetSegmentFieldNum : No Active Index" in
+    // natural order.
+    int GetSegmentFieldNum(std::uint16_t segment);
 
 protected:
     // A buffer's bookmark, BookmarkSize bytes; the cursor put on a bookmark's record.

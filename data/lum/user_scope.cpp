@@ -102,6 +102,15 @@ void TLumDataSet::SetScoped(bool value) {
     ReadWindowAroundCursor(false);
 }
 
+int TLumDataSet::GetSegmentFieldNum(std::uint16_t segment) {
+    if (activeHandle_ == cursorHandle_ || activeHandle_ == NoHandle)
+        RaiseLayerError(this, "Internal Error: GetSegmentFieldNum : No Active Index");
+    char name[128] = {};
+    UNSIGNED16 length = sizeof name;
+    Check(engine_->LumGetSegmentFieldname(activeHandle_, segment, name, &length));
+    return lceFieldDefs_.IndexOf(name) + 1;
+}
+
 void TLumDataSet::EditRangeStart() { EditRangeKey(KeyKind::RangeStartKey); }
 void TLumDataSet::EditRangeEnd() { EditRangeKey(KeyKind::RangeEndKey); }
 

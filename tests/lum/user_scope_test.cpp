@@ -302,6 +302,24 @@ TEST(RangeEditing, EditsTheKeysOfTheActiveIndex) {
     EXPECT_EQ(s.Codes(), (Codes{"A1", "B1", "B2", "C1"}));
 }
 
+TEST(RangeEditing, SegmentsNameTheirFieldNumbers) {
+    TempDir dir;
+    ScopeTable s(dir);
+    s.table.SetActive(true);
+    EXPECT_EQ(MessageOf([&] { s.table.GetSegmentFieldNum(0); }),
+              "tblScope: Internal Error: GetSegmentFieldNum : No Active Index");
+    s.table.SetIndexName("BYNAME");
+    EXPECT_EQ(s.table.GetSegmentFieldNum(0), 2);
+    s.table.SetIndexName("BYCODE");
+    EXPECT_EQ(s.table.GetSegmentFieldNum(0), 1);
+    try {
+        s.table.GetSegmentFieldNum(1);
+        ADD_FAILURE() << "a segment the index lacks was answered";
+    } catch (const lum::ELUMDatabaseError& e) {
+        EXPECT_EQ(e.EngineErrorCode, static_cast<std::uint32_t>(LUM_ERR_INDEX_NOT_FOUND));
+    }
+}
+
 TEST(UserScope, IsAStoredProperty) {
     TempDir dir;
     ScopeTable s(dir);
