@@ -10,13 +10,16 @@ bool Cursor::seek(std::size_t order, const std::string& key, bool hard) {
     beforeMove();
     const auto lease = store_->reading();
     const std::string& k = index(order).keyColumn;
-    // The same statement shape as a forward stream, so a skip after the seek
-    // goes on reading it.
+    // A forward stream from the key, so a skip after the seek goes on
+    // reading it. The scope's top and the key are one lower bound, the
+    // greater of the two, so the key index serves it as a range.
     Stmt& stmt = statement("SELECT k.__recno, r.__rec, k." + k + " FROM " + keyTable(order) +
                            " AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " +
-                           scopeClause(order, "k." + k) + " AND k." + k + " >= ?1 ORDER BY k." + k + ", k.__recno");
+                           scopeClause(order, "k." + k) + " ORDER BY k." + k + ", k.__recno");
     bindScope(stmt, order);
-    stmt.bindBlob(1, key.data(), key.size());
+    const std::optional<std::string>& top = orders_[order].top;
+    const std::string& from = top && key < *top ? *top : key;
+    stmt.bindBlob(3, from.data(), from.size());
     stream_ = Stream{order, Dir::Forward, 0, &stmt, store_->readEpoch()};
     if (!stepStream()) {
         gotoEOF();
