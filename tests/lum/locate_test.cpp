@@ -5,6 +5,7 @@
 // through the filter handler.
 #include <functional>
 #include <optional>
+#include <random>
 
 #include "data/lum/errors.h"
 #include "framework/format.h"
@@ -114,7 +115,16 @@ TEST(LocateExpression, NoValueLeavesItsLiteral) {
         "\"",
         "==",
     };
-    for (const char* value : values) {
+    std::vector<std::string> all(std::begin(values), std::end(values));
+    // And values drawn from the characters that shape an expression.
+    std::mt19937 draw(2026);
+    const std::string shaping = "'\"[]()=. ANDORUPPERempty.T.";
+    for (int i = 0; i < 500; ++i) {
+        std::string value(draw() % 12, ' ');
+        for (char& c : value) c = shaping[draw() % shaping.size()];
+        all.push_back(value);
+    }
+    for (const std::string& value : all) {
         SCOPED_TRACE(value);
         for (const TLocateOptions options :
              {TLocateOptions{}, TLocateOptions{TLocateOption::loCaseInsensitive, TLocateOption::loPartialKey}}) {
