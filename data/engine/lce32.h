@@ -120,7 +120,14 @@
  *     records that meet both, count mode 1 and LumGetKeyNum mode 1 count
  *     them. LumSetExact22 applies to the table handle and all its indexes:
  *     on (the default) "=" compares whole texts, off it matches a prefix.
- *   - Seeks and encryption are declared for the access layer but answer
+ *   - Seeks (LumSeek) go to the first record of the index order, within its
+ *     scopes, whose key is not below the key given: raw key bytes (kind 1,
+ *     possibly of fewer segments) or the first segment's value as text
+ *     (kind 2, a prefix on a character segment). The flag tells whether that
+ *     record's key begins with the key given. A soft seek that finds no
+ *     match stays on that next record (after the last when there is none);
+ *     a hard seek goes after the last record.
+ *   - Encryption is declared for the access layer but answers
  *     LUM_ERR_NOT_SUPPORTED (5004) in this version of the engine.
  */
 #ifndef LCE32_H
@@ -195,6 +202,10 @@ typedef const char* LUMFIELD;
 #define LUM_BOTTOM 2
 #define LUM_RAWKEY 1
 #define LUM_STRINGKEY 2
+
+/* Seeks. */
+#define LUM_SOFTSEEK 1
+#define LUM_HARDSEEK 2
 
 /* Error codes: one enumeration for the engine and the access layer. The
  * engine answers with the first group; the second group are codes the layer
@@ -406,7 +417,8 @@ UNSIGNED32 LumCancelUpdate(LUMHANDLE hTable);
 UNSIGNED32 LumLockRecord(LUMHANDLE hTable, UNSIGNED32 ulRec);
 
 /* Filters and expressions; LumClearFilter/LumClearLOF answer
- * LUM_ERR_NO_FILTER when none is set. */
+ * LUM_ERR_NO_FILTER when none is set. LumSeek: usDataType LUM_RAWKEY or
+ * LUM_STRINGKEY, usSeekType LUM_SOFTSEEK or LUM_HARDSEEK. */
 UNSIGNED32 LumSetFilter(LUMHANDLE hTable, const char* pucFilter);
 UNSIGNED32 LumClearFilter(LUMHANDLE hTable);
 UNSIGNED32 LumSetLOF(LUMHANDLE hTable, const char* pucFilter, UNSIGNED16 usOptions);

@@ -105,6 +105,7 @@ void TLumDataSet::OpenEngineCursor() {
     if (cursorHandle_ != 0) ChooseActiveIndex();
     exactSwitchedOff_ = false;
     if (cursorHandle_ != 0 && Filtered()) ActivateFilter(options_->LumOptimizedFilters());
+    if (scoped_) ActivateUserScope();
     if (cursorHandle_ != 0) SeekBeforeFirst();
 }
 

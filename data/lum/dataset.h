@@ -8,8 +8,10 @@
 // index order (index_order.cpp), extra index files (index_files.cpp), the
 // range that keeps a detail on its master's record (master_detail.cpp),
 // record numbers, bookmarks and the version text (dataset_bookmarks.cpp),
-// the editing of records (dataset_editing.cpp) and filters
-// (dataset_filters.cpp).
+// the editing of records (dataset_editing.cpp), filters
+// (dataset_filters.cpp), locating records by key values
+// (dataset_locate.cpp) and the user's own scope and range editing
+// (user_scope.cpp).
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -21,6 +23,7 @@
 #include "data/lum/errors.h"
 #include "data/lum/fields.h"
 #include "data/lum/index_files.h"
+#include "data/lum/locate_expression.h"
 #include "data/lum/master_detail.h"
 #include "data/lum/table_options.h"
 #include "data/lum/table_types.h"
@@ -189,6 +192,61 @@ public:
     // The version is read-only; a stored or written value is ignored.
     void SetVersion(const std::string& /*ignored*/) {}
 
+    // ---- locating records (dataset_locate.cpp) --------------------------------
+    // Makes the first record whose key fields (names joined by ";") hold the
+    // values the active one, one value per field (Null or Empty: an empty
+    // field). loPartialKey lets a text value match the start of a field,
+    // loCaseInsensitive ignores letter case. An index that leads with the key
+    // fields is searched with a key seek; otherwise each record in the active
+    // order is tested with an engine expression. False, the active record
+    // unchanged, when no visible record matches.
+    bool Locate(const std::string& keyFields, const std::vector<fw::Variant>& keyValues, TLocateOptions options);
+    // The values of the result fields (names joined by ";") of the first
+    // record that Locate would find without options, each Null when none
+    // matches; the active record stays. Calculated result fields read Null.
+    std::vector<fw::Variant> Lookup(const std::string& keyFields, const std::vector<fw::Variant>& keyValues,
+                                    const std::string& resultFields);
+    // Makes the first, last, next or prior record that OnFilterRecord accepts
+    // the active one, whether Filtered is set or not; false, the active record
+    // unchanged, when there is none. "Expected OnFilterRecord event." without
+    // a handler.
+    bool FindRecord(bool restart, bool goForward);
+    bool FindFirst() { return FindRecord(true, true); }
+    bool FindLast() { return FindRecord(true, false); }
+    bool FindNext() { return FindRecord(false, true); }
+    bool FindPrior() { return FindRecord(false, false); }
+
+    // ---- the user scope and range editing (user_scope.cpp) ----------------------
+    // While Scoped, navigation keeps within the keys from ScopeBegin to ScopeEnd
+    // (texts of the active index's first segment; an empty text leaves that end
+    // open). Setting it on an open dataset activates or clears the scope at
+    // once: "Cannot activate scope when there is no active index." in natural
+    // order, "Cannot activate scope when there is an active range." over a
+    // range; a closed dataset activates it when it opens. A range for a
+    // master is refused while Scoped; choosing another index switches it off.
+    bool Scoped() const { return scoped_; }
+    void SetScoped(bool value);
+    // Refused beyond 4082 characters ("Scope text length exceeded 4082");
+    // a scope in force keeps its texts until it is activated again.
+    const std::string& ScopeBegin() const { return scopeBegin_; }
+    void SetScopeBegin(const std::string& text);
+    const std::string& ScopeEnd() const { return scopeEnd_; }
+    void SetScopeEnd(const std::string& text);
+    // Key editing of the range's start or end on the active index ("Index is
+    // not set." in natural order): field writes go into that key until
+    // ApplyRange sends the range (ending the editing) or Cancel drops them.
+    void EditRangeStart();
+    void EditRangeEnd();
+    // Ends range editing and sends the range when it changed, moving to the
+    // first record in it.
+    void ApplyRange() { ActivateRange(); }
+    // Removes an applied range.
+    void CancelRange() { DropRange(); }
+    // The field number (from 1; 0 for none) of the active index's segment
+    // (from 0); "Internal Error: GetSegmentFieldNum : No Active Index" in
+    // natural order.
+    int GetSegmentFieldNum(std::uint16_t segment);
+
 protected:
     // A buffer's bookmark, BookmarkSize bytes; the cursor put on a bookmark's record.
     fw::TBookmark BookmarkDataOf(const fw::RecordBuffer& buffer) const override;
@@ -245,7 +303,6 @@ protected:
         fw::Variant Value;
     };
     void ApplyRange(const std::vector<RangeValue>& values);
-    void CancelRange() { DropRange(); }
 
     // Framework hooks.
     void OpenEngineCursor() override;
@@ -343,7 +400,8 @@ private:
     void FillRange(const std::vector<RangeValue>& values);
     void ActivateRange();
     bool ScopeToRange();
-    void ComposeRangeKey(const KeyBuffer& key, std::uint8_t* area, UNSIGNED16& length);
+    // The raw key of a key buffer on an index (the active one for a range).
+    void ComposeRangeKey(LUMHANDLE index, const KeyBuffer& key, std::uint8_t* area, UNSIGNED16& length);
     void DropRange();
     bool ClearRangeScopes();
     void ReleaseRange() noexcept;
@@ -360,6 +418,26 @@ private:
     // Calculated fields and the OnFilterRecord handler on a record just read;
     // false when the handler rejects it.
     bool AcceptRecord(fw::RecordBuffer& buffer);
+
+    // ---- locating records (dataset_locate.cpp) ----------------------------------
+    // Puts the engine cursor on the first matching visible record and reads
+    // it into `buffer`; false when there is none. The window is not touched.
+    bool LocateRecord(const std::string& keyFields, const std::vector<fw::Variant>& keyValues, TLocateOptions options,
+                      fw::RecordBuffer& buffer);
+    std::vector<fw::TField*> KeyFieldList(const std::string& names) const;
+    // An index a key seek can use for the fields, 0 when there is none.
+    LUMHANDLE SeekIndexFor(const std::vector<fw::TField*>& fields, TLocateOptions options);
+    bool SeekKey(LUMHANDLE index, const std::vector<fw::TField*>& fields, const std::vector<fw::Variant>& values,
+                 TLocateOptions options);
+    // Reads on in the active order to the first visible record the engine
+    // expression holds for; `prefix` evaluates its "=" as a prefix match.
+    bool ScanForExpression(const std::string& expression, bool prefix, fw::RecordBuffer& buffer);
+
+    // ---- the user scope (user_scope.cpp) ---------------------------------------
+    void ActivateUserScope();
+    void ClearUserScope();
+    void CheckScopeText(const std::string& text);
+    void EditRangeKey(KeyKind kind);
 
     // ---- editing (dataset_editing.cpp) ----------------------------------------
     enum class EditKind : std::uint8_t { None, Edit, Insert };
@@ -436,6 +514,15 @@ private:
     std::string filter_;
     // The cursor's exact matching was switched off for a prefix filter.
     bool exactSwitchedOff_ = false;
+
+    // The user scope.
+    bool scoped_ = false;
+    std::string scopeBegin_;
+    std::string scopeEnd_;
+    // Locating: the index a search key is built for (0: the active one), and
+    // the record whose values the fields show while a lookup reads them.
+    LUMHANDLE searchIndex_ = 0;
+    const fw::RecordBuffer* lookupRecord_ = nullptr;
 
     bool sequenced_ = false;
     TLumSequencedLevel sequencedLevel_ = TLumSequencedLevel::slStandard;

@@ -143,6 +143,7 @@ std::uint32_t TLumDataSet::BookmarkNumber(const fw::RecordBuffer& buffer) const 
 }
 
 const fw::RecordBuffer* TLumDataSet::RecordOfState() const {
+    if (lookupRecord_ != nullptr) return lookupRecord_;
     if (State() != TDataSetState::dsOldValue) return StateBuffer();
     // The values before the changes: the copy editing started with; a new
     // record has none, and outside editing the stored values are the old ones.

@@ -50,6 +50,12 @@ bool TLumExtendedDataSet::SetCommonStoredProperty(const std::string& path, const
         SetFilter(fw::Stored<std::string>(value, path));
     } else if (path == "Filtered") {
         SetFiltered(fw::Stored<bool>(value, path));
+    } else if (path == "Scoped") {
+        SetScoped(fw::Stored<bool>(value, path));
+    } else if (path == "ScopeBegin") {
+        SetScopeBegin(fw::Stored<std::string>(value, path));
+    } else if (path == "ScopeEnd") {
+        SetScopeEnd(fw::Stored<std::string>(value, path));
     } else if (path == "Sequenced") {
         SetSequenced(fw::Stored<bool>(value, path));
     } else if (path == "Version") {

@@ -150,6 +150,7 @@ void TLumDataSet::ActivateIndexOrRestore(const IndexChoice& previous, bool clear
 
 void TLumDataSet::SetIndexFieldNames(const std::string& names) {
     if (Active()) CheckBrowseMode();
+    if (scoped_ && cursorHandle_ != NoHandle) SetScoped(false);
     const IndexChoice previous{indexName_, indexFieldNames_, indexSelection_};
     indexFieldNames_ = Trim(names);
     indexName_.clear();
@@ -160,6 +161,7 @@ void TLumDataSet::SetIndexFieldNames(const std::string& names) {
 
 void TLumDataSet::SetIndexName(const std::string& name) {
     if (Active()) CheckBrowseMode();
+    if (scoped_ && cursorHandle_ != NoHandle) SetScoped(false);
     const IndexChoice previous{indexName_, indexFieldNames_, indexSelection_};
     indexName_ = name;
     indexFieldNames_.clear();
@@ -190,15 +192,17 @@ void TLumDataSet::ForgetDictionaryDefault() {
 }
 
 bool TLumDataSet::IsIndexField(const fw::TField& field) {
-    const bool hasIndex = activeHandle_ != cursorHandle_ && activeHandle_ != NoHandle && activeHandle_ != 0;
+    // A search key is built for the index the search uses.
+    const LUMHANDLE index = searchIndex_ != 0 ? searchIndex_ : activeHandle_;
+    const bool hasIndex = index != cursorHandle_ && index != NoHandle && index != 0;
     UNSIGNED16 segments = 0;
-    if (hasIndex) Check(engine_->LumGetNumSegments(activeHandle_, &segments));
+    if (hasIndex) Check(engine_->LumGetNumSegments(index, &segments));
     if (State() == fw::TDataSetState::dsSetKey && segments == 0) return true;
     if (field.FieldNo() < 1) return false;
     for (UNSIGNED16 s = 0; s < segments; ++s) {
         char name[129] = {};
         UNSIGNED16 length = sizeof name;
-        Check(engine_->LumGetSegmentFieldname(activeHandle_, s, name, &length));
+        Check(engine_->LumGetSegmentFieldname(index, s, name, &length));
         if (lceFieldDefs_.IndexOf(name) == field.FieldNo() - 1) return true;
     }
     return false;

@@ -107,6 +107,7 @@ void TLumDataSet::ActivateRange() {
 }
 
 bool TLumDataSet::ScopeToRange() {
+    if (scoped_) RaiseLayerError(this, "Cannot set range on table when there is an active scope.");
     const KeyBuffer& start = Key(KeyKind::RangeStartKey);
     const KeyBuffer& end = Key(KeyKind::RangeEndKey);
     if (start.SameKey(Key(KeyKind::AppliedStartKey)) && end.SameKey(Key(KeyKind::AppliedEndKey))) return false;
@@ -115,13 +116,13 @@ bool TLumDataSet::ScopeToRange() {
     std::vector<std::uint8_t> area(RawKeyAreaSize);
     if (start.Changed) {
         UNSIGNED16 length = RawKeyAreaSize;
-        ComposeRangeKey(start, area.data(), length);
+        ComposeRangeKey(activeHandle_, start, area.data(), length);
         Check(engine_->LumSetScope(activeHandle_, LUM_TOP, area.data(), length, LUM_RAWKEY));
         Key(KeyKind::AppliedStartKey) = start;
     }
     if (end.Changed) {
         UNSIGNED16 length = RawKeyAreaSize;
-        ComposeRangeKey(end, area.data(), length);
+        ComposeRangeKey(activeHandle_, end, area.data(), length);
         Check(engine_->LumSetScope(activeHandle_, LUM_BOTTOM, area.data(), length, LUM_RAWKEY));
         Key(KeyKind::AppliedEndKey) = end;
     }
@@ -129,19 +130,19 @@ bool TLumDataSet::ScopeToRange() {
     return true;
 }
 
-void TLumDataSet::ComposeRangeKey(const KeyBuffer& key, std::uint8_t* area, UNSIGNED16& length) {
-    Check(engine_->LumInitRawKey(activeHandle_));
+void TLumDataSet::ComposeRangeKey(LUMHANDLE index, const KeyBuffer& key, std::uint8_t* area, UNSIGNED16& length) {
+    Check(engine_->LumInitRawKey(index));
     for (UNSIGNED16 segment = 0;; ++segment) {
         char name[129] = {};
         UNSIGNED16 nameLength = sizeof name;
-        if (engine_->LumGetSegmentFieldname(activeHandle_, segment, name, &nameLength) != 0) break;
+        if (engine_->LumGetSegmentFieldname(index, segment, name, &nameLength) != 0) break;
         const int column = lceFieldDefs_.IndexOf(name);
         if (column < 0) continue;
         const TLCEFieldDef& def = lceFieldDefs_[static_cast<std::size_t>(column)];
         const std::uint16_t marker = key.Markers.at(static_cast<std::size_t>(column));
         if (marker == KeyBuffer::NotSet) {
             if (options_->LumAutoKeyFieldCount() || key.FieldCount != 0) continue;
-            Check(engine_->LumSetEmpty(activeHandle_, name));
+            Check(engine_->LumSetEmpty(index, name));
             continue;
         }
         const std::size_t extent =
@@ -149,12 +150,12 @@ void TLumDataSet::ComposeRangeKey(const KeyBuffer& key, std::uint8_t* area, UNSI
         if (def.ColumnOffset + extent > key.Image.size()) continue;
         const std::uint8_t* value = key.Image.data() + def.ColumnOffset;
         if (def.EngineType == LUM_STRING || def.EngineType == LUM_CISTRING || def.EngineType == LUM_VARCHAR) {
-            Check(engine_->LumSetField(activeHandle_, name, value, def.ColumnLength));
+            Check(engine_->LumSetField(index, name, value, def.ColumnLength));
         } else {
-            Check(engine_->LumSetFieldRaw(activeHandle_, name, value, def.ColumnLength));
+            Check(engine_->LumSetFieldRaw(index, name, value, def.ColumnLength));
         }
     }
-    Check(engine_->LumBuildRawKey(activeHandle_, area, &length));
+    Check(engine_->LumBuildRawKey(index, area, &length));
 }
 
 void TLumDataSet::DropRange() {
@@ -177,6 +178,8 @@ void TLumDataSet::ReleaseRange() noexcept {
 }
 
 bool TLumDataSet::ClearRangeScopes() {
+    // The engine's scopes are the user's: no range can be in force.
+    if (scoped_) return true;
     if (!Key(KeyKind::AppliedStartKey).Changed && !Key(KeyKind::AppliedEndKey).Changed) return false;
     Check(engine_->LumClearAllScopes(cursorHandle_));
     UNSIGNED16 eof = 0, bof = 0;

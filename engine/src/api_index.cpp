@@ -1,4 +1,4 @@
-// C operations: indexes, raw keys and scopes.
+// C operations: indexes, raw keys, scopes and seeks.
 #include "engine/src/api_support.h"
 #include "engine/src/index_file.h"
 #include "engine/src/text.h"
@@ -245,6 +245,28 @@ UNSIGNED32 LumClearScope(LUMHANDLE hIndex, UNSIGNED16 usScopeOption) {
 
 UNSIGNED32 LumClearAllScopes(LUMHANDLE hTable) {
     return guarded([&] { cursorOf(hTable)->clearAllScopes(); });
+}
+
+UNSIGNED32 LumSeek(LUMHANDLE hIndex, const UNSIGNED8* pucKey, UNSIGNED16 usKeyLen, UNSIGNED16 usDataType,
+                   UNSIGNED16 usSeekType, UNSIGNED16* pbFound) {
+    return guarded([&] {
+        const Target t = target(hIndex);
+        if (t.order == 0) fail(kErrIndexNotFound, "A seek needs an index; none is active on table " + t.cursor->name());
+        UNSIGNED16& found = out(pbFound, "found flag");
+        if (!pucKey && usKeyLen) fail(kErrInvalidArgument, "Missing seek key");
+        if (usSeekType != LUM_SOFTSEEK && usSeekType != LUM_HARDSEEK)
+            fail(kErrInvalidArgument, "Invalid seek type " + std::to_string(usSeekType));
+        std::string bytes(reinterpret_cast<const char*>(pucKey ? pucKey : reinterpret_cast<const UNSIGNED8*>("")),
+                          usKeyLen);
+        if (usDataType == LUM_STRINGKEY) {
+            const auto nul = bytes.find('\0');
+            if (nul != std::string::npos) bytes.resize(nul);
+            bytes = t.cursor->textKey(t.order, bytes);
+        } else if (usDataType != LUM_RAWKEY) {
+            fail(kErrInvalidArgument, "Invalid seek key type " + std::to_string(usDataType));
+        }
+        found = t.cursor->seek(t.order, bytes, usSeekType == LUM_HARDSEEK) ? 1 : 0;
+    });
 }
 
 }  // extern "C"

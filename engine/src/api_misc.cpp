@@ -96,10 +96,6 @@ UNSIGNED32 LumExpressionShortToLong(LUMHANDLE hTable, const char* pucShort, char
 UNSIGNED32 LumSetExact22(LUMHANDLE hObj, UNSIGNED16 bExact) {
     return guarded([&] { cursorOf(hObj)->setExact(bExact != 0); });
 }
-
-UNSIGNED32 LumSeek(LUMHANDLE, const UNSIGNED8*, UNSIGNED16, UNSIGNED16, UNSIGNED16, UNSIGNED16*) {
-    return notSupported("Seeking");
-}
 UNSIGNED32 LumClearFilter(LUMHANDLE hTable) {
     return guarded([&] { cursorOf(hTable)->clearFilter(false); });
 }

@@ -104,6 +104,12 @@ public:
     std::int64_t count(std::size_t order, std::uint16_t mode);
     std::int64_t keyNumber(std::size_t order, std::uint16_t mode);
     void gotoKeyPosition(std::size_t order, double fraction);
+    // Goes to the first record of the order whose key is not below `key`
+    // (raw key bytes, possibly of fewer segments) within the scopes; true when
+    // that record's key begins with `key`. Without such a record, and with
+    // `hard` when the record found does not match, the cursor goes after the
+    // last record (seek.cpp).
+    bool seek(std::size_t order, const std::string& key, bool hard);
 
     // Scopes (raw key bytes as LumBuildRawKey gives them).
     void setScope(std::size_t order, std::uint16_t which, std::string key);
