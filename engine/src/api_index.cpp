@@ -67,10 +67,12 @@ UNSIGNED32 LumGetSegmentFieldname(LUMHANDLE hIndex, UNSIGNED16 usSegment, char* 
         const Target t = target(hIndex);
         if (t.order == 0) fail(kErrIndexNotFound, "No index is active on table " + t.cursor->name());
         const IndexInfo& ix = info(t);
+        // Callers walk the segments until this answer, once per key they build.
         if (usSegment >= ix.segments.size())
-            fail(kErrIndexNotFound, "Index " + ix.def.name + " of table " + t.cursor->name() + " has no segment " +
-                                        std::to_string(usSegment));
+            return answer(kErrIndexNotFound, "Index " + ix.def.name + " of table " + t.cursor->name() +
+                                                 " has no segment " + std::to_string(usSegment));
         copyText(t.cursor->store().layout().columns()[ix.segments[usSegment]].def.name, pucName, pusLen);
+        return UNSIGNED32{0};
     });
 }
 

@@ -34,11 +34,17 @@ const char* affinityOf(std::uint16_t type) {
     }
 }
 
+// A reader walks an index and looks records up in key order, so it touches
+// each page about once: a small page cache does, the system's file cache
+// holds the rest, and the table is not mapped (mapped pages count in the
+// process's memory for as long as it runs).
+constexpr const char* kReadCache = "PRAGMA cache_size=-4096";
+constexpr const char* kWriteCache = "PRAGMA cache_size=-65536";
+
 void setupPragmas(const Db& db, bool writable) {
-    db.exec("PRAGMA cache_size=-65536");
+    db.exec(writable ? kWriteCache : kReadCache);
     if (writable) db.exec("PRAGMA synchronous=NORMAL");
-    // Reading maps the file (SQLite caps this at its compile-time limit).
-    db.exec("PRAGMA mmap_size=8589934592");
+    db.exec("PRAGMA mmap_size=0");
 }
 
 // The SQL engine joins on reference numbers: it gets a plain index on the
