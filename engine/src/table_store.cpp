@@ -125,6 +125,8 @@ std::shared_ptr<TableStore> TableStore::createInMemory(TableSchema schema) {
     store->path_ = ":memory:";
     store->writable_ = true;
     store->db_ = Db("", Db::Mode::Memory);
+    store->imagesOnly_ = std::none_of(schema.columns.begin(), schema.columns.end(),
+                                      [](const ColumnDef& c) { return isBlobType(c.type); });
     store->initialize(std::move(schema));
     return store;
 }
@@ -614,7 +616,7 @@ std::int64_t TableStore::count(const char* table) const {
 }
 
 void TableStore::checkImages() const {
-    if (imagesChecked_) return;
+    if (imagesChecked_ || imagesOnly_) return;
     const auto lease = reading();
     const std::int64_t records = count("records"), images = count("lce_images");
     if (records != images)
@@ -632,7 +634,8 @@ void TableStore::missingImage(std::int64_t recno) const {
 
 bool TableStore::hasRecord(std::int64_t recno) const {
     const auto lease = reading();
-    Stmt q(db_, "SELECT 1 FROM records WHERE __recno = ?1");
+    Stmt q(db_,
+           imagesOnly_ ? "SELECT 1 FROM lce_images WHERE __recno = ?1" : "SELECT 1 FROM records WHERE __recno = ?1");
     q.bind(1, recno);
     return q.step();
 }
@@ -761,11 +764,16 @@ void TableStore::prepareAppend() {
 std::int64_t TableStore::insertRecord(const Row& row, const std::string& packed) {
     insert_.reset();
     int n = 1;
-    for (std::size_t c = 0; c < row.size(); ++c) bindValue(insert_, n++, row[c]);
+    if (!imagesOnly_)
+        for (std::size_t c = 0; c < row.size(); ++c) bindValue(insert_, n++, row[c]);
     std::int64_t recno = 0;
     try {
-        insert_.step();
-        recno = sqlite3_last_insert_rowid(db_.get());
+        if (imagesOnly_) {
+            recno = ++lastRecno_;
+        } else {
+            insert_.step();
+            recno = sqlite3_last_insert_rowid(db_.get());
+        }
         insertImage_.reset();
         insertImage_.bind(1, recno);
         insertImage_.bindBlob(2, packed.data(), packed.size());
