@@ -808,7 +808,8 @@ void TableStore::applyIndexConditions(std::int64_t recno) {
 // and journals only in memory (a rollback still works), with a large cache.
 void TableStore::bulkPragmas(bool on) {
     if (on) {
-        db_.exec("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144; PRAGMA threads=2");
+        // The cache also bounds the sorter that builds each index at commit.
+        db_.exec("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-65536; PRAGMA threads=2");
     } else {
         sqlite3_exec(
             db_.get(),
