@@ -3,11 +3,11 @@
 // pane. The folder dialog is answered with OK as soon as it shows.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
