@@ -24,6 +24,18 @@ QImage TextCoverage(const QSize& size, const QRect& rect, const QString& text, c
     return mask;
 }
 
+// The smallest rectangle inside rect that holds every covered pixel of mask.
+QRect CoveredArea(const QImage& mask, const QRect& rect) {
+    QRect covered;
+    const QRect area = rect.intersected(mask.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto* coverage = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qAlpha(coverage[x]) != 0) covered |= QRect(x, y, 1, 1);
+    }
+    return covered;
+}
+
 // mask: TextCoverage of the same size, rectangle and text.
 void DrawInvertedText(QImage& target, const QRect& rect, const QImage& mask) {
     const QRect area = rect.intersected(target.rect());
@@ -155,9 +167,10 @@ QImage TpxProgressBar::Render() const {
             if (m.image.size() != image.size() || m.text != viewInfo_.Text() || m.rect != viewInfo_.InnerRect() ||
                 m.font != font()) {
                 m = TextMask{TextCoverage(image.size(), viewInfo_.InnerRect(), viewInfo_.Text(), font()),
-                             viewInfo_.Text(), viewInfo_.InnerRect(), font()};
+                             viewInfo_.Text(), viewInfo_.InnerRect(), font(), QRect()};
+                m.covered = CoveredArea(m.image, m.rect);
             }
-            DrawInvertedText(image, viewInfo_.InnerRect(), m.image);
+            DrawInvertedText(image, m.covered, m.image);
         }
     }
     return image;

@@ -78,6 +78,7 @@ private:
         QString text;
         QRect rect;
         QFont font;
+        QRect covered;  // where the glyphs are: the only pixels to invert
     };
     mutable TextMask textMask_;
 };

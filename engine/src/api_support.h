@@ -118,8 +118,11 @@ inline Target target(LUMHANDLE h) {
 inline std::shared_ptr<Cursor> cursorOf(LUMHANDLE h) { return target(h).cursor; }
 
 inline Target indexTarget(LUMHANDLE h) {
-    auto ix = HandleRegistry::instance().get<IndexHandle>(h, "index");
-    return {ix->cursor(), ix->order()};
+    const auto object = HandleRegistry::instance().find(h);
+    if (!object || object->handleType() != HandleType::Index)
+        fail(kErrInvalidHandle, "Invalid index handle " + std::to_string(h));
+    const auto& ix = static_cast<const IndexHandle&>(*object);
+    return {ix.cursor(), ix.order()};
 }
 
 inline std::shared_ptr<Connection> connectionOf(LUMHANDLE h) {
