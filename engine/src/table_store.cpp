@@ -454,7 +454,7 @@ std::shared_ptr<TableStore> TableStore::open(const std::string& rawPath, bool wr
             static_cast<std::int64_t>(fileSize) % pageSize != 0)
             fail(kErrDamaged, damaged + " (truncated)" + restore);
     }
-    // Before the checks: they read through the mapped file and the cache.
+    // Before the checks: they read through the page cache set here.
     setupPragmas(store->db_, writable);
     try {
         // One read for the catalog and the checks: a writer's commit between
@@ -805,7 +805,7 @@ void TableStore::applyIndexConditions(std::int64_t recno) {
 
 // A table this process created and is filling while empty: nothing of the
 // file is worth keeping if the process dies, so the load skips the syncs
-// and journals only in memory (a rollback still works), with a large cache.
+// and journals only in memory (a rollback still works).
 void TableStore::bulkPragmas(bool on) {
     if (on) {
         // The cache also bounds the sorter that builds each index at commit.
