@@ -35,10 +35,12 @@ void TRichEdit::AppendLine(const std::string& text) {
     text_ += kept;
     if (fits) text_ += "\r\n";
 
-    // The document mirrors the text with one block per line.
+    // The document mirrors the text with one block per line; the line and
+    // its end go in as one edit, laid out once.
+    QString line = QString::fromLatin1(kept.data(), static_cast<qsizetype>(kept.size()));
+    if (fits) line += QChar::ParagraphSeparator;
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(QString::fromLatin1(kept.data(), static_cast<qsizetype>(kept.size())));
-    if (fits) cursor.insertBlock();
+    cursor.insertText(line);
     if (!fits) throw fw::EOutOfResources("RichEdit line insertion error");
 }

@@ -14,8 +14,9 @@ practice=$work/practice
 plain=$work/plain.db
 mkdir -p "$work"
 
+# Building the practice is timed too (wall seconds, CPU seconds, peak RSS).
 if [ ! -f "$practice/ZTDDF.LDD" ]; then
-  "$bin/payxref-db" demo "$practice" --transactions "$n" --seed 1 >&2
+  /usr/bin/time -f '%e %U %S %M' -o "$work/demo.time" "$bin/payxref-db" demo "$practice" --transactions "$n" --seed 1 >&2
 fi
 
 # The plain copy: only the columns the search reads, with an index on each
@@ -60,9 +61,10 @@ JOIN trn t ON t.entry = s.entry
 WHERE s.amount IS NOT s.total;
 SQL
 
-timed() {  # prints "seconds peak_kib" of one run, its output in $1
+timed() {  # prints "seconds peak_kib cpu_seconds" of one run, its output in $1
   local out=$1; shift
-  /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" > "$out"
+  /usr/bin/time -f '%e %M %U %S' -o "$work/time.txt" "$@" > "$out"
+  awk '{ print $1, $2, $3 + $4 }' "$work/time.txt" > "$work/time.txt.1" && mv "$work/time.txt.1" "$work/time.txt"
   cat "$work/time.txt"
 }
 median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
@@ -76,6 +78,9 @@ done
 
 search_s=$(cut -d' ' -f1 "$work/search.times" | median)
 join_s=$(cut -d' ' -f1 "$work/join.times" | median)
+# CPU seconds (user + system) vary less than wall time on a shared machine.
+search_cpu=$(cut -d' ' -f3 "$work/search.times" | median)
+join_cpu=$(cut -d' ' -f3 "$work/join.times" | median)
 search_kib=$(cut -d' ' -f2 "$work/search.times" | sort -g | tail -n 1)
 join_kib=$(cut -d' ' -f2 "$work/join.times" | sort -g | tail -n 1)
 # The search writes the connect path and an empty line before its listing.
@@ -83,9 +88,15 @@ search_lines=$(($(wc -l < "$work/search.out") - 2))
 join_lines=$(wc -l < "$work/join.out")
 
 printf 'transactions            %s\n' "$n"
-printf 'payxref search          %s s median, peak RSS %s MiB\n' "$search_s" "$((search_kib / 1024))"
-printf 'join in sqlite3         %s s median, peak RSS %s MiB\n' "$join_s" "$((join_kib / 1024))"
-printf 'ratio                   %sx\n' "$(awk -v a="$search_s" -v b="$join_s" 'BEGIN { printf "%.2f", a / b }')"
+printf 'payxref search          %s s median (CPU %s s), peak RSS %s MiB\n' "$search_s" "$search_cpu" "$((search_kib / 1024))"
+printf 'join in sqlite3         %s s median (CPU %s s), peak RSS %s MiB\n' "$join_s" "$join_cpu" "$((join_kib / 1024))"
+printf 'ratio                   %sx (CPU %sx)\n' "$(awk -v a="$search_s" -v b="$join_s" 'BEGIN { printf "%.2f", a / b }')" \
+  "$(awk -v a="$search_cpu" -v b="$join_cpu" 'BEGIN { printf "%.2f", a / b }')"
+if [ -f "$work/demo.time" ]; then
+  read -r demo_s demo_user demo_sys demo_kib < "$work/demo.time"
+  printf 'demo build              %s s (CPU %s s), peak RSS %s MiB\n' "$demo_s" \
+    "$(awk -v a="$demo_user" -v b="$demo_sys" 'BEGIN { print a + b }')" "$((demo_kib / 1024))"
+fi
 printf 'practice files          %s\n' "$(du -sh "$practice" | cut -f1)"
 printf 'plain tables            %s\n' "$(du -sh "$plain" | cut -f1)"
 if [ "$search_lines" -eq "$join_lines" ]; then

@@ -12,17 +12,32 @@ namespace {
 // inverse of the colour beneath it, which keeps the text legible over the
 // filled and the empty part alike. The glyphs are drawn without smoothing so
 // that a pixel either belongs to them or not.
-void DrawInvertedText(QImage& target, const QRect& rect, const QString& text, const QFont& font) {
-    QImage mask(target.size(), QImage::Format_ARGB32_Premultiplied);
+QImage TextCoverage(const QSize& size, const QRect& rect, const QString& text, const QFont& font) {
+    QImage mask(size, QImage::Format_ARGB32_Premultiplied);
     mask.fill(Qt::transparent);
-    {
-        QPainter painter(&mask);
-        QFont sharp(font);
-        sharp.setStyleStrategy(QFont::NoAntialias);
-        painter.setFont(sharp);
-        painter.setPen(Qt::white);
-        painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, text);
+    QPainter painter(&mask);
+    QFont sharp(font);
+    sharp.setStyleStrategy(QFont::NoAntialias);
+    painter.setFont(sharp);
+    painter.setPen(Qt::white);
+    painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, text);
+    return mask;
+}
+
+// The smallest rectangle inside rect that holds every covered pixel of mask.
+QRect CoveredArea(const QImage& mask, const QRect& rect) {
+    QRect covered;
+    const QRect area = rect.intersected(mask.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto* coverage = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qAlpha(coverage[x]) != 0) covered |= QRect(x, y, 1, 1);
     }
+    return covered;
+}
+
+// mask: TextCoverage of the same size, rectangle and text.
+void DrawInvertedText(QImage& target, const QRect& rect, const QImage& mask) {
     const QRect area = rect.intersected(target.rect());
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const auto* coverage = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
@@ -54,7 +69,14 @@ void TpxProgressBar::SetPosition(double position) {
     if (!loading_ && max > min) position = std::min(max, std::max(min, position));
     if (position == position_) return;  // clamped onto the value it already had
     position_ = position;
-    Invalidate();
+    // A search advances the bar once per row: most steps move neither the
+    // filled part nor the percentage, and need no repaint.
+    const QRect bar = viewInfo_.BarRect();
+    const QString text = viewInfo_.Text();
+    viewInfo_.Calculate(properties_, position_, InnerRect(), settings_);
+    if (viewInfo_.BarRect() == bar && viewInfo_.Text() == text) return;
+    ++invalidateCount_;
+    update();
 }
 
 void TpxProgressBar::SetLoading(bool loading) {
@@ -123,9 +145,13 @@ QImage TpxProgressBar::Render() const {
     image.fill(background);
     QPainter painter(&image);
     // Flat frame: a one-pixel line in the shadow colour around the bar.
-    painter.setPen(palette().color(QPalette::Mid));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    // (Four filled lines: the painter's outlined rectangle strokes a path.)
+    const QColor frame = palette().color(QPalette::Mid);
+    const int w = width(), h = height();
+    painter.fillRect(0, 0, w, 1, frame);
+    painter.fillRect(0, h - 1, w, 1, frame);
+    painter.fillRect(0, 0, 1, h, frame);
+    painter.fillRect(w - 1, 0, 1, h, frame);
     const QRect bar = viewInfo_.BarRect();
     if (!bar.isEmpty()) painter.fillRect(bar, ToQColor(properties_.BeginColor()));
     painter.end();
@@ -137,7 +163,14 @@ QImage TpxProgressBar::Render() const {
             text.setPen(palette().color(QPalette::Text));
             text.drawText(viewInfo_.InnerRect(), Qt::AlignCenter | Qt::TextSingleLine, viewInfo_.Text());
         } else {
-            DrawInvertedText(image, viewInfo_.InnerRect(), viewInfo_.Text(), font());
+            TextMask& m = textMask_;
+            if (m.image.size() != image.size() || m.text != viewInfo_.Text() || m.rect != viewInfo_.InnerRect() ||
+                m.font != font()) {
+                m = TextMask{TextCoverage(image.size(), viewInfo_.InnerRect(), viewInfo_.Text(), font()),
+                             viewInfo_.Text(), viewInfo_.InnerRect(), font(), QRect()};
+                m.covered = CoveredArea(m.image, m.rect);
+            }
+            DrawInvertedText(image, m.covered, m.image);
         }
     }
     return image;

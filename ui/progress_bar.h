@@ -1,6 +1,8 @@
 #pragma once
 // The horizontal progress bar: a floating-point value between Min and Max
 // shown as a filled part and a centred text (by default the percentage).
+#include <QFont>
+#include <QImage>
 #include <QWidget>
 #include <cstdint>
 
@@ -69,4 +71,14 @@ private:
     bool loading_ = false;
     bool autoSize_ = true;
     std::uint64_t invalidateCount_ = 0;
+    // The inverted text's glyph coverage, kept while text, place and font
+    // stay: the fill moves far more often than the percentage changes.
+    struct TextMask {
+        QImage image;
+        QString text;
+        QRect rect;
+        QFont font;
+        QRect covered;  // where the glyphs are: the only pixels to invert
+    };
+    mutable TextMask textMask_;
 };

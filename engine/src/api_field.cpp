@@ -30,21 +30,26 @@ Value valueFromRaw(const Cursor& c, std::size_t col, const UNSIGNED8* buf, UNSIG
 template <typename MakeValue>
 UNSIGNED32 setValue(LUMHANDLE h, LUMFIELD field, MakeValue make) {
     return guarded([&] {
-        auto object = HandleRegistry::instance().find(h);
-        if (auto stmt = std::dynamic_pointer_cast<Statement>(object)) {
-            stmt->setParameter(field, make(nullptr, 0));
-            return;
-        }
-        if (auto ix = std::dynamic_pointer_cast<IndexHandle>(object)) {
-            auto c = ix->cursor();
-            const std::size_t col = columnOf(*c, field);
-            c->stage(ix->order(), col, make(c.get(), col));
-            return;
-        }
-        if (auto c = std::dynamic_pointer_cast<Cursor>(object)) {
-            const std::size_t col = columnOf(*c, field);
-            c->setFieldValue(col, make(c.get(), col));
-            return;
+        // The handle type names the class: a key is staged once per row of
+        // a master-detail link, so no dynamic cast on the way.
+        const std::shared_ptr<Object> object = HandleRegistry::instance().find(h);
+        switch (object ? object->handleType() : HandleType{}) {
+            case HandleType::Statement: static_cast<Statement&>(*object).setParameter(field, make(nullptr, 0)); return;
+            case HandleType::Index: {
+                const auto& ix = static_cast<const IndexHandle&>(*object);
+                const auto c = ix.cursor();
+                const std::size_t col = columnOf(*c, field);
+                c->stage(ix.order(), col, make(c.get(), col));
+                return;
+            }
+            case HandleType::Table:
+            case HandleType::Cursor: {
+                auto& c = static_cast<Cursor&>(*object);
+                const std::size_t col = columnOf(c, field);
+                c.setFieldValue(col, make(&c, col));
+                return;
+            }
+            default: break;
         }
         fail(kErrInvalidHandle, "Invalid table, index or statement handle " + std::to_string(h));
     });

@@ -67,10 +67,18 @@ UNSIGNED32 LumGetSegmentFieldname(LUMHANDLE hIndex, UNSIGNED16 usSegment, char* 
         const Target t = target(hIndex);
         if (t.order == 0) fail(kErrIndexNotFound, "No index is active on table " + t.cursor->name());
         const IndexInfo& ix = info(t);
-        if (usSegment >= ix.segments.size())
-            fail(kErrIndexNotFound, "Index " + ix.def.name + " of table " + t.cursor->name() + " has no segment " +
-                                        std::to_string(usSegment));
+        // Callers walk the segments until this answer, once per key they
+        // build: its text is written into the kept one, without allocating.
+        if (usSegment >= ix.segments.size()) {
+            LastError& e = lastError();
+            e.code = kErrIndexNotFound;
+            e.text.assign("Index ").append(ix.def.name).append(" of table ");
+            e.text.append(t.cursor->options().sqlResult ? "SQL result" : t.cursor->store().path());
+            e.text.append(" has no segment ").append(std::to_string(usSegment));
+            return UNSIGNED32{kErrIndexNotFound};
+        }
         copyText(t.cursor->store().layout().columns()[ix.segments[usSegment]].def.name, pucName, pusLen);
+        return UNSIGNED32{0};
     });
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "data/engine/lce32.h"
 #include "engine/src/connection.h"
@@ -17,11 +18,18 @@
 
 namespace lce::api {
 
+// A body returns nothing (success unless it throws) or a code: an ordinary
+// answer of a navigation loop (no such segment, no more records) comes back
+// through answer() without the cost of an exception on every row.
 template <typename F>
 UNSIGNED32 guarded(F&& body) noexcept {
     try {
-        body();
-        return 0;
+        if constexpr (std::is_void_v<std::invoke_result_t<F&>>) {
+            body();
+            return 0;
+        } else {
+            return body();
+        }
     } catch (const Error& e) {
         setLastError(e.code(), e.what());
         return e.code();
@@ -35,6 +43,13 @@ UNSIGNED32 guarded(F&& body) noexcept {
         setLastError(kErrWriteFailed, "Internal error");
         return kErrWriteFailed;
     }
+}
+
+// A failure code that callers meet as an answer (the end of a loop): noted
+// for LumGetLastError like a raised one, and returned from a guarded body.
+inline UNSIGNED32 answer(std::uint32_t code, const std::string& text) {
+    setLastError(code, text);
+    return code;
 }
 
 template <typename T>
@@ -103,8 +118,11 @@ inline Target target(LUMHANDLE h) {
 inline std::shared_ptr<Cursor> cursorOf(LUMHANDLE h) { return target(h).cursor; }
 
 inline Target indexTarget(LUMHANDLE h) {
-    auto ix = HandleRegistry::instance().get<IndexHandle>(h, "index");
-    return {ix->cursor(), ix->order()};
+    const auto object = HandleRegistry::instance().find(h);
+    if (!object || object->handleType() != HandleType::Index)
+        fail(kErrInvalidHandle, "Invalid index handle " + std::to_string(h));
+    const auto& ix = static_cast<const IndexHandle&>(*object);
+    return {ix.cursor(), ix.order()};
 }
 
 inline std::shared_ptr<Connection> connectionOf(LUMHANDLE h) {

@@ -237,27 +237,37 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
         if (fromCurrent) sql += fwd ? " WHERE __recno > ?2" : " WHERE __recno < ?2";
         sql += fwd ? " ORDER BY __recno" : " ORDER BY __recno DESC";
     } else {
-        const std::string& k = index(order).keyColumn;
         if (fromCurrent) {
             key = currentKey(order);
             if (!key) fromCurrent = false;  // the record is not in this order: start at its end
         }
-        // The key table leads: its index gives the order, the record follows by
-        // number. A key whose record has no image gives a null image (damage
-        // named where it is met) instead of being passed over.
-        sql = "SELECT k.__recno, r.__rec, k." + k + " FROM " + keyTable(order) +
-              " AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " + scopeClause(order, "k." + k);
-        if (fromCurrent)
-            sql += fwd ? " AND (k." + k + ", k.__recno) > (?1, ?2)" : " AND (k." + k + ", k.__recno) < (?1, ?2)";
-        sql += fwd ? " ORDER BY k." + k + ", k.__recno" : " ORDER BY k." + k + " DESC, k.__recno DESC";
     }
-    Stmt& stmt = statement(sql);
+    Stmt& stmt = order == 0 ? statement(sql) : statement(streamSql(order, fwd, fromCurrent));
     if (order != 0) bindScope(stmt, order);
     if (fromCurrent) {
         if (key) stmt.bindBlob(1, key->data(), key->size());
         stmt.bind(2, recno_);
     }
     stream_ = Stream{order, dir, 0, &stmt, store_->readEpoch()};
+}
+
+const std::string& Cursor::streamSql(std::size_t order, bool forward, bool fromCurrent) {
+    Order& o = orders_[order];
+    const bool bounded = o.bottom && !prefixSuccessor(*o.bottom).empty();
+    const std::size_t variant = (forward ? 1 : 0) | (fromCurrent ? 2 : 0) | (bounded ? 4 : 0);
+    // An index file's key table may be built again under another name.
+    if (!o.file && !o.streamSql[variant].empty()) return o.streamSql[variant];
+    const std::string& k = index(order).keyColumn;
+    // The key table leads: its index gives the order, the record follows by
+    // number. A key whose record has no image gives a null image (damage
+    // named where it is met) instead of being passed over.
+    std::string sql = "SELECT k.__recno, r.__rec, k." + k + " FROM " + keyTable(order) +
+                      " AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " + scopeClause(order, "k." + k);
+    if (fromCurrent)
+        sql += forward ? " AND (k." + k + ", k.__recno) > (?1, ?2)" : " AND (k." + k + ", k.__recno) < (?1, ?2)";
+    sql += forward ? " ORDER BY k." + k + ", k.__recno" : " ORDER BY k." + k + " DESC, k.__recno DESC";
+    o.streamSql[variant] = std::move(sql);
+    return o.streamSql[variant];
 }
 
 bool Cursor::stepStream() {

@@ -3,6 +3,7 @@
 // bottom scopes per index that restrict navigation, visibility and counting.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -204,6 +205,9 @@ private:
         std::shared_ptr<const IndexInfo> info;
         std::optional<std::string> top, bottom;
         std::vector<std::optional<Value>> staged;  // per segment
+        // The statements of startStream over the table's own keys, by
+        // streamVariant: built once, as a master-detail link starts one per row.
+        std::array<std::string, 8> streamSql;
     };
     enum class Dir { Forward, Backward };
     struct Stream {
@@ -239,6 +243,7 @@ private:
     [[noreturn]] void damaged() const;
     bool stepStream();
     void startStream(std::size_t order, Dir dir, bool fromCurrent);
+    const std::string& streamSql(std::size_t order, bool forward, bool fromCurrent);
     void landed(bool found, Dir dir, bool fromEnd);
     std::optional<std::string> currentKey(std::size_t order);
     std::string scopeClause(std::size_t order, const std::string& keyColumn) const;

@@ -15,6 +15,7 @@
 #include "engine/src/error.h"
 #include "engine/src/layout.h"
 #include "engine/src/record_locks.h"
+#include "engine/src/result_rows.h"
 #include "engine/src/sqlite_db.h"
 #include "engine/src/table_store.h"
 #include "engine/src/table_writer.h"
@@ -26,13 +27,6 @@ namespace {
 
 // The native error of an SQL failure on a missing table: the code of a missing file.
 constexpr int kNativeTableNotFound = kErrFileNotFound;
-
-struct Cell {
-    int type = SQLITE_NULL;
-    std::int64_t i = 0;
-    double d = 0;
-    std::string s;
-};
 
 std::optional<ColumnDef> parseDeclared(const char* decl) {
     if (!decl) return std::nullopt;
@@ -72,58 +66,14 @@ Value cellValue(std::uint16_t type, const Cell& c) {
             return Value::ofTimestamp(asInt / 86400000, static_cast<std::uint32_t>(asInt % 86400000));
         case Value::Kind::Logical: return Value::ofLogical(asInt != 0);
         case Value::Kind::Memo:
-            return Value::ofMemo(c.type == SQLITE_TEXT || c.type == SQLITE_BLOB ? c.s : std::to_string(asInt));
-        case Value::Kind::Binary: return Value::ofBinary(c.s);
+            return Value::ofMemo(c.type == SQLITE_TEXT || c.type == SQLITE_BLOB ? std::string(c.s)
+                                                                                : std::to_string(asInt));
+        case Value::Kind::Binary: return Value::ofBinary(std::string(c.s));
         case Value::Kind::Text:
-            if (c.type == SQLITE_TEXT || c.type == SQLITE_BLOB) return Value::ofText(c.s);
+            if (c.type == SQLITE_TEXT || c.type == SQLITE_BLOB) return Value::ofText(std::string(c.s));
             return Value::ofText(c.type == SQLITE_INTEGER ? std::to_string(c.i) : formatDouble(c.d));
         default: return Value::null();
     }
-}
-
-bool fitsInt32(std::int64_t v) {
-    return v > std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
-}
-
-// The type of a result column from its values alone.
-ColumnDef typeFromValues(const std::vector<std::vector<Cell>>& rows, std::size_t c) {
-    bool anyReal = false, anyText = false, anyBlob = false, anyInt = false, wide = false;
-    std::size_t maxLen = 1;
-    for (const auto& row : rows) {
-        const Cell& cell = row[c];
-        switch (cell.type) {
-            case SQLITE_INTEGER:
-                anyInt = true;
-                wide |= !fitsInt32(cell.i);
-                break;
-            case SQLITE_FLOAT: anyReal = true; break;
-            case SQLITE_TEXT:
-                anyText = true;
-                maxLen = std::max(maxLen, cell.s.size());
-                break;
-            case SQLITE_BLOB:
-                anyBlob = true;
-                maxLen = std::max(maxLen, cell.s.size());
-                break;
-            default: break;
-        }
-    }
-    ColumnDef def;
-    if (anyBlob) {
-        def.type = kRaw;
-        def.length = static_cast<std::uint32_t>(maxLen);
-    } else if (anyText) {
-        def.type = kCharacter;
-        def.length = static_cast<std::uint32_t>(maxLen);
-    } else if (anyReal)
-        def.type = kDouble;
-    else if (anyInt)
-        def.type = wide ? kLongInteger : kInteger;
-    else {
-        def.type = kCharacter;
-        def.length = 1;
-    }
-    return def;
 }
 
 int progressAbort(void* deadline) {
@@ -166,7 +116,6 @@ void failOnTables(const Db& db, const std::map<std::string, std::shared_ptr<Tabl
 
 // The tables a statement reads, by upper-case name as written.
 using Stores = std::map<std::string, std::shared_ptr<TableStore>>;
-using Rows = std::vector<std::vector<Cell>>;
 using PreparedStmt = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
 
 sql::Translation translateOrFail(const std::string& text) {
@@ -304,28 +253,11 @@ private:
     bool set_;
 };
 
-std::vector<Cell> readRow(sqlite3_stmt* raw, int columns) {
-    std::vector<Cell> row(static_cast<std::size_t>(columns));
-    for (int c = 0; c < columns; ++c) {
-        Cell& cell = row[static_cast<std::size_t>(c)];
-        cell.type = sqlite3_column_type(raw, c);
-        if (cell.type == SQLITE_INTEGER)
-            cell.i = sqlite3_column_int64(raw, c);
-        else if (cell.type == SQLITE_FLOAT)
-            cell.d = sqlite3_column_double(raw, c);
-        else if (cell.type != SQLITE_NULL) {
-            const auto* p = static_cast<const char*>(sqlite3_column_blob(raw, c));
-            cell.s.assign(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(raw, c)));
-        }
-    }
-    return row;
-}
-
 // Steps the statement to its end within the time-out, keeping every row.
-Rows stepAll(const Db& db, sqlite3_stmt* raw, std::uint32_t limit, const Stores& stores, const std::string& text) {
+ResultRows stepAll(const Db& db, sqlite3_stmt* raw, std::uint32_t limit, const Stores& stores,
+                   const std::string& text) {
     const Deadline deadline(db, limit);
-    const int columns = sqlite3_column_count(raw);
-    Rows rows;
+    ResultRows rows(sqlite3_column_count(raw));
     for (;;) {
         const int rc = sqlite3_step(raw);
         if (rc == SQLITE_DONE) break;
@@ -336,7 +268,7 @@ Rows stepAll(const Db& db, sqlite3_stmt* raw, std::uint32_t limit, const Stores&
                 code == SQLITE_INTERRUPT ? "the statement ran longer than its time-out" : sqlite3_errmsg(db.get());
             failSql(code, msg, text);
         }
-        rows.push_back(readRow(raw, columns));
+        rows.add(raw);
     }
     return rows;
 }
@@ -402,7 +334,7 @@ std::string resultColumnName(sqlite3_stmt* raw, int c, const TableSchema& schema
     return unique;
 }
 
-TableSchema resultSchema(const sql::Translation& t, const Stores& stores, sqlite3_stmt* raw, const Rows& rows) {
+TableSchema resultSchema(const sql::Translation& t, const Stores& stores, sqlite3_stmt* raw, const ResultRows& rows) {
     const int columns = sqlite3_column_count(raw);
     // Column types come from the source columns where the select list names one.
     const bool itemsMatch = t.columns.size() == static_cast<std::size_t>(columns) &&
@@ -418,7 +350,7 @@ TableSchema resultSchema(const sql::Translation& t, const Stores& stores, sqlite
         if (item && item->hasColumn) source = sourceColumn(*item, t, stores);
         if (!source && (!item || item->kind == sql::ItemKind::Column || item->kind == sql::ItemKind::Expression))
             source = parseDeclared(sqlite3_column_decltype(raw, c));
-        ColumnDef def = resultType(item ? item->kind : sql::ItemKind::Column, source, typeFromValues(rows, uc));
+        ColumnDef def = resultType(item ? item->kind : sql::ItemKind::Column, source, rows.typeFromValues(uc));
         def.name = resultColumnName(raw, c, schema);
         schema.columns.push_back(def);
     }
@@ -426,12 +358,13 @@ TableSchema resultSchema(const sql::Translation& t, const Stores& stores, sqlite
 }
 
 // The result rows as an in-memory LDT table.
-std::shared_ptr<TableStore> materialize(const TableSchema& schema, const Rows& rows) {
+std::shared_ptr<TableStore> materialize(const TableSchema& schema, const ResultRows& rows) {
     auto store = TableStore::createInMemory(schema);
     store->begin();
     Row row(schema.columns.size());
-    for (const auto& r : rows) {
-        for (std::size_t c = 0; c < row.size(); ++c) row[c] = cellValue(store->schema().columns[c].type, r[c]);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t c = 0; c < row.size(); ++c)
+            row[c] = cellValue(store->schema().columns[c].type, rows.cell(r, c));
         store->append(row);
     }
     store->commit();
@@ -697,7 +630,7 @@ std::uint32_t Statement::execute() {
     const Stores stores = attachTables(db, *conn, t.tables, lockWait, text_);
     const PreparedStmt stmt = prepareTranslated(db, t.sql, stores, text_);
     bindParameters(stmt.get(), parameters_);
-    const Rows rows = stepAll(db, stmt.get(), limit, stores, text_);
+    const ResultRows rows = stepAll(db, stmt.get(), limit, stores, text_);
     if (sqlite3_column_count(stmt.get()) == 0) {
         rowCount_ = sqlite3_changes(db.get());
         return 0;

@@ -34,11 +34,17 @@ const char* affinityOf(std::uint16_t type) {
     }
 }
 
+// A reader walks an index and looks records up in key order, so it touches
+// each page about once: a small page cache does, the system's file cache
+// holds the rest, and the table is not mapped (mapped pages count in the
+// process's memory for as long as it runs).
+constexpr const char* kReadCache = "PRAGMA cache_size=-4096";
+constexpr const char* kWriteCache = "PRAGMA cache_size=-65536";
+
 void setupPragmas(const Db& db, bool writable) {
-    db.exec("PRAGMA cache_size=-65536");
+    db.exec(writable ? kWriteCache : kReadCache);
     if (writable) db.exec("PRAGMA synchronous=NORMAL");
-    // Reading maps the file (SQLite caps this at its compile-time limit).
-    db.exec("PRAGMA mmap_size=8589934592");
+    db.exec("PRAGMA mmap_size=0");
 }
 
 // The SQL engine joins on reference numbers: it gets a plain index on the
@@ -119,6 +125,8 @@ std::shared_ptr<TableStore> TableStore::createInMemory(TableSchema schema) {
     store->path_ = ":memory:";
     store->writable_ = true;
     store->db_ = Db("", Db::Mode::Memory);
+    store->imagesOnly_ = std::none_of(schema.columns.begin(), schema.columns.end(),
+                                      [](const ColumnDef& c) { return isBlobType(c.type); });
     store->initialize(std::move(schema));
     return store;
 }
@@ -446,7 +454,7 @@ std::shared_ptr<TableStore> TableStore::open(const std::string& rawPath, bool wr
             static_cast<std::int64_t>(fileSize) % pageSize != 0)
             fail(kErrDamaged, damaged + " (truncated)" + restore);
     }
-    // Before the checks: they read through the mapped file and the cache.
+    // Before the checks: they read through the page cache set here.
     setupPragmas(store->db_, writable);
     try {
         // One read for the catalog and the checks: a writer's commit between
@@ -608,7 +616,7 @@ std::int64_t TableStore::count(const char* table) const {
 }
 
 void TableStore::checkImages() const {
-    if (imagesChecked_) return;
+    if (imagesChecked_ || imagesOnly_) return;
     const auto lease = reading();
     const std::int64_t records = count("records"), images = count("lce_images");
     if (records != images)
@@ -626,7 +634,8 @@ void TableStore::missingImage(std::int64_t recno) const {
 
 bool TableStore::hasRecord(std::int64_t recno) const {
     const auto lease = reading();
-    Stmt q(db_, "SELECT 1 FROM records WHERE __recno = ?1");
+    Stmt q(db_,
+           imagesOnly_ ? "SELECT 1 FROM lce_images WHERE __recno = ?1" : "SELECT 1 FROM records WHERE __recno = ?1");
     q.bind(1, recno);
     return q.step();
 }
@@ -755,11 +764,16 @@ void TableStore::prepareAppend() {
 std::int64_t TableStore::insertRecord(const Row& row, const std::string& packed) {
     insert_.reset();
     int n = 1;
-    for (std::size_t c = 0; c < row.size(); ++c) bindValue(insert_, n++, row[c]);
+    if (!imagesOnly_)
+        for (std::size_t c = 0; c < row.size(); ++c) bindValue(insert_, n++, row[c]);
     std::int64_t recno = 0;
     try {
-        insert_.step();
-        recno = sqlite3_last_insert_rowid(db_.get());
+        if (imagesOnly_) {
+            recno = ++lastRecno_;
+        } else {
+            insert_.step();
+            recno = sqlite3_last_insert_rowid(db_.get());
+        }
         insertImage_.reset();
         insertImage_.bind(1, recno);
         insertImage_.bindBlob(2, packed.data(), packed.size());
@@ -791,10 +805,11 @@ void TableStore::applyIndexConditions(std::int64_t recno) {
 
 // A table this process created and is filling while empty: nothing of the
 // file is worth keeping if the process dies, so the load skips the syncs
-// and journals only in memory (a rollback still works), with a large cache.
+// and journals only in memory (a rollback still works).
 void TableStore::bulkPragmas(bool on) {
     if (on) {
-        db_.exec("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144; PRAGMA threads=2");
+        // The cache also bounds the sorter that builds each index at commit.
+        db_.exec("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-65536; PRAGMA threads=2");
     } else {
         sqlite3_exec(
             db_.get(),

@@ -83,6 +83,8 @@ public:
     };
 
     static std::shared_ptr<TableStore> create(const std::string& path, TableSchema schema);
+    // A table in memory (an SQL result). Without memo or blob columns it
+    // keeps the packed images alone: nothing reads its field columns.
     static std::shared_ptr<TableStore> createInMemory(TableSchema schema);
     // What opening checks: the catalog against the columns of the records
     // (all the SQL engine reads), or that and the count of index key rows
@@ -217,6 +219,9 @@ private:
     bool createdHere_ = false;  // made by this process: bulk loading may skip syncs
     bool bulk_ = false;
     mutable bool imagesChecked_ = false;
+    // Only "lce_images" is filled (see createInMemory); lastRecno_ numbers its rows.
+    bool imagesOnly_ = false;
+    std::int64_t lastRecno_ = 0;
     std::uint64_t temporaryKeyTables_ = 0;  // names the tables of buildTemporaryKeys
     // The tables of buildTemporaryKeys with the statements that keep them.
     struct TemporaryKeys {

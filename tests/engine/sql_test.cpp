@@ -142,6 +142,38 @@ TEST_F(PracticeSql, AggregatesKeepTheTypeOfTheirArgument) {
     EXPECT_EQ(rows(cursor), (std::vector<std::vector<std::string>>{{"7.4070", "6", "T", "21"}}));
 }
 
+// The result's column types come from the values of all its rows: a text as
+// wide as the widest, a 64-bit integer where one value needs it, nulls kept.
+TEST_F(PracticeSql, ResultColumnsTakeTheirTypesFromAllRowsAndAreReachedByRecordNumber) {
+    LUMHANDLE cursor = 0;
+    ASSERT_EQ(LumExecuteSQLDirect(stmt,
+                                  "SELECT [Entry Number] E, CASE WHEN [Entry Number] = 5 THEN 'longest' "
+                                  "WHEN [Entry Number] = 2 THEN NULL ELSE 'x' END T, "
+                                  "CASE WHEN [Entry Number] = 3 THEN 5000000000 ELSE [Entry Number] END B "
+                                  "FROM ZTTRN",
+                                  &cursor),
+              0u)
+        << lastErrorText();
+    const UNSIGNED16 types[] = {15, lce::kCharacter, lce::kLongInteger};
+    for (UNSIGNED16 c = 1; c <= 3; ++c) {
+        UNSIGNED16 type = 0;
+        LumGetFieldType(cursor, LUM_FIELD_NUMBER(c), &type);
+        EXPECT_EQ(type, types[c - 1]) << c;
+    }
+    UNSIGNED32 length = 0;
+    LumGetFieldLength(cursor, LUM_FIELD_NUMBER(2), &length);
+    EXPECT_EQ(length, 7u);
+    auto got = rows(cursor);
+    std::sort(got.begin(), got.end(), [](const auto& a, const auto& b) { return std::stoi(a[0]) < std::stoi(b[0]); });
+    const std::string x = "x      ";  // blank padded to the widest
+    const std::vector<std::vector<std::string>> want = {{"1", x, "1"}, {"2", "<null>", "2"},  {"3", x, "5000000000"},
+                                                        {"4", x, "4"}, {"5", "longest", "5"}, {"6", x, "6"}};
+    EXPECT_EQ(got, want);
+    for (UNSIGNED32 rec = 1; rec <= 6; ++rec) EXPECT_EQ(LumGotoRecord(cursor, rec), 0u) << rec;
+    EXPECT_EQ(LumGotoRecord(cursor, 7), static_cast<UNSIGNED32>(LUM_ERR_RECORD_NOT_FOUND));
+    EXPECT_EQ(LumCloseTable(cursor), 0u);
+}
+
 TEST_F(PracticeSql, ParametersBindByOrdinal) {
     const char* sql = "SELECT [Amount] FROM ZTTRN WHERE [Entry Number] = :entry";
     char names[64];

@@ -385,6 +385,9 @@ TEST_F(IndexedTable, IndexDescriptionsAndTheToleratedCodes) {
     EXPECT_STREQ(name, "N");
     len = sizeof name;
     EXPECT_EQ(LumGetSegmentFieldname(ix[2], 2, name, &len), 5021u);
+    // Answered without raising, and still there for LumGetLastError.
+    EXPECT_EQ(lastErrorCode(), 5021u);
+    EXPECT_NE(lastErrorText().find("has no segment 2"), std::string::npos) << lastErrorText();
     UNSIGNED16 yes = 0;
     LumIsIndexDescending(ix[1], &yes);
     EXPECT_EQ(yes, 1);
