@@ -70,6 +70,7 @@ Stmt& Cursor::conditionStatement(const std::string& sql) const {
 
 void Cursor::setFilter(bool optimized, const std::string& text) {
     followWriter();
+    store_->fillColumnsFromImages();
     Filters next = filters_;
     next.set(optimized, text, columnLookup());
     {
@@ -162,6 +163,7 @@ std::int64_t Cursor::filteredKeyNumber(std::size_t order) {
 bool Cursor::evaluate(const std::string& text) {
     followWriter();
     requireRecord();
+    store_->fillColumnsFromImages();
     const auto tree = expr::parse(text);
     const expr::Compiled c = expr::translate(*tree, columnLookup(), filters_.exact(), Filters::kFirstParam);
     const auto lease = store_->reading();

@@ -888,6 +888,30 @@ Value TableStore::blobValue(std::int64_t recno, std::size_t c) const {
     return Value::ofBinary(std::string(b));
 }
 
+void TableStore::fillColumnsFromImages() {
+    if (!imagesOnly_) return;
+    std::string sql = "INSERT INTO records(__recno";
+    std::string values = "?1";
+    int n = 2;
+    for (const ColumnLayout& c : layout_.columns()) {
+        sql += ", " + quoteIdent(c.def.name);
+        values += ", ?" + std::to_string(n++);
+    }
+    Stmt insert(db_, sql + ") VALUES(" + values + ")");
+    Stmt images(db_, "SELECT __recno, __rec FROM lce_images ORDER BY __recno");
+    std::string image;
+    while (images.step()) {
+        const std::int64_t recno = images.integer(0);
+        unpack(recno, images.blob(1), image);
+        const Row row = decodeRow(recno, image);
+        insert.reset();
+        insert.bind(1, recno);
+        for (std::size_t c = 0; c < row.size(); ++c) bindValue(insert, static_cast<int>(c) + 2, row[c]);
+        insert.step();
+    }
+    imagesOnly_ = false;
+}
+
 Row TableStore::decodeRow(std::int64_t recno, std::string_view image) const {
     Row row(layout_.columns().size());
     for (std::size_t c = 0; c < row.size(); ++c) {

@@ -132,6 +132,9 @@ public:
     // Whether the records table holds the record (a missing image is then
     // damage, not a record deleted meanwhile).
     bool hasRecord(std::int64_t recno) const;
+    // An SQL result kept as images alone gets its field columns from them
+    // the first time a condition (a filter, an expression) asks for them.
+    void fillColumnsFromImages();
 
     // Begins (or continues) the read transaction of a read-only table.
     ReadLease reading() const;
