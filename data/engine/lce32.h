@@ -298,6 +298,13 @@ UNSIGNED32 LumFindFirstTable62(LUMHANDLE hConnect, const char* pucFileMask, char
 UNSIGNED32 LumFindNextTable62(LUMHANDLE hConnect, LUMHANDLE hFind, char* pucDDName, UNSIGNED16* pusDDLen,
                               char* pucFileName, UNSIGNED16* pusFileLen);
 UNSIGNED32 LumFindClose(LUMHANDLE hConnect, LUMHANDLE hFind);
+/* Renames a table of a data dictionary: its file (beside the old one, same
+ * extension) and its entry with its properties. pucNewName is a plain name;
+ * an extension given with it is dropped. A free-table connection answers
+ * LUM_ERR_NOT_SUPPORTED; a table open on the connection, or open
+ * exclusively or written elsewhere, LUM_ERR_LOCKED; a name taken already
+ * LUM_ERR_FILE_EXISTS. */
+UNSIGNED32 LumRenameTable(LUMHANDLE hConnect, const char* pucTableName, const char* pucNewName);
 
 /* ---- Tables ---------------------------------------------------------- */
 /* ulOptions: 1 exclusive, 2 read-only; other bits accepted. */
@@ -517,7 +524,8 @@ UNSIGNED32 LumShowDeleted(UNSIGNED16 bShowDeleted);
   X(LumStmtSetTableCollation) X(LumStmtSetTableRights) X(LumStmtSetTableReadOnly) X(LumStmtSetTableType) \
   X(LumStmtConstrainUpdates) X(LumStmtReadAllColumns) X(LumPrepareSQL) X(LumExecuteSQL) X(LumExecuteSQLDirect) \
   X(LumGetSQLStmtParams) X(LumSqlPeekStatement) X(LumUnlockRecord) X(LumIsRecordLocked) X(LumLockTable) \
-  X(LumUnlockTable) X(LumIsTableLocked) X(LumRecallRecord) X(LumShowDeleted) X(LumGetLastAutoinc)
+  X(LumUnlockTable) X(LumIsTableLocked) X(LumRecallRecord) X(LumShowDeleted) X(LumGetLastAutoinc) \
+  X(LumRenameTable)
 /* clang-format on */
 
 /* One pointer per operation, named as the operation. The access layer calls

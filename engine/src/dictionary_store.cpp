@@ -205,4 +205,27 @@ void DictionaryStore::removeTableProperty(const std::string& table, std::uint16_
     q.step();
 }
 
+void DictionaryStore::renameTable(const std::string& from, const std::string& to, const std::string& file) {
+    sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    try {
+        Stmt entry(db_, "UPDATE dd_tables SET name = ?2, file = ?3 WHERE name = ?1");
+        entry.bindText(1, from);
+        entry.bindText(2, to);
+        entry.bindText(3, normalizePath(file));
+        entry.step();
+        Stmt properties(db_, "UPDATE dd_table_properties SET table_name = ?2 WHERE table_name = ?1");
+        properties.bindText(1, from);
+        properties.bindText(2, to);
+        properties.step();
+    } catch (...) {
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    if (sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        fail(kErrWriteFailed, "Data dictionary " + path_ + " could not record the new name of table " + from +
+                                  "; check that the folder can be written");
+    }
+}
+
 }  // namespace lce
