@@ -213,6 +213,11 @@ public:
     // a key built for a moment, as a detail's range is, leaves no trace.)
     void SetFieldData(TField& field, const void* buffer);
 
+    // A stream over a blob field's value in the record the state reads (the
+    // current record, the one being edited, ...). The framework's own
+    // datasets have no blob values and refuse.
+    virtual std::unique_ptr<TStream> CreateBlobStream(TField& field, TBlobStreamMode mode);
+
     // Called by data sources.
     void AddDataSource(TDataSource& source);
     void RemoveDataSource(TDataSource& source);
@@ -326,6 +331,8 @@ protected:
     virtual void DoOnNewRecord();
 
     // Helpers for concrete datasets.
+    // Ties a persistent data field to its column, counted from 1, at open.
+    static void BindFieldNo(TField& field, std::int32_t fieldNo) { field.fieldNo_ = fieldNo; }
     void CreateDefaultFields();
     void DestroyDefaultFields();
     bool DefaultFields() const { return defaultFields_; }

@@ -12,9 +12,11 @@
 // its state (TDataSet::SetFieldData).
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "framework/dataset/field_type.h"
+#include "framework/dataset/stream.h"
 #include "framework/format.h"
 #include "framework/variant.h"
 
@@ -252,11 +254,22 @@ public:
     using TBytesField::TBytesField;
 };
 
-// Blob values are read through blob streams, which this build does not have
-// yet; the field exists so a table with such columns opens.
+// Memo and binary values live outside the record buffer: each read or write
+// goes through a blob stream of the dataset (TDataSet::CreateBlobStream). The
+// text of a value is its bytes as they are, zero bytes included.
 class TBlobField : public TField {
 public:
     using TField::TField;
+    std::string ValueAsText() const override;
+    Variant ValueAsVariant() const override;  // a string; Null when null
+    std::string ValueAsBytes() const;
+    std::uint64_t BlobSize() const;
+    // Replace the whole value (in edit or insert); Null and Empty clear it.
+    void SetValueAsText(const std::string& text) override;
+    void SetValueAsVariant(const Variant& value) override;
+    void SetValueAsBytes(const std::string& bytes);
+    // A stream over the value of the dataset's current record.
+    std::unique_ptr<TStream> OpenStream(TBlobStreamMode mode) const;
 };
 class TMemoField : public TBlobField {
 public:
