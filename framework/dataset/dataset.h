@@ -214,8 +214,8 @@ public:
     void SetFieldData(TField& field, const void* buffer);
 
     // A stream over a blob field's value in the record the state reads (the
-    // current record, the one being edited, ...). The framework's own
-    // datasets have no blob values and refuse.
+    // current record, the one being edited, ...). None from a dataset
+    // without blob values, as the framework's own datasets are.
     virtual std::unique_ptr<TStream> CreateBlobStream(TField& field, TBlobStreamMode mode);
 
     // Called by data sources.

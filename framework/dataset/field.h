@@ -268,8 +268,13 @@ public:
     void SetValueAsText(const std::string& text) override;
     void SetValueAsVariant(const Variant& value) override;
     void SetValueAsBytes(const std::string& bytes);
-    // A stream over the value of the dataset's current record.
+    // A stream over the value of the dataset's current record;
+    // EDatabaseError "Field '%s' has no blob value to stream" from a dataset
+    // without blob values, whose reads and writes raise the access error.
     std::unique_ptr<TStream> OpenStream(TBlobStreamMode mode) const;
+
+private:
+    std::unique_ptr<TStream> StreamFor(TBlobStreamMode mode, const char* typeName) const;
 };
 class TMemoField : public TBlobField {
 public:

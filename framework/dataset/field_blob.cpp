@@ -22,27 +22,39 @@ void TStream::WriteAll(const std::string& bytes) {
 }
 
 std::unique_ptr<TStream> TBlobField::OpenStream(TBlobStreamMode mode) const {
-    return DataSet().CreateBlobStream(const_cast<TBlobField&>(*this), mode);
+    std::unique_ptr<TStream> stream = DataSet().CreateBlobStream(const_cast<TBlobField&>(*this), mode);
+    if (!stream) throw EDatabaseError(Format("Field '%s' has no blob value to stream", {DisplayName()}));
+    return stream;
+}
+
+// A dataset without blob values refuses the access as it refuses any read or
+// write a field type does not support.
+std::unique_ptr<TStream> TBlobField::StreamFor(TBlobStreamMode mode, const char* typeName) const {
+    std::unique_ptr<TStream> stream = DataSet().CreateBlobStream(const_cast<TBlobField&>(*this), mode);
+    if (!stream) AccessError(typeName);
+    return stream;
 }
 
 std::string TBlobField::ValueAsBytes() const {
     if (IsNull()) return {};
-    return OpenStream(TBlobStreamMode::bmRead)->ReadAll();
+    return StreamFor(TBlobStreamMode::bmRead, "String")->ReadAll();
 }
 
 std::uint64_t TBlobField::BlobSize() const {
     if (IsNull()) return 0;
-    return OpenStream(TBlobStreamMode::bmRead)->Size();
+    return StreamFor(TBlobStreamMode::bmRead, "String")->Size();
 }
 
 std::string TBlobField::ValueAsText() const { return ValueAsBytes(); }
 
 Variant TBlobField::ValueAsVariant() const {
     if (IsNull()) return Variant::Null();
-    return Variant(ValueAsBytes());
+    return Variant(StreamFor(TBlobStreamMode::bmRead, "Variant")->ReadAll());
 }
 
-void TBlobField::SetValueAsBytes(const std::string& bytes) { OpenStream(TBlobStreamMode::bmWrite)->WriteAll(bytes); }
+void TBlobField::SetValueAsBytes(const std::string& bytes) {
+    StreamFor(TBlobStreamMode::bmWrite, "String")->WriteAll(bytes);
+}
 
 void TBlobField::SetValueAsText(const std::string& text) { SetValueAsBytes(text); }
 
@@ -51,11 +63,9 @@ void TBlobField::SetValueAsVariant(const Variant& value) {
         Clear();
         return;
     }
-    SetValueAsBytes(value.AsString());
+    StreamFor(TBlobStreamMode::bmWrite, "Variant")->WriteAll(value.AsString());
 }
 
-std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField& field, TBlobStreamMode /*mode*/) {
-    throw EDatabaseError(Prefixed(Format("Field '%s' has no blob value to stream", {field.DisplayName()})));
-}
+std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField& /*field*/, TBlobStreamMode /*mode*/) { return nullptr; }
 
 }  // namespace fw
