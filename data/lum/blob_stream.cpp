@@ -32,6 +32,12 @@ TLumBlobStream::TLumBlobStream(TLumDataSet& dataSet, fw::TField& field, fw::TBlo
         RaiseLayerError(&dataSet, "Table must be in Edit or Insert state to open blob stream in Write Mode.");
     fw::RecordBuffer* record = dataSet.BlobRecord();
     if (record == nullptr) return;  // no record: an empty value
+    if (dataSet.State() == fw::TDataSetState::dsOldValue) {
+        // The copy editing started with shares the edited record's caches,
+        // whose changes the engine has not seen: its value is the engine's.
+        dataSet.LoadBlob(*record, column_, detached_);
+        return;
+    }
     cacheId_ = dataSet.BlobCacheIdOf(*record, column_);
     generation_ = dataSet.BlobGeneration();
     TLumBlobCache& cache = Cache();

@@ -189,6 +189,7 @@ TEST(Blobs, ACancelledChangeLeavesTheStoredValue) {
     memo.SetValueAsText("changed");
     EXPECT_TRUE(table.Modified());
     EXPECT_EQ(memo.ValueAsText(), "changed");
+    EXPECT_EQ(memo.OldValue().AsString(), "short");
     memo.Clear();
     EXPECT_TRUE(memo.IsNull()) << "a changed value without bytes is null";
     table.Cancel();
