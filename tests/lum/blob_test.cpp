@@ -200,6 +200,42 @@ TEST(Blobs, ACancelledChangeLeavesTheStoredValue) {
     EXPECT_EQ(BlobField(table, LUM_MEMO).ValueAsText(), "short");
 }
 
+// A link that keeps a window of five records, so the engine stands on the
+// window's last record while the first is the active one.
+class FiveRecords : public fw::TDataLink {
+public:
+    std::size_t BufferCount() const override { return 5; }
+};
+
+TEST(Blobs, EachRecordOfAWindowReadsItsOwnValue) {
+    TempDir dir;
+    lce::TableSchema schema;
+    schema.tableType = LUM_LDT;
+    lce::ColumnDef memo;
+    memo.name = "M";
+    memo.type = LUM_MEMO;
+    schema.columns = {memo};
+    {
+        auto file = lce::TableFile::create(dir.path("T.LDT"), schema);
+        for (int i = 1; i <= 4; ++i) file.append({Value::ofMemo("memo " + std::to_string(i))});
+    }
+    BlobTable disk(dir, lum::TLumTableTypes::ttLumLDT);
+    lum::TLumTable& table = disk.table;
+    fw::TDataSource source;
+    source.SetDataSet(&table);
+    FiveRecords window;
+    window.SetDataSource(&source);
+    table.SetActive(true);
+    std::vector<std::string> forward, backward;
+    for (table.MoveToFirst(); !table.AtEnd(); table.MoveToNext())
+        forward.push_back(table.FieldNamed("M").ValueAsText());
+    for (table.MoveToLast(); !table.AtBeginning(); table.MoveToPrior())
+        backward.push_back(table.FieldNamed("M").ValueAsText());
+    EXPECT_EQ(forward, (std::vector<std::string>{"memo 1", "memo 2", "memo 3", "memo 4"}));
+    EXPECT_EQ(backward, (std::vector<std::string>{"memo 4", "memo 3", "memo 2", "memo 1"}));
+    window.SetDataSource(nullptr);
+}
+
 // Each refusal with its text, its code and whether it names the dataset.
 TEST(Blobs, StreamsRefuseWithTheLayersMessages) {
     TempDir dir;
