@@ -53,6 +53,18 @@ public:
     // ("Field '%s' must have a value").
     bool Required() const { return required_; }
     void SetRequired(bool value) { required_ = value; }
+    // A lookup field (fkLookup) takes the value of LookupResultField in the
+    // record of LookupDataSet whose LookupKeyFields equal this record's
+    // KeyFields (";"-joined names, paired in order); null when none does.
+    // The lookup dataset must stay alive while this field's dataset is open.
+    TDataSet* LookupDataSet() const { return lookupDataSet_; }
+    void SetLookupDataSet(TDataSet* dataSet) { lookupDataSet_ = dataSet; }
+    const std::string& KeyFields() const { return keyFields_; }
+    void SetKeyFields(const std::string& names) { keyFields_ = names; }
+    const std::string& LookupKeyFields() const { return lookupKeyFields_; }
+    void SetLookupKeyFields(const std::string& names) { lookupKeyFields_ = names; }
+    const std::string& LookupResultField() const { return lookupResultField_; }
+    void SetLookupResultField(const std::string& name) { lookupResultField_ = name; }
     // Told after the field's value was written in edit, insert or key editing.
     std::function<void(TField&)> OnChange;
     // Bytes of the value format of the field's type.
@@ -101,6 +113,10 @@ private:
     std::size_t offset_ = 0;
     bool readOnly_ = false;
     bool required_ = false;
+    TDataSet* lookupDataSet_ = nullptr;
+    std::string keyFields_;
+    std::string lookupKeyFields_;
+    std::string lookupResultField_;
 
     friend class TDataSet;  // lays out the calculated fields
 };

@@ -115,6 +115,52 @@ TEST(CalculatedFields, WritesRecalculateOnlyWithAutoCalcFields) {
     }
 }
 
+// L.LDT: the words of counts 1 to 3.
+void BuildWords(const TempDir& dir) {
+    lce::TableSchema schema;
+    schema.tableType = LUM_LDT;
+    lce::ColumnDef count;
+    count.name = "Number";
+    count.type = LUM_INTEGER;
+    lce::ColumnDef word;
+    word.name = "Word";
+    word.type = LUM_STRING;
+    word.length = 8;
+    schema.columns = {count, word};
+    auto file = lce::TableFile::create(dir.path("L.LDT"), schema);
+    for (const auto& [n, w] : {std::pair{1, "one"}, {2, "two"}, {3, "three"}})
+        file.append({Value::ofInteger(n), Value::ofText(w)});
+}
+
+TEST(LookupFields, TakeTheValueOfTheMatchingRecordOfAnotherTable) {
+    TempDir dir;
+    BuildCounts(dir);
+    BuildWords(dir);
+    CountTable t(dir);
+    lum::TLumTable words;
+    words.SetLumConnection(&t.connection);
+    words.SetTableName("L.LDT");
+    auto word = std::make_unique<lum::TLumStringField>(t.table, fw::TFieldType::ftString, "CountWord", 8, 0);
+    word->SetFieldKind(fw::TFieldKind::fkLookup);
+    word->SetLookupDataSet(&words);
+    word->SetKeyFields("Count");
+    word->SetLookupKeyFields("Number");
+    word->SetLookupResultField("Word");
+    t.table.AddField(std::move(word));
+    words.SetActive(true);
+    words.MoveToFirst();
+    words.MoveToNext();
+    t.table.SetActive(true);
+    std::vector<std::string> found;
+    for (t.table.MoveToFirst(); !t.table.AtEnd(); t.table.MoveToNext()) {
+        fw::TField& lookup = t.table.FieldNamed("CountWord");
+        found.push_back(lookup.IsNull() ? "(null)" : lookup.ValueAsText());
+    }
+    EXPECT_EQ(found, (std::vector<std::string>{"one", "two", "three", "(null)"}));
+    EXPECT_EQ(words.FieldNamed("Word").ValueAsText(), "two") << "the lookup table stays on its record";
+    t.table.SetActive(false);  // before the lookup table goes
+}
+
 TEST(PersistentFields, KeepTheirObjectsAndValuesAcrossCloseAndOpen) {
     TempDir dir;
     BuildCounts(dir);
