@@ -74,11 +74,15 @@ TLumBlobCache* TLumDataSet::BlobCacheById(std::uint32_t id, std::uint64_t genera
 }
 
 const TLumBlobCache* TLumDataSet::FindBlobCache(const fw::RecordBuffer& buffer, const TLCEFieldDef& column) const {
+    return BlobCacheById(SlotCacheId(buffer, column), blobGeneration_);
+}
+
+std::uint32_t TLumDataSet::SlotCacheId(const fw::RecordBuffer& buffer, const TLCEFieldDef& column) const {
     const std::size_t at = blobCacheOffset_ + 4 * SlotIndex(lceFieldDefs_, column);
-    if (at + 4 > buffer.size()) return nullptr;
+    if (at + 4 > buffer.size()) return 0;
     std::uint32_t id = 0;
     std::memcpy(&id, buffer.data() + at, 4);
-    return BlobCacheById(id, blobGeneration_);
+    return id;
 }
 
 void TLumDataSet::LoadBlob(const fw::RecordBuffer& buffer, const TLCEFieldDef& column, TLumBlobCache& cache) {
@@ -152,8 +156,8 @@ void TLumDataSet::BlobCleared(fw::RecordBuffer& record, const TLCEFieldDef& colu
 void TLumDataSet::ResetBlobCaches(const fw::RecordBuffer& buffer) {
     for (std::size_t i = 0; i < lceFieldDefs_.Count(); ++i) {
         if (!HasBlobCacheSlot(lceFieldDefs_[i].EngineType)) continue;
-        const TLumBlobCache* found = FindBlobCache(buffer, lceFieldDefs_[i]);
-        if (found != nullptr) const_cast<TLumBlobCache*>(found)->Reset();
+        if (TLumBlobCache* cache = BlobCacheById(SlotCacheId(buffer, lceFieldDefs_[i]), blobGeneration_))
+            cache->Reset();
     }
 }
 

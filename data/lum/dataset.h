@@ -410,6 +410,8 @@ private:
     // The cache of an id, nullptr once the caches were dropped since `generation`.
     TLumBlobCache* BlobCacheById(std::uint32_t id, std::uint64_t generation) const;
     const TLumBlobCache* FindBlobCache(const fw::RecordBuffer& buffer, const TLCEFieldDef& column) const;
+    // The id in the buffer's slot for the column, 0 for none.
+    std::uint32_t SlotCacheId(const fw::RecordBuffer& buffer, const TLCEFieldDef& column) const;
     std::uint64_t BlobGeneration() const { return blobGeneration_; }
     // Reads the engine's value of the buffer's record into the cache.
     void LoadBlob(const fw::RecordBuffer& buffer, const TLCEFieldDef& column, TLumBlobCache& cache);

@@ -117,7 +117,7 @@ void Connection::releaseFileForRename(const std::string& file) {
     std::lock_guard lock(mutex_);
     for (std::uint32_t h : children_) {
         const auto cursor = std::dynamic_pointer_cast<Cursor>(HandleRegistry::instance().find(h));
-        if (cursor && cursor->store().path() == file) {
+        if (cursor && findFile(cursor->store().path()) == file) {
             fail(kErrLocked, "Table " + file + " is open; close it before renaming it");
         }
     }
