@@ -141,6 +141,36 @@ TEST_F(RenameInDictionary, TheFileAndTheEntryWithItsPropertiesTakeTheNewName) {
     LumCloseTable(table);
 }
 
+// The connection wrote the table before: its writer of the old file goes,
+// and writes under the new name reach the renamed file.
+TEST_F(RenameInDictionary, WritesBeforeAndAfterTheRenameBothStay) {
+    const auto setN = [](LUMHANDLE table, SIGNED32 n) {
+        const std::string text = std::to_string(n);
+        EXPECT_EQ(LumSetField(table, "N", reinterpret_cast<const UNSIGNED8*>(text.data()),
+                              static_cast<UNSIGNED32>(text.size())),
+                  0u)
+            << lastErrorText();
+        EXPECT_EQ(LumWriteRecord(table), 0u) << lastErrorText();
+    };
+    Session s(dir.path("D.LDD"), nullptr);
+    LUMHANDLE table = 0;
+    ASSERT_EQ(LumOpenTable90(s.conn, "OLD", nullptr, 0, 1, 1, 1, 0, "", &table), 0u) << lastErrorText();
+    ASSERT_EQ(LumAppendRecord(table), 0u);
+    setN(table, 8);
+    LumCloseTable(table);
+    ASSERT_EQ(LumRenameTable(s.conn, "OLD", "NEW"), 0u) << lastErrorText();
+    ASSERT_EQ(LumOpenTable90(s.conn, "NEW", nullptr, 0, 1, 1, 1, 0, "", &table), 0u) << lastErrorText();
+    ASSERT_EQ(LumAppendRecord(table), 0u);
+    setN(table, 9);
+    LumCloseTable(table);
+    Session reader(dir.path("D.LDD"), "NEW");
+    UNSIGNED32 count = 0;
+    EXPECT_EQ(LumGetRecordCount(reader.table, 2, &count), 0u);
+    EXPECT_EQ(count, 3u);
+    EXPECT_FALSE(std::filesystem::exists(dir.path("OLD.LDT")));
+    EXPECT_FALSE(std::filesystem::exists(dir.path("OLD.LDT.lck")));
+}
+
 TEST_F(RenameInDictionary, RefusalsLeaveTheTableAsItWas) {
     Session s(dir.path("D.LDD"), "OLD");
     Session freeTables(dir.path(), nullptr);
