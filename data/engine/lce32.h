@@ -386,6 +386,10 @@ UNSIGNED32 LumSetLogical(LUMHANDLE hObj, LUMFIELD pucFldName, UNSIGNED16 bValue)
 UNSIGNED32 LumSetJulian(LUMHANDLE hObj, LUMFIELD pucFldName, SIGNED32 lDate);
 UNSIGNED32 LumSetMilliseconds(LUMHANDLE hObj, LUMFIELD pucFldName, SIGNED32 lTime);
 UNSIGNED32 LumSetTimeStampRaw(LUMHANDLE hObj, LUMFIELD pucFldName, const UNSIGNED8* pucBuf, UNSIGNED32 ulLen);
+/* LumSetBinary on a table puts a memo or binary value of ulTotalLength bytes
+ * (at most 256 MiB) together from pieces written at ulOffset, in any order,
+ * bytes not written being zero; a piece that ends past the total answers
+ * LUM_ERR_INVALID_ARGUMENT. On an index or a statement only offset 0. */
 UNSIGNED32 LumSetBinary(LUMHANDLE hObj, LUMFIELD pucFldName, UNSIGNED16 usBinaryType, UNSIGNED32 ulTotalLength,
                         UNSIGNED32 ulOffset, const UNSIGNED8* pucBuf, UNSIGNED32 ulLen);
 
