@@ -145,14 +145,6 @@ public:
     // Engine-result check on behalf of this dataset.
     void Check(UNSIGNED32 result) { CheckLCEResult(*engine_, this, result); }
 
-    // ---- editing (dataset_editing.cpp) ------------------------------------------
-    // Records can be changed when the engine cursor is writable and the
-    // component is not read-only.
-    bool CanModify() const override { return cursorWritable_ && !ComponentReadOnly(); }
-    // The record buffer copied when editing of the current record started;
-    // none before the first edit and after close.
-    const fw::RecordBuffer* OldRecordBuffer() const { return oldRecord_.empty() ? nullptr : &oldRecord_; }
-
     // ---- blobs (blob_cache.cpp, blob_stream.cpp) ------------------------------
     // A TLumBlobStream over a memo or binary field (see blob_stream.h).
     std::unique_ptr<fw::TStream> CreateBlobStream(fw::TField& field, fw::TBlobStreamMode mode) override;
@@ -176,6 +168,14 @@ public:
     // Not supported by the layer's datasets; each raises its message.
     [[noreturn]] void BatchMove();
     [[noreturn]] void UpdateStatus() const;
+
+    // ---- editing (dataset_editing.cpp) ------------------------------------------
+    // Records can be changed when the engine cursor is writable and the
+    // component is not read-only.
+    bool CanModify() const override { return cursorWritable_ && !ComponentReadOnly(); }
+    // The record buffer copied when editing of the current record started;
+    // none before the first edit and after close.
+    const fw::RecordBuffer* OldRecordBuffer() const { return oldRecord_.empty() ? nullptr : &oldRecord_; }
 
     // ---- the last auto-increment value --------------------------------------
     // The value the last insert through the dataset's engine handle gave its
