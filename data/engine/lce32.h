@@ -325,6 +325,13 @@ UNSIGNED32 LumFindFirstTable62(LUMHANDLE hConnect, const char* pucFileMask, char
 UNSIGNED32 LumFindNextTable62(LUMHANDLE hConnect, LUMHANDLE hFind, char* pucDDName, UNSIGNED16* pusDDLen,
                               char* pucFileName, UNSIGNED16* pusFileLen);
 UNSIGNED32 LumFindClose(LUMHANDLE hConnect, LUMHANDLE hFind);
+/* Renames a table of a data dictionary: its file (beside the old one, same
+ * extension) and its entry with its properties. pucNewName is a plain name;
+ * an extension given with it is dropped. A free-table connection answers
+ * LUM_ERR_NOT_SUPPORTED; a table open on the connection, or open
+ * exclusively or written elsewhere, LUM_ERR_LOCKED; a name taken already
+ * LUM_ERR_FILE_EXISTS. */
+UNSIGNED32 LumRenameTable(LUMHANDLE hConnect, const char* pucTableName, const char* pucNewName);
 
 /* ---- Tables ---------------------------------------------------------- */
 /* ulOptions: 1 exclusive, 2 read-only; other bits accepted. */
@@ -406,6 +413,10 @@ UNSIGNED32 LumSetLogical(LUMHANDLE hObj, LUMFIELD pucFldName, UNSIGNED16 bValue)
 UNSIGNED32 LumSetJulian(LUMHANDLE hObj, LUMFIELD pucFldName, SIGNED32 lDate);
 UNSIGNED32 LumSetMilliseconds(LUMHANDLE hObj, LUMFIELD pucFldName, SIGNED32 lTime);
 UNSIGNED32 LumSetTimeStampRaw(LUMHANDLE hObj, LUMFIELD pucFldName, const UNSIGNED8* pucBuf, UNSIGNED32 ulLen);
+/* LumSetBinary on a table puts a memo or binary value of ulTotalLength bytes
+ * (at most 256 MiB) together from pieces written at ulOffset, in any order,
+ * bytes not written being zero; a piece that ends past the total answers
+ * LUM_ERR_INVALID_ARGUMENT. On an index or a statement only offset 0. */
 UNSIGNED32 LumSetBinary(LUMHANDLE hObj, LUMFIELD pucFldName, UNSIGNED16 usBinaryType, UNSIGNED32 ulTotalLength,
                         UNSIGNED32 ulOffset, const UNSIGNED8* pucBuf, UNSIGNED32 ulLen);
 
@@ -545,7 +556,8 @@ UNSIGNED32 LumShowDeleted(UNSIGNED16 bShowDeleted);
   X(LumStmtSetTableCollation) X(LumStmtSetTableRights) X(LumStmtSetTableReadOnly) X(LumStmtSetTableType) \
   X(LumStmtConstrainUpdates) X(LumStmtReadAllColumns) X(LumPrepareSQL) X(LumExecuteSQL) X(LumExecuteSQLDirect) \
   X(LumGetSQLStmtParams) X(LumSqlPeekStatement) X(LumUnlockRecord) X(LumIsRecordLocked) X(LumLockTable) \
-  X(LumUnlockTable) X(LumIsTableLocked) X(LumRecallRecord) X(LumShowDeleted) X(LumGetLastAutoinc)
+  X(LumUnlockTable) X(LumIsTableLocked) X(LumRecallRecord) X(LumShowDeleted) X(LumGetLastAutoinc) \
+  X(LumRenameTable)
 /* clang-format on */
 
 /* One pointer per operation, named as the operation. The access layer calls

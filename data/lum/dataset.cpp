@@ -84,7 +84,11 @@ void TLumDataSet::OpenEngineCursor() {
     AllocateKeyBuffers();
     FieldDefs().SetUpdated(false);
     LoadFieldDefs(cursorHandle_);
-    if (DefaultFields()) CreateDefaultFields();
+    if (DefaultFields()) {
+        CreateDefaultFields();
+    } else {
+        BindPersistentFields();
+    }
     for (std::size_t i = 0; i < FieldCount(); ++i) {
         fw::TField& field = Field(i);
         const int column = lceFieldDefs_.IndexOf(field.FieldName());
@@ -115,6 +119,7 @@ void TLumDataSet::CloseEngineCursor() {
     currentKey_ = nullptr;
     oldRecord_.clear();
     oldRecord_.shrink_to_fit();
+    DropBlobCaches();
     if (cursorHandle_ != NoHandle) {
         engine_->LumCloseTable(cursorHandle_);  // a failure here changes nothing for the caller
     }
@@ -162,6 +167,8 @@ std::string TLumDataSet::CollationName() const {
 // --- record buffers -------------------------------------------------------
 
 void TLumDataSet::ComputeBufferLayout() {
+    // The buffers are allocated anew after this, with empty cache slots.
+    DropBlobCaches();
     blobCacheOffset_ = recordSize_ + static_cast<std::uint32_t>(CalcFieldsSize());
     recordInfoOffset_ = blobCacheOffset_ + 4 * static_cast<std::uint32_t>(blobColumnCount_);
     bookmarkOffset_ = recordInfoOffset_ + sizeof(RecordInfo);
@@ -262,6 +269,14 @@ void TLumDataSet::LoadRecordImage(fw::RecordBuffer& buffer) {
             Check(engine_->LumIsNull(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &null));
             const std::uint32_t flag = (empty != 0 || null != 0) ? 0u : 0xFFFFFFFFu;
             std::memcpy(buffer.data() + column.ColumnOffset, &flag, 4);
+        }
+        switch (State()) {
+            case fw::TDataSetState::dsBrowse:
+            case fw::TDataSetState::dsEdit:
+            case fw::TDataSetState::dsInsert:
+            case fw::TDataSetState::dsCalcFields:
+            case fw::TDataSetState::dsNewValue: ResetBlobCaches(buffer); break;
+            default: break;
         }
     }
     if (openCharType_ == 2) {

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "data/lum/blob_cache.h"
 #include "data/lum/engine.h"
 #include "data/lum/errors.h"
 #include "data/lum/fields.h"
@@ -34,6 +35,8 @@
 namespace lum {
 
 class TLumConnection;
+class TLumSQLCursor;
+class TParams;
 
 enum class TLumSequencedLevel : std::uint8_t { slStandard, slExact };
 enum class TIndexSelection : std::uint8_t { None, ByName, ByFields, DictionaryDefault };
@@ -145,6 +148,30 @@ public:
 
     // Engine-result check on behalf of this dataset.
     void Check(UNSIGNED32 result) { CheckLCEResult(*engine_, this, result); }
+
+    // ---- blobs (blob_cache.cpp, blob_stream.cpp) ------------------------------
+    // A TLumBlobStream over a memo or binary field (see blob_stream.h).
+    std::unique_ptr<fw::TStream> CreateBlobStream(fw::TField& field, fw::TBlobStreamMode mode) override;
+
+    // ---- refreshing (dataset_refresh.cpp) -------------------------------------
+    // Reads the current record again as the engine holds it now (writes of
+    // other handles and programs included), and the records around it; the
+    // dataset stays on its record. Checks browse mode first.
+    void RefreshRecord();
+
+    // ---- provider support (dataset_provider.cpp) ------------------------------
+    // What a data-provider component asks of any dataset of the layer: SQL
+    // statements, quoted with the double quote, run through the connection.
+    bool PSIsSQLBased() const { return true; }
+    std::string PSGetQuoteChar() const { return "\""; }
+    // Runs a statement through the dataset's connection with its options and
+    // returns the engine's row count; with `cursor` a result cursor is handed
+    // back. Without a LumConnection the layer's message says one is needed.
+    std::uint32_t PSExecuteStatement(const std::string& sql, const TParams* params = nullptr,
+                                     TLumSQLCursor* cursor = nullptr);
+    // Not supported by the layer's datasets; each raises its message.
+    [[noreturn]] void BatchMove();
+    [[noreturn]] void UpdateStatus() const;
 
     // ---- editing (dataset_editing.cpp) ------------------------------------------
     // Records can be changed when the engine cursor is writable and the
@@ -362,6 +389,10 @@ private:
     };
     static_assert(sizeof(RecordInfo) == 8);
     void LoadRecordImage(fw::RecordBuffer& buffer);
+    // Persistent data fields find their columns by name at every open:
+    // "Field '%s' not found" for one the cursor lacks, "Type mismatch for
+    // field '%s', expecting: %s actual: %s" for one of another type.
+    void BindPersistentFields();
     // Positions the cursor on the record of a bookmark's first 32 bits,
     // unless a record is being inserted; a record that is gone is no failure.
     void GotoEngineBookmark(std::uint32_t bookmark);
@@ -466,6 +497,40 @@ private:
     // The record buffer whose values a state reads, nullptr when there is none.
     const fw::RecordBuffer* RecordOfState() const;
 
+    // ---- blobs (blob_cache.cpp) ---------------------------------------------------
+    friend class TLumBlobStream;
+    // The memo or binary column behind a field, nullptr for any other field.
+    const TLCEFieldDef* BlobColumnOf(const fw::TField& field) const;
+    // The record buffer blob streams use in the current state, nullptr for none.
+    fw::RecordBuffer* BlobRecord();
+    // The id of the buffer's cache for the column; a slot without one gets a new cache.
+    std::uint32_t BlobCacheIdOf(fw::RecordBuffer& buffer, const TLCEFieldDef& column);
+    // The cache of an id, nullptr once the caches were dropped since `generation`.
+    TLumBlobCache* BlobCacheById(std::uint32_t id, std::uint64_t generation) const;
+    const TLumBlobCache* FindBlobCache(const fw::RecordBuffer& buffer, const TLCEFieldDef& column) const;
+    // The id in the buffer's slot for the column, 0 for none.
+    std::uint32_t SlotCacheId(const fw::RecordBuffer& buffer, const TLCEFieldDef& column) const;
+    std::uint64_t BlobGeneration() const { return blobGeneration_; }
+    // Reads the engine's value of the buffer's record into the cache.
+    void LoadBlob(const fw::RecordBuffer& buffer, const TLCEFieldDef& column, TLumBlobCache& cache);
+    // A stream changed the value of the record being edited.
+    void BlobChanged(const TLCEFieldDef& column, const TLumBlobCache& cache);
+    // The column was cleared: its cache holds no value either.
+    void BlobCleared(fw::RecordBuffer& record, const TLCEFieldDef& column);
+    // The buffer holds another record: its caches are read again when asked for.
+    void ResetBlobCaches(const fw::RecordBuffer& buffer);
+    // The cache slots of a buffer, kept across its reinitialisation for a new
+    // record (whose caches then hold no value).
+    std::vector<std::uint8_t> BlobSlots(const fw::RecordBuffer& buffer) const;
+    void RestoreBlobSlots(fw::RecordBuffer& buffer, const std::vector<std::uint8_t>& slots);
+    // The buffers are allocated anew: every cache goes.
+    void DropBlobCaches();
+    // Sends a changed cache's value to the engine's pending record.
+    void WriteBlobColumn(const fw::RecordBuffer& record, const TLCEFieldDef& column);
+    // Whether the column's value in the record being edited is known from
+    // its changed cache; `hasValue` then says whether it holds bytes.
+    bool ChangedBlobValue(const TLCEFieldDef& column, bool& hasValue) const;
+
     // ---- state ----------------------------------------------------------------
     // The cursor, its record layout and the columns behind the fields.
     const LumFunctions* engine_;
@@ -536,6 +601,11 @@ private:
     std::uint32_t lockedRecord_ = 0;
     // Per column, the WrittenFlag... bits of the record being edited.
     std::vector<std::uint8_t> writtenFlags_;
+
+    // Blob caches, by id (index + 1) as the buffers' slots hold them; the
+    // generation counts the times they were dropped.
+    std::vector<std::unique_ptr<TLumBlobCache>> blobCaches_;
+    std::uint64_t blobGeneration_ = 0;
 };
 
 }  // namespace lum

@@ -167,6 +167,7 @@ void TLumDataSet::StoreRecordValue(fw::RecordBuffer& record, const fw::TField& f
             std::memset(p, 0, extent);
         }
         if (rf::IsBlobType(column.EngineType) && extent >= 4) std::memset(p, 0, 4);
+        BlobCleared(record, column);
         marks |= WrittenFlagNull;
     } else if (rf::IsBlobType(column.EngineType)) {
         return;  // blob values are written through blob streams, not field buffers
@@ -210,7 +211,7 @@ void TLumDataSet::WriteColumn(const fw::RecordBuffer& record, const TLCEFieldDef
         Check(engine_->LumSetNull(cursorHandle_, number));
         return;
     }
-    if (rf::IsBlobType(column.EngineType)) return;
+    if (rf::IsBlobType(column.EngineType)) return WriteBlobColumn(record, column);
     if (rf::IsCharacterType(column.EngineType)) {
         const bool full = (marks & WrittenFlagFull) != 0;
         const std::size_t length = column.EngineType == LUM_VARCHAR
@@ -350,7 +351,9 @@ void TLumDataSet::InitRecord(fw::RecordBuffer& buffer) {
 
 // A new record starts as the engine's empty record: every column null.
 void TLumDataSet::InternalInitRecord(fw::RecordBuffer& buffer) {
+    const std::vector<std::uint8_t> blobSlots = BlobSlots(buffer);
     std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+    RestoreBlobSlots(buffer, blobSlots);
     std::copy_n(nullRecord_.begin(), std::min<std::size_t>(nullRecord_.size(), recordSize_), buffer.begin());
     for (std::size_t i = 0; i < lceFieldDefs_.Count(); ++i) {
         const TLCEFieldDef& column = lceFieldDefs_[i];

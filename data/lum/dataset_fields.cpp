@@ -209,7 +209,11 @@ bool TLumDataSet::GetFieldData(const fw::TField& field, void* buffer) const {
         image == active->data())
         context.WrittenFlags = &writtenFlags_;
     if (field.DataType() == TFieldType::ftMemo || field.DataType() == TFieldType::ftBlob) {
-        // Blob values are not in the record image; only their presence is.
+        // Blob values are not in the record image; only their presence is,
+        // or, once a stream changed the value being edited, its cache's bytes.
+        bool hasValue = false;
+        if (image == (active != nullptr ? active->data() : nullptr) && ChangedBlobValue(column, hasValue))
+            return hasValue;
         return DecodeFieldValue(context, column, field.DataType(), image, recordSize_, nullptr);
     }
     return DecodeFieldValue(context, column, field.DataType(), image, recordSize_, buffer);

@@ -185,7 +185,12 @@ void TLumDataSet::FilterModeChanged(bool wasOptimized) {
 
 bool TLumDataSet::AcceptRecord(fw::RecordBuffer& buffer) {
     const bool calculatedFirst = options_->LumCalcFieldsBeforeFilter();
-    if (calculatedFirst) CalculateFields(buffer);
+    if (calculatedFirst) {
+        CalculateFields(buffer);
+    } else {
+        // The handler sees no calculated values of the record the buffer held before.
+        ClearCalcFields(buffer);
+    }
     if (Filtered() && !FilterRecord(buffer)) return false;
     if (!calculatedFirst) CalculateFields(buffer);
     return true;

@@ -21,10 +21,7 @@ T* Reference(const fw::PropertyValue& value, const std::string& path) {
 
 }  // namespace
 
-void TLumExtendedDataSet::Refresh() {
-    CheckBrowseMode();
-    Resync();
-}
+void TLumExtendedDataSet::Refresh() { RefreshRecord(); }
 
 void TLumExtendedDataSet::SetStoredProperty(const std::string& path, const fw::PropertyValue& value) {
     if (!SetCommonStoredProperty(path, value)) throw fw::EConvertError(fw::Format("Unknown property: %s", {path}));

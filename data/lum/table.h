@@ -66,6 +66,13 @@ public:
     // The master's MasterFields paired with the fields of the current index.
     std::vector<std::pair<fw::TField*, fw::TField*>> GetDetailLinkFields();
 
+    // Renames the table through its dictionary connection: the table file
+    // and the dictionary entry (table_rename.cpp); TableName follows. Refused
+    // on a free table with "The method RenameTable in TLumDataSet is not
+    // supported on free tables.", while open with "Cannot perform this
+    // operation on an open dataset"; the engine refuses a table open elsewhere.
+    void RenameTable(const std::string& newName);
+
     // Stored properties: the common ones and "TableName", "TableType",
     // "Exclusive", "ReadOnly", "StoreDefs", "EncryptionPassword",
     // "IndexCollationMismatch", "InfoExpression", "IndexFiles" (the list of

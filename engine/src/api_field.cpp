@@ -1,6 +1,7 @@
 // C operations: record images, field descriptions and values, and the value
 // setters (staging key values on an index, binding statement parameters).
 #include "engine/src/api_support.h"
+#include "engine/src/blob_pieces.h"
 #include "engine/src/bytes.h"
 #include "engine/src/layout.h"
 #include "engine/src/statement.h"
@@ -278,12 +279,23 @@ UNSIGNED32 LumSetTimeStampRaw(LUMHANDLE hObj, LUMFIELD f, const UNSIGNED8* pucBu
         return Value::ofTimestamp(getLE<std::int32_t>(p), getLE<std::uint32_t>(p + 4));
     });
 }
-UNSIGNED32 LumSetBinary(LUMHANDLE hObj, LUMFIELD f, UNSIGNED16, UNSIGNED32, UNSIGNED32 ulOffset,
+UNSIGNED32 LumSetBinary(LUMHANDLE hObj, LUMFIELD f, UNSIGNED16, UNSIGNED32 ulTotalLength, UNSIGNED32 ulOffset,
                         const UNSIGNED8* pucBuf, UNSIGNED32 ulLen) {
-    return setValue(hObj, f, [&](Cursor*, std::size_t) {
-        if (ulOffset != 0) fail(kErrNotSupported, "Binary values are set in one piece");
+    return setValue(hObj, f, [&](Cursor* c, std::size_t col) {
         if (!pucBuf && ulLen) fail(kErrInvalidArgument, "Missing value buffer");
-        return Value::ofBinary(std::string(reinterpret_cast<const char*>(pucBuf), ulLen));
+        const std::string_view piece(reinterpret_cast<const char*>(pucBuf), pucBuf ? ulLen : 0);
+        // A key segment or a parameter takes its value in one piece; a
+        // record's blob is put together from pieces at their offsets.
+        if (!c) {
+            if (ulOffset != 0) fail(kErrNotSupported, "Key and parameter values are set in one piece");
+            return Value::ofBinary(std::string(piece));
+        }
+        const ColumnDef& def = c->store().layout().columns()[col].def;
+        // Pieces may come in any order: each changes the value the others left.
+        std::string bytes = valueBytes(c->fieldValue(col));
+        spliceBlobPiece(bytes, ulTotalLength, ulOffset, piece, def.name);
+        return kindOf(def.type) == Value::Kind::Memo ? Value::ofMemo(std::move(bytes))
+                                                     : Value::ofBinary(std::move(bytes));
     });
 }
 

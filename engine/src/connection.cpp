@@ -113,6 +113,17 @@ void Connection::releaseAll() {
     for (std::uint32_t h : children) closeCursorHandle(h);
 }
 
+void Connection::releaseFileForRename(const std::string& file) {
+    std::lock_guard lock(mutex_);
+    for (std::uint32_t h : children_) {
+        const auto cursor = std::dynamic_pointer_cast<Cursor>(HandleRegistry::instance().find(h));
+        if (cursor && findFile(cursor->store().path()) == file) {
+            fail(kErrLocked, "Table " + file + " is open; close it before renaming it");
+        }
+    }
+    if (writables_.erase(file) != 0) writerGeneration_.fetch_add(1, std::memory_order_release);
+}
+
 void closeCursorHandle(std::uint32_t h) {
     auto object = HandleRegistry::instance().find(h);
     if (auto cursor = std::dynamic_pointer_cast<Cursor>(object)) cursor->releaseHandles();

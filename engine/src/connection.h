@@ -47,6 +47,10 @@ public:
     void adopt(std::uint32_t handle);
     void forget(std::uint32_t handle);
     void releaseAll();
+    // Before a table file is renamed: fails kErrLocked when a table or index
+    // handle of this connection has the file open, and drops the
+    // connection's writer of the file, which would go on writing the old name.
+    void releaseFileForRename(const std::string& file);
 
     // Transactions: nesting count, savepoints and the tables written in them.
     Transactions& transactions() { return transactions_; }

@@ -191,6 +191,37 @@ std::vector<Dictionary::TableEntry> DictionaryStore::tables() const {
     return out;
 }
 
+void DictionaryStore::renameTable(const std::string& from, const std::string& to, const std::string& file) {
+    sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    try {
+        Stmt entry(db_, "UPDATE dd_tables SET name = ?2, file = ?3 WHERE name = ?1");
+        entry.bindText(1, from);
+        entry.bindText(2, to);
+        entry.bindText(3, normalizePath(file));
+        entry.step();
+        Stmt properties(db_, "UPDATE dd_table_properties SET table_name = ?2 WHERE table_name = ?1");
+        properties.bindText(1, from);
+        properties.bindText(2, to);
+        properties.step();
+        // Dictionaries written before field properties existed have no table for them.
+        Stmt fieldTable(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'dd_field_properties'");
+        if (fieldTable.step()) {
+            Stmt fields(db_, "UPDATE dd_field_properties SET table_name = ?2 WHERE table_name = ?1");
+            fields.bindText(1, from);
+            fields.bindText(2, to);
+            fields.step();
+        }
+    } catch (...) {
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    if (sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        fail(kErrWriteFailed, "Data dictionary " + path_ + " could not record the new name of table " + from +
+                                  "; check that the folder can be written");
+    }
+}
+
 void DictionaryStore::setTableProperty(const std::string& table, std::uint16_t property, const std::string& value) {
     if (!findTable(table)) fail(kErrNotInDictionary, "Table " + table + " is not in dictionary " + path_);
     Stmt q(db_, "INSERT OR REPLACE INTO dd_table_properties VALUES(?1, ?2, ?3)");

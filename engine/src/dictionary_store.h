@@ -34,6 +34,9 @@ public:
     // the table without it.
     std::optional<Dictionary::TableEntry> findTable(const std::string& name) const;
     std::vector<Dictionary::TableEntry> tables() const;
+    // Gives the table `from` the name `to` and the file `file`, with its
+    // properties and its fields' properties, in one transaction (the store must be opened writable).
+    void renameTable(const std::string& from, const std::string& to, const std::string& file);
     void setTableProperty(const std::string& table, std::uint16_t property, const std::string& value);
     void removeTableProperty(const std::string& table, std::uint16_t property);
     // Properties of a table's field (its default value, for one), by field

@@ -253,6 +253,7 @@ void TDataSet::CalculateFields(RecordBuffer& buffer) {
     };
     try {
         ClearCalcFields(buffer);
+        CalculateLookupFields();
         if (OnCalcFields) OnCalcFields(*this);
     } catch (...) {
         restore();

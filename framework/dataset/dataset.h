@@ -213,6 +213,19 @@ public:
     // a key built for a moment, as a detail's range is, leaves no trace.)
     void SetFieldData(TField& field, const void* buffer);
 
+    // The value of `resultField` in the first record whose `keyFields` equal
+    // `keys` (VarNotEqual false for each), Null when none does; the dataset
+    // stays on its record. By default the records are read in order, the
+    // links told nothing; a dataset that can seek may do better. Null on a
+    // closed dataset.
+    virtual Variant LookupFieldValue(const std::vector<std::string>& keyFields, const std::vector<Variant>& keys,
+                                     const std::string& resultField);
+
+    // A stream over a blob field's value in the record the state reads (the
+    // current record, the one being edited, ...). None from a dataset
+    // without blob values, as the framework's own datasets are.
+    virtual std::unique_ptr<TStream> CreateBlobStream(TField& field, TBlobStreamMode mode);
+
     // Called by data sources.
     void AddDataSource(TDataSource& source);
     void RemoveDataSource(TDataSource& source);
@@ -326,6 +339,8 @@ protected:
     virtual void DoOnNewRecord();
 
     // Helpers for concrete datasets.
+    // Ties a persistent data field to its column, counted from 1, at open.
+    static void BindFieldNo(TField& field, std::int32_t fieldNo) { field.fieldNo_ = fieldNo; }
     void CreateDefaultFields();
     void DestroyDefaultFields();
     bool DefaultFields() const { return defaultFields_; }
@@ -396,6 +411,8 @@ private:
     void SetCurrentRecord(int index);
     std::size_t WantedBufferCount() const;
     void BindCalcFields();
+    // Sets every lookup field of the record being calculated (dataset_lookup.cpp).
+    void CalculateLookupFields();
     // Fills the window from the cursor's record (else the next, else the
     // prior one), the active record keeping its row.
     void ResyncFromCursor();

@@ -12,9 +12,11 @@
 // its state (TDataSet::SetFieldData).
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "framework/dataset/field_type.h"
+#include "framework/dataset/stream.h"
 #include "framework/format.h"
 #include "framework/variant.h"
 
@@ -51,6 +53,18 @@ public:
     // ("Field '%s' must have a value").
     bool Required() const { return required_; }
     void SetRequired(bool value) { required_ = value; }
+    // A lookup field (fkLookup) takes the value of LookupResultField in the
+    // record of LookupDataSet whose LookupKeyFields equal this record's
+    // KeyFields (";"-joined names, paired in order); null when none does.
+    // The lookup dataset must stay alive while this field's dataset is open.
+    TDataSet* LookupDataSet() const { return lookupDataSet_; }
+    void SetLookupDataSet(TDataSet* dataSet) { lookupDataSet_ = dataSet; }
+    const std::string& KeyFields() const { return keyFields_; }
+    void SetKeyFields(const std::string& names) { keyFields_ = names; }
+    const std::string& LookupKeyFields() const { return lookupKeyFields_; }
+    void SetLookupKeyFields(const std::string& names) { lookupKeyFields_ = names; }
+    const std::string& LookupResultField() const { return lookupResultField_; }
+    void SetLookupResultField(const std::string& name) { lookupResultField_ = name; }
     // Told after the field's value was written in edit, insert or key editing.
     std::function<void(TField&)> OnChange;
     // Bytes of the value format of the field's type.
@@ -99,6 +113,10 @@ private:
     std::size_t offset_ = 0;
     bool readOnly_ = false;
     bool required_ = false;
+    TDataSet* lookupDataSet_ = nullptr;
+    std::string keyFields_;
+    std::string lookupKeyFields_;
+    std::string lookupResultField_;
 
     friend class TDataSet;  // lays out the calculated fields
 };
@@ -252,11 +270,27 @@ public:
     using TBytesField::TBytesField;
 };
 
-// Blob values are read through blob streams, which this build does not have
-// yet; the field exists so a table with such columns opens.
+// Memo and binary values live outside the record buffer: each read or write
+// goes through a blob stream of the dataset (TDataSet::CreateBlobStream). The
+// text of a value is its bytes as they are, zero bytes included.
 class TBlobField : public TField {
 public:
     using TField::TField;
+    std::string ValueAsText() const override;
+    Variant ValueAsVariant() const override;  // a string; Null when null
+    std::string ValueAsBytes() const;
+    std::uint64_t BlobSize() const;
+    // Replace the whole value (in edit or insert); Null and Empty clear it.
+    void SetValueAsText(const std::string& text) override;
+    void SetValueAsVariant(const Variant& value) override;
+    void SetValueAsBytes(const std::string& bytes);
+    // A stream over the value of the dataset's current record;
+    // EDatabaseError "Field '%s' has no blob value to stream" from a dataset
+    // without blob values, whose reads and writes raise the access error.
+    std::unique_ptr<TStream> OpenStream(TBlobStreamMode mode) const;
+
+private:
+    std::unique_ptr<TStream> StreamFor(TBlobStreamMode mode, const char* typeName) const;
 };
 class TMemoField : public TBlobField {
 public:
