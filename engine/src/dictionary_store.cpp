@@ -203,9 +203,7 @@ void DictionaryStore::renameTable(const std::string& from, const std::string& to
         properties.bindText(1, from);
         properties.bindText(2, to);
         properties.step();
-        // Dictionaries written before field properties existed have no table for them.
-        Stmt fieldTable(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'dd_field_properties'");
-        if (fieldTable.step()) {
+        if (hasFieldProperties()) {
             Stmt fields(db_, "UPDATE dd_field_properties SET table_name = ?2 WHERE table_name = ?1");
             fields.bindText(1, from);
             fields.bindText(2, to);

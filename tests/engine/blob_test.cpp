@@ -116,8 +116,9 @@ protected:
         schema.columns = {col("N", LUM_INTEGER)};
         lce::TableFile::create(dir.path("OLD.LDT"), schema).append({Value::ofInteger(7)});
         lce::TableFile::create(dir.path("TAKEN.LDT"), schema);
-        dd.addTable({"OLD", "OLD.LDT", 3, {{213, "BYN"}}});
+        dd.addTable({"OLD", "OLD.LDT", 3, {{LUM_DD_TABLE_DEFAULT_INDEX, "BYN"}}});
         dd.addTable({"TAKEN", "TAKEN.LDT", 3, {}});
+        dd.setFieldProperty("OLD", "N", LUM_DD_FIELD_DEFAULT, "5");
     }
     TempDir dir;
 };
@@ -129,8 +130,13 @@ TEST_F(RenameInDictionary, TheFileAndTheEntryWithItsPropertiesTakeTheNewName) {
     EXPECT_TRUE(std::filesystem::exists(dir.path("NEW.LDT")));
     char property[200] = {};
     UNSIGNED16 length = sizeof property;
-    ASSERT_EQ(LumDDGetTableProperty(s.conn, "NEW", 213, property, &length), 0u) << lastErrorText();
+    ASSERT_EQ(LumDDGetTableProperty(s.conn, "NEW", LUM_DD_TABLE_DEFAULT_INDEX, property, &length), 0u)
+        << lastErrorText();
     EXPECT_STREQ(property, "BYN");
+    length = sizeof property;
+    ASSERT_EQ(LumDDGetFieldProperty(s.conn, "NEW", "N", LUM_DD_FIELD_DEFAULT, property, &length), 0u)
+        << lastErrorText();
+    EXPECT_STREQ(property, "5");
     LUMHANDLE table = 0;
     EXPECT_EQ(LumOpenTable90(s.conn, "OLD", nullptr, 0, 1, 1, 1, 0, "", &table),
               static_cast<UNSIGNED32>(LUM_ERR_NOT_IN_DICTIONARY));
