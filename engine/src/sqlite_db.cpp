@@ -93,7 +93,7 @@ std::string secondsText(std::chrono::milliseconds wait) {
 }
 
 bool describeFileFailure(int rc, const std::string& path, FileKind kind, std::chrono::milliseconds waited,
-                         const std::string& sqliteText, FileFailure& out) {
+                         FileFailure& out) {
     const std::string what = kindText(kind) + path;
     const std::string name = fileNameOf(path);
     switch (rc & 0xFF) {
@@ -142,14 +142,16 @@ bool describeFileFailure(int rc, const std::string& path, FileKind kind, std::ch
             return true;
         case SQLITE_CORRUPT:
         case SQLITE_FORMAT:
-            out = {kErrDamaged,
-                   what + " is damaged (" + sqliteText +
-                       "); restore it from the practice's backup or have the practice's software repair it"};
+            out = {
+                kErrDamaged,
+                what + " is damaged; restore it from the practice's backup or have the practice's software repair it"};
             return true;
         case SQLITE_IOERR:
-            out = {kErrDamaged, what + " could not be read (" + sqliteText +
-                                    "); check the disk or network share, then try again; if it persists, restore the "
-                                    "file from the practice's backup"};
+            out = {
+                kErrDamaged,
+                what +
+                    " could not be read; check the disk or network share, then try again; if it persists, restore the "
+                    "file from the practice's backup"};
             return true;
         default: return false;
     }
@@ -184,7 +186,7 @@ Db::Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait, F
         const int ext = raw ? sqlite3_extended_errcode(raw) : rc;
         db_.reset();
         FileFailure f;
-        if (describeFileFailure(ext, path, kind, lockWait, msg, f)) fail(f.code, f.text);
+        if (describeFileFailure(ext, path, kind, lockWait, f)) fail(f.code, f.text);
         fail(rc == SQLITE_CANTOPEN ? kErrFileNotFound : kErrDamaged, "Cannot open file " + path + ": " + msg);
     }
     sqlite3_extended_result_codes(raw, 0);
@@ -199,8 +201,7 @@ void Db::setLockWait(std::chrono::milliseconds wait) {
 
 void Db::failAs(std::uint32_t code, const std::string& text) const {
     FileFailure f;
-    if (db_ &&
-        describeFileFailure(sqlite3_extended_errcode(db_.get()), path_, kind_, lockWait_, sqlite3_errmsg(db_.get()), f))
+    if (db_ && describeFileFailure(sqlite3_extended_errcode(db_.get()), path_, kind_, lockWait_, f))
         fail(f.code, f.text);
     fail(code, text);
 }
@@ -236,7 +237,7 @@ bool Stmt::step() {
     // A read that fails mid-table is still one of the file's states (locked
     // past the wait, left mid-write, damaged) and says so.
     FileFailure f;
-    if (describeFileFailure(sqlite3_extended_errcode(db_->get()), db_->path(), db_->kind(), db_->lockWait(), msg, f)) {
+    if (describeFileFailure(sqlite3_extended_errcode(db_->get()), db_->path(), db_->kind(), db_->lockWait(), f)) {
         sqlite3_reset(stmt_.get());
         fail(f.code, f.text);
     }

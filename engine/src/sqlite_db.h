@@ -26,8 +26,8 @@ std::chrono::milliseconds defaultLockWait();
 // What the files of a kind are called in messages.
 enum class FileKind { Table, Dictionary, Index };
 
-// The engine's error for a failed SQLite call (extended result code rc,
-// SQLite's text) on the file at path, when the failure is one of the file's
+// The engine's error for a failed SQLite call (extended result code rc) on
+// the file at path, when the failure is one of the file's
 // states: locked past the wait, left mid-write, not a file of ours,
 // damaged. Returns false for other failures (the caller's own message).
 struct FileFailure {
@@ -35,7 +35,7 @@ struct FileFailure {
     std::string text;
 };
 bool describeFileFailure(int rc, const std::string& path, FileKind kind, std::chrono::milliseconds waited,
-                         const std::string& sqliteText, FileFailure& out);
+                         FileFailure& out);
 // "10 s", "0.5 s".
 std::string secondsText(std::chrono::milliseconds wait);
 

@@ -97,11 +97,10 @@ bool isFileState(std::uint32_t code) {
 // done names the table it lies beside; a lock or damage names them all.
 void failOnTables(const Db& db, const std::map<std::string, std::shared_ptr<TableStore>>& stores) {
     const int rc = sqlite3_extended_errcode(db.get());
-    const std::string msg = sqlite3_errmsg(db.get());
     std::string files;
     for (const auto& [name, store] : stores) {
         FileFailure f;
-        if (!describeFileFailure(rc, store->path(), FileKind::Table, db.lockWait(), msg, f)) continue;
+        if (!describeFileFailure(rc, store->path(), FileKind::Table, db.lockWait(), f)) continue;
         if (f.code == kErrNeedsWriter || stores.size() == 1) fail(f.code, f.text);
         files += (files.empty() ? "" : ", ") + store->path();
     }
@@ -110,8 +109,13 @@ void failOnTables(const Db& db, const std::map<std::string, std::shared_ptr<Tabl
         fail(kErrLocked, "One of the table files " + files + " is locked by another program (waited " +
                              secondsText(db.lockWait()) +
                              "); try again when the practice's software has finished writing");
-    fail(kErrDamaged, "One of the table files " + files + " is damaged or could not be read (" + msg +
-                          "); check the disk, then restore the damaged file from the practice's backup");
+    if ((rc & 0xFF) == SQLITE_IOERR)
+        fail(kErrDamaged, "One of the table files " + files +
+                              " could not be read; check the disk or network share, then try again; if it persists, "
+                              "restore the file from the practice's backup");
+    fail(kErrDamaged, "One of the table files " + files +
+                          " is damaged; restore it from the practice's backup or have the practice's software repair "
+                          "it");
 }
 
 // The tables a statement reads, by upper-case name as written.
