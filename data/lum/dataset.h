@@ -54,6 +54,10 @@ static_assert(sizeof(RecordInfo) == 8);
 // The handle a dataset holds when it has none.
 constexpr LUMHANDLE NoHandle = static_cast<LUMHANDLE>(-1);
 
+// Whether following the masters upward from `source` reaches `target`: a
+// master link that would make a circle.
+bool MasterChainReaches(const fw::TDataSource* source, const fw::TDataSet& target);
+
 // The memo and binary column types (not the 51/52 blob types) each keep a
 // blob cache slot in the record buffer.
 constexpr bool HasBlobCacheSlot(std::uint16_t type) { return type >= LUM_MEMO && type <= LUM_VARCHAR_MEMO; }
@@ -218,6 +222,10 @@ public:
     std::string Version();
     // The version is read-only; a stored or written value is ignored.
     void SetVersion(const std::string& /*ignored*/) {}
+    // The engine's image of the active record, read afresh into `image`
+    // (RecordSize bytes); false when the dataset is empty or the active
+    // buffer holds no stored record (a new one, or none).
+    bool GetCurrentRecord(std::vector<std::uint8_t>& image);
 
     // ---- locating records (dataset_locate.cpp) --------------------------------
     // Makes the first record whose key fields (names joined by ";") hold the

@@ -1,7 +1,8 @@
 // TLumDataSet's record numbers, bookmarks and version text: the record number
 // read with each record and the move to a record number, the bookmark of a
 // buffer, the check whether a bookmark still finds its record, the order of
-// two bookmarks, and the component's version beside the engine's.
+// two bookmarks, the component's version beside the engine's, and a copy of
+// the current record's image.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -138,5 +139,16 @@ void TLumDataSet::SetBookmarkData(fw::RecordBuffer& buffer, const fw::TBookmark&
 }
 
 void TLumDataSet::PositionOnBookmark(const fw::TBookmark& bookmark) { GotoEngineBookmark(First32Bits(bookmark)); }
+
+bool TLumDataSet::GetCurrentRecord(std::vector<std::uint8_t>& image) {
+    const fw::RecordBuffer* active = ActiveBuffer();
+    if (IsEmpty() || active == nullptr || BookmarkFlagOf(*active) != fw::TBookmarkFlag::Current) return false;
+    UpdateCursorPos();
+    image.assign(recordSize_, 0);
+    UNSIGNED32 length = recordSize_;
+    Check(engine_->LumGetRecord(cursorHandle_, image.data(), &length));
+    image.resize(std::min<std::size_t>(length, recordSize_));
+    return true;
+}
 
 }  // namespace lum

@@ -8,13 +8,20 @@
 
 namespace lum {
 
-void TLumDataSet::SetMasterSource(fw::TDataSource* source) {
-    // Following the masters upward must not lead back here.
-    for (const fw::TDataSource* s = source; s != nullptr;) {
+bool MasterChainReaches(const fw::TDataSource* source, const fw::TDataSet& target) {
+    // A chain longer than any real form is a circle elsewhere: stop there.
+    constexpr int MaxLinkDepth = 1000;
+    int depth = 0;
+    for (const fw::TDataSource* s = source; s != nullptr && depth < MaxLinkDepth; ++depth) {
         const fw::TDataSet* dataSet = s->DataSet();
-        if (dataSet == this) RaiseLayerError(this, "Circular Data Link");
+        if (dataSet == &target) return true;
         s = dataSet != nullptr ? dataSet->DataSource() : nullptr;
     }
+    return false;
+}
+
+void TLumDataSet::SetMasterSource(fw::TDataSource* source) {
+    if (MasterChainReaches(source, *this)) RaiseLayerError(this, "Circular Data Link");
     if (MasterSource() != nullptr) RemoveFreeNotification(*MasterSource());
     masterLink_.SetDataSource(source);
     if (source != nullptr) {

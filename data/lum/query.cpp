@@ -24,8 +24,6 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 // Handle type the engine reports for a statement.
 constexpr UNSIGNED16 StatementHandleType = 4;
-// Master links followed when looking for a circle.
-constexpr int MaxLinkDepth = 1000;
 
 // A stored parameter value as the variant it was written from: the kind of
 // the stored value, or of the parameter's type where that kind cannot be
@@ -192,13 +190,7 @@ fw::TDataSource* TLumQuery::DataSource() const {
 }
 
 void TLumQuery::SetDataSource(fw::TDataSource* source) {
-    // Following the masters upward must not lead back here.
-    int depth = 0;
-    for (const fw::TDataSource* s = source; s != nullptr && depth < MaxLinkDepth; ++depth) {
-        const fw::TDataSet* dataSet = s->DataSet();
-        if (dataSet == this) RaiseLayerError(this, "Circular Data Link");
-        s = dataSet != nullptr ? dataSet->DataSource() : nullptr;
-    }
+    if (MasterChainReaches(source, *this)) RaiseLayerError(this, "Circular Data Link");
     if (dataLink_->DataSource() != nullptr) RemoveFreeNotification(*dataLink_->DataSource());
     dataLink_->SetDataSource(source);
     if (source != nullptr) FreeNotification(*source);

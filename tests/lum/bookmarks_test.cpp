@@ -316,6 +316,47 @@ TEST_F(Bookmarks, TheRecordNumberIsTheOneReadWithTheActiveRecord) {
     EXPECT_EQ(empty.RecordNumber(), 0);
 }
 
+// A copy of the current record is the engine's image of the active record,
+// though the cursor stands further on after filling the window; none for an
+// empty dataset or a record not yet stored.
+TEST_F(Bookmarks, TheCurrentRecordIsCopiedFromTheActiveRecord) {
+    const auto imageOf = [&](UNSIGNED32 record) {
+        LUMHANDLE other = 0;
+        const std::string path = dir.path("ZTTRN.LDT");
+        EXPECT_EQ(LumOpenTable90(c.connection->ConnectionHandle(), path.c_str(), nullptr, 3, 1, 1, 1, 2, "", &other),
+                  0u);
+        EXPECT_EQ(LumGotoRecord(other, record), 0u);
+        std::vector<std::uint8_t> image(table.RecordSize());
+        UNSIGNED32 length = table.RecordSize();
+        EXPECT_EQ(LumGetRecord(other, image.data(), &length), 0u);
+        LumCloseTable(other);
+        return image;
+    };
+    fw::TDataSource source;
+    source.SetDataSet(&table);
+    FiveRecords link;
+    link.SetDataSource(&source);
+    Open(EntryIndex);
+    table.MoveToFirst();
+    table.MoveToNext();
+    ASSERT_EQ(Entry(), 2);
+    std::vector<std::uint8_t> image;
+    ASSERT_TRUE(table.GetCurrentRecord(image));
+    EXPECT_EQ(image, imageOf(RecordCount - 1)) << "entry 2 is record 199";
+    EXPECT_EQ(Entry(), 2);
+
+    table.Append();
+    EXPECT_FALSE(table.GetCurrentRecord(image));
+    table.Cancel();
+    link.SetDataSource(nullptr);
+
+    lum::TLumTable empty;
+    empty.SetLumConnection(c.connection);
+    empty.SetTableName("ZTPAX");
+    empty.SetActive(true);
+    EXPECT_FALSE(empty.GetCurrentRecord(image));
+}
+
 // ---- bookmarks ----------------------------------------------------------------
 
 TEST_F(Bookmarks, ABookmarkFindsItsRecordAgainInTheIndexOrder) {

@@ -463,6 +463,28 @@ TEST_F(QueryParams, ADataSourceLeadingBackToTheQueryIsRefused) {
     }
 }
 
+// The table's master source is refused the same way, through a query that
+// follows the table; a refused source leaves the old one.
+TEST_F(QueryParams, AMasterSourceLeadingBackToTheTableIsRefused) {
+    fw::TDataSource& tableSource = c.root.CreateOwned<fw::TDataSource>();
+    tableSource.SetDataSet(c.table);
+    lum::TLumQuery& follower = c.root.CreateOwned<lum::TLumQuery>();
+    follower.SetName("qryFollower");
+    follower.SetDataSource(&tableSource);
+    fw::TDataSource& ofFollower = c.root.CreateOwned<fw::TDataSource>();
+    ofFollower.SetDataSet(&follower);
+    fw::TDataSource* const before = c.table->MasterSource();
+    for (fw::TDataSource* source : {&tableSource, &ofFollower}) {
+        try {
+            c.table->SetMasterSource(source);
+            ADD_FAILURE() << "no exception";
+        } catch (const lum::ELUMDatabaseError& e) {
+            EXPECT_EQ(e.Message(), c.table->Name() + ": Circular Data Link");
+        }
+        EXPECT_EQ(c.table->MasterSource(), before);
+    }
+}
+
 // A stored description naming the query's parameter properties loads.
 TEST(QueryStoredParams, TheStoredParameterPropertiesLoad) {
     fw::TComponent root;
