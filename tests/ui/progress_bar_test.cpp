@@ -248,3 +248,16 @@ TEST(ProgressBar, PaintingCopiesTheRenderedImage) {
     const QImage painted = bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(painted, bar.Render().convertToFormat(QImage::Format_RGB32));
 }
+
+TEST(ProgressBar, APartDrawnAloneIsThatPartOfTheWholeBar) {
+    TpxProgressBar bar;
+    bar.setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    bar.resize(208, bar.height());
+    bar.SetPosition(50);  // the fill's edge runs through the text
+    const QImage whole = bar.Render();
+    const int h = bar.height();
+    // The frame's corners, a strip at the fill's edge, the text, the whole bar.
+    const std::vector<QRect> areas{
+        {0, 0, 3, 3}, {200, h - 3, 8, 3}, {95, 0, 20, h}, {60, 2, 90, h - 4}, {0, 0, 208, h}};
+    for (const QRect& area : areas) EXPECT_EQ(bar.Render(area), whole.copy(area)) << area.x() << "," << area.y();
+}
