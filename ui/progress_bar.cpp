@@ -188,12 +188,30 @@ QImage TpxProgressBar::Render(const QRect& area) const {
     return image;
 }
 
+bool TpxProgressBar::IsPlainStrip(const QRect& area) const {
+    if (!viewInfo_.InnerRect().contains(area)) return false;
+    if (!viewInfo_.ShowText() || viewInfo_.Text().isEmpty()) return true;
+    const TextMask& m = textMask_;
+    if (properties_.SolidTextColor() || m.text != viewInfo_.Text() || m.rect != viewInfo_.InnerRect() ||
+        m.image.size() != size() || m.font != font())
+        return false;
+    return !m.covered.intersects(area);
+}
+
 void TpxProgressBar::paintEvent(QPaintEvent* event) {
-    // One copy of the finished image of the part to repaint, so the bar
-    // never flickers.
     const QRect area = event->rect().intersected(rect());
     if (area.isEmpty()) return;
     QPainter painter(this);
+    // A step of the fill away from the text is two solid rectangles, the
+    // same pixels Render gives them.
+    if (IsPlainStrip(area)) {
+        painter.fillRect(area, palette().color(QPalette::Base));
+        const QRect filled = area.intersected(viewInfo_.BarRect());
+        if (!filled.isEmpty()) painter.fillRect(filled, ToQColor(properties_.BeginColor()));
+        return;
+    }
+    // Otherwise one copy of the finished image of that part, so the bar
+    // never flickers.
     painter.drawImage(area.topLeft(), Render(area));
 }
 

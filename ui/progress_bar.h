@@ -61,6 +61,9 @@ protected:
 
 private:
     QRect InnerRect() const;
+    // True when `area` lies inside the frame, clear of the text's glyphs as
+    // the current text mask knows them: nothing there but fill and background.
+    bool IsPlainStrip(const QRect& area) const;
     void PropertiesChanged();
     // Recomputes the drawing state and asks for a repaint.
     void Invalidate();
