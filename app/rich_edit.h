@@ -47,6 +47,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
 private:
@@ -54,6 +55,7 @@ private:
     // so that a line added at its end cannot show.
     bool EndIsOutOfView() const;
     void InsertIntoDocument(const QString& lines);
+    void UseUnshapedFont();
 
     std::string text_;
     // Lines of text_ not yet in the document, each ended by a paragraph

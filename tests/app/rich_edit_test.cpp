@@ -1,6 +1,8 @@
 // The output pane: CR LF line ends and its capacity.
 #include <gtest/gtest.h>
 
+#include <QFont>
+#include <QTextDocument>
 #include <QtTest/QTest>
 #include <functional>
 #include <utility>
@@ -101,4 +103,15 @@ TEST(RichEdit, WaitingLinesGoBeforeThePartThatFitsAndClearingDropsThem) {
     other.pane.AppendLine("after");
     other.pane.FlushPendingLines();
     EXPECT_EQ(other.pane.toPlainText(), "after\n");
+}
+
+TEST(RichEdit, TheDocumentFollowsThePanesFontUnshaped) {
+    // The pane's font comes from its window, possibly after the pane exists.
+    QWidget window;
+    TRichEdit pane(&window);
+    window.setFont(QFont(QStringLiteral("DejaVu Sans"), 13));
+    const QFont shown = pane.document()->defaultFont();
+    EXPECT_EQ(shown.pointSize(), 13);
+    EXPECT_EQ(shown.family(), pane.font().family());
+    EXPECT_TRUE(shown.styleStrategy() & QFont::PreferNoShaping);
 }
