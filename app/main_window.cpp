@@ -116,7 +116,15 @@ void TfrmMain::Button1Click() {
     const app::SearchComponents components{
         button, location, dialog,      database_->Connection(), database_->Query(), database_->Table(),
         bar,    pane,     application_};
-    app::RunSearch(components, settings_);
+    // The lines the pane kept back below its view go in once the search ends,
+    // however it ends.
+    try {
+        app::RunSearch(components, settings_);
+    } catch (...) {
+        RichEdit1->FlushPendingLines();
+        throw;
+    }
+    RichEdit1->FlushPendingLines();
 }
 
 void TfrmMain::Button2Click() { app::PrintPane(*PrintDialog1, *RichEdit1, windowTitle().toStdString()); }

@@ -3,7 +3,9 @@
 #include "ui/progress_bar.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <algorithm>
 
 namespace {
@@ -36,12 +38,13 @@ QRect CoveredArea(const QImage& mask, const QRect& rect) {
     return covered;
 }
 
-// mask: TextCoverage of the same size, rectangle and text.
-void DrawInvertedText(QImage& target, const QRect& rect, const QImage& mask) {
-    const QRect area = rect.intersected(target.rect());
+// mask: TextCoverage of the bar's full size. `target` holds the bar's pixels
+// from `origin` on; `rect` (bar coordinates) bounds the pixels to invert.
+void DrawInvertedText(QImage& target, const QPoint& origin, const QRect& rect, const QImage& mask) {
+    const QRect area = rect.intersected(QRect(origin, target.size())).intersected(mask.rect());
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const auto* coverage = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
-        auto* pixels = reinterpret_cast<QRgb*>(target.scanLine(y));
+        auto* pixels = reinterpret_cast<QRgb*>(target.scanLine(y - origin.y())) - origin.x();
         for (int x = area.left(); x <= area.right(); ++x) {
             if (qAlpha(coverage[x]) == 0) continue;
             pixels[x] = qRgb(255 - qRed(pixels[x]), 255 - qGreen(pixels[x]), 255 - qBlue(pixels[x]));
@@ -76,7 +79,12 @@ void TpxProgressBar::SetPosition(double position) {
     viewInfo_.Calculate(properties_, position_, InnerRect(), settings_);
     if (viewInfo_.BarRect() == bar && viewInfo_.Text() == text) return;
     ++invalidateCount_;
-    update();
+    // With the same text only the strip between the old and the new edge of
+    // the fill changes.
+    if (viewInfo_.Text() == text)
+        update(QRegion(bar).xored(QRegion(viewInfo_.BarRect())).boundingRect());
+    else
+        update();
 }
 
 void TpxProgressBar::SetLoading(bool loading) {
@@ -139,11 +147,14 @@ void TpxProgressBar::Invalidate() {
     update();
 }
 
-QImage TpxProgressBar::Render() const {
-    QImage image(size(), QImage::Format_RGB32);
+QImage TpxProgressBar::Render() const { return Render(rect()); }
+
+QImage TpxProgressBar::Render(const QRect& area) const {
+    QImage image(area.size(), QImage::Format_RGB32);
     const QColor background = palette().color(QPalette::Base);
     image.fill(background);
     QPainter painter(&image);
+    painter.translate(-area.topLeft());
     // Flat frame: a one-pixel line in the shadow colour around the bar.
     // (Four filled lines: the painter's outlined rectangle strokes a path.)
     const QColor frame = palette().color(QPalette::Mid);
@@ -159,27 +170,49 @@ QImage TpxProgressBar::Render() const {
     if (viewInfo_.ShowText() && !viewInfo_.Text().isEmpty()) {
         if (properties_.SolidTextColor()) {
             QPainter text(&image);
+            text.translate(-area.topLeft());
             text.setFont(font());
             text.setPen(palette().color(QPalette::Text));
             text.drawText(viewInfo_.InnerRect(), Qt::AlignCenter | Qt::TextSingleLine, viewInfo_.Text());
         } else {
             TextMask& m = textMask_;
-            if (m.image.size() != image.size() || m.text != viewInfo_.Text() || m.rect != viewInfo_.InnerRect() ||
+            if (m.image.size() != size() || m.text != viewInfo_.Text() || m.rect != viewInfo_.InnerRect() ||
                 m.font != font()) {
-                m = TextMask{TextCoverage(image.size(), viewInfo_.InnerRect(), viewInfo_.Text(), font()),
-                             viewInfo_.Text(), viewInfo_.InnerRect(), font(), QRect()};
+                m = TextMask{TextCoverage(size(), viewInfo_.InnerRect(), viewInfo_.Text(), font()), viewInfo_.Text(),
+                             viewInfo_.InnerRect(), font(), QRect()};
                 m.covered = CoveredArea(m.image, m.rect);
             }
-            DrawInvertedText(image, m.covered, m.image);
+            DrawInvertedText(image, area.topLeft(), m.covered, m.image);
         }
     }
     return image;
 }
 
-void TpxProgressBar::paintEvent(QPaintEvent*) {
-    // One copy of the finished image, so the bar never flickers.
+bool TpxProgressBar::IsPlainStrip(const QRect& area) const {
+    if (!viewInfo_.InnerRect().contains(area)) return false;
+    if (!viewInfo_.ShowText() || viewInfo_.Text().isEmpty()) return true;
+    const TextMask& m = textMask_;
+    if (properties_.SolidTextColor() || m.text != viewInfo_.Text() || m.rect != viewInfo_.InnerRect() ||
+        m.image.size() != size() || m.font != font())
+        return false;
+    return !m.covered.intersects(area);
+}
+
+void TpxProgressBar::paintEvent(QPaintEvent* event) {
+    const QRect area = event->rect().intersected(rect());
+    if (area.isEmpty()) return;
     QPainter painter(this);
-    painter.drawImage(0, 0, Render());
+    // A step of the fill away from the text is two solid rectangles, the
+    // same pixels Render gives them.
+    if (IsPlainStrip(area)) {
+        painter.fillRect(area, palette().color(QPalette::Base));
+        const QRect filled = area.intersected(viewInfo_.BarRect());
+        if (!filled.isEmpty()) painter.fillRect(filled, ToQColor(properties_.BeginColor()));
+        return;
+    }
+    // Otherwise one copy of the finished image of that part, so the bar
+    // never flickers.
+    painter.drawImage(area.topLeft(), Render(area));
 }
 
 void TpxProgressBar::resizeEvent(QResizeEvent* event) {

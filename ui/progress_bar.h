@@ -44,6 +44,9 @@ public:
     // Draws the whole bar into an image of the widget's size; paintEvent
     // copies exactly this image to the screen.
     QImage Render() const;
+    // The part of that image within `area` (widget coordinates), drawn alone:
+    // a row's step usually moves only the few pixels at the fill's edge.
+    QImage Render(const QRect& area) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -58,6 +61,9 @@ protected:
 
 private:
     QRect InnerRect() const;
+    // True when `area` lies inside the frame, clear of the text's glyphs as
+    // the current text mask knows them: nothing there but fill and background.
+    bool IsPlainStrip(const QRect& area) const;
     void PropertiesChanged();
     // Recomputes the drawing state and asks for a repaint.
     void Invalidate();

@@ -248,3 +248,34 @@ TEST(ProgressBar, PaintingCopiesTheRenderedImage) {
     const QImage painted = bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(painted, bar.Render().convertToFormat(QImage::Format_RGB32));
 }
+
+TEST(ProgressBar, APartDrawnAloneIsThatPartOfTheWholeBar) {
+    TpxProgressBar bar;
+    bar.setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    bar.resize(208, bar.height());
+    bar.SetPosition(50);  // the fill's edge runs through the text
+    const QImage whole = bar.Render();
+    const int h = bar.height();
+    // The frame's corners, a strip at the fill's edge, the text, the whole bar.
+    const std::vector<QRect> areas{
+        {0, 0, 3, 3}, {200, h - 3, 8, 3}, {95, 0, 20, h}, {60, 2, 90, h - 4}, {0, 0, 208, h}};
+    for (const QRect& area : areas) EXPECT_EQ(bar.Render(area), whole.copy(area)) << area.x() << "," << area.y();
+}
+
+TEST(ProgressBar, RepaintingAPartGivesThatPartOfTheRenderedImage) {
+    TpxProgressBar bar;
+    bar.setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    bar.resize(208, bar.height());
+    bar.SetPosition(50);
+    const QImage whole = bar.Render();  // also builds the text's mask
+    const int h = bar.height();
+    // Inside the frame left and right of the text (solid rectangles), across
+    // the text, over the frame.
+    const std::vector<QRect> areas{{10, 3, 6, h - 6}, {150, 2, 40, h - 4}, {95, 2, 20, h - 4}, {0, 0, 208, h}};
+    for (const QRect& area : areas) {
+        QImage painted(area.size(), QImage::Format_RGB32);
+        painted.fill(Qt::magenta);
+        bar.render(&painted, QPoint(), QRegion(area), QWidget::RenderFlags());
+        EXPECT_EQ(painted, whole.copy(area)) << area.x() << "," << area.y();
+    }
+}
