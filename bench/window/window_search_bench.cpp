@@ -1,6 +1,7 @@
 // Times the window's Search, offscreen, against the headless search on the
 // same practice folder (PAYXREF_BENCH_PRACTICE), whose listing must fit the
-// pane. The folder dialog is answered with OK as soon as it shows. The window
+// pane. The folder dialog is answered with OK as soon as it shows.
+// PAYXREF_BENCH_SHOT=FILE.png saves the window as the last search left it. The window
 // is timed twice: from the click (the dialog's building, showing and closing
 // included) and from the moment the folder is confirmed, which is the search
 // the headless run compares with: the headless run has no folder to choose.
@@ -12,6 +13,7 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 
@@ -100,6 +102,11 @@ void BM_WindowSearch(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(window.RichEdit1->Text().size());
     }
+    // PAYXREF_BENCH_SHOT=FILE.png keeps a picture of the window after the last
+    // search, to look at what the user sees.
+    const char* shot = std::getenv("PAYXREF_BENCH_SHOT");
+    if (shot != nullptr && *shot != '\0' && !window.grab().save(QString::fromLocal8Bit(shot)))
+        std::fprintf(stderr, "Cannot write the picture %s\n", shot);
 }
 
 // From the folder's confirmation to the end of the search, in CPU seconds.
