@@ -125,6 +125,8 @@ void TLumDataSet::CloseEngineCursor() {
     }
     cursorHandle_ = NoHandle;
     activeHandle_ = NoHandle;
+    keyLayoutFor_ = NoHandle;
+    ForgetSegmentNames();
     cursorWritable_ = false;
 }
 
@@ -253,8 +255,6 @@ std::int32_t TLumDataSet::CurrentRecordNumber() {
 }
 
 void TLumDataSet::LoadRecordImage(fw::RecordBuffer& buffer) {
-    UNSIGNED16 count = 0;
-    Check(engine_->LumGetNumFields(cursorHandle_, &count));
     UNSIGNED32 length = recordBufferSize_;
     Check(engine_->LumGetRecord(cursorHandle_, buffer.data(), &length));
     const LUMHANDLE bookmarkHandle = (activeHandle_ == NoHandle || activeHandle_ == 0) ? cursorHandle_ : activeHandle_;
