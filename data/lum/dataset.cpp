@@ -266,7 +266,8 @@ void TLumDataSet::LoadRecordImage(fw::RecordBuffer& buffer) {
             if (!HasBlobCacheSlot(column.EngineType) || column.ColumnOffset + 4 > recordSize_) continue;
             UNSIGNED16 empty = 0, null = 0;
             Check(engine_->LumIsEmpty(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &empty));
-            Check(engine_->LumIsNull(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &null));
+            // An empty value has no bytes whether or not it is also null.
+            if (empty == 0) Check(engine_->LumIsNull(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &null));
             const std::uint32_t flag = (empty != 0 || null != 0) ? 0u : 0xFFFFFFFFu;
             std::memcpy(buffer.data() + column.ColumnOffset, &flag, 4);
         }
