@@ -429,7 +429,14 @@ private:
     // The segment field names of an index with their columns, up to the first segment
     // the engine does not name; read once per index handle (see segments_).
     const std::vector<SegmentName>& SegmentNames(LUMHANDLE index);
-    void ForgetSegmentNames() { segments_.clear(); }
+    // Forgets what is read once per cursor, index and field descriptions.
+    void ForgetColumnCaches() {
+        segments_.clear();
+        blobSlotColumnsRead_ = false;
+    }
+    // The positions of the memo and blob columns among the engine field
+    // descriptions, read once after they are loaded.
+    const std::vector<std::size_t>& BlobSlotColumns();
     KeyBuffer& Key(KeyKind kind) { return keys_[static_cast<std::size_t>(kind)]; }
     fw::TField& SegmentField(std::uint16_t segment);
     void ApplyMasterValues();
@@ -588,6 +595,8 @@ private:
     // asking for them again. Forgotten when the cursor or its fields change.
     std::vector<std::pair<LUMHANDLE, std::vector<SegmentName>>> segments_;
     std::vector<std::uint8_t> rawKeyArea_;
+    std::vector<std::size_t> blobSlotColumns_;
+    bool blobSlotColumnsRead_ = false;
 
     // Filter.
     std::string filter_;

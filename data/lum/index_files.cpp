@@ -90,7 +90,7 @@ void TLumDataSet::CloseIndexFile(const std::string& file) {
         if (IndexFileNameOf(index) != wanted) continue;
         // The engine closes the whole file with any one of its indexes.
         Check(engine_->LumCloseIndex(index));
-        ForgetSegmentNames();
+        ForgetColumnCaches();
         MarkIndexDefsStale();
         if (activeInFile) {
             // The closed handle is gone; the natural order takes its place.

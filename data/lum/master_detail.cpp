@@ -38,7 +38,7 @@ void TLumDataSet::Notification(fw::TComponent& component, fw::Operation operatio
 
 void TLumDataSet::AllocateKeyBuffers() {
     keyLayoutFor_ = NoHandle;
-    ForgetSegmentNames();
+    ForgetColumnCaches();
     for (KeyBuffer& key : keys_) ResetKey(key);
 }
 
