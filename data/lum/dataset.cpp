@@ -125,6 +125,8 @@ void TLumDataSet::CloseEngineCursor() {
     }
     cursorHandle_ = NoHandle;
     activeHandle_ = NoHandle;
+    keyLayoutFor_ = NoHandle;
+    ForgetColumnCaches();
     cursorWritable_ = false;
 }
 
@@ -252,21 +254,30 @@ std::int32_t TLumDataSet::CurrentRecordNumber() {
     return static_cast<std::int32_t>(static_cast<double>(count) * position);
 }
 
+const std::vector<std::size_t>& TLumDataSet::BlobSlotColumns() {
+    if (!blobSlotColumnsRead_) {
+        blobSlotColumns_.clear();
+        for (std::size_t i = 0; i < lceFieldDefs_.Count(); ++i)
+            if (HasBlobCacheSlot(lceFieldDefs_[i].EngineType)) blobSlotColumns_.push_back(i);
+        blobSlotColumnsRead_ = true;
+    }
+    return blobSlotColumns_;
+}
+
 void TLumDataSet::LoadRecordImage(fw::RecordBuffer& buffer) {
-    UNSIGNED16 count = 0;
-    Check(engine_->LumGetNumFields(cursorHandle_, &count));
     UNSIGNED32 length = recordBufferSize_;
     Check(engine_->LumGetRecord(cursorHandle_, buffer.data(), &length));
     const LUMHANDLE bookmarkHandle = (activeHandle_ == NoHandle || activeHandle_ == 0) ? cursorHandle_ : activeHandle_;
     UNSIGNED32 bookmarkLength = bookmarkSize_;
     Check(engine_->LumGetBookmark60(bookmarkHandle, buffer.data() + bookmarkOffset_, &bookmarkLength));
     if (blobColumnCount_ > 0) {
-        for (std::size_t i = 0; i < lceFieldDefs_.Count(); ++i) {
+        for (const std::size_t i : BlobSlotColumns()) {
             const TLCEFieldDef& column = lceFieldDefs_[i];
-            if (!HasBlobCacheSlot(column.EngineType) || column.ColumnOffset + 4 > recordSize_) continue;
+            if (column.ColumnOffset + 4 > recordSize_) continue;
             UNSIGNED16 empty = 0, null = 0;
             Check(engine_->LumIsEmpty(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &empty));
-            Check(engine_->LumIsNull(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &null));
+            // An empty value has no bytes whether or not it is also null.
+            if (empty == 0) Check(engine_->LumIsNull(cursorHandle_, LUM_FIELD_NUMBER(column.ColumnNumber), &null));
             const std::uint32_t flag = (empty != 0 || null != 0) ? 0u : 0xFFFFFFFFu;
             std::memcpy(buffer.data() + column.ColumnOffset, &flag, 4);
         }
@@ -275,7 +286,10 @@ void TLumDataSet::LoadRecordImage(fw::RecordBuffer& buffer) {
             case fw::TDataSetState::dsEdit:
             case fw::TDataSetState::dsInsert:
             case fw::TDataSetState::dsCalcFields:
-            case fw::TDataSetState::dsNewValue: ResetBlobCaches(buffer); break;
+            case fw::TDataSetState::dsNewValue:
+                // Without any cache (no memo or blob read yet) there is nothing to reset.
+                if (!blobCaches_.empty()) ResetBlobCaches(buffer);
+                break;
             default: break;
         }
     }

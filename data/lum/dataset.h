@@ -432,6 +432,19 @@ private:
     // ---- the range that follows a master (master_detail.cpp) ----------------
     void AllocateKeyBuffers();
     void ResetKey(KeyBuffer& key);
+    // Reads the column count and the empty record of the open cursor for the key buffers.
+    void ReadKeyLayout();
+    // The segment field names of an index with their columns, up to the first segment
+    // the engine does not name; read once per index handle (see segments_).
+    const std::vector<SegmentName>& SegmentNames(LUMHANDLE index);
+    // Forgets what is read once per cursor, index and field descriptions.
+    void ForgetColumnCaches() {
+        segments_.clear();
+        blobSlotColumnsRead_ = false;
+    }
+    // The positions of the memo and blob columns among the engine field
+    // descriptions, read once after they are loaded.
+    const std::vector<std::size_t>& BlobSlotColumns();
     KeyBuffer& Key(KeyKind kind) { return keys_[static_cast<std::size_t>(kind)]; }
     fw::TField& SegmentField(std::uint16_t segment);
     void ApplyMasterValues();
@@ -582,6 +595,16 @@ private:
     std::array<KeyBuffer, 6> keys_;
     KeyBuffer* currentKey_ = nullptr;
     std::vector<std::uint8_t> nullRecord_;
+    // The cursor nullRecord_ and keyColumns_ were read for (NoHandle: not read).
+    LUMHANDLE keyLayoutFor_ = NoHandle;
+    std::uint16_t keyColumns_ = 0;
+    // Segment names by index handle: an index keeps its segments while it is
+    // open, so a range that follows its master builds each row's key without
+    // asking for them again. Forgotten when the cursor or its fields change.
+    std::vector<std::pair<LUMHANDLE, std::vector<SegmentName>>> segments_;
+    std::vector<std::uint8_t> rawKeyArea_;
+    std::vector<std::size_t> blobSlotColumns_;
+    bool blobSlotColumnsRead_ = false;
 
     // Filter.
     std::string filter_;

@@ -71,6 +71,7 @@ void TLumDataSet::LoadFieldDefs(LUMHANDLE handle) {
     Check(engine_->LumGetNumFields(handle, &count));
     FieldDefs().Clear();
     lceFieldDefs_.Clear();
+    ForgetColumnCaches();
     blobColumnCount_ = 0;
     for (UNSIGNED16 c = 1; c <= count; ++c) LoadFieldDef(handle, c);
     FieldDefs().SetUpdated(true);

@@ -90,6 +90,7 @@ void TLumDataSet::CloseIndexFile(const std::string& file) {
         if (IndexFileNameOf(index) != wanted) continue;
         // The engine closes the whole file with any one of its indexes.
         Check(engine_->LumCloseIndex(index));
+        ForgetColumnCaches();
         MarkIndexDefsStale();
         if (activeInFile) {
             // The closed handle is gone; the natural order takes its place.

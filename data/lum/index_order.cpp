@@ -199,7 +199,15 @@ bool TLumDataSet::IsIndexField(const fw::TField& field) {
     if (hasIndex) Check(engine_->LumGetNumSegments(index, &segments));
     if (State() == fw::TDataSetState::dsSetKey && segments == 0) return true;
     if (field.FieldNo() < 1) return false;
+    if (segments == 0) return false;
+    // The segments' names are read once per index (SegmentNames); one the
+    // engine did not name there is asked for again, so its error is raised.
+    const std::vector<SegmentName>& names = SegmentNames(index);
     for (UNSIGNED16 s = 0; s < segments; ++s) {
+        if (s < names.size()) {
+            if (names[s].Column == field.FieldNo() - 1) return true;
+            continue;
+        }
         char name[129] = {};
         UNSIGNED16 length = sizeof name;
         Check(engine_->LumGetSegmentFieldname(index, s, name, &length));

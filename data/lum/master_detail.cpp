@@ -44,23 +44,52 @@ void TLumDataSet::Notification(fw::TComponent& component, fw::Operation operatio
 }
 
 void TLumDataSet::AllocateKeyBuffers() {
+    keyLayoutFor_ = NoHandle;
+    ForgetColumnCaches();
     for (KeyBuffer& key : keys_) ResetKey(key);
 }
 
-void TLumDataSet::ResetKey(KeyBuffer& key) {
+void TLumDataSet::ReadKeyLayout() {
     UNSIGNED16 columns = 0;
     Check(engine_->LumGetNumFields(cursorHandle_, &columns));
+    std::vector<std::uint8_t> image(recordSize_, 0);
+    UNSIGNED32 length = recordSize_;
+    Check(engine_->LumGetNullRecord(cursorHandle_, image.data(), &length));
+    nullRecord_ = std::move(image);
+    keyColumns_ = columns;
+    keyLayoutFor_ = cursorHandle_;
+}
+
+void TLumDataSet::ResetKey(KeyBuffer& key) {
+    // An open cursor keeps its columns and its empty record: a range that
+    // follows its master resets its key for every master row.
+    if (cursorHandle_ == NoHandle || keyLayoutFor_ != cursorHandle_ || nullRecord_.size() != recordSize_)
+        ReadKeyLayout();
     key.Changed = false;
     key.FieldCount = 0;
-    key.Size = recordSize_ + 2u * columns + 12u;
-    key.Image.assign(recordSize_, 0);
-    UNSIGNED32 length = recordSize_;
-    Check(engine_->LumGetNullRecord(cursorHandle_, key.Image.data(), &length));
-    nullRecord_ = key.Image;
-    key.Markers.assign(columns, KeyBuffer::NotSet);
+    key.Size = recordSize_ + 2u * keyColumns_ + 12u;
+    key.Image = nullRecord_;
+    key.Markers.assign(keyColumns_, KeyBuffer::NotSet);
+}
+
+const std::vector<SegmentName>& TLumDataSet::SegmentNames(LUMHANDLE index) {
+    for (const auto& [handle, names] : segments_)
+        if (handle == index) return names;
+    std::vector<SegmentName> names;
+    for (UNSIGNED16 segment = 0;; ++segment) {
+        char name[129] = {};
+        UNSIGNED16 nameLength = sizeof name;
+        if (engine_->LumGetSegmentFieldname(index, segment, name, &nameLength) != 0) break;
+        names.push_back({name, lceFieldDefs_.IndexOf(name)});
+    }
+    segments_.emplace_back(index, std::move(names));
+    return segments_.back().second;
 }
 
 fw::TField& TLumDataSet::SegmentField(std::uint16_t segment) {
+    const std::vector<SegmentName>& names = SegmentNames(activeHandle_);
+    if (segment < names.size()) return FieldNamed(names[segment].Name);
+    // Past the last segment: the engine says what is wrong.
     char name[129] = {};
     UNSIGNED16 length = sizeof name;
     Check(engine_->LumGetSegmentFieldname(activeHandle_, segment, name, &length));
@@ -120,17 +149,22 @@ bool TLumDataSet::ScopeToRange() {
     if (start.SameKey(Key(KeyKind::AppliedStartKey)) && end.SameKey(Key(KeyKind::AppliedEndKey))) return false;
     UNSIGNED16 keyLength = 0;
     Check(engine_->LumGetKeyLength(activeHandle_, &keyLength));
-    std::vector<std::uint8_t> area(RawKeyAreaSize);
+    rawKeyArea_.resize(RawKeyAreaSize);
+    UNSIGNED16 length = 0;
     if (start.Changed) {
-        UNSIGNED16 length = RawKeyAreaSize;
-        ComposeRangeKey(activeHandle_, start, area.data(), length);
-        Check(engine_->LumSetScope(activeHandle_, LUM_TOP, area.data(), length, LUM_RAWKEY));
+        length = RawKeyAreaSize;
+        ComposeRangeKey(activeHandle_, start, rawKeyArea_.data(), length);
+        Check(engine_->LumSetScope(activeHandle_, LUM_TOP, rawKeyArea_.data(), length, LUM_RAWKEY));
         Key(KeyKind::AppliedStartKey) = start;
     }
     if (end.Changed) {
-        UNSIGNED16 length = RawKeyAreaSize;
-        ComposeRangeKey(activeHandle_, end, area.data(), length);
-        Check(engine_->LumSetScope(activeHandle_, LUM_BOTTOM, area.data(), length, LUM_RAWKEY));
+        // A master's range ends where it starts: the key just built serves again.
+        const bool sameAsStart = start.Changed && end.SameKey(start) && end.Markers == start.Markers;
+        if (!sameAsStart) {
+            length = RawKeyAreaSize;
+            ComposeRangeKey(activeHandle_, end, rawKeyArea_.data(), length);
+        }
+        Check(engine_->LumSetScope(activeHandle_, LUM_BOTTOM, rawKeyArea_.data(), length, LUM_RAWKEY));
         Key(KeyKind::AppliedEndKey) = end;
     }
     SetState(fw::TDataSetState::dsBrowse);
@@ -139,14 +173,11 @@ bool TLumDataSet::ScopeToRange() {
 
 void TLumDataSet::ComposeRangeKey(LUMHANDLE index, const KeyBuffer& key, std::uint8_t* area, UNSIGNED16& length) {
     Check(engine_->LumInitRawKey(index));
-    for (UNSIGNED16 segment = 0;; ++segment) {
-        char name[129] = {};
-        UNSIGNED16 nameLength = sizeof name;
-        if (engine_->LumGetSegmentFieldname(index, segment, name, &nameLength) != 0) break;
-        const int column = lceFieldDefs_.IndexOf(name);
-        if (column < 0) continue;
-        const TLCEFieldDef& def = lceFieldDefs_[static_cast<std::size_t>(column)];
-        const std::uint16_t marker = key.Markers.at(static_cast<std::size_t>(column));
+    for (const SegmentName& segment : SegmentNames(index)) {
+        if (segment.Column < 0) continue;
+        const char* name = segment.Name.c_str();
+        const TLCEFieldDef& def = lceFieldDefs_[static_cast<std::size_t>(segment.Column)];
+        const std::uint16_t marker = key.Markers.at(static_cast<std::size_t>(segment.Column));
         if (marker == KeyBuffer::NotSet) {
             if (options_->LumAutoKeyFieldCount() || key.FieldCount != 0) continue;
             Check(engine_->LumSetEmpty(index, name));

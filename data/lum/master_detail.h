@@ -2,6 +2,7 @@
 // Key buffers: a record image of key values with one marker per column, as a
 // detail dataset builds the range that keeps it on its master's record.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace lum {
@@ -18,6 +19,13 @@ struct KeyBuffer {
     bool SameKey(const KeyBuffer& other) const {
         return Changed == other.Changed && FieldCount == other.FieldCount && Size == other.Size && Image == other.Image;
     }
+};
+
+// A segment of an index: the field the engine names for it and that field's
+// position in the engine's field descriptions (-1: not among them).
+struct SegmentName {
+    std::string Name;
+    int Column = -1;
 };
 
 enum class KeyKind : std::uint8_t { SearchKey, RangeStartKey, RangeEndKey, AppliedStartKey, AppliedEndKey, SavedKey };

@@ -146,6 +146,7 @@ void Cursor::dropStatementsOn(const std::string& table) {
         }
         if (source_.stmt == &it->second) source_ = Source{};
         if (stream_ && stream_->stmt == &it->second) stream_.reset();
+        forgetStreamStatements();
         it = statements_.erase(it);
     }
 }
@@ -242,7 +243,7 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
             if (!key) fromCurrent = false;  // the record is not in this order: start at its end
         }
     }
-    Stmt& stmt = order == 0 ? statement(sql) : statement(streamSql(order, fwd, fromCurrent));
+    Stmt& stmt = order == 0 ? statement(sql) : streamStatement(order, fwd, fromCurrent);
     if (order != 0) bindScope(stmt, order);
     if (fromCurrent) {
         if (key) stmt.bindBlob(1, key->data(), key->size());
@@ -268,6 +269,25 @@ const std::string& Cursor::streamSql(std::size_t order, bool forward, bool fromC
     sql += forward ? " ORDER BY k." + k + ", k.__recno" : " ORDER BY k." + k + " DESC, k.__recno DESC";
     o.streamSql[variant] = std::move(sql);
     return o.streamSql[variant];
+}
+
+Stmt& Cursor::streamStatement(std::size_t order, bool forward, bool fromCurrent) {
+    Order& o = orders_[order];
+    const std::string& sql = streamSql(order, forward, fromCurrent);
+    // An index file's statements are looked up by their text, as its key table may change name.
+    if (o.file) return statement(sql);
+    const bool bounded = o.bottom && !prefixSuccessor(*o.bottom).empty();
+    Stmt*& cached = o.streamStmt[(forward ? 1 : 0) | (fromCurrent ? 2 : 0) | (bounded ? 4 : 0)];
+    if (cached) {
+        cached->reset();
+        return *cached;
+    }
+    cached = &statement(sql);
+    return *cached;
+}
+
+void Cursor::forgetStreamStatements() {
+    for (Order& o : orders_) o.streamStmt.fill(nullptr);
 }
 
 bool Cursor::stepStream() {

@@ -208,6 +208,9 @@ private:
         // The statements of startStream over the table's own keys, by
         // streamVariant: built once, as a master-detail link starts one per row.
         std::array<std::string, 8> streamSql;
+        // Their statements in statements_, found without a look-up by text;
+        // forgotten whenever statements_ loses entries.
+        std::array<Stmt*, 8> streamStmt{};
     };
     enum class Dir { Forward, Backward };
     struct Stream {
@@ -244,6 +247,9 @@ private:
     bool stepStream();
     void startStream(std::size_t order, Dir dir, bool fromCurrent);
     const std::string& streamSql(std::size_t order, bool forward, bool fromCurrent);
+    // The statement of streamSql, reset.
+    Stmt& streamStatement(std::size_t order, bool forward, bool fromCurrent);
+    void forgetStreamStatements();
     void landed(bool found, Dir dir, bool fromEnd);
     std::optional<std::string> currentKey(std::size_t order);
     std::string scopeClause(std::size_t order, const std::string& keyColumn) const;

@@ -62,6 +62,7 @@ void Cursor::switchStore(std::shared_ptr<TableStore> store) {
     }
     stream_.reset();
     source_ = Source{};
+    forgetStreamStatements();
     statements_.clear();
     // Index files' keys are built again on the new store when first read.
     dropIndexFileKeys();

@@ -687,6 +687,33 @@ TEST_F(PracticeTable, ProviderOrderKeysAndARangeFromParameters) {
     }
 }
 
+// A range by position takes the segments of the index active when it is
+// applied: switching between two indexes and back keeps each one's own.
+TEST_F(PracticeTable, ARangeByPositionFollowsTheActiveIndex) {
+    AddTransactions({"B", "D", "A", "C", "A"});
+    c.table->SetActive(true);
+    struct RangeCase {
+        const char* index;
+        const char* value;
+        std::vector<std::int32_t> entries;
+    };
+    const RangeCase ranges[] = {
+        {"ENTRY NUMBER", "3", {3}},
+        {"CHART NUMBER", "A", {3, 5}},
+        {"ENTRY NUMBER", "4", {4}},
+        {"CHART NUMBER", "D", {2}},
+    };
+    for (const RangeCase& x : ranges) {
+        SCOPED_TRACE(std::string(x.index) + " " + x.value);
+        c.table->PSSetParams(lum::TParams());
+        c.table->SetIndexFieldNames(x.index);
+        lum::TParams params;
+        params.Add("").SetAsString(x.value);
+        c.table->PSSetParams(params);
+        EXPECT_EQ(Entries(), x.entries);
+    }
+}
+
 TEST_F(PracticeTable, DetailLinkFieldsPairTheMasterFieldsWithTheIndex) {
     lum::TLumTable& table = *c.table;
     table.SetMasterSource(c.dsQryChg);
