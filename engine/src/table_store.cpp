@@ -794,6 +794,7 @@ void TableStore::prepareAppend() {
         ++n;
     }
     insert_ = Stmt(db_, sql + ") VALUES(" + values + ")");
+    boundNull_.assign(layout_.columns().size(), false);
     insertImage_ = Stmt(db_, "INSERT INTO lce_images(__recno, __rec) VALUES(?1, ?2)");
     if (!indexes_.empty()) {
         std::string keys = "INSERT INTO lce_keys(__recno", keyValues = "?1";
@@ -817,9 +818,15 @@ void TableStore::prepareAppend() {
 // returns its record number.
 std::int64_t TableStore::insertRecord(const Row& row, const std::string& packed) {
     resetKeepingBindings(insert_);
-    int n = 1;
-    if (!imagesOnly_)
-        for (std::size_t c = 0; c < row.size(); ++c) bindColumnValue(insert_, n++, row[c], true);
+    if (!imagesOnly_) {
+        // Most fields of a wide table stay null from one record to the next:
+        // a null bound already is left as it is.
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const bool null = row[c].isNull();
+            if (!(null && boundNull_[c])) bindColumnValue(insert_, static_cast<int>(c) + 1, row[c], true);
+            boundNull_[c] = null;
+        }
+    }
     std::int64_t recno = 0;
     try {
         if (imagesOnly_) {

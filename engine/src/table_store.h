@@ -224,6 +224,7 @@ private:
     Row appendRow_;
     std::string appendImage_, appendKeys_;
     std::vector<std::size_t> keyEnds_;
+    std::vector<bool> boundNull_;  // insert_'s parameters holding a null now
     bool rebuildIndexesAtCommit_ = false;
     bool createdHere_ = false;  // made by this process: bulk loading may skip syncs
     bool bulk_ = false;
