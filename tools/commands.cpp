@@ -285,8 +285,75 @@ void ExportCsv(const std::string& folder, const std::string& table, std::ostream
     if (!out) throw std::runtime_error("cannot write the CSV output");
 }
 
-DemoSummary BuildDemo(const std::string& folder, const DemoOptions& options) {
-    const PracticeLayout& layout = DefaultLayout();
+namespace {
+
+// The hidden folder a demo practice is built in, inside the practice's folder
+// (so its files move into place by renaming them); removed with whatever it
+// holds unless the practice has moved out. The practice's folder, when the
+// build made it, goes too if it is left empty.
+class StagingFolder {
+public:
+    explicit StagingFolder(const fs::path& folder) : folder_(folder) {
+        std::error_code ec;
+        madeFolder_ = !fs::exists(folder, ec);
+        fs::create_directories(folder, ec);
+        if (ec) throw std::runtime_error("cannot create the folder " + folder.string() + ": " + ec.message());
+        // Named by the moment it is made: two builds into one folder do not share it.
+        path_ =
+            folder / (".payxref-demo-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        fs::remove_all(path_, ec);
+        if (!fs::create_directory(path_, ec) || ec) {
+            throw std::runtime_error("cannot create the working folder " + path_.string() + ": " + ec.message() +
+                                     "; check that the folder is writable");
+        }
+    }
+    StagingFolder(const StagingFolder&) = delete;
+    StagingFolder& operator=(const StagingFolder&) = delete;
+    ~StagingFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+        if (madeFolder_ && !kept_) fs::remove(folder_, ignored);  // only when empty
+    }
+    const fs::path& path() const { return path_; }
+
+    // Moves the files into the practice's folder, the dictionary last: the
+    // practice is there once its dictionary is. A failure takes back the
+    // files moved so far.
+    void MoveInto(const PracticeLayout& layout) {
+        std::vector<std::string> names;
+        for (const TableLayout& t : layout.tables) names.push_back(t.file);
+        names.push_back(layout.dictionary);
+        std::vector<fs::path> moved;
+        for (const std::string& name : names) {
+            std::error_code ec;
+            fs::rename(path_ / name, folder_ / name, ec);
+            if (ec) {
+                std::error_code ignored;
+                for (const fs::path& p : moved) fs::remove(p, ignored);
+                throw std::runtime_error("cannot move " + (path_ / name).string() + " into " + folder_.string() + ": " +
+                                         ec.message());
+            }
+            moved.push_back(folder_ / name);
+        }
+        kept_ = true;
+    }
+
+private:
+    fs::path folder_, path_;
+    bool madeFolder_ = false;
+    bool kept_ = false;
+};
+
+void FailIfPracticeFiles(const fs::path& folder, const PracticeLayout& layout) {
+    if (fs::exists(folder / layout.dictionary))
+        throw std::runtime_error((folder / layout.dictionary).string() + " exists already");
+    for (const TableLayout& t : layout.tables) {
+        if (fs::exists(folder / t.file)) throw std::runtime_error((folder / t.file).string() + " exists already");
+    }
+}
+
+// Creates the practice in folder and fills it with the generated rows.
+DemoSummary FillDemo(const fs::path& folder, const PracticeLayout& layout, const DemoOptions& options) {
     CreatedPractice practice = Create(folder, layout);
     lce::TableFile& transactions = practice.tables.at(0);
     lce::TableFile& applications = practice.tables.at(1);
@@ -307,6 +374,22 @@ DemoSummary BuildDemo(const std::string& folder, const DemoOptions& options) {
     const DemoSummary summary = GenerateDemo(options, transactions.schema(), applications.schema(), sink);
     txTransactions.commit();
     txApplications.commit();
+    return summary;
+}
+
+}  // namespace
+
+// The practice is built in a working folder, its new files filled without
+// syncs (see the table's bulk load), and moved into place when complete: a
+// build that fails leaves nothing behind, one that is stopped no more than
+// its hidden working folder, never half a practice.
+DemoSummary BuildDemo(const std::string& folder, const DemoOptions& options) {
+    const PracticeLayout& layout = DefaultLayout();
+    FailIfPracticeFiles(folder, layout);
+    StagingFolder staging(folder);
+    const DemoSummary summary = FillDemo(staging.path(), layout, options);
+    FailIfPracticeFiles(folder, layout);
+    staging.MoveInto(layout);
     return summary;
 }
 

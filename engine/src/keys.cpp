@@ -10,19 +10,26 @@
 namespace lce {
 
 namespace {
+// Big-endian, the bytes gathered first and appended at once (keys are built
+// for every record a bulk load appends).
 void appendBig(std::string& key, std::uint64_t v, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) key += static_cast<char>((v >> (8 * i)) & 0xFF);
+    char out[8];
+    for (int i = 0; i < bytes; ++i) out[i] = static_cast<char>((v >> (8 * (bytes - 1 - i))) & 0xFF);
+    key.append(out, static_cast<std::size_t>(bytes));
 }
 void appendSigned(std::string& key, std::int64_t v) { appendBig(key, static_cast<std::uint64_t>(v) ^ (1ull << 63), 8); }
-void appendEscaped(std::string& key, const std::string& bytes) {
-    for (char ch : bytes) {
-        if (ch == 0 || ch == 1) {
-            key += '\x01';
-            key += static_cast<char>(ch + 1);
-        } else {
-            key += ch;
-        }
+// Bytes 0 and 1 become 1 1 and 1 2; stretches without them go in whole.
+void appendEscaped(std::string& key, std::string_view bytes) {
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char ch = bytes[i];
+        if (ch != 0 && ch != 1) continue;
+        key.append(bytes.data() + from, i - from);
+        key += '\x01';
+        key += static_cast<char>(ch + 1);
+        from = i + 1;
     }
+    key.append(bytes.data() + from, bytes.size() - from);
 }
 }  // namespace
 
@@ -51,9 +58,11 @@ void appendKeySegment(std::string& key, std::uint16_t type, const Value& v, bool
             appendBig(key, v.millis, 4);
             break;
         case Value::Kind::Text: {
-            std::string text = type == kCiCharacter ? upper(v.text) : v.text;
+            std::string upperText;
+            std::string_view text = v.text;
+            if (type == kCiCharacter) text = upperText = upper(v.text);
             if (!partial)
-                while (!text.empty() && text.back() == ' ') text.pop_back();
+                while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
             appendEscaped(key, text);
             if (!partial) key += '\x00';
             break;

@@ -78,19 +78,52 @@ private:
 
 }  // namespace
 
-// How a field column holds a value (see table_store.h).
-void bindValue(Stmt& stmt, int i, const Value& v) {
+namespace {
+
+// Binds bytes that stay where they are until the statement has stepped:
+// SQLite reads them in place instead of copying them first.
+void bindInPlace(Stmt& stmt, int i, std::string_view bytes, bool text) {
+    static const char empty = 0;
+    const char* data = bytes.empty() ? &empty : bytes.data();
+    const int size = static_cast<int>(bytes.size());
+    if (text)
+        sqlite3_bind_text(stmt.get(), i, data, size, SQLITE_STATIC);
+    else
+        sqlite3_bind_blob(stmt.get(), i, data, size, SQLITE_STATIC);
+}
+
+// An append's statements get every parameter bound again for each record:
+// a reset that keeps the old bindings spares clearing a hundred of them.
+void resetKeepingBindings(Stmt& stmt) { sqlite3_reset(stmt.get()); }
+
+// How a field column holds a value (see table_store.h); inPlace: the
+// value's bytes stay unchanged until the statement has stepped.
+void bindColumnValue(Stmt& stmt, int i, const Value& v, bool inPlace) {
     using K = Value::Kind;
     switch (v.kind) {
         case K::Null: stmt.bindNull(i); break;
         case K::Double: stmt.bind(i, v.real); break;
         case K::Text:
-        case K::Memo: stmt.bindText(i, v.text); break;
-        case K::Binary: stmt.bindBlob(i, v.text.data(), v.text.size()); break;
+        case K::Memo:
+            if (inPlace)
+                bindInPlace(stmt, i, v.text, true);
+            else
+                stmt.bindText(i, v.text);
+            break;
+        case K::Binary:
+            if (inPlace)
+                bindInPlace(stmt, i, v.text, false);
+            else
+                stmt.bindBlob(i, v.text.data(), v.text.size());
+            break;
         case K::Timestamp: stmt.bind(i, v.integer * 86400000 + static_cast<std::int64_t>(v.millis)); break;
         default: stmt.bind(i, v.integer); break;
     }
 }
+
+}  // namespace
+
+void bindValue(Stmt& stmt, int i, const Value& v) { bindColumnValue(stmt, i, v, false); }
 
 std::string TableStore::declaredType(const ColumnDef& def) {
     return std::string(affinityOf(def.type)) + " LCE_" + std::to_string(def.type) + "_" + std::to_string(def.length) +
@@ -644,9 +677,16 @@ std::string TableStore::keyFor(std::size_t i, const Row& row) const { return key
 
 std::string TableStore::keyOf(const IndexInfo& ix, const Row& row) const {
     std::string key;
-    for (std::size_t c : ix.segments) appendKeySegment(key, layout_.columns()[c].def.type, row[c]);
-    if (ix.def.descending) invertKey(key);
+    appendKey(key, ix, row);
     return key;
+}
+
+void TableStore::appendKey(std::string& out, const IndexInfo& ix, const Row& row) const {
+    const std::size_t start = out.size();
+    for (std::size_t c : ix.segments) appendKeySegment(out, layout_.columns()[c].def.type, row[c]);
+    if (ix.def.descending)
+        for (std::size_t i = start; i < out.size(); ++i)
+            out[i] = static_cast<char>(~static_cast<unsigned char>(out[i]));
 }
 
 namespace {
@@ -668,8 +708,12 @@ std::optional<Value> emptyValue(std::uint16_t type) {
 
 std::int64_t TableStore::append(const Row& input) {
     if (!writable_) fail(kErrReadOnly, "Table " + path_ + " is open read-only");
-    const Row row = normalizedRow(input);
-    const std::string packed = packImage(recordImage(row));
+    // The buffers of the last append are used again: no allocation per
+    // record for the row, its image and its keys.
+    normalizeInto(input, appendRow_);
+    const Row& row = appendRow_;
+    recordImageInto(row, appendImage_);
+    const std::string packed = packImage(appendImage_);
     if (!insert_) prepareAppend();
     // A record is a row in each of three tables: outside a transaction of the
     // caller's they go in together or not at all.
@@ -683,11 +727,17 @@ std::int64_t TableStore::append(const Row& input) {
 // The row's values as the columns store them: normalized, auto-increment
 // numbers given, and in an LDT table a null where none may be made empty.
 Row TableStore::normalizedRow(const Row& input) {
+    Row row;
+    normalizeInto(input, row);
+    return row;
+}
+
+void TableStore::normalizeInto(const Row& input, Row& row) {
     const auto& cols = layout_.columns();
     if (input.size() != cols.size())
         fail(kErrInvalidArgument, "Row has " + std::to_string(input.size()) + " values, table " + path_ + " has " +
                                       std::to_string(cols.size()) + " columns");
-    Row row(cols.size());
+    row.resize(cols.size());
     for (std::size_t c = 0; c < cols.size(); ++c) {
         try {
             row[c] = layout_.normalize(c, input[c]);
@@ -700,7 +750,6 @@ Row TableStore::normalizedRow(const Row& input) {
             if (auto empty = emptyValue(cols[c].def.type)) row[c] = std::move(*empty);
         }
     }
-    return row;
 }
 
 // A null auto-increment value takes the next number; a given one moves the
@@ -722,9 +771,14 @@ void TableStore::autoIncrement(const ColumnDef& def, Value& value) {
 }
 
 std::string TableStore::recordImage(const Row& row) const {
-    std::string image = layout_.nullImage();
-    for (std::size_t c = 0; c < row.size(); ++c) layout_.encode(image, c, row[c]);
+    std::string image;
+    recordImageInto(row, image);
     return image;
+}
+
+void TableStore::recordImageInto(const Row& row, std::string& image) const {
+    image.assign(layout_.nullImage());
+    for (std::size_t c = 0; c < row.size(); ++c) layout_.encode(image, c, row[c]);
 }
 
 // The statements of an append, prepared once: the field columns, the
@@ -740,6 +794,7 @@ void TableStore::prepareAppend() {
         ++n;
     }
     insert_ = Stmt(db_, sql + ") VALUES(" + values + ")");
+    boundNull_.assign(layout_.columns().size(), false);
     insertImage_ = Stmt(db_, "INSERT INTO lce_images(__recno, __rec) VALUES(?1, ?2)");
     if (!indexes_.empty()) {
         std::string keys = "INSERT INTO lce_keys(__recno", keyValues = "?1";
@@ -762,10 +817,16 @@ void TableStore::prepareAppend() {
 // Writes the record's field columns, its packed image and its index keys;
 // returns its record number.
 std::int64_t TableStore::insertRecord(const Row& row, const std::string& packed) {
-    insert_.reset();
-    int n = 1;
-    if (!imagesOnly_)
-        for (std::size_t c = 0; c < row.size(); ++c) bindValue(insert_, n++, row[c]);
+    resetKeepingBindings(insert_);
+    if (!imagesOnly_) {
+        // Most fields of a wide table stay null from one record to the next:
+        // a null bound already is left as it is.
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const bool null = row[c].isNull();
+            if (!(null && boundNull_[c])) bindColumnValue(insert_, static_cast<int>(c) + 1, row[c], true);
+            boundNull_[c] = null;
+        }
+    }
     std::int64_t recno = 0;
     try {
         if (imagesOnly_) {
@@ -774,17 +835,26 @@ std::int64_t TableStore::insertRecord(const Row& row, const std::string& packed)
             insert_.step();
             recno = sqlite3_last_insert_rowid(db_.get());
         }
-        insertImage_.reset();
+        resetKeepingBindings(insertImage_);
         insertImage_.bind(1, recno);
-        insertImage_.bindBlob(2, packed.data(), packed.size());
+        bindInPlace(insertImage_, 2, packed, false);
         insertImage_.step();
         if (insertKeys_) {
-            insertKeys_.reset();
-            insertKeys_.bind(1, recno);
-            n = 2;
+            // All the record's keys in one buffer, bound once it is complete
+            // (it may move while it grows).
+            appendKeys_.clear();
+            keyEnds_.resize(indexes_.size());
             for (std::size_t i = 0; i < indexes_.size(); ++i) {
-                const std::string key = keyFor(i, row);
-                insertKeys_.bindBlob(n++, key.data(), key.size());
+                appendKey(appendKeys_, indexes_[i], row);
+                keyEnds_[i] = appendKeys_.size();
+            }
+            resetKeepingBindings(insertKeys_);
+            insertKeys_.bind(1, recno);
+            std::size_t start = 0;
+            for (std::size_t i = 0; i < indexes_.size(); ++i) {
+                bindInPlace(insertKeys_, static_cast<int>(i) + 2,
+                            std::string_view(appendKeys_).substr(start, keyEnds_[i] - start), false);
+                start = keyEnds_[i];
             }
             insertKeys_.step();
         }

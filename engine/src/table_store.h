@@ -201,8 +201,10 @@ private:
     void bulkPragmas(bool on);
     // The steps of append.
     Row normalizedRow(const Row& input);
+    void normalizeInto(const Row& input, Row& row);
     void autoIncrement(const ColumnDef& def, Value& value);
     std::string recordImage(const Row& row) const;
+    void recordImageInto(const Row& row, std::string& image) const;
     void prepareAppend();
     std::int64_t insertRecord(const Row& row, const std::string& packed);
     void applyIndexConditions(std::int64_t recno);
@@ -218,6 +220,11 @@ private:
     std::optional<std::int64_t> nextAutoInc_;
     bool inTransaction_ = false;
     Stmt insertKeys_;
+    // Buffers of append, kept from one record to the next.
+    Row appendRow_;
+    std::string appendImage_, appendKeys_;
+    std::vector<std::size_t> keyEnds_;
+    std::vector<bool> boundNull_;  // insert_'s parameters holding a null now
     bool rebuildIndexesAtCommit_ = false;
     bool createdHere_ = false;  // made by this process: bulk loading may skip syncs
     bool bulk_ = false;
@@ -235,6 +242,7 @@ private:
     };
     std::vector<TemporaryKeys> temporaryKeys_;
     std::string keyOf(const IndexInfo& ix, const Row& row) const;
+    void appendKey(std::string& out, const IndexInfo& ix, const Row& row) const;
     void keepTemporaryKeys(const std::string& table, const std::vector<IndexInfo>& indexes);
 
     // Read transaction of a read-only table (guarded by readMutex_).

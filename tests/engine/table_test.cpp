@@ -577,4 +577,54 @@ TEST(EngineBuilder, AFailedAppendLeavesNoPartOfTheRecord) {
     EXPECT_EQ(names, (std::vector<std::string>{"one", "two"}));
 }
 
+// Appends reuse one statement and one buffer of keys from record to record:
+// each record must still get its own values, nulls included, in its field
+// columns and in its keys (an ascending and a descending index here).
+TEST(EngineBuilder, EachAppendedRecordKeepsItsOwnValuesAndKeys) {
+    TempDir dir;
+    lce::TableSchema schema;
+    schema.columns = {col("N", 11), col("Name", 4, 10)};
+    lce::IndexDef byName;
+    byName.name = "ByName";
+    byName.fields = {"Name"};
+    lce::IndexDef byNumberDown = byName;
+    byNumberDown.name = "ByNumberDown";
+    byNumberDown.fields = {"N"};
+    byNumberDown.descending = true;
+    schema.indexes = {byName, byNumberDown};
+    const std::vector<lce::Row> rows = {{Value::ofInteger(3), Value::ofText("carol")},
+                                        {Value::null(), Value::null()},
+                                        {Value::ofInteger(1), Value::ofText("al")},
+                                        {Value::ofInteger(2), Value::null()},
+                                        {Value::null(), Value::ofText("bea")}};
+    {
+        auto t = lce::TableFile::create(dir.path("R.LDT"), schema);
+        lce::TableFile::Transaction tx(t);  // the bulk load: indexes built at commit
+        for (const lce::Row& row : rows) t.append(row);
+        tx.commit();
+        t.append({Value::null(), Value::ofText("dan")});  // and one append of its own
+    }
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.path("R.LDT").c_str(), &raw), SQLITE_OK);
+    const auto column = [&](const char* sql) {
+        std::vector<std::string> out;
+        sqlite3_stmt* q = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(raw, sql, -1, &q, nullptr), SQLITE_OK);
+        while (q && sqlite3_step(q) == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+            out.push_back(text ? text : "(null)");
+        }
+        sqlite3_finalize(q);
+        return out;
+    };
+    using Texts = std::vector<std::string>;
+    EXPECT_EQ(column("SELECT N FROM records ORDER BY __recno"), (Texts{"3", "(null)", "1", "2", "(null)", "(null)"}));
+    EXPECT_EQ(column("SELECT Name FROM records ORDER BY __recno"),
+              (Texts{"carol", "(null)", "al", "(null)", "bea", "dan"}));
+    // Nulls first, ties in record order; the descending index puts them last.
+    EXPECT_EQ(column("SELECT __recno FROM lce_keys ORDER BY __k1, __recno"), (Texts{"2", "4", "3", "5", "1", "6"}));
+    EXPECT_EQ(column("SELECT __recno FROM lce_keys ORDER BY __k2, __recno"), (Texts{"1", "4", "3", "2", "5", "6"}));
+    sqlite3_close(raw);
+}
+
 }  // namespace

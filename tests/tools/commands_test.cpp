@@ -2,6 +2,7 @@
 #include "tools/commands.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -282,6 +283,26 @@ TEST(DemoCommand, SameSeedGivesTheSameFiles) {
         EXPECT_EQ(Export(folder / "a", table), Export(folder / "b", table)) << table;
         EXPECT_NE(Export(folder / "a", table), Export(folder / "c", table)) << table;
     }
+}
+
+// The practice is built aside and moved into its folder when complete: the
+// folder then holds its files alone, and a refused build leaves it as it was.
+TEST(DemoCommand, AFolderGetsTheWholePracticeOrNothing) {
+    const TempFolder folder;
+    const auto entries = [](const fs::path& dir) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    ASSERT_EQ(Tool({"demo", folder / "a", "--transactions", "300"}), kExitSuccess);
+    EXPECT_EQ(entries(folder / "a"), (std::vector<std::string>{"ZTDDF.LDD", "ZTPAX.LDT", "ZTTRN.LDT"}));
+    fs::create_directories(folder / "b");
+    WriteFile(folder / "b/ZTPAX.LDT", "not ours");
+    std::string err;
+    EXPECT_EQ(Tool({"demo", folder / "b", "--transactions", "300"}, nullptr, &err), kExitFailure);
+    EXPECT_NE(err.find("exists already"), std::string::npos) << err;
+    EXPECT_EQ(entries(folder / "b"), (std::vector<std::string>{"ZTPAX.LDT"}));
 }
 
 // The practice's own layout, every filled column kind, through export and import.
