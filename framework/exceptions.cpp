@@ -28,4 +28,15 @@ std::string Format(std::string_view pattern, std::initializer_list<std::string_v
     return out;
 }
 
+namespace {
+ExceptionHook& InstalledHook() {
+    static ExceptionHook hook;
+    return hook;
+}
+}  // namespace
+
+void SetApplicationExceptionHook(ExceptionHook hook) { InstalledHook() = std::move(hook); }
+
+const ExceptionHook& ApplicationExceptionHook() { return InstalledHook(); }
+
 }  // namespace fw

@@ -3,6 +3,7 @@
 // these; the message text is what the user sees in the error box.
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -12,6 +13,14 @@ namespace fw {
 // Fills "%s" and "%d" placeholders in order with the given, already formatted,
 // arguments ("%%" gives "%"). Used to build the fixed messages of the system.
 std::string Format(std::string_view pattern, std::initializer_list<std::string_view> args);
+
+// The application's exception hook. A dataset reading records beyond its
+// active one to fill its window hands a failure there, when a hook is
+// installed, and its move ends with the records read so far; without a hook
+// the failure is raised to the caller. Installed once at start-up.
+using ExceptionHook = std::function<void(std::exception_ptr)>;
+void SetApplicationExceptionHook(ExceptionHook hook);
+const ExceptionHook& ApplicationExceptionHook();
 
 class Exception : public std::exception {
 public:

@@ -266,6 +266,10 @@ public:
     virtual void SetRecordNumber(std::int32_t number);
 
 protected:
+    // Called inside the handler of a failure while the window reads ahead:
+    // hands it to the application's exception hook when one is installed,
+    // else raises it again.
+    virtual void InternalHandleException();
     // What a concrete dataset supplies.
     virtual void OpenEngineCursor() = 0;
     virtual void CloseEngineCursor() = 0;
@@ -404,6 +408,8 @@ private:
     void DiscardEdit() noexcept;
     void ClearBuffers();
     bool GetNextRecord();
+    // Fill the rest of the window after (before) the records read; a
+    // failure goes through InternalHandleException.
     void GetNextRecords();
     bool GetPriorRecord();
     void GetPriorRecords();

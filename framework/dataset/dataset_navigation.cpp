@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "framework/dataset/dataset.h"
+#include "framework/exceptions.h"
 
 namespace fw {
 
@@ -44,7 +45,19 @@ bool TDataSet::GetNextRecord() {
 }
 
 void TDataSet::GetNextRecords() {
-    while (static_cast<std::size_t>(recordCount_) < bufferCount_ && GetNextRecord()) {}
+    try {
+        while (static_cast<std::size_t>(recordCount_) < bufferCount_ && GetNextRecord()) {}
+    } catch (...) {
+        InternalHandleException();
+    }
+}
+
+void TDataSet::InternalHandleException() {
+    const ExceptionHook& hook = ApplicationExceptionHook();
+    if (!hook) throw;
+    // The records read so far stay; the cursor's place is no longer known.
+    CursorPosChanged();
+    hook(std::current_exception());
 }
 
 // Reads the record before the window's first one into the window's first
@@ -76,7 +89,11 @@ bool TDataSet::GetPriorRecord() {
 }
 
 void TDataSet::GetPriorRecords() {
-    while (static_cast<std::size_t>(recordCount_) < bufferCount_ && GetPriorRecord()) {}
+    try {
+        while (static_cast<std::size_t>(recordCount_) < bufferCount_ && GetPriorRecord()) {}
+    } catch (...) {
+        InternalHandleException();
+    }
 }
 
 void TDataSet::MoveToFirst() { MoveToEnd(false); }

@@ -172,5 +172,47 @@ TEST(DataSetNavigation, AReadThatFailsStillEndsTheMoveAndTheNextOneWorks) {
     EXPECT_EQ(d.CurrentId(), 3);
 }
 
+// A read that fails while the window fills beyond the active record goes to
+// the application's exception hook when one is installed, and the move keeps
+// the records read; without a hook the move raises it.
+TEST(DataSetNavigation, AFailureReadingAheadGoesToTheApplicationsHook) {
+    struct Case {
+        const char* name;
+        bool hook;
+    };
+    for (const Case k : {Case{"no hook", false}, Case{"a hook", true}}) {
+        SCOPED_TRACE(k.name);
+        Watched w(Numbered(6), 5);
+        Memory& d = w.data;
+        d.Open();
+        std::vector<std::string> handed;
+        if (k.hook) {
+            fw::SetApplicationExceptionHook([&handed](std::exception_ptr failure) {
+                try {
+                    std::rethrow_exception(failure);
+                } catch (const fw::Exception& e) {
+                    handed.push_back(e.Message());
+                }
+            });
+        }
+        d.fetchesBeforeFailure = 2;  // the first record and one more, then the read fails
+        std::string raised;
+        try {
+            d.MoveToFirst();
+        } catch (const fw::EDatabaseError& e) {
+            raised = e.Message();
+        }
+        fw::SetApplicationExceptionHook(nullptr);
+        d.fetchesBeforeFailure = -1;
+        EXPECT_EQ(raised, k.hook ? "" : "read failed");
+        EXPECT_EQ(handed, k.hook ? std::vector<std::string>{"read failed"} : std::vector<std::string>{});
+        EXPECT_EQ(d.CurrentId(), 1);
+        if (k.hook) {
+            d.MoveToNext();
+            EXPECT_EQ(d.CurrentId(), 2);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace memtest

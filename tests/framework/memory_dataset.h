@@ -53,6 +53,8 @@ public:
     Log log;
     // Hooks named here fail with EDatabaseError "<hook> failed".
     std::set<std::string> failing;
+    // Fetches left before one fails with EDatabaseError "read failed" (none: -1).
+    int fetchesBeforeFailure = -1;
     // Whether records can be changed; otherwise the framework's default answers.
     bool writable = true;
 
@@ -179,6 +181,8 @@ protected:
     bool CursorIsOpen() const override { return open_; }
     TFetchResult FetchRecord(RecordBuffer& buffer, TFetchMode mode) override {
         Note("FetchRecord", false);
+        if (fetchesBeforeFailure == 0) throw fw::EDatabaseError("read failed");
+        if (fetchesBeforeFailure > 0) --fetchesBeforeFailure;
         if (State() == TDataSetState::dsInsert) return TFetchResult::Failed;
         const auto count = static_cast<int>(stored_.size());
         for (;;) {
