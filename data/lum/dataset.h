@@ -312,11 +312,16 @@ protected:
         indexDefsGiven_ = false;
     }
     // A property that shapes the cursor changed (statement, table, database):
-    // field and index definitions are read again when next asked for.
+    // field and index definitions are read again when next asked for, and
+    // the links hear of the change.
     void MarkDefsStale() {
-        MarkIndexDefsStale();
         FieldDefs().SetUpdated(false);
         fieldDefsGiven_ = false;
+        PropertyChanged();
+    }
+    void PropertyChanged() override {
+        MarkIndexDefsStale();
+        fw::TDataSet::PropertyChanged();
     }
     // The field definitions from the open cursor; while closed, the ones set
     // from outside, else those of a handle acquired for the purpose and

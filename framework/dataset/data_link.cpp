@@ -54,6 +54,10 @@ void TDataLink::DataEvent(TDataEvent event, TField* field, int distance) {
         UpdateActive();
         return;
     }
+    if (event == TDataEvent::dePropertyChange) {
+        DataSetPropertyChanged();
+        return;
+    }
     if (!active_) return;
     switch (event) {
         case TDataEvent::deFieldChange:
@@ -63,7 +67,8 @@ void TDataLink::DataEvent(TDataEvent event, TField* field, int distance) {
         case TDataEvent::deLayoutChange: LayoutChanged(); break;
         case TDataEvent::deUpdateRecord: UpdateData(); break;
         case TDataEvent::deCheckBrowseMode: CheckBrowseMode(); break;
-        case TDataEvent::deUpdateState: break;
+        case TDataEvent::deUpdateState:
+        case TDataEvent::dePropertyChange: break;
     }
 }
 

@@ -50,6 +50,9 @@ protected:
     // cancel); what follows the dataset settles its own edit first. Told also
     // while the dataset's controls are disabled.
     virtual void CheckBrowseMode() {}
+    // A property of the dataset that shapes its records changed. Heard also
+    // while the dataset is closed, as such properties change only then.
+    virtual void DataSetPropertyChanged() {}
 
 private:
     friend class TDataSource;

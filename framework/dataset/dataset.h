@@ -51,7 +51,8 @@ enum class TDataEvent : std::uint8_t {
     deLayoutChange,
     deUpdateRecord,
     deUpdateState,
-    deCheckBrowseMode
+    deCheckBrowseMode,
+    dePropertyChange
 };
 enum class TFetchMode : std::uint8_t { Current, Next, Prior };
 enum class TFetchResult : std::uint8_t { Ok, HitBeginning, HitEnd, Failed };
@@ -270,6 +271,9 @@ protected:
     // hands it to the application's exception hook when one is installed,
     // else raises it again.
     virtual void InternalHandleException();
+    // A property that shapes the dataset's records or order changed while it
+    // was closed (its statement, its table): the links hear of it.
+    virtual void PropertyChanged() { DataEvent(TDataEvent::dePropertyChange); }
     // What a concrete dataset supplies.
     virtual void OpenEngineCursor() = 0;
     virtual void CloseEngineCursor() = 0;

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <variant>
@@ -353,6 +354,45 @@ TEST_F(PracticeTable, ANewTableNameBringsTheNewTablesDefinitions) {
         EXPECT_EQ(table.IndexDefs().Count(), 24u);
         table.UpdateFieldDefs();
         EXPECT_EQ(table.FieldDefs().Count(), 122u);
+    }
+}
+
+// Links hear when a property that shapes the records changes, while the
+// dataset is closed as such properties change only then: a table's name, a
+// query's statement.
+TEST_F(PracticeTable, LinksHearOfANewTableNameOrStatement) {
+    class Heard : public fw::TDataLink {
+    public:
+        int changes = 0;
+
+    protected:
+        void DataSetPropertyChanged() override { ++changes; }
+    };
+    struct Case {
+        const char* what;
+        fw::TDataSet& dataSet;
+        std::function<void()> change;
+    };
+    lum::TLumTable table;
+    table.SetLumConnection(c.connection);
+    table.SetTableName("ZTTRN.LDT");
+    lum::TLumQuery& query = *c.query;
+    const Case cases[] = {
+        {"table name", table, [&] { table.SetTableName("ZTPAX.LDT"); }},
+        {"statement", query, [&] { query.SetSQL({"SELECT [Amount] FROM ZTTRN"}); }},
+    };
+    for (const Case& x : cases) {
+        SCOPED_TRACE(x.what);
+        fw::TDataSource source;
+        source.SetDataSet(&x.dataSet);
+        Heard link;
+        link.SetDataSource(&source);
+        x.change();
+        EXPECT_EQ(link.changes, 1);
+        x.dataSet.SetActive(true);
+        x.dataSet.MoveToFirst();
+        EXPECT_EQ(link.changes, 1);  // opening and moving are no property changes
+        x.dataSet.SetActive(false);
     }
 }
 
