@@ -464,7 +464,9 @@ std::shared_ptr<TableStore> TableStore::open(const std::string& rawPath, bool wr
                                              std::chrono::milliseconds lockWait, Checks checks) {
     const std::string given = normalizePath(rawPath);
     const std::string path = findFile(given);
-    if (path.empty()) fail(kErrFileNotFound, "Table file " + given + " not found");
+    if (path.empty())
+        fail(kErrFileNotFound,
+             "Table file " + given + " not found; check that the folder holds the whole practice's database");
     std::shared_ptr<TableStore> store(new TableStore());
     store->path_ = path;
     store->writable_ = writable;

@@ -205,6 +205,9 @@ TEST_F(PracticeFiles, DamagedOrHalfWrittenPracticesEndInTheListingOrTheirMessage
          [&] { std::ofstream(trn.string() + "-shm", std::ios::binary) << std::string(32768, '\0'); },
          {}},
         {"a write-ahead log and its -shm left by a writer", [&] { runWriter("stop-mid-wal", trn.string()); }, {}},
+        {"the table file missing",
+         [&] { fs::remove(trn); },
+         {"ZTTRN.LDT not found", "check that the folder holds the whole practice's database"}},
         {"a read-only folder",
          [&] {
              fs::permissions(practice(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
