@@ -161,7 +161,7 @@ Stmt& Cursor::statement(const std::string& sql) const {
 std::string Cursor::scopeClause(std::size_t order, const std::string& k) const {
     std::string where = k + " >= ?3";
     const Order& o = orders_[order];
-    if (o.bottom && !prefixSuccessor(*o.bottom).empty()) where += " AND " + k + " < ?4";
+    if (!o.bottomEnd.empty()) where += " AND " + k + " < ?4";
     return where;
 }
 
@@ -171,10 +171,7 @@ void Cursor::bindScope(Stmt& stmt, std::size_t order) const {
         stmt.bindBlob(3, o.top->data(), o.top->size());
     else
         stmt.bindBlob(3, "", 0);
-    if (o.bottom) {
-        const std::string succ = prefixSuccessor(*o.bottom);
-        if (!succ.empty()) stmt.bindBlob(4, succ.data(), succ.size());
-    }
+    if (!o.bottomEnd.empty()) stmt.bindBlob(4, o.bottomEnd.data(), o.bottomEnd.size());
 }
 
 void Cursor::noteSource(Stmt& stmt, int keyColumn) {
@@ -242,19 +239,57 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
             key = currentKey(order);
             if (!key) fromCurrent = false;  // the record is not in this order: start at its end
         }
+        if (fwd && !fromCurrent && resumeParked(order)) return;
     }
+    parked_.reset();
     Stmt& stmt = order == 0 ? statement(sql) : streamStatement(order, fwd, fromCurrent);
     if (order != 0) bindScope(stmt, order);
     if (fromCurrent) {
         if (key) stmt.bindBlob(1, key->data(), key->size());
         stmt.bind(2, recno_);
     }
-    stream_ = Stream{order, dir, 0, &stmt, store_->readEpoch()};
+    stream_ = Stream{order, dir, 0, &stmt, store_->readEpoch(), false, false, fwd && order != 0};
+}
+
+bool Cursor::boundedInSql(std::size_t order, bool forward) const {
+    return !forward && !orders_[order].bottomEnd.empty();
+}
+
+void Cursor::parkStream() {
+    if (stream_ && stream_->parkable && !orders_[stream_->order].file && onRecord_ && stream_->last == recno_ &&
+        stream_->epoch == store_->readEpoch() && sourceValid() && source_.stmt == stream_->stmt &&
+        !stream_->stmt->isNull(2)) {
+        Stmt& s = *stream_->stmt;
+        parked_ = Parked{stream_->order, &s, s.generation(), stream_->epoch, std::string(s.blob(2))};
+    }
+    stream_.reset();
+}
+
+bool Cursor::resumeParked(std::size_t order) {
+    const std::optional<Parked> parked = std::exchange(parked_, std::nullopt);
+    const std::optional<std::string>& top = orders_[order].top;
+    // Only a stream standing before the new scope's first key can go on to
+    // it: the records it passed then all lie below that key.
+    if (!parked || parked->order != order || parked->epoch != store_->readEpoch() ||
+        parked->stmt->generation() != parked->generation || !top || !(parked->key < *top))
+        return false;
+    Stmt& s = *parked->stmt;
+    for (int i = 0; i < kResumeSteps; ++i) {
+        if (!s.step()) {
+            stream_ = Stream{order, Dir::Forward, 0, &s, store_->readEpoch(), false, true, true};
+            return true;
+        }
+        if (!s.isNull(2) && !(s.blob(2) < std::string_view(*top))) {
+            stream_ = Stream{order, Dir::Forward, 0, &s, store_->readEpoch(), true, false, true};
+            return true;
+        }
+    }
+    return false;
 }
 
 const std::string& Cursor::streamSql(std::size_t order, bool forward, bool fromCurrent) {
     Order& o = orders_[order];
-    const bool bounded = o.bottom && !prefixSuccessor(*o.bottom).empty();
+    const bool bounded = boundedInSql(order, forward);
     const std::size_t variant = (forward ? 1 : 0) | (fromCurrent ? 2 : 0) | (bounded ? 4 : 0);
     // An index file's key table may be built again under another name.
     if (!o.file && !o.streamSql[variant].empty()) return o.streamSql[variant];
@@ -263,7 +298,8 @@ const std::string& Cursor::streamSql(std::size_t order, bool forward, bool fromC
     // number. A key whose record has no image gives a null image (damage
     // named where it is met) instead of being passed over.
     std::string sql = "SELECT k.__recno, r.__rec, k." + k + " FROM " + keyTable(order) +
-                      " AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE " + scopeClause(order, "k." + k);
+                      " AS k LEFT JOIN lce_images AS r ON r.__recno = k.__recno WHERE k." + k + " >= ?3";
+    if (bounded) sql += " AND k." + k + " < ?4";
     if (fromCurrent)
         sql += forward ? " AND (k." + k + ", k.__recno) > (?1, ?2)" : " AND (k." + k + ", k.__recno) < (?1, ?2)";
     sql += forward ? " ORDER BY k." + k + ", k.__recno" : " ORDER BY k." + k + " DESC, k.__recno DESC";
@@ -276,7 +312,7 @@ Stmt& Cursor::streamStatement(std::size_t order, bool forward, bool fromCurrent)
     const std::string& sql = streamSql(order, forward, fromCurrent);
     // An index file's statements are looked up by their text, as its key table may change name.
     if (o.file) return statement(sql);
-    const bool bounded = o.bottom && !prefixSuccessor(*o.bottom).empty();
+    const bool bounded = boundedInSql(order, forward);
     Stmt*& cached = o.streamStmt[(forward ? 1 : 0) | (fromCurrent ? 2 : 0) | (bounded ? 4 : 0)];
     if (cached) {
         cached->reset();
@@ -288,12 +324,26 @@ Stmt& Cursor::streamStatement(std::size_t order, bool forward, bool fromCurrent)
 
 void Cursor::forgetStreamStatements() {
     for (Order& o : orders_) o.streamStmt.fill(nullptr);
+    parked_.reset();
 }
 
 bool Cursor::stepStream() {
     Stmt& s = *stream_->stmt;
+    if (stream_->ended) {
+        stream_.reset();
+        return false;
+    }
+    // A forward index stream is not bounded in SQL: it ends at the bottom scope here.
+    const std::string& end =
+        stream_->dir == Dir::Forward && stream_->order != 0 ? orders_[stream_->order].bottomEnd : std::string();
+    bool pending = std::exchange(stream_->pending, false);
     do {
-        if (!s.step()) {
+        if (!pending && !s.step()) {
+            stream_.reset();
+            return false;
+        }
+        pending = false;
+        if (!end.empty() && !s.isNull(2) && !(s.blob(2) < std::string_view(end))) {
             stream_.reset();
             return false;
         }
@@ -339,7 +389,7 @@ void Cursor::gotoBottom(std::size_t order) {
 
 void Cursor::gotoBOF() {
     beforeMove();
-    stream_.reset();
+    parkStream();
     onRecord_ = false;
     key_.reset();
     bof_ = true;
@@ -450,10 +500,7 @@ bool Cursor::inScope(std::size_t order, const std::optional<std::string>& key) c
     if (!key) return false;
     const Order& o = orders_[order];
     if (o.top && *key < *o.top) return false;
-    if (o.bottom) {
-        const std::string succ = prefixSuccessor(*o.bottom);
-        if (!succ.empty() && !(*key < succ)) return false;
-    }
+    if (!o.bottomEnd.empty() && !(*key < o.bottomEnd)) return false;
     return true;
 }
 
@@ -564,13 +611,16 @@ void Cursor::gotoKeyPosition(std::size_t order, double fraction) {
 
 void Cursor::setScope(std::size_t order, std::uint16_t which, std::string key) {
     index(order);
-    if (which == 1)
-        orders_[order].top = std::move(key);
-    else if (which == 2)
-        orders_[order].bottom = std::move(key);
-    else
+    Order& o = orders_[order];
+    if (which == 1) {
+        o.top = std::move(key);
+    } else if (which == 2) {
+        o.bottomEnd = prefixSuccessor(key);
+        o.bottom = std::move(key);
+    } else {
         fail(kErrInvalidArgument, "Invalid scope option " + std::to_string(which));
-    stream_.reset();
+    }
+    parkStream();
 }
 
 const std::optional<std::string>& Cursor::scope(std::size_t order, std::uint16_t which) const {
@@ -585,15 +635,17 @@ void Cursor::clearScope(std::size_t order, std::uint16_t which) {
     auto& s = which == 1 ? orders_[order].top : orders_[order].bottom;
     if (!s) fail(kErrNoScope, "No scope is set on index " + index(order).def.name + " of table " + name());
     s.reset();
-    stream_.reset();
+    if (which == 2) orders_[order].bottomEnd.clear();
+    parkStream();
 }
 
 void Cursor::clearAllScopes() {
     for (Order& o : orders_) {
         o.top.reset();
         o.bottom.reset();
+        o.bottomEnd.clear();
     }
-    stream_.reset();
+    parkStream();
 }
 
 void Cursor::initRawKey(std::size_t order) {

@@ -204,6 +204,9 @@ private:
         std::shared_ptr<IndexFileKeys> file;
         std::shared_ptr<const IndexInfo> info;
         std::optional<std::string> top, bottom;
+        // Where the bottom scope ends: the least key above every key that
+        // begins with `bottom` (empty: no end).
+        std::string bottomEnd;
         std::vector<std::optional<Value>> staged;  // per segment
         // The statements of startStream over the table's own keys, by
         // streamVariant: built once, as a master-detail link starts one per row.
@@ -219,7 +222,24 @@ private:
         std::int64_t last = 0;
         Stmt* stmt = nullptr;
         std::uint64_t epoch = 0;  // the table's read in which the statement runs
+        bool pending = false;     // the statement stands on a row not yet taken
+        bool ended = false;       // the statement has no rows left
+        bool parkable = false;    // a forward index stream not bounded in SQL
     };
+    // A forward index stream left when its scope changed, standing on the
+    // record the cursor read last (whose key is `key`). A master-detail link
+    // sets ascending scopes row after row: the next scope usually begins a
+    // few keys further on, and stepping there is cheaper than a new search.
+    struct Parked {
+        std::size_t order = 0;
+        Stmt* stmt = nullptr;
+        std::uint64_t generation = 0;
+        std::uint64_t epoch = 0;
+        std::string key;
+    };
+    // Steps a parked stream takes towards a new scope before a new search is
+    // cheaper.
+    static constexpr int kResumeSteps = 32;
 
     // The row of one of the cursor's statements that holds the current
     // record (image in column 1, key of keyOrder_ in keyColumn): valid while
@@ -246,6 +266,15 @@ private:
     [[noreturn]] void damaged() const;
     bool stepStream();
     void startStream(std::size_t order, Dir dir, bool fromCurrent);
+    // Ends the running stream, parking it when the cursor stands on the
+    // record it read last in a forward index order.
+    void parkStream();
+    // Goes on with the parked stream of `order` to the first key not below
+    // the order's top scope; false when a new search is needed.
+    bool resumeParked(std::size_t order);
+    // Whether the order's statements bound the bottom scope in SQL (backward
+    // streams: forward streams stop at it themselves, so they can be parked).
+    bool boundedInSql(std::size_t order, bool forward) const;
     const std::string& streamSql(std::size_t order, bool forward, bool fromCurrent);
     // The statement of streamSql, reset.
     Stmt& streamStatement(std::size_t order, bool forward, bool fromCurrent);
@@ -268,6 +297,7 @@ private:
     std::vector<Order> orders_;
     mutable std::map<std::string, Stmt> statements_;
     std::optional<Stream> stream_;
+    std::optional<Parked> parked_;
     bool bof_ = true, eof_ = false, onRecord_ = false;
     std::int64_t recno_ = 0;
     Source source_;
