@@ -364,14 +364,10 @@ TableSchema resultSchema(const sql::Translation& t, const Stores& stores, sqlite
 // The result rows as an in-memory LDT table.
 std::shared_ptr<TableStore> materialize(const TableSchema& schema, const ResultRows& rows) {
     auto store = TableStore::createInMemory(schema);
-    store->begin();
-    Row row(schema.columns.size());
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        for (std::size_t c = 0; c < row.size(); ++c)
-            row[c] = cellValue(store->schema().columns[c].type, rows.cell(r, c));
-        store->append(row);
-    }
-    store->commit();
+    const std::vector<ColumnDef>& columns = store->schema().columns;
+    store->fill(rows.size(), [&](std::size_t r, Row& row) {
+        for (std::size_t c = 0; c < row.size(); ++c) row[c] = cellValue(columns[c].type, rows.cell(r, c));
+    });
     return store;
 }
 

@@ -726,6 +726,48 @@ std::int64_t TableStore::append(const Row& input) {
     return recno;
 }
 
+void TableStore::fill(std::size_t count, const std::function<void(std::size_t, Row&)>& next) {
+    constexpr std::size_t kBatch = 64;  // rows per INSERT: SQLite allows 32766 parameters
+    Row input(layout_.columns().size());
+    const std::int64_t numbered = lastRecno_;
+    begin();
+    try {
+        if (!imagesOnly_ || lastRecno_ != 0 || count < kBatch) {
+            for (std::size_t r = 0; r < count; ++r) {
+                next(r, input);
+                append(input);
+            }
+        } else {
+            std::string sql = "INSERT INTO lce_images(__recno, __rec) VALUES";
+            for (std::size_t i = 0; i < kBatch; ++i) sql += (i == 0 ? "(?, ?)" : ", (?, ?)");
+            Stmt batch(db_, sql);
+            std::vector<std::string> packed(kBatch);
+            std::size_t r = 0;
+            for (; r + kBatch <= count; r += kBatch) {
+                for (std::size_t i = 0; i < kBatch; ++i) {
+                    next(r + i, input);
+                    normalizeInto(input, appendRow_);
+                    recordImageInto(appendRow_, appendImage_);
+                    packed[i] = packImage(appendImage_);
+                    batch.bind(static_cast<int>(2 * i + 1), ++lastRecno_);
+                    bindInPlace(batch, static_cast<int>(2 * i + 2), packed[i], false);
+                }
+                batch.step();
+                resetKeepingBindings(batch);
+            }
+            for (; r < count; ++r) {
+                next(r, input);
+                append(input);
+            }
+        }
+    } catch (...) {
+        rollback();
+        lastRecno_ = numbered;
+        throw;
+    }
+    commit();
+}
+
 // The row's values as the columns store them: normalized, auto-increment
 // numbers given, and in an LDT table a null where none may be made empty.
 Row TableStore::normalizedRow(const Row& input) {

@@ -41,6 +41,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -109,6 +110,10 @@ public:
 
     // Appends a row (one value per column). Returns the record number.
     std::int64_t append(const Row& row);
+    // Fills a new in-memory result with `count` rows in one transaction;
+    // `next` puts row i's values into the row it is given. The images of a
+    // result without memo or blob columns go in many rows per statement.
+    void fill(std::size_t count, const std::function<void(std::size_t, Row&)>& next);
     void begin();
     void commit();
     void rollback();

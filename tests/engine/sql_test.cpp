@@ -174,6 +174,37 @@ TEST_F(PracticeSql, ResultColumnsTakeTheirTypesFromAllRowsAndAreReachedByRecordN
     EXPECT_EQ(LumCloseTable(cursor), 0u);
 }
 
+// A result of a few hundred rows keeps every row, in the statement's order,
+// each under its own record number.
+TEST_F(PracticeSql, ALargeResultKeepsEveryRowInOrder) {
+    LUMHANDLE cursor = 0;
+    ASSERT_EQ(LumExecuteSQLDirect(stmt,
+                                  "SELECT t.[Entry Number] E, p.[Payment Reference] P, q.[Charge Reference] C "
+                                  "FROM ZTTRN t, ZTPAX p, ZTPAX q ORDER BY E, P, C",
+                                  &cursor),
+              0u)
+        << lastErrorText();
+    std::vector<std::vector<std::string>> want;
+    for (int e = 1; e <= 6; ++e)
+        for (int p : {2, 3, 3, 3, 5, 6})
+            for (int c : {1, 1, 1, 1, 1, 99}) want.push_back({std::to_string(e), std::to_string(p), std::to_string(c)});
+    std::stable_sort(want.begin(), want.end(), [](const auto& a, const auto& b) {
+        return std::make_tuple(std::stoi(a[0]), std::stoi(a[1]), std::stoi(a[2])) <
+               std::make_tuple(std::stoi(b[0]), std::stoi(b[1]), std::stoi(b[2]));
+    });
+    const std::vector<std::vector<std::string>> got = rows(cursor);
+    EXPECT_EQ(got, want);
+    for (UNSIGNED32 rec : {1u, 64u, 65u, 128u, 129u, 192u, 193u, 216u}) {
+        ASSERT_EQ(LumGotoRecord(cursor, rec), 0u) << rec;
+        char buf[20];
+        UNSIGNED32 len = sizeof buf;
+        ASSERT_EQ(LumGetField(cursor, LUM_FIELD_NUMBER(3), reinterpret_cast<UNSIGNED8*>(buf), &len, 0), 0u);
+        EXPECT_EQ(std::string(buf, len), want[rec - 1][2]) << rec;
+    }
+    EXPECT_EQ(LumGotoRecord(cursor, 217), static_cast<UNSIGNED32>(LUM_ERR_RECORD_NOT_FOUND));
+    EXPECT_EQ(LumCloseTable(cursor), 0u);
+}
+
 TEST_F(PracticeSql, ParametersBindByOrdinal) {
     const char* sql = "SELECT [Amount] FROM ZTTRN WHERE [Entry Number] = :entry";
     char names[64];
