@@ -487,13 +487,9 @@ void Cursor::copyImage(char* dst) const {
         std::memcpy(dst, edit_->image.data(), size);
         return;
     }
-    syncWrites();
-    if (imageReady_) {
-        std::memcpy(dst, image_.data(), size);
-        return;
-    }
-    const auto lease = store_->reading();
-    if (!unpackImage(packedImage(), dst, size)) damaged();
+    // Unpacked where the cursor keeps it: a reader of the record asks for
+    // its fields (a memo's emptiness, say) right after.
+    std::memcpy(dst, image().data(), size);
 }
 
 bool Cursor::inScope(std::size_t order, const std::optional<std::string>& key) const {

@@ -97,7 +97,7 @@ public:
     // only notes where the stored image is: it is unpacked when first asked for.
     const std::string& image() const;
     // Writes the current record's image (layout().recordSize() bytes) to dst,
-    // unpacking it there directly when it has not been unpacked yet.
+    // unpacked once and kept for the field reads that follow.
     void copyImage(char* dst) const;
     void refresh();
 
