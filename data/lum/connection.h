@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "data/lum/engine.h"
@@ -60,6 +61,8 @@ public:
     LUMHANDLE Handle() const { return handle_; }
     explicit operator bool() const { return handle_ != 0; }
     void Close();
+    // Hands the cursor over: the caller closes it from now on.
+    LUMHANDLE Release() noexcept { return std::exchange(handle_, 0); }
 
 private:
     const LumFunctions* engine_ = nullptr;

@@ -173,6 +173,10 @@ public:
     // back. Without a LumConnection the layer's message says one is needed.
     std::uint32_t PSExecuteStatement(const std::string& sql, const TParams* params = nullptr,
                                      TLumSQLCursor* cursor = nullptr);
+    // Opens the closed dataset over a cursor handed in from outside, such as
+    // the result cursor of a provider statement, instead of one of its own:
+    // the dataset closes it when it closes, or at once when opening fails.
+    void OpenOnCursor(TLumSQLCursor cursor);
     // Not supported by the layer's datasets; each raises its message.
     [[noreturn]] void BatchMove();
     [[noreturn]] void UpdateStatus() const;

@@ -15,6 +15,23 @@ std::uint32_t TLumDataSet::PSExecuteStatement(const std::string& sql, const TPar
     return connection_->ExecuteSQLWithOptions(sql, options_->DatasetOptions(), params, cursor);
 }
 
+void TLumDataSet::OpenOnCursor(TLumSQLCursor cursor) {
+    if (Active()) RaiseLayerError(this, "Cannot perform this operation on an open dataset");
+    if (!cursor) RaiseLayerError(this, "The statement gave no result set to open.");
+    activeHandle_ = cursor.Release();
+    try {
+        SetActive(true);
+    } catch (...) {
+        // Closing after a failed open released the handle once it had become
+        // the cursor; a failure before that leaves it here.
+        if (activeHandle_ != NoHandle && cursorHandle_ == NoHandle) {
+            engine_->LumCloseTable(activeHandle_);
+            activeHandle_ = NoHandle;
+        }
+        throw;
+    }
+}
+
 void TLumDataSet::BatchMove() { RaiseLayerError(this, "The method BatchMove in TLumDataSet is not supported."); }
 
 void TLumDataSet::UpdateStatus() const {

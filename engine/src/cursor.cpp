@@ -334,8 +334,9 @@ bool Cursor::stepStream() {
         return false;
     }
     // A forward index stream is not bounded in SQL: it ends at the bottom scope here.
+    static const std::string noEnd;
     const std::string& end =
-        stream_->dir == Dir::Forward && stream_->order != 0 ? orders_[stream_->order].bottomEnd : std::string();
+        stream_->dir == Dir::Forward && stream_->order != 0 ? orders_[stream_->order].bottomEnd : noEnd;
     bool pending = std::exchange(stream_->pending, false);
     do {
         if (!pending && !s.step()) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "data/lum/errors.h"
 #include "tests/lum/fixture.h"
@@ -150,6 +151,53 @@ TEST(ProviderSupport, StatementsGoThroughTheConnectionQuotedWithDoubleQuotes) {
     t.table.MoveToFirst();
     t.table.MoveToNext();
     EXPECT_EQ(t.table.FieldNamed("Name").ValueAsText(), "q");
+}
+
+// A provider statement's result cursor opens in a dataset handed it, which
+// closes it when it closes; a cursor it cannot open is closed at once.
+TEST(ProviderSupport, AResultCursorOpensInTheDatasetItIsHandedTo) {
+    TempDir dir;
+    BuildNames(dir, false);
+    NamesTable t(dir, false, "N.LDT");
+    const auto closed = [](LUMHANDLE handle) {
+        UNSIGNED16 type = 0;
+        return LumGetHandleType(handle, &type) != 0;
+    };
+    lum::TLumSQLCursor cursor;
+    t.table.PSExecuteStatement(R"(SELECT "Name" FROM "N.LDT" WHERE "Name" <> 'b' ORDER BY "Name" DESC)", nullptr,
+                               &cursor);
+    ASSERT_TRUE(cursor);
+    const LUMHANDLE handle = cursor.Handle();
+    lum::TLumQuery result;
+    result.SetName("qryResult");
+    result.SetLumConnection(&t.connection);
+    result.OpenOnCursor(std::move(cursor));
+    std::vector<std::string> names;
+    for (result.MoveToFirst(); !result.AtEnd(); result.MoveToNext())
+        names.push_back(result.FieldNamed("Name").ValueAsText());
+    EXPECT_EQ(names, (std::vector<std::string>{"c", "a"}));
+    EXPECT_FALSE(closed(handle));
+    result.SetActive(false);
+    EXPECT_TRUE(closed(handle));
+
+    // Handed to an open dataset, or unusable, the cursor is closed and the
+    // dataset stays as it was.
+    t.table.SetActive(true);
+    lum::TLumSQLCursor another;
+    t.table.PSExecuteStatement(R"(SELECT "Name" FROM "N.LDT")", nullptr, &another);
+    const LUMHANDLE second = another.Handle();
+    EXPECT_THROW(t.table.OpenOnCursor(std::move(another)), lum::ELUMDatabaseError);
+    EXPECT_TRUE(closed(second));
+    EXPECT_TRUE(t.table.Active());
+    EXPECT_THROW(result.OpenOnCursor(lum::TLumSQLCursor(lum::DefaultEngine(), handle)), lum::ELUMDatabaseError);
+    EXPECT_FALSE(result.Active());
+    lum::TLumSQLCursor third;
+    t.table.PSExecuteStatement(R"(SELECT "Name" FROM "N.LDT")", nullptr, &third);
+    const LUMHANDLE refused = third.Handle();
+    result.BeforeOpen = [](fw::TDataSet&) { throw fw::EDatabaseError("not now"); };
+    EXPECT_THROW(result.OpenOnCursor(std::move(third)), fw::EDatabaseError);
+    EXPECT_TRUE(closed(refused));
+    EXPECT_FALSE(result.Active());
 }
 
 TEST(ProviderSupport, RefusalsSayWhatIsNotSupported) {
