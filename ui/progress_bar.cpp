@@ -60,6 +60,8 @@ TpxProgressBar::TpxProgressBar(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
     properties_.SetOnChanged([this] { PropertiesChanged(); });
+    stepTimer_.setSingleShot(true);
+    connect(&stepTimer_, &QTimer::timeout, this, &TpxProgressBar::FlushStep);
     resize(121, 21);
     ApplyAutoSize();
     viewInfo_.Calculate(properties_, position_, InnerRect(), settings_);
@@ -82,9 +84,27 @@ void TpxProgressBar::SetPosition(double position) {
     // With the same text only the strip between the old and the new edge of
     // the fill changes.
     if (viewInfo_.Text() == text)
-        update(QRegion(bar).xored(QRegion(viewInfo_.BarRect())).boundingRect());
+        RepaintStep(QRegion(bar).xored(QRegion(viewInfo_.BarRect())).boundingRect());
     else
-        update();
+        RepaintStep(rect());
+}
+
+void TpxProgressBar::RepaintStep(const QRect& area) {
+    pendingStep_ = pendingStep_.united(area);
+    if (stepTimer_.isActive()) return;
+    if (sinceStep_.isValid() && sinceStep_.elapsed() < FrameMs) {
+        stepTimer_.start(static_cast<int>(FrameMs - sinceStep_.elapsed()));
+        return;
+    }
+    FlushStep();
+}
+
+void TpxProgressBar::FlushStep() {
+    stepTimer_.stop();
+    if (pendingStep_.isEmpty()) return;
+    update(pendingStep_);
+    pendingStep_ = QRect();
+    sinceStep_.start();
 }
 
 void TpxProgressBar::SetLoading(bool loading) {
@@ -144,6 +164,9 @@ QRect TpxProgressBar::InnerRect() const {
 void TpxProgressBar::Invalidate() {
     viewInfo_.Calculate(properties_, position_, InnerRect(), settings_);
     ++invalidateCount_;
+    // The whole bar repaints: steps waiting for their frame go with it.
+    stepTimer_.stop();
+    pendingStep_ = QRect();
     update();
 }
 

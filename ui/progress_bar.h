@@ -1,8 +1,11 @@
 #pragma once
 // The horizontal progress bar: a floating-point value between Min and Max
 // shown as a filled part and a centred text (by default the percentage).
+#include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
+#include <QRect>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 
@@ -17,7 +20,9 @@ public:
 
     double Position() const { return position_; }
     // An unchanged value does nothing. Otherwise, unless loading, the value is
-    // clamped into [Min, Max] when Max > Min; then the bar repaints.
+    // clamped into [Min, Max] when Max > Min; then the bar repaints, at most
+    // once a frame: a search steps it once per row, thousands of times a
+    // second, and the steps within a frame are painted together.
     void SetPosition(double position);
 
     TpxProgressBarProperties& Properties() { return properties_; }
@@ -53,6 +58,8 @@ public:
 
     // Frame around the inner rectangle: a one-pixel line and a one-pixel gap.
     static constexpr int FrameWidth = 2;
+    // Least time between two repaints asked for by position steps.
+    static constexpr int FrameMs = 16;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -69,6 +76,10 @@ private:
     void Invalidate();
     void ApplyAutoSize();
     void ClampPosition();
+    // Asks for `area` to be repainted now, or with the next frame when the
+    // last position repaint was asked for less than a frame ago.
+    void RepaintStep(const QRect& area);
+    void FlushStep();
 
     TpxProgressBarProperties properties_;
     TpxCustomProgressBarViewInfo viewInfo_;
@@ -77,6 +88,9 @@ private:
     bool loading_ = false;
     bool autoSize_ = true;
     std::uint64_t invalidateCount_ = 0;
+    QRect pendingStep_;        // what position steps changed since the last repaint
+    QElapsedTimer sinceStep_;  // since the last repaint a step asked for
+    QTimer stepTimer_;         // single shot: the next frame's repaint
     // The inverted text's glyph coverage, kept while text, place and font
     // stay: the fill moves far more often than the percentage changes.
     struct TextMask {

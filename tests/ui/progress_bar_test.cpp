@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QFont>
+#include <QPaintEvent>
+#include <QRegion>
 
 #include <string>
 #include <vector>
@@ -278,4 +283,48 @@ TEST(ProgressBar, RepaintingAPartGivesThatPartOfTheRenderedImage) {
         bar.render(&painted, QPoint(), QRegion(area), QWidget::RenderFlags());
         EXPECT_EQ(painted, whole.copy(area)) << area.x() << "," << area.y();
     }
+}
+
+// A search steps the bar once per row and lets the window paint after each:
+// the steps of one frame are painted together, and the last one is painted
+// within a frame even when no step follows it.
+TEST(ProgressBar, StepsInQuickSuccessionArePaintedOncePerFrame) {
+    class Paints : public QObject {
+    public:
+        int count = 0;
+        QRegion region;
+
+    protected:
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) {
+                ++count;
+                region += static_cast<QPaintEvent*>(event)->region();
+            }
+            return false;
+        }
+    };
+    TpxProgressBar bar;
+    bar.resize(404, 21);
+    bar.Properties().SetMax(1000);
+    bar.show();
+    QCoreApplication::processEvents();
+    Paints paints;
+    bar.installEventFilter(&paints);
+    QElapsedTimer clock;
+    clock.start();
+    for (int row = 1; row < 1000; ++row) {
+        bar.SetPosition(row);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_LE(paints.count, clock.elapsed() / TpxProgressBar::FrameMs + 2);
+    EXPECT_GE(paints.count, 1);
+
+    paints.region = QRegion();
+    bar.SetPosition(1000);
+    for (QElapsedTimer wait; !wait.isValid() || wait.elapsed() < 3 * TpxProgressBar::FrameMs;) {
+        if (!wait.isValid()) wait.start();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, TpxProgressBar::FrameMs);
+    }
+    EXPECT_TRUE(paints.region.contains(bar.ViewInfo().BarRect().adjusted(0, 0, -1, 0).topRight()))
+        << "the last step's edge is painted";
 }
