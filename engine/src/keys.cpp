@@ -86,8 +86,8 @@ std::uint32_t maxSegmentLength(std::uint16_t type, std::uint32_t length) {
     }
 }
 
-void invertKey(std::string& key) {
-    for (char& ch : key) ch = static_cast<char>(~static_cast<unsigned char>(ch));
+void invertKey(std::string& key, std::size_t from) {
+    for (std::size_t i = from; i < key.size(); ++i) key[i] = static_cast<char>(~static_cast<unsigned char>(key[i]));
 }
 
 std::string prefixSuccessor(const std::string& prefix) {

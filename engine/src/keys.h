@@ -18,7 +18,8 @@ namespace lce {
 void appendKeySegment(std::string& key, std::uint16_t type, const Value& normalized, bool partial = false);
 // Greatest length a segment of this column can take.
 std::uint32_t maxSegmentLength(std::uint16_t type, std::uint32_t length);
-void invertKey(std::string& key);
+// Inverts every byte of the key from `from` on (descending indexes).
+void invertKey(std::string& key, std::size_t from = 0);
 // Smallest key greater than every key that starts with prefix; empty when
 // there is none (prefix is all 0xFF).
 std::string prefixSuccessor(const std::string& prefix);

@@ -686,9 +686,7 @@ std::string TableStore::keyOf(const IndexInfo& ix, const Row& row) const {
 void TableStore::appendKey(std::string& out, const IndexInfo& ix, const Row& row) const {
     const std::size_t start = out.size();
     for (std::size_t c : ix.segments) appendKeySegment(out, layout_.columns()[c].def.type, row[c]);
-    if (ix.def.descending)
-        for (std::size_t i = start; i < out.size(); ++i)
-            out[i] = static_cast<char>(~static_cast<unsigned char>(out[i]));
+    if (ix.def.descending) invertKey(out, start);
 }
 
 namespace {
@@ -710,12 +708,8 @@ std::optional<Value> emptyValue(std::uint16_t type) {
 
 std::int64_t TableStore::append(const Row& input) {
     if (!writable_) fail(kErrReadOnly, "Table " + path_ + " is open read-only");
-    // The buffers of the last append are used again: no allocation per
-    // record for the row, its image and its keys.
-    normalizeInto(input, appendRow_);
+    const std::string packed = packRecord(input);
     const Row& row = appendRow_;
-    recordImageInto(row, appendImage_);
-    const std::string packed = packImage(appendImage_);
     if (!insert_) prepareAppend();
     // A record is a row in each of three tables: outside a transaction of the
     // caller's they go in together or not at all.
@@ -732,33 +726,27 @@ void TableStore::fill(std::size_t count, const std::function<void(std::size_t, R
     const std::int64_t numbered = lastRecno_;
     begin();
     try {
-        if (!imagesOnly_ || lastRecno_ != 0 || count < kBatch) {
-            for (std::size_t r = 0; r < count; ++r) {
-                next(r, input);
-                append(input);
-            }
-        } else {
+        std::size_t r = 0;
+        if (imagesOnly_ && lastRecno_ == 0 && count >= kBatch) {
             std::string sql = "INSERT INTO lce_images(__recno, __rec) VALUES";
             for (std::size_t i = 0; i < kBatch; ++i) sql += (i == 0 ? "(?, ?)" : ", (?, ?)");
             Stmt batch(db_, sql);
             std::vector<std::string> packed(kBatch);
-            std::size_t r = 0;
             for (; r + kBatch <= count; r += kBatch) {
                 for (std::size_t i = 0; i < kBatch; ++i) {
                     next(r + i, input);
-                    normalizeInto(input, appendRow_);
-                    recordImageInto(appendRow_, appendImage_);
-                    packed[i] = packImage(appendImage_);
+                    packed[i] = packRecord(input);
                     batch.bind(static_cast<int>(2 * i + 1), ++lastRecno_);
                     bindInPlace(batch, static_cast<int>(2 * i + 2), packed[i], false);
                 }
                 batch.step();
                 resetKeepingBindings(batch);
             }
-            for (; r < count; ++r) {
-                next(r, input);
-                append(input);
-            }
+        }
+        // A result with memo or blob columns, and the rows after the last full batch.
+        for (; r < count; ++r) {
+            next(r, input);
+            append(input);
         }
     } catch (...) {
         rollback();
@@ -818,6 +806,14 @@ std::string TableStore::recordImage(const Row& row) const {
     std::string image;
     recordImageInto(row, image);
     return image;
+}
+
+std::string TableStore::packRecord(const Row& input) {
+    // The buffers of the last record are used again: no allocation per
+    // record for the row and its image.
+    normalizeInto(input, appendRow_);
+    recordImageInto(appendRow_, appendImage_);
+    return packImage(appendImage_);
 }
 
 void TableStore::recordImageInto(const Row& row, std::string& image) const {

@@ -210,6 +210,8 @@ private:
     void autoIncrement(const ColumnDef& def, Value& value);
     std::string recordImage(const Row& row) const;
     void recordImageInto(const Row& row, std::string& image) const;
+    // The input normalized into appendRow_ and its packed image.
+    std::string packRecord(const Row& input);
     void prepareAppend();
     std::int64_t insertRecord(const Row& row, const std::string& packed);
     void applyIndexConditions(std::int64_t recno);

@@ -543,13 +543,8 @@ namespace {
 // on a unique index) must leave none of its rows behind.
 TEST(EngineBuilder, AFailedAppendLeavesNoPartOfTheRecord) {
     TempDir dir;
-    lce::TableSchema schema;
-    schema.columns = {col("N", 11), col("Name", 4, 10)};
-    lce::IndexDef unique;
-    unique.name = "ByN";
-    unique.fields = {"N"};
-    unique.unique = true;
-    schema.indexes = {unique};
+    lce::TableSchema schema = numberedSchema();
+    schema.indexes[0].unique = true;
     {
         auto t = lce::TableFile::create(dir.path("U.LDT"), schema);
         t.append({Value::ofInteger(1), Value::ofText("one")});
@@ -582,8 +577,7 @@ TEST(EngineBuilder, AFailedAppendLeavesNoPartOfTheRecord) {
 // columns and in its keys (an ascending and a descending index here).
 TEST(EngineBuilder, EachAppendedRecordKeepsItsOwnValuesAndKeys) {
     TempDir dir;
-    lce::TableSchema schema;
-    schema.columns = {col("N", 11), col("Name", 4, 10)};
+    lce::TableSchema schema = numberedSchema();
     lce::IndexDef byName;
     byName.name = "ByName";
     byName.fields = {"Name"};
