@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "framework/dataset/data_link.h"
+#include "framework/dataset/listener_snapshot.h"
 #include "framework/exceptions.h"
 #include "framework/stored_property.h"
 
@@ -15,8 +16,7 @@ TDataSource::TDataSource(TComponent* owner) : TComponent(owner) {}
 TDataSource::~TDataSource() {
     MarkDestroying();
     Quietly([this] { SetDataSet(nullptr); });
-    const std::vector<TDataLink*> links = links_;
-    for (TDataLink* link : links) Quietly([link] { link->SetDataSource(nullptr); });
+    for (TDataLink* link : ListenerSnapshot<TDataLink>(links_)) Quietly([link] { link->SetDataSource(nullptr); });
 }
 
 bool TDataSource::Going() const {
@@ -66,8 +66,7 @@ void TDataSource::AddLink(TDataLink& link) { links_.push_back(&link); }
 void TDataSource::RemoveLink(TDataLink& link) { std::erase(links_, &link); }
 
 void TDataSource::NotifyLinks(TDataEvent event, TField* field, int distance) {
-    const std::vector<TDataLink*> links = links_;
-    for (TDataLink* link : links)
+    for (TDataLink* link : ListenerSnapshot<TDataLink>(links_))
         if (std::find(links_.begin(), links_.end(), link) != links_.end()) link->DataEvent(event, field, distance);
 }
 

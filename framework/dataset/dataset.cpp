@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "framework/dataset/data_source.h"
+#include "framework/dataset/listener_snapshot.h"
 #include "framework/exceptions.h"
 #include "framework/text_compare.h"
 
@@ -361,8 +362,7 @@ void TDataSet::DataEvent(TDataEvent event, TField* field, int distance) {
         }
         return;
     }
-    const std::vector<TDataSource*> sources = sources_;
-    for (TDataSource* source : sources) source->NotifyLinks(event, field, distance);
+    for (TDataSource* source : ListenerSnapshot<TDataSource>(sources_)) source->NotifyLinks(event, field, distance);
 }
 
 void TDataSet::AddDataSource(TDataSource& source) {

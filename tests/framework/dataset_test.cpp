@@ -216,6 +216,46 @@ TEST(DataSetControls, LinksHearOnceOnTheLastEnableWhatChangedMeanwhile) {
     }
 }
 
+// A link told of a move may detach other links (a form closing a grid, say):
+// the round goes on over the links attached when it began, and one detached
+// meanwhile is not told, nor is one passed over. Up to eight links are
+// copied onto the stack, more
+// onto the heap; both hold.
+TEST(DataSetControls, ALinkDetachedWhileOthersAreToldIsNotTold) {
+    class Detacher : public fw::TDataLink {
+    public:
+        std::vector<fw::TDataLink*> Victims;
+        int Told = 0;
+
+    protected:
+        void DataSetScrolled(int) override {
+            ++Told;
+            for (fw::TDataLink* victim : Victims) victim->SetDataSource(nullptr);
+            Victims.clear();
+        }
+    };
+    for (const std::size_t count : {4u, 8u, 9u, 20u}) {
+        SCOPED_TRACE(count);
+        Rows rows({"N"}, {10, 20, 30});
+        fw::TDataSource source;
+        source.SetDataSet(&rows);
+        std::vector<std::unique_ptr<Detacher>> links;
+        for (std::size_t i = 0; i < count; ++i) {
+            links.push_back(std::make_unique<Detacher>());
+            links.back()->SetDataSource(&source);
+        }
+        rows.Open();
+        // The third link detaches the first, told already, and the last,
+        // not told yet; the others still attached are told all the same.
+        links[2]->Victims = {links.front().get(), links.back().get()};
+        rows.MoveToNext();
+        for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(links[i]->Told, i == count - 1 ? 0 : 1) << i;
+        rows.MoveToNext();
+        for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(links[i]->Told, i == count - 1 ? 0 : i == 0 ? 1 : 2) << i;
+        for (auto& link : links) link->SetDataSource(nullptr);
+    }
+}
+
 // A master reopened with another layout while its controls are disabled: the
 // detail's link finds the master's new fields and follows once.
 TEST(DataSetControls, AMasterLinkFindsTheFieldsOfAReopenedMaster) {
