@@ -374,8 +374,32 @@ void Cursor::landed(bool found, Dir dir, bool fromEnd) {
     }
 }
 
+bool Cursor::inMemory(std::size_t order) const {
+    return order == 0 && store_->memoryRows() > 0 && !filters_.active() && !edit_;
+}
+
+bool Cursor::stepInMemory(std::int64_t recno, Dir dir, bool fromEnd) {
+    stream_.reset();
+    parked_.reset();
+    const bool found = recno >= 1 && recno <= store_->memoryRows();
+    if (found) {
+        recno_ = recno;
+        source_ = Source{};
+        imageReady_ = false;
+        key_.reset();
+        removedKeys_.clear();
+        keyOrder_ = 0;
+    }
+    landed(found, dir, fromEnd);
+    return found;
+}
+
 void Cursor::gotoTop(std::size_t order) {
     beforeMove();
+    if (inMemory(order)) {
+        stepInMemory(1, Dir::Forward, true);
+        return;
+    }
     const auto lease = store_->reading();
     startStream(order, Dir::Forward, false);
     landed(stepStream(), Dir::Forward, true);
@@ -383,6 +407,10 @@ void Cursor::gotoTop(std::size_t order) {
 
 void Cursor::gotoBottom(std::size_t order) {
     beforeMove();
+    if (inMemory(order)) {
+        stepInMemory(store_->memoryRows(), Dir::Backward, true);
+        return;
+    }
     const auto lease = store_->reading();
     startStream(order, Dir::Backward, false);
     landed(stepStream(), Dir::Backward, true);
@@ -412,9 +440,20 @@ void Cursor::skip(std::size_t order, std::int64_t count) {
         if (onRecord_) refresh();
         return;
     }
-    const auto lease = store_->reading();
     const Dir dir = count > 0 ? Dir::Forward : Dir::Backward;
     std::int64_t n = count > 0 ? count : -count;
+    if (inMemory(order)) {
+        while (n-- > 0) {
+            if (onRecord_) {
+                if (!stepInMemory(dir == Dir::Forward ? recno_ + 1 : recno_ - 1, dir, false)) return;
+            } else {
+                if (dir == Dir::Forward ? !bof_ : !eof_) return;  // already past that end
+                if (!stepInMemory(dir == Dir::Forward ? 1 : store_->memoryRows(), dir, true)) return;
+            }
+        }
+        return;
+    }
+    const auto lease = store_->reading();
     while (n-- > 0) {
         bool fromEnd = false;
         if (onRecord_ && stream_ && stream_->order == order && stream_->dir == dir && stream_->last == recno_ &&
@@ -435,6 +474,16 @@ void Cursor::skip(std::size_t order, std::int64_t count) {
 
 void Cursor::gotoRecord(std::int64_t recno) {
     beforeMove();
+    if (inMemory(0)) {
+        if (recno <= 0 || recno > store_->memoryRows()) {
+            gotoEOF();
+            fail(kErrRecordNotFound, "Record " + std::to_string(recno) + " does not exist in table " + name());
+        }
+        stepInMemory(recno, Dir::Forward, false);
+        if (!unpackImage(store_->memoryImage(recno), store_->layout().recordSize(), image_)) damaged();
+        imageReady_ = true;
+        return;
+    }
     const auto lease = store_->reading();
     Stmt& q = statement("SELECT __recno, __rec FROM lce_images WHERE __recno = ?2");
     q.bind(2, recno);
@@ -474,8 +523,12 @@ const std::string& Cursor::image() const {
     if (edit_) return edit_->image;
     syncWrites();
     if (!imageReady_) {
-        const auto lease = store_->reading();
-        if (!unpackImage(packedImage(), store_->layout().recordSize(), image_)) damaged();
+        if (!sourceValid() && store_->memoryRows() > 0) {
+            if (!unpackImage(store_->memoryImage(recno_), store_->layout().recordSize(), image_)) damaged();
+        } else {
+            const auto lease = store_->reading();
+            if (!unpackImage(packedImage(), store_->layout().recordSize(), image_)) damaged();
+        }
         imageReady_ = true;
     }
     return image_;
@@ -505,6 +558,7 @@ bool Cursor::isVisible(std::size_t order) {
     followWriter();
     if (!onRecord_) fail(kErrNoCurrentRecord, "There is no current record in table " + name());
     if (!showDeletedRecords() && isDeleted()) return false;
+    if (inMemory(order)) return true;
     const auto lease = store_->reading();
     if (filteredOut(recno_)) return false;
     if (order == 0) return true;
@@ -518,6 +572,7 @@ std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {
     const int m = mode & 3;
     if (m == 0) fail(kErrInvalidArgument, "Invalid count mode " + std::to_string(mode));
     if (m == 1 && filters_.active()) return filteredCount(order);
+    if (inMemory(order)) return store_->memoryRows();
     const bool useScope = (m == 1 || m == 3) && order != 0;
     std::string cacheKey = std::to_string(order);
     std::string sql = order == 0 ? "SELECT count(*) FROM lce_images" : "SELECT count(*) FROM " + keyTable(order);

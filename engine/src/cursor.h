@@ -280,6 +280,13 @@ private:
     Stmt& streamStatement(std::size_t order, bool forward, bool fromCurrent);
     void forgetStreamStatements();
     void landed(bool found, Dir dir, bool fromEnd);
+    // Record order over a result its store still holds in memory
+    // (TableStore::memoryRows), with no filter and nothing being edited: the
+    // cursor moves by number without SQL.
+    bool inMemory(std::size_t order) const;
+    // Lands on record `recno` of the memory rows, or past the end in `dir`
+    // when there is none; true when it landed on a record.
+    bool stepInMemory(std::int64_t recno, Dir dir, bool fromEnd);
     std::optional<std::string> currentKey(std::size_t order);
     std::string scopeClause(std::size_t order, const std::string& keyColumn) const;
     void bindScope(Stmt& stmt, std::size_t order) const;

@@ -278,6 +278,7 @@ IndexInfo TableStore::describeIndex(const IndexDef& def, std::string keyColumn) 
 }
 
 std::string TableStore::buildTemporaryKeys(const std::vector<IndexInfo>& indexes) {
+    spill();
     // "lce_x<n>_keys": no name is part of another, so the statements on one
     // can be told by their text.
     const auto lease = reading();
@@ -721,36 +722,82 @@ std::int64_t TableStore::append(const Row& input) {
 }
 
 void TableStore::fill(std::size_t count, const std::function<void(std::size_t, Row&)>& next) {
-    constexpr std::size_t kBatch = 64;  // rows per INSERT: SQLite allows 32766 parameters
     Row input(layout_.columns().size());
+    if (imagesOnly_ && indexes_.empty() && lastRecno_ == 0 && memory_.empty()) {
+        MemoryImages images;
+        images.reserve(count);
+        for (std::size_t r = 0; r < count; ++r) {
+            next(r, input);
+            images.add(packRecord(input));
+        }
+        memory_ = std::move(images);
+        lastRecno_ = static_cast<std::int64_t>(count);
+        return;
+    }
+    // A result with memo or blob columns.
     const std::int64_t numbered = lastRecno_;
     begin();
     try {
-        std::size_t r = 0;
-        if (imagesOnly_ && lastRecno_ == 0 && count >= kBatch) {
-            std::string sql = "INSERT INTO lce_images(__recno, __rec) VALUES";
-            for (std::size_t i = 0; i < kBatch; ++i) sql += (i == 0 ? "(?, ?)" : ", (?, ?)");
-            Stmt batch(db_, sql);
-            std::vector<std::string> packed(kBatch);
-            for (; r + kBatch <= count; r += kBatch) {
-                for (std::size_t i = 0; i < kBatch; ++i) {
-                    next(r + i, input);
-                    packed[i] = packRecord(input);
-                    batch.bind(static_cast<int>(2 * i + 1), ++lastRecno_);
-                    bindInPlace(batch, static_cast<int>(2 * i + 2), packed[i], false);
-                }
-                batch.step();
-                resetKeepingBindings(batch);
-            }
-        }
-        // A result with memo or blob columns, and the rows after the last full batch.
-        for (; r < count; ++r) {
+        for (std::size_t r = 0; r < count; ++r) {
             next(r, input);
             append(input);
         }
     } catch (...) {
         rollback();
         lastRecno_ = numbered;
+        throw;
+    }
+    commit();
+}
+
+std::string_view TableStore::memoryImage(std::int64_t recno) const {
+    return memory_.image(static_cast<std::size_t>(recno - 1));
+}
+
+void TableStore::spill() const {
+    if (memory_.empty()) return;
+    // Taken out first: the writes below read the store again.
+    MemoryImages images = std::move(memory_);
+    memory_ = MemoryImages();
+    try {
+        // The images only move from memory into SQL: the table's content
+        // stays what it was, so readers see a const store.
+        const_cast<TableStore*>(this)->insertImages(images.size(), [&](std::size_t i) { return images.image(i); });
+    } catch (...) {
+        memory_ = std::move(images);
+        throw;
+    }
+}
+
+// Record i + 1's packed image, for i below count, into an empty lce_images:
+// 64 rows per INSERT (SQLite allows 32766 parameters), in one transaction.
+void TableStore::insertImages(std::size_t count, const std::function<std::string_view(std::size_t)>& image) {
+    constexpr std::size_t kBatch = 64;
+    begin();
+    try {
+        std::size_t r = 0;
+        if (count >= kBatch) {
+            std::string sql = "INSERT INTO lce_images(__recno, __rec) VALUES";
+            for (std::size_t i = 0; i < kBatch; ++i) sql += (i == 0 ? "(?, ?)" : ", (?, ?)");
+            Stmt batch(db_, sql);
+            for (; r + kBatch <= count; r += kBatch) {
+                for (std::size_t i = 0; i < kBatch; ++i) {
+                    batch.bind(static_cast<int>(2 * i + 1), static_cast<std::int64_t>(r + i + 1));
+                    bindInPlace(batch, static_cast<int>(2 * i + 2), image(r + i), false);
+                }
+                batch.step();
+                resetKeepingBindings(batch);
+            }
+        }
+        Stmt single(db_, "INSERT INTO lce_images(__recno, __rec) VALUES(?1, ?2)");
+        for (; r < count; ++r) {
+            single.bind(1, static_cast<std::int64_t>(r + 1));
+            bindInPlace(single, 2, image(r), false);
+            single.step();
+            single.reset();
+        }
+    } catch (...) {
+        rollback();
         throw;
     }
     commit();
@@ -999,6 +1046,7 @@ Value TableStore::blobValue(std::int64_t recno, std::size_t c) const {
 }
 
 void TableStore::fillColumnsFromImages() {
+    spill();
     if (!imagesOnly_) return;
     std::string sql = "INSERT INTO records(__recno";
     std::string values = "?1";
@@ -1053,6 +1101,7 @@ TableStore::ReadLease::~ReadLease() {
 }
 
 TableStore::ReadLease TableStore::reading() const {
+    spill();
     if (!leased_) return ReadLease(nullptr);
     readMutex_.lock();
     ReadLease lease(this);

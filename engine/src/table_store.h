@@ -50,6 +50,7 @@
 
 #include "engine/lce_builder.h"
 #include "engine/src/layout.h"
+#include "engine/src/memory_images.h"
 #include "engine/src/sqlite_db.h"
 
 namespace lce {
@@ -102,7 +103,12 @@ public:
     const TableSchema& schema() const { return schema_; }
     const RecordLayout& layout() const { return layout_; }
     const std::vector<IndexInfo>& indexes() const { return indexes_; }
-    const Db& db() const { return db_; }
+    // The SQLite connection; a result still held in memory is written into
+    // it first (see spill), as whatever asks means to read the table in SQL.
+    const Db& db() const {
+        spill();
+        return db_;
+    }
     const std::string& path() const { return path_; }
     bool writable() const { return writable_; }
     // Column index by name ignoring case, -1 when there is none.
@@ -110,10 +116,20 @@ public:
 
     // Appends a row (one value per column). Returns the record number.
     std::int64_t append(const Row& row);
-    // Fills a new in-memory result with `count` rows in one transaction;
-    // `next` puts row i's values into the row it is given. The images of a
-    // result without memo or blob columns go in many rows per statement.
+    // Fills a new in-memory result with `count` rows; `next` puts row i's
+    // values into the row it is given. A result without memo or blob columns
+    // is kept as packed images in memory (see memoryRows), anything else goes
+    // into SQL in one transaction.
     void fill(std::size_t count, const std::function<void(std::size_t, Row&)>& next);
+    // A result read in record order only (as a search reads its query) is
+    // never written into SQL: its cursors move over the images held here,
+    // numbered from 1. Whatever needs SQL (a filter, an index, a count by
+    // key, a write) writes them into lce_images first, through reading() or
+    // db(), and the store goes on as any other. 0 once written, or when the
+    // result was never held in memory.
+    std::int64_t memoryRows() const { return static_cast<std::int64_t>(memory_.size()); }
+    // The packed image of record `recno` (1 .. memoryRows()).
+    std::string_view memoryImage(std::int64_t recno) const;
     void begin();
     void commit();
     void rollback();
@@ -238,6 +254,11 @@ private:
     mutable bool imagesChecked_ = false;
     // Only "lce_images" is filled (see createInMemory); lastRecno_ numbers its rows.
     bool imagesOnly_ = false;
+    // A result's packed images while they are held in memory; written into
+    // lce_images by spill() when SQL needs them.
+    mutable MemoryImages memory_;
+    void spill() const;
+    void insertImages(std::size_t count, const std::function<std::string_view(std::size_t)>& image);
     std::int64_t lastRecno_ = 0;
     std::uint64_t temporaryKeyTables_ = 0;  // names the tables of buildTemporaryKeys
     // The tables of buildTemporaryKeys with the statements that keep them.
