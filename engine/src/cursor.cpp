@@ -175,7 +175,12 @@ void Cursor::bindScope(Stmt& stmt, std::size_t order) const {
 }
 
 void Cursor::noteSource(Stmt& stmt, int keyColumn) {
+    forgetSource();
     source_ = Source{&stmt, stmt.generation(), store_->readEpoch(), keyColumn};
+}
+
+void Cursor::forgetSource() {
+    source_ = Source{};
     imageReady_ = false;
     key_.reset();
     removedKeys_.clear();
@@ -384,10 +389,7 @@ bool Cursor::stepInMemory(std::int64_t recno, Dir dir, bool fromEnd) {
     const bool found = recno >= 1 && recno <= store_->memoryRows();
     if (found) {
         recno_ = recno;
-        source_ = Source{};
-        imageReady_ = false;
-        key_.reset();
-        removedKeys_.clear();
+        forgetSource();
         keyOrder_ = 0;
     }
     landed(found, dir, fromEnd);
@@ -480,8 +482,7 @@ void Cursor::gotoRecord(std::int64_t recno) {
             fail(kErrRecordNotFound, "Record " + std::to_string(recno) + " does not exist in table " + name());
         }
         stepInMemory(recno, Dir::Forward, false);
-        if (!unpackImage(store_->memoryImage(recno), store_->layout().recordSize(), image_)) damaged();
-        imageReady_ = true;
+        image();  // going to a record checks its image at once
         return;
     }
     const auto lease = store_->reading();

@@ -260,6 +260,9 @@ private:
     // Forgets the statements that read `table` and where the cursor came from.
     void dropStatementsOn(const std::string& table);
     void noteSource(Stmt& stmt, int keyColumn);
+    // The current record comes from no statement: its image, key and the
+    // keys of a removed record are read again when asked for.
+    void forgetSource();
     bool sourceValid() const;
     // The stored image of the current record; needs a read lease.
     std::string_view packedImage() const;

@@ -278,7 +278,6 @@ IndexInfo TableStore::describeIndex(const IndexDef& def, std::string keyColumn) 
 }
 
 std::string TableStore::buildTemporaryKeys(const std::vector<IndexInfo>& indexes) {
-    spill();
     // "lce_x<n>_keys": no name is part of another, so the statements on one
     // can be told by their text.
     const auto lease = reading();
@@ -723,7 +722,7 @@ std::int64_t TableStore::append(const Row& input) {
 
 void TableStore::fill(std::size_t count, const std::function<void(std::size_t, Row&)>& next) {
     Row input(layout_.columns().size());
-    if (imagesOnly_ && indexes_.empty() && lastRecno_ == 0 && memory_.empty()) {
+    if (imagesOnly_ && indexes_.empty() && lastRecno_ == 0) {
         MemoryImages images;
         images.reserve(count);
         for (std::size_t r = 0; r < count; ++r) {
@@ -734,7 +733,7 @@ void TableStore::fill(std::size_t count, const std::function<void(std::size_t, R
         lastRecno_ = static_cast<std::int64_t>(count);
         return;
     }
-    // A result with memo or blob columns.
+    // A result with memo or blob columns, or one in SQL already.
     const std::int64_t numbered = lastRecno_;
     begin();
     try {
@@ -754,8 +753,7 @@ std::string_view TableStore::memoryImage(std::int64_t recno) const {
     return memory_.image(static_cast<std::size_t>(recno - 1));
 }
 
-void TableStore::spill() const {
-    if (memory_.empty()) return;
+void TableStore::spillMemory() const {
     // Taken out first: the writes below read the store again.
     MemoryImages images = std::move(memory_);
     memory_ = MemoryImages();

@@ -257,7 +257,12 @@ private:
     // A result's packed images while they are held in memory; written into
     // lce_images by spill() when SQL needs them.
     mutable MemoryImages memory_;
-    void spill() const;
+    // Every read of the store passes here: only a result held in memory
+    // costs more than the check.
+    void spill() const {
+        if (!memory_.empty()) spillMemory();
+    }
+    void spillMemory() const;
     void insertImages(std::size_t count, const std::function<std::string_view(std::size_t)>& image);
     std::int64_t lastRecno_ = 0;
     std::uint64_t temporaryKeyTables_ = 0;  // names the tables of buildTemporaryKeys
