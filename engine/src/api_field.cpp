@@ -20,6 +20,9 @@ Value valueFromRaw(const Cursor& c, std::size_t col, const UNSIGNED8* buf, UNSIG
     if (!buf) fail(kErrInvalidArgument, "Missing value buffer");
     const RecordLayout& layout = c.store().layout();
     const ColumnLayout& cl = layout.columns()[col];
+    // The whole column given (a key staged from a record buffer): decoded
+    // where it lies, its flags clear, as on an image with only it set.
+    if (len >= cl.size) return layout.decodeColumn(col, reinterpret_cast<const char*>(buf), cl.size, false, false);
     std::string image = layout.nullImage();
     layout.encode(image, col, Value::ofText(""));  // clears a VFP null flag
     std::memcpy(image.data() + cl.offset, buf, std::min<std::size_t>(len, cl.size));
@@ -33,19 +36,24 @@ UNSIGNED32 setValue(LUMHANDLE h, LUMFIELD field, MakeValue make) {
     return guarded([&] {
         // The handle type names the class: a key is staged once per row of
         // a master-detail link, so no dynamic cast on the way.
-        const std::shared_ptr<Object> object = HandleRegistry::instance().find(h);
-        switch (object ? object->handleType() : HandleType{}) {
-            case HandleType::Statement: static_cast<Statement&>(*object).setParameter(field, make(nullptr, 0)); return;
+        const Resolved r = resolveTarget(h);
+        switch (r.type) {
+            case HandleType::Statement: {
+                const std::shared_ptr<Object> object = HandleRegistry::instance().find(h);
+                if (!object || object->handleType() != HandleType::Statement) break;  // closed meanwhile
+                static_cast<Statement&>(*object).setParameter(field, make(nullptr, 0));
+                return;
+            }
             case HandleType::Index: {
-                const auto& ix = static_cast<const IndexHandle&>(*object);
-                const auto c = ix.cursor();
-                const std::size_t col = columnOf(*c, field);
-                c->stage(ix.order(), col, make(c.get(), col));
+                if (!r.target.cursor) indexTableClosed(h);
+                Cursor& c = *r.target.cursor;
+                const std::size_t col = columnOf(c, field);
+                c.stage(r.target.order, col, make(&c, col));
                 return;
             }
             case HandleType::Table:
             case HandleType::Cursor: {
-                auto& c = static_cast<Cursor&>(*object);
+                Cursor& c = *r.target.cursor;
                 const std::size_t col = columnOf(c, field);
                 c.setFieldValue(col, make(&c, col));
                 return;

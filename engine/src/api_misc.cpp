@@ -11,11 +11,6 @@ namespace {
 // Bits of LumSetLOF's options: 1 resolve at once, 2 resolve when read, 4 key
 // set, 8 fixed.
 constexpr UNSIGNED16 kLofOptionMask = 0x0F;
-
-UNSIGNED32 notSupported(const char* what) {
-    return guarded(
-        [&] { fail(kErrNotSupported, std::string(what) + " is not available in this version of the engine"); });
-}
 }  // namespace
 
 extern "C" {

@@ -98,31 +98,50 @@ struct Target {
 };
 
 // Every call of a navigation loop looks its handle up: the handle type
-// tells the class, so no dynamic cast is needed.
-inline Target target(LUMHANDLE h) {
-    auto object = HandleRegistry::instance().find(h);
-    if (object) {
-        switch (object->handleType()) {
+// tells the class, so no dynamic cast is needed, and the cursor is taken
+// under the registry's lock without an owner of the handle object.
+struct Resolved {
+    Target target;
+    HandleType type{};
+};
+
+inline Resolved resolveTarget(LUMHANDLE h) {
+    return HandleRegistry::instance().resolve(h, [](const std::shared_ptr<Object>& object) {
+        Resolved r;
+        if (!object) return r;
+        r.type = object->handleType();
+        switch (r.type) {
             case HandleType::Index: {
                 const auto& ix = static_cast<const IndexHandle&>(*object);
-                return {ix.cursor(), ix.order()};
+                r.target = {ix.cursorIfOpen(), ix.order()};
+                break;
             }
             case HandleType::Table:
-            case HandleType::Cursor: return {std::static_pointer_cast<Cursor>(std::move(object)), 0};
+            case HandleType::Cursor: r.target = {std::static_pointer_cast<Cursor>(object), 0}; break;
             default: break;
         }
-    }
+        return r;
+    });
+}
+
+[[noreturn]] inline void indexTableClosed(LUMHANDLE h) {
+    fail(kErrInvalidHandle, "The table of index handle " + std::to_string(h) + " is closed");
+}
+
+inline Target target(LUMHANDLE h) {
+    Resolved r = resolveTarget(h);
+    if (r.target.cursor) return std::move(r.target);
+    if (r.type == HandleType::Index) indexTableClosed(h);
     fail(kErrInvalidHandle, "Invalid table or index handle " + std::to_string(h));
 }
 
 inline std::shared_ptr<Cursor> cursorOf(LUMHANDLE h) { return target(h).cursor; }
 
 inline Target indexTarget(LUMHANDLE h) {
-    const auto object = HandleRegistry::instance().find(h);
-    if (!object || object->handleType() != HandleType::Index)
-        fail(kErrInvalidHandle, "Invalid index handle " + std::to_string(h));
-    const auto& ix = static_cast<const IndexHandle&>(*object);
-    return {ix.cursor(), ix.order()};
+    Resolved r = resolveTarget(h);
+    if (r.type != HandleType::Index) fail(kErrInvalidHandle, "Invalid index handle " + std::to_string(h));
+    if (!r.target.cursor) indexTableClosed(h);
+    return std::move(r.target);
 }
 
 inline std::shared_ptr<Connection> connectionOf(LUMHANDLE h) {

@@ -25,7 +25,7 @@ bool showDeletedRecords() { return showDeleted.load(std::memory_order_relaxed); 
 void setShowDeletedRecords(bool show) { showDeleted.store(show, std::memory_order_relaxed); }
 
 std::shared_ptr<Cursor> IndexHandle::cursor() const {
-    auto c = cursor_.lock();
+    auto c = cursorIfOpen();
     if (!c) fail(kErrInvalidHandle, "The table of index handle " + std::to_string(handle) + " is closed");
     return c;
 }

@@ -34,6 +34,7 @@ public:
     IndexHandle(std::weak_ptr<Cursor> cursor, std::size_t order) : cursor_(std::move(cursor)), order_(order) {}
     HandleType handleType() const override { return HandleType::Index; }
     std::shared_ptr<Cursor> cursor() const;
+    std::shared_ptr<Cursor> cursorIfOpen() const noexcept { return cursor_.lock(); }
     std::size_t order() const { return order_; }
 
 private:

@@ -3,13 +3,8 @@
 
 namespace lce {
 
-HandleRegistry& HandleRegistry::instance() {
-    static HandleRegistry registry;
-    return registry;
-}
-
 std::uint32_t HandleRegistry::add(std::shared_ptr<Object> object) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(lock_);
     do {
         ++next_;
         if (next_ == 0 || next_ == 0xFFFFFFFFu) next_ = 0x1000;
@@ -22,7 +17,7 @@ std::uint32_t HandleRegistry::add(std::shared_ptr<Object> object) {
 void HandleRegistry::remove(std::uint32_t handle) {
     std::shared_ptr<Object> doomed;  // destroyed outside the lock
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(lock_);
         auto it = objects_.find(handle);
         if (it == objects_.end()) return;
         Recent& r = recent_[handle % recent_.size()];
@@ -33,11 +28,16 @@ void HandleRegistry::remove(std::uint32_t handle) {
 }
 
 std::shared_ptr<Object> HandleRegistry::find(std::uint32_t handle) const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(lock_);
+    return lookUp(handle);
+}
+
+const std::shared_ptr<Object>& HandleRegistry::lookUp(std::uint32_t handle) const {
+    static const std::shared_ptr<Object> none;
     Recent& r = recent_[handle % recent_.size()];
     if (r.handle == handle && r.object) return *r.object;
     auto it = objects_.find(handle);
-    if (it == objects_.end()) return nullptr;
+    if (it == objects_.end()) return none;
     r = Recent{handle, &it->second};
     return it->second;
 }

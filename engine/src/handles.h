@@ -6,10 +6,12 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include "engine/src/error.h"
@@ -33,13 +35,45 @@ public:
     std::uint32_t handle = 0;
 };
 
+// The registry's lock. Its sections are a few dozen instructions (a map
+// look-up, a pointer copy) taken once by every engine call, where a mutex's
+// own locking cost as much as the look-up; a holder preempted meanwhile
+// makes the others yield rather than spin on.
+class SpinLock {
+public:
+    void lock() noexcept {
+        while (flag_.test_and_set(std::memory_order_acquire)) {
+            for (int spins = 0; flag_.test(std::memory_order_relaxed); ++spins)
+                if (spins >= 64) std::this_thread::yield();
+        }
+    }
+    void unlock() noexcept { flag_.clear(std::memory_order_release); }
+
+private:
+    std::atomic_flag flag_;
+};
+
 class HandleRegistry {
 public:
-    static HandleRegistry& instance();
+    static HandleRegistry& instance() {
+        static HandleRegistry registry;
+        return registry;
+    }
 
     std::uint32_t add(std::shared_ptr<Object> object);
     void remove(std::uint32_t handle);
     std::shared_ptr<Object> find(std::uint32_t handle) const;
+
+    // Calls resolve(object) under the lock, object empty when the handle is
+    // unknown, and returns its result: a call takes what it needs (an owner
+    // of the object or of what it points to) with one copy of an owner where
+    // find() and a conversion take two or three. resolve must be short and
+    // must not call the registry.
+    template <typename Resolve>
+    auto resolve(std::uint32_t handle, Resolve&& resolve) const {
+        std::lock_guard lock(lock_);
+        return resolve(lookUp(handle));
+    }
 
     template <typename T>
     std::shared_ptr<T> get(std::uint32_t handle, const char* what) const {
@@ -49,7 +83,9 @@ public:
     }
 
 private:
-    mutable std::mutex mutex_;
+    const std::shared_ptr<Object>& lookUp(std::uint32_t handle) const;
+
+    mutable SpinLock lock_;
     std::unordered_map<std::uint32_t, std::shared_ptr<Object>> objects_;
     std::uint32_t next_ = 0x1000;
     // The handles looked up last (a navigation loop uses two or three over

@@ -347,9 +347,18 @@ bool RecordLayout::isNull(std::string_view image, std::size_t c) const {
 }
 
 Value RecordLayout::decode(std::string_view image, std::size_t c) const {
-    if (isNull(image, c)) return Value::null();
     const ColumnLayout& col = columns_[c];
-    const char* p = image.data() + col.offset;
+    const std::size_t available = image.size() > col.offset ? image.size() - col.offset : 0;
+    return decodeColumn(c, image.data() + col.offset, available, col.nullBit >= 0 && vfpFlag(image, col.nullBit),
+                        vfpFlag(image, col.fullBit));
+}
+
+Value RecordLayout::decodeColumn(std::size_t c, const char* p, std::size_t available, bool nullFlag,
+                                 bool fullFlag) const {
+    const ColumnLayout& col = columns_[c];
+    if (nullFlag ||
+        rf::MatchesNullPattern(rf::NullPatternOf(tableType_, col.def.type), bytes(p), col.def.length, available))
+        return Value::null();
     const std::uint32_t len = col.def.length;
     auto ansi = [&](std::string_view t) { return charType_ == kOem ? oemToAnsi(t) : std::string(t); };
     switch (col.def.type) {
@@ -370,7 +379,7 @@ Value RecordLayout::decode(std::string_view image, std::size_t c) const {
         case kCiCharacter: return Value::ofText(ansi(trimTrailingBlanks(std::string_view(p, len))));
         case kVarChar:
         case kVarBinary: {
-            const std::size_t n = rf::VariableLength(tableType_, bytes(p), len, vfpFlag(image, col.fullBit));
+            const std::size_t n = rf::VariableLength(tableType_, bytes(p), len, fullFlag);
             if (col.def.type == kVarChar) return Value::ofText(ansi(std::string_view(p, n)));
             return Value::ofBinary(std::string(p, n));
         }

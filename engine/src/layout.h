@@ -41,6 +41,9 @@ public:
     Value normalize(std::size_t c, const Value& value) const;
     void encode(std::string& image, std::size_t c, const Value& normalized) const;
     Value decode(std::string_view image, std::size_t c) const;
+    // Column c's value from its bytes p (available of them) and its null
+    // and full flags (VFP), wherever the bytes lie.
+    Value decodeColumn(std::size_t c, const char* p, std::size_t available, bool nullFlag, bool fullFlag) const;
     bool isNull(std::string_view image, std::size_t c) const;
     bool vfpFlag(std::string_view image, int bit) const;
 
