@@ -262,14 +262,33 @@ void Stmt::bindBlob(int i, const void* data, std::size_t size) {
 }
 
 std::string Stmt::text(int col) const {
+    forget(col);
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));
     return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col))) : std::string();
 }
 
 std::string_view Stmt::blob(int col) const {
+    const bool kept = col >= 0 && col < kReadColumns;
+    if (kept && read_[col].bytesOf == generation_) return read_[col].bytes;
     const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_.get(), col));
-    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col)))
-             : std::string_view();
+    const std::string_view bytes =
+        p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col))) : std::string_view();
+    if (kept) {
+        read_[col].bytesOf = generation_;
+        read_[col].bytes = bytes;
+    }
+    return bytes;
+}
+
+int Stmt::type(int col) const {
+    const bool kept = col >= 0 && col < kReadColumns;
+    if (kept && read_[col].typeOf == generation_) return read_[col].type;
+    const int t = sqlite3_column_type(stmt_.get(), col);
+    if (kept) {
+        read_[col].typeOf = generation_;
+        read_[col].type = t;
+    }
+    return t;
 }
 
 std::string quoteIdent(std::string_view name) {

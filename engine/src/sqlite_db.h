@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -97,20 +98,44 @@ public:
     void bindText(int i, std::string_view v);
     void bindBlob(int i, const void* data, std::size_t size);
 
-    std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
-    double real(int col) const { return sqlite3_column_double(stmt_.get(), col); }
+    std::int64_t integer(int col) const {
+        forget(col);
+        return sqlite3_column_int64(stmt_.get(), col);
+    }
+    double real(int col) const {
+        forget(col);
+        return sqlite3_column_double(stmt_.get(), col);
+    }
     std::string text(int col) const;
     std::string_view blob(int col) const;
-    bool isNull(int col) const { return sqlite3_column_type(stmt_.get(), col) == SQLITE_NULL; }
-    int type(int col) const { return sqlite3_column_type(stmt_.get(), col); }
+    bool isNull(int col) const { return type(col) == SQLITE_NULL; }
+    int type(int col) const;
 
 private:
     struct Finalize {
         void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
     };
+    // What was read of a column of the current row: a navigation asks for
+    // the record number, image and key of one row several times, and every
+    // SQLite column call costs about as much as comparing two keys. Valid
+    // while the generation is the row's; a read as another type may convert
+    // the value and move its bytes, so it forgets the column.
+    struct ReadColumn {
+        std::uint64_t typeOf = kNever;
+        std::uint64_t bytesOf = kNever;
+        int type = 0;
+        std::string_view bytes;
+    };
+    static constexpr std::uint64_t kNever = ~std::uint64_t{0};
+    static constexpr int kReadColumns = 4;
+    void forget(int col) const {
+        if (col >= 0 && col < kReadColumns) read_[col] = ReadColumn{};
+    }
+
     std::unique_ptr<sqlite3_stmt, Finalize> stmt_;
     const Db* db_ = nullptr;
     std::uint64_t generation_ = 0;
+    mutable std::array<ReadColumn, kReadColumns> read_{};
 };
 
 // Quotes an identifier for SQL ("Entry Number" -> "\"Entry Number\"").

@@ -113,7 +113,9 @@ TEST_F(Practice, FieldDefaultsAreReadByNameAndMissingOnesAreNotSet) {
         char buf[50] = {};
         UNSIGNED16 len = sizeof buf;
         EXPECT_EQ(LumDDGetFieldProperty(conn, k.table, k.field, k.property, buf, &len), k.code) << lastErrorText();
-        if (k.code == 0) EXPECT_STREQ(buf, k.value);
+        if (k.code == 0) {
+            EXPECT_STREQ(buf, k.value);
+        }
     }
     LumDisconnect(conn);
     conn = 0;
