@@ -51,8 +51,10 @@ constexpr char AnsiLower(char c) {
 // does for 8-bit text: every Windows-1252 letter equals its case partner, and
 // nothing else is folded (no accents dropped, no "ß" against "SS").
 constexpr bool AnsiSameText(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return AnsiLower(x) == AnsiLower(y); });
+    // Most names are written as they were defined: equal bytes need no folding.
+    if (a.size() != b.size()) return false;
+    if (a == b) return true;
+    return std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AnsiLower(x) == AnsiLower(y); });
 }
 
 }  // namespace fw

@@ -80,8 +80,9 @@ TEST(CalculatedFields, ComputedBeforeTheFilterHandlerOnlyWhenTheOptionSaysSo) {
         std::vector<bool> seen;
         t.table.OnFilterRecord = [&](fw::TDataSet& d, bool& accept) {
             seen.push_back(!d.FieldNamed("Twice").IsNull());
-            if (!d.FieldNamed("Twice").IsNull())
+            if (!d.FieldNamed("Twice").IsNull()) {
                 EXPECT_EQ(d.FieldNamed("Twice").ValueAsInteger(), d.FieldNamed("Count").ValueAsInteger() * 2);
+            }
             accept = d.FieldNamed("Count").ValueAsInteger() % 2 == 1;
         };
         t.table.SetFiltered(true);

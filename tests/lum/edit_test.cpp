@@ -80,8 +80,11 @@ void ExpectSameImage(const lum::TLumTable& table, const std::vector<std::uint8_t
         EXPECT_EQ(got, want) << column.ColumnName;
         for (std::size_t b = 0; b < extent; ++b) owned[column.ColumnOffset + b] = true;
     }
-    for (std::size_t b = 0; b < expected.size(); ++b)
-        if (!owned[b]) EXPECT_EQ(actual[b], expected[b]) << "byte " << b;
+    for (std::size_t b = 0; b < expected.size(); ++b) {
+        if (!owned[b]) {
+            EXPECT_EQ(actual[b], expected[b]) << "byte " << b;
+        }
+    }
 }
 
 class TableOnDisk {

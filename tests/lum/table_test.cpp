@@ -480,7 +480,9 @@ TEST(TableTypeRules, AnAliasFixesTheTableType) {
             const bool allowed = x.every || all[i] == x.allowed;
             EXPECT_EQ(MessageOf([&] { table.SetTableType(all[i]); }), allowed ? "(no exception)" : refused);
             EXPECT_EQ(table.TableType(), allowed ? all[i] : before);
-            if (allowed) EXPECT_EQ(table.OpenTableType(), codes[i]);
+            if (allowed) {
+                EXPECT_EQ(table.OpenTableType(), codes[i]);
+            }
         }
         root.DestroyOwned(table);
     }
