@@ -56,6 +56,7 @@ static char upperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
+    if (a == b) return true;  // names mostly come as they were defined
     for (std::size_t i = 0; i < a.size(); ++i)
         if (upperChar(a[i]) != upperChar(b[i])) return false;
     return true;
