@@ -525,7 +525,7 @@ const std::string& Cursor::image() const {
     syncWrites();
     if (!imageReady_) {
         if (!sourceValid() && store_->memoryRows() > 0) {
-            if (!unpackImage(store_->memoryImage(recno_), store_->layout().recordSize(), image_)) damaged();
+            if (!store_->memoryRecord(recno_, image_)) damaged();
         } else {
             const auto lease = store_->reading();
             if (!unpackImage(packedImage(), store_->layout().recordSize(), image_)) damaged();

@@ -725,9 +725,13 @@ void TableStore::fill(std::size_t count, const std::function<void(std::size_t, R
     if (imagesOnly_ && indexes_.empty() && lastRecno_ == 0) {
         MemoryImages images;
         images.reserve(count);
+        memoryPacked_ = layout_.recordSize() > kPlainMemoryImage;
         for (std::size_t r = 0; r < count; ++r) {
             next(r, input);
-            images.add(packRecord(input));
+            if (memoryPacked_)
+                images.add(packRecord(input));
+            else
+                images.add(plainRecord(input));
         }
         memory_ = std::move(images);
         lastRecno_ = static_cast<std::int64_t>(count);
@@ -749,8 +753,12 @@ void TableStore::fill(std::size_t count, const std::function<void(std::size_t, R
     commit();
 }
 
-std::string_view TableStore::memoryImage(std::int64_t recno) const {
-    return memory_.image(static_cast<std::size_t>(recno - 1));
+bool TableStore::memoryRecord(std::int64_t recno, std::string& image) const {
+    const std::string_view held = memory_.image(static_cast<std::size_t>(recno - 1));
+    if (memoryPacked_) return unpackImage(held, layout_.recordSize(), image);
+    if (held.size() != layout_.recordSize()) return false;
+    image.assign(held);
+    return true;
 }
 
 void TableStore::spillMemory() const {
@@ -758,9 +766,16 @@ void TableStore::spillMemory() const {
     MemoryImages images = std::move(memory_);
     memory_ = MemoryImages();
     try {
+        // lce_images holds packed images; the statements below bind them in place.
+        MemoryImages packed;
+        if (!memoryPacked_) {
+            packed.reserve(images.size());
+            for (std::size_t i = 0; i < images.size(); ++i) packed.add(packImage(images.image(i)));
+        }
+        const MemoryImages& stored = memoryPacked_ ? images : packed;
         // The images only move from memory into SQL: the table's content
         // stays what it was, so readers see a const store.
-        const_cast<TableStore*>(this)->insertImages(images.size(), [&](std::size_t i) { return images.image(i); });
+        const_cast<TableStore*>(this)->insertImages(stored.size(), [&](std::size_t i) { return stored.image(i); });
     } catch (...) {
         memory_ = std::move(images);
         throw;
@@ -853,13 +868,15 @@ std::string TableStore::recordImage(const Row& row) const {
     return image;
 }
 
-std::string TableStore::packRecord(const Row& input) {
+const std::string& TableStore::plainRecord(const Row& input) {
     // The buffers of the last record are used again: no allocation per
     // record for the row and its image.
     normalizeInto(input, appendRow_);
     recordImageInto(appendRow_, appendImage_);
-    return packImage(appendImage_);
+    return appendImage_;
 }
+
+std::string TableStore::packRecord(const Row& input) { return packImage(plainRecord(input)); }
 
 void TableStore::recordImageInto(const Row& row, std::string& image) const {
     image.assign(layout_.nullImage());

@@ -128,8 +128,9 @@ public:
     // db(), and the store goes on as any other. 0 once written, or when the
     // result was never held in memory.
     std::int64_t memoryRows() const { return static_cast<std::int64_t>(memory_.size()); }
-    // The packed image of record `recno` (1 .. memoryRows()).
-    std::string_view memoryImage(std::int64_t recno) const;
+    // The image of record `recno` (1 .. memoryRows()) into image; false
+    // when what is held of it does not unpack to a record.
+    bool memoryRecord(std::int64_t recno, std::string& image) const;
     void begin();
     void commit();
     void rollback();
@@ -226,7 +227,8 @@ private:
     void autoIncrement(const ColumnDef& def, Value& value);
     std::string recordImage(const Row& row) const;
     void recordImageInto(const Row& row, std::string& image) const;
-    // The input normalized into appendRow_ and its packed image.
+    // The input normalized into appendRow_ and its image, as it is and packed.
+    const std::string& plainRecord(const Row& input);
     std::string packRecord(const Row& input);
     void prepareAppend();
     std::int64_t insertRecord(const Row& row, const std::string& packed);
@@ -254,9 +256,13 @@ private:
     mutable bool imagesChecked_ = false;
     // Only "lce_images" is filled (see createInMemory); lastRecno_ numbers its rows.
     bool imagesOnly_ = false;
-    // A result's packed images while they are held in memory; written into
-    // lce_images by spill() when SQL needs them.
+    // A result's images while they are held in memory; written into
+    // lce_images by spill() when SQL needs them. Images of a few dozen bytes
+    // are held as they are: packing saves next to nothing on them and costs
+    // a packing and an unpacking a row.
     mutable MemoryImages memory_;
+    static constexpr std::uint32_t kPlainMemoryImage = 64;
+    bool memoryPacked_ = true;
     // Every read of the store passes here: only a result held in memory
     // costs more than the check.
     void spill() const {

@@ -179,82 +179,89 @@ TEST_F(PracticeSql, ResultColumnsTakeTheirTypesFromAllRowsAndAreReachedByRecordN
 // A result is held in memory while it is read in record order, and written
 // into SQL (in batches of 64 rows) once a filter needs it there. Both read
 // the same, in both directions and by record number, and a cursor keeps its
-// place across the move.
+// place across the move; a narrow record is held as it is, a wide one packed.
 TEST_F(PracticeSql, ALargeResultKeepsEveryRowInOrder) {
-    LUMHANDLE cursor = 0;
-    ASSERT_EQ(LumExecuteSQLDirect(stmt,
-                                  "SELECT t.[Entry Number] E, p.[Payment Reference] P, q.[Charge Reference] C "
-                                  "FROM ZTTRN t, ZTPAX p, ZTPAX q ORDER BY E, P, C",
-                                  &cursor),
-              0u)
-        << lastErrorText();
-    std::vector<std::vector<std::string>> want;
-    for (int e = 1; e <= 6; ++e)
-        for (int p : {2, 3, 3, 3, 5, 6})
-            for (int c : {1, 1, 1, 1, 1, 99}) want.push_back({std::to_string(e), std::to_string(p), std::to_string(c)});
-    std::stable_sort(want.begin(), want.end(), [](const auto& a, const auto& b) {
-        return std::make_tuple(std::stoi(a[0]), std::stoi(a[1]), std::stoi(a[2])) <
-               std::make_tuple(std::stoi(b[0]), std::stoi(b[1]), std::stoi(b[2]));
-    });
-    const auto field = [&](int column) {
-        char buf[20];
-        UNSIGNED32 len = sizeof buf;
-        EXPECT_EQ(LumGetField(cursor, LUM_FIELD_NUMBER(column), reinterpret_cast<UNSIGNED8*>(buf), &len, 0), 0u);
-        return std::string(buf, len);
-    };
-    const auto recordNumber = [&] {
-        UNSIGNED32 rec = 0;
-        EXPECT_EQ(LumGetRecordNum(cursor, 0, &rec), 0u);
-        return rec;
-    };
-    const auto readAll = [&](const char* when) {
-        SCOPED_TRACE(when);
-        EXPECT_EQ(rows(cursor), want);
-        UNSIGNED32 count = 0;
-        EXPECT_EQ(LumGetRecordCount(cursor, 1, &count), 0u);
-        EXPECT_EQ(count, want.size());
-        // Backwards from the last record, and past the first.
-        ASSERT_EQ(LumGotoBottom(cursor), 0u);
-        for (std::size_t i = want.size(); i >= 1; --i) {
-            ASSERT_EQ(recordNumber(), i);
-            EXPECT_EQ(field(3), want[i - 1][2]) << i;
-            ASSERT_EQ(LumSkip(cursor, -1), 0u);
+    const std::string wide(70, 'w');
+    for (const std::string& extra : {std::string(), wide}) {
+        SCOPED_TRACE(extra.empty() ? "narrow records" : "wide records");
+        LUMHANDLE cursor = 0;
+        const std::string sql = "SELECT t.[Entry Number] E, p.[Payment Reference] P, q.[Charge Reference] C" +
+                                (extra.empty() ? std::string() : ", '" + extra + "' W") +
+                                " FROM ZTTRN t, ZTPAX p, ZTPAX q ORDER BY E, P, C";
+        ASSERT_EQ(LumExecuteSQLDirect(stmt, sql.c_str(), &cursor), 0u) << lastErrorText();
+        std::vector<std::vector<std::string>> want;
+        for (int e = 1; e <= 6; ++e) {
+            for (int p : {2, 3, 3, 3, 5, 6}) {
+                for (int c : {1, 1, 1, 1, 1, 99}) {
+                    want.push_back({std::to_string(e), std::to_string(p), std::to_string(c)});
+                    if (!extra.empty()) want.back().push_back(extra);
+                }
+            }
         }
-        UNSIGNED16 bof = 0, eof = 0;
-        LumAtBOF(cursor, &bof);
-        LumAtEOF(cursor, &eof);
-        EXPECT_TRUE(bof && !eof);
-        for (UNSIGNED32 rec : {1u, 64u, 65u, 128u, 129u, 192u, 193u, 216u}) {
-            ASSERT_EQ(LumGotoRecord(cursor, rec), 0u) << rec;
-            EXPECT_EQ(field(3), want[rec - 1][2]) << rec;
-        }
-        EXPECT_EQ(LumGotoRecord(cursor, 217), static_cast<UNSIGNED32>(LUM_ERR_RECORD_NOT_FOUND));
-        EXPECT_EQ(LumGotoRecord(cursor, 0), static_cast<UNSIGNED32>(LUM_ERR_RECORD_NOT_FOUND));
-        LumAtEOF(cursor, &eof);
-        EXPECT_TRUE(eof);
-        ASSERT_EQ(LumGotoTop(cursor), 0u);
-        ASSERT_EQ(LumSkip(cursor, 100), 0u);
-        EXPECT_EQ(recordNumber(), 101u);
-        EXPECT_EQ(LumSkip(cursor, 200), 0u);
-        LumAtEOF(cursor, &eof);
-        EXPECT_TRUE(eof);
-    };
-    readAll("held in memory");
+        std::stable_sort(want.begin(), want.end(), [](const auto& a, const auto& b) {
+            return std::make_tuple(std::stoi(a[0]), std::stoi(a[1]), std::stoi(a[2])) <
+                   std::make_tuple(std::stoi(b[0]), std::stoi(b[1]), std::stoi(b[2]));
+        });
+        const auto field = [&](int column) {
+            char buf[20];
+            UNSIGNED32 len = sizeof buf;
+            EXPECT_EQ(LumGetField(cursor, LUM_FIELD_NUMBER(column), reinterpret_cast<UNSIGNED8*>(buf), &len, 0), 0u);
+            return std::string(buf, len);
+        };
+        const auto recordNumber = [&] {
+            UNSIGNED32 rec = 0;
+            EXPECT_EQ(LumGetRecordNum(cursor, 0, &rec), 0u);
+            return rec;
+        };
+        const auto readAll = [&](const char* when) {
+            SCOPED_TRACE(when);
+            EXPECT_EQ(rows(cursor), want);
+            UNSIGNED32 count = 0;
+            EXPECT_EQ(LumGetRecordCount(cursor, 1, &count), 0u);
+            EXPECT_EQ(count, want.size());
+            // Backwards from the last record, and past the first.
+            ASSERT_EQ(LumGotoBottom(cursor), 0u);
+            for (std::size_t i = want.size(); i >= 1; --i) {
+                ASSERT_EQ(recordNumber(), i);
+                EXPECT_EQ(field(3), want[i - 1][2]) << i;
+                ASSERT_EQ(LumSkip(cursor, -1), 0u);
+            }
+            UNSIGNED16 bof = 0, eof = 0;
+            LumAtBOF(cursor, &bof);
+            LumAtEOF(cursor, &eof);
+            EXPECT_TRUE(bof && !eof);
+            for (UNSIGNED32 rec : {1u, 64u, 65u, 128u, 129u, 192u, 193u, 216u}) {
+                ASSERT_EQ(LumGotoRecord(cursor, rec), 0u) << rec;
+                EXPECT_EQ(field(3), want[rec - 1][2]) << rec;
+            }
+            EXPECT_EQ(LumGotoRecord(cursor, 217), static_cast<UNSIGNED32>(LUM_ERR_RECORD_NOT_FOUND));
+            EXPECT_EQ(LumGotoRecord(cursor, 0), static_cast<UNSIGNED32>(LUM_ERR_RECORD_NOT_FOUND));
+            LumAtEOF(cursor, &eof);
+            EXPECT_TRUE(eof);
+            ASSERT_EQ(LumGotoTop(cursor), 0u);
+            ASSERT_EQ(LumSkip(cursor, 100), 0u);
+            EXPECT_EQ(recordNumber(), 101u);
+            EXPECT_EQ(LumSkip(cursor, 200), 0u);
+            LumAtEOF(cursor, &eof);
+            EXPECT_TRUE(eof);
+        };
+        readAll("held in memory");
 
-    // A filter moves the rows into SQL while the cursor stands on record 100.
-    ASSERT_EQ(LumGotoRecord(cursor, 100), 0u);
-    ASSERT_EQ(LumSetFilter(cursor, "E = 3"), 0u) << lastErrorText();
-    EXPECT_EQ(recordNumber(), 100u);
-    EXPECT_EQ(field(3), want[99][2]);
-    ASSERT_EQ(LumSkip(cursor, 1), 0u);
-    EXPECT_EQ(recordNumber(), 101u);
-    EXPECT_EQ(field(1), "3");
-    UNSIGNED32 count = 0;
-    ASSERT_EQ(LumGetRecordCount(cursor, 1, &count), 0u);
-    EXPECT_EQ(count, 36u);
-    ASSERT_EQ(LumClearFilter(cursor), 0u);
-    readAll("written into SQL");
-    EXPECT_EQ(LumCloseTable(cursor), 0u);
+        // A filter moves the rows into SQL while the cursor stands on record 100.
+        ASSERT_EQ(LumGotoRecord(cursor, 100), 0u);
+        ASSERT_EQ(LumSetFilter(cursor, "E = 3"), 0u) << lastErrorText();
+        EXPECT_EQ(recordNumber(), 100u);
+        EXPECT_EQ(field(3), want[99][2]);
+        ASSERT_EQ(LumSkip(cursor, 1), 0u);
+        EXPECT_EQ(recordNumber(), 101u);
+        EXPECT_EQ(field(1), "3");
+        UNSIGNED32 count = 0;
+        ASSERT_EQ(LumGetRecordCount(cursor, 1, &count), 0u);
+        EXPECT_EQ(count, 36u);
+        ASSERT_EQ(LumClearFilter(cursor), 0u);
+        readAll("written into SQL");
+        EXPECT_EQ(LumCloseTable(cursor), 0u);
+    }
 }
 
 TEST_F(PracticeSql, ParametersBindByOrdinal) {
