@@ -611,6 +611,9 @@ private:
     // open, so a range that follows its master builds each row's key without
     // asking for them again. Forgotten when the cursor or its fields change.
     std::vector<std::pair<LUMHANDLE, std::vector<SegmentName>>> segments_;
+    // The master's values of the last row, kept for their room: a detail
+    // takes them at every move of its master.
+    std::vector<RangeValue> masterValues_;
     std::vector<std::uint8_t> rawKeyArea_;
     std::vector<std::size_t> blobSlotColumns_;
     bool blobSlotColumnsRead_ = false;

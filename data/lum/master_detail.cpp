@@ -103,9 +103,12 @@ void TLumDataSet::ApplyMasterValues() {
 }
 
 void TLumDataSet::FillRangeFromMaster(const std::vector<fw::TField*>& masterFields) {
-    std::vector<RangeValue> values;
+    // Taken out while in use: writing the key runs the fields' own code.
+    std::vector<RangeValue> values = std::move(masterValues_);
+    values.clear();
     for (const fw::TField* field : masterFields) values.push_back({"", field->ValueAsVariant()});
     FillRange(values);
+    masterValues_ = std::move(values);
 }
 
 void TLumDataSet::ApplyRange(const std::vector<RangeValue>& values) {

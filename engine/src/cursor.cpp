@@ -213,9 +213,12 @@ void Cursor::damaged() const {
     fail(kErrDamaged, "Record " + std::to_string(recno_) + " of table " + name() + " is damaged");
 }
 
-std::optional<std::string> Cursor::currentKey(std::size_t order) {
-    if (!onRecord_ || order == 0) return std::nullopt;
-    if (!removedKeys_.empty()) return order < removedKeys_.size() ? removedKeys_[order] : std::nullopt;
+std::optional<std::string> Cursor::currentKey(std::size_t order) { return currentKeyRef(order); }
+
+const std::optional<std::string>& Cursor::currentKeyRef(std::size_t order) {
+    static const std::optional<std::string> none;
+    if (!onRecord_ || order == 0) return none;
+    if (!removedKeys_.empty()) return order < removedKeys_.size() ? removedKeys_[order] : none;
     if (keyOrder_ == order) {
         if (key_) return key_;
         if (source_.keyColumn >= 0 && sourceValid() && !source_.stmt->isNull(source_.keyColumn)) {
@@ -226,8 +229,9 @@ std::optional<std::string> Cursor::currentKey(std::size_t order) {
     const IndexInfo& ix = index(order);
     Stmt& q = statement("SELECT " + ix.keyColumn + " FROM " + keyTable(order) + " WHERE __recno = ?1");
     q.bind(1, recno_);
-    if (!q.step() || q.isNull(0)) return std::nullopt;
-    return std::string(q.blob(0));
+    lookedUpKey_.reset();
+    if (q.step() && !q.isNull(0)) lookedUpKey_ = std::string(q.blob(0));
+    return lookedUpKey_;
 }
 
 void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
@@ -563,7 +567,7 @@ bool Cursor::isVisible(std::size_t order) {
     const auto lease = store_->reading();
     if (filteredOut(recno_)) return false;
     if (order == 0) return true;
-    return inScope(order, currentKey(order));
+    return inScope(order, currentKeyRef(order));
 }
 
 std::int64_t Cursor::count(std::size_t order, std::uint16_t mode) {

@@ -292,6 +292,8 @@ private:
     // when there is none; true when it landed on a record.
     bool stepInMemory(std::int64_t recno, Dir dir, bool fromEnd);
     std::optional<std::string> currentKey(std::size_t order);
+    // The same without a copy, valid until the cursor moves or looks up another key.
+    const std::optional<std::string>& currentKeyRef(std::size_t order);
     std::string scopeClause(std::size_t order, const std::string& keyColumn) const;
     void bindScope(Stmt& stmt, std::size_t order) const;
     bool inScope(std::size_t order, const std::optional<std::string>& key) const;
@@ -314,7 +316,8 @@ private:
     Source source_;
     mutable bool imageReady_ = false;
     mutable std::string image_;
-    std::optional<std::string> key_;  // key of the current record in keyOrder_ once read
+    std::optional<std::string> key_;          // key of the current record in keyOrder_ once read
+    std::optional<std::string> lookedUpKey_;  // a key of another order, read by currentKeyRef
     std::size_t keyOrder_ = 0;
     mutable std::map<std::string, std::int64_t> counts_;
     std::optional<Edit> edit_;
