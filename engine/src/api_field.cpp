@@ -178,11 +178,7 @@ UNSIGNED32 LumIsNull(LUMHANDLE hTable, LUMFIELD f, UNSIGNED16* pbNull) {
 UNSIGNED32 LumIsEmpty(LUMHANDLE hTable, LUMFIELD f, UNSIGNED16* pbEmpty) {
     return guarded([&] {
         auto c = cursorOf(hTable);
-        const Value v = c->fieldValue(columnOf(*c, f));
-        bool empty = v.isNull();
-        if (!empty && (v.kind == Value::Kind::Text || v.kind == Value::Kind::Memo || v.kind == Value::Kind::Binary))
-            empty = v.text.find_first_not_of(' ') == std::string::npos;
-        flag(pbEmpty, empty);
+        flag(pbEmpty, c->fieldIsEmpty(columnOf(*c, f)));
     });
 }
 

@@ -743,6 +743,22 @@ std::string Cursor::textKey(std::size_t order, std::string_view text) const {
     return key;
 }
 
+bool Cursor::fieldIsEmpty(std::size_t c) const {
+    const auto blank = [](std::string_view bytes) { return bytes.find_first_not_of(' ') == std::string_view::npos; };
+    const ColumnLayout& column = store_->layout().columns()[c];
+    if (!isBlobType(column.def.type) || edit_) {
+        const Value v = fieldValue(c);
+        if (v.isNull()) return true;
+        const auto kind = v.kind;
+        return (kind == Value::Kind::Text || kind == Value::Kind::Memo || kind == Value::Kind::Binary) && blank(v.text);
+    }
+    if (store_->layout().isNull(image(), c)) return true;
+    const auto lease = store_->reading();
+    Stmt& q = statement("SELECT " + quoteIdent(column.def.name) + " FROM records WHERE __recno = ?1");
+    q.bind(1, recno_);
+    return !q.step() || q.isNull(0) || blank(q.blob(0));
+}
+
 Value Cursor::fieldValue(std::size_t c) const {
     const std::string& img = image();
     const RecordLayout& layout = store_->layout();

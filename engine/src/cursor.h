@@ -125,6 +125,10 @@ public:
     std::string buildRawKey(std::size_t order) const;
     std::string textKey(std::size_t order, std::string_view text) const;
 
+    // Whether column c of the current record is empty: null, or text and
+    // bytes of blanks only. A memo or binary value is looked at where it is
+    // stored, through a statement kept for it, without a copy.
+    bool fieldIsEmpty(std::size_t c) const;
     Value fieldValue(std::size_t column) const;  // current record
 
     // Filters and expressions (filter.cpp): navigation passes over records

@@ -16,7 +16,9 @@ struct Session {
     LUMHANDLE conn = 0, table = 0;
     Session(const std::string& path, const char* name) {
         EXPECT_EQ(LumConnect60(path.c_str(), 3, "user", "pw", 0, &conn), 0u) << lastErrorText();
-        if (name) EXPECT_EQ(LumOpenTable90(conn, name, nullptr, 0, 1, 1, 1, 0, "", &table), 0u) << lastErrorText();
+        if (name) {
+            EXPECT_EQ(LumOpenTable90(conn, name, nullptr, 0, 1, 1, 1, 0, "", &table), 0u) << lastErrorText();
+        }
     }
     ~Session() {
         if (table) LumCloseTable(table);
@@ -199,5 +201,55 @@ TEST_F(RenameInDictionary, RefusalsLeaveTheTableAsItWas) {
         EXPECT_EQ(LumRenameTable(c.conn, c.from, c.to), c.code);
         EXPECT_TRUE(std::filesystem::exists(dir.path("OLD.LDT")));
         EXPECT_FALSE(std::filesystem::exists(dir.path("NEW.LDT")));
+    }
+}
+
+// A memo or binary value is empty when it is null or holds blanks only, as a
+// text column is; long values are looked at whole (a blank stretch longer than
+// a page before the first other byte), and a record being edited answers
+// with its pending value.
+TEST(EngineBlobs, EmptinessOfMemoAndBinaryValues) {
+    const std::string longBlanks(40000, ' ');
+    struct Case {
+        const char* name;
+        Value value;
+        bool empty;
+    };
+    const Case cases[] = {
+        {"null", Value::null(), true},
+        {"no bytes", Value::ofMemo(""), true},
+        {"blanks", Value::ofMemo("    "), true},
+        {"a letter", Value::ofMemo("x"), false},
+        {"a letter between blanks", Value::ofMemo("  x  "), false},
+        {"long blanks", Value::ofMemo(longBlanks), true},
+        {"long blanks, then a letter", Value::ofMemo(longBlanks + "x"), false},
+        {"a zero byte", Value::ofMemo(std::string(1, '\0')), false},
+    };
+    for (const UNSIGNED16 type : {LUM_MEMO, LUM_BINARY}) {
+        SCOPED_TRACE(type == LUM_MEMO ? "memo" : "binary");
+        TempDir dir;
+        lce::TableSchema schema;
+        schema.columns = {col("B", type)};
+        {
+            auto t = lce::TableFile::create(dir.path("T.LDT"), schema);
+            for (const Case& c : cases)
+                t.append({c.value.isNull() || type == LUM_MEMO ? c.value : Value::ofBinary(c.value.text)});
+        }
+        Session s(dir.path(), "T.LDT");
+        ASSERT_EQ(LumGotoTop(s.table), 0u);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            UNSIGNED16 empty = 2;
+            ASSERT_EQ(LumIsEmpty(s.table, "B", &empty), 0u) << lastErrorText();
+            EXPECT_EQ(empty, c.empty ? 1 : 0);
+            ASSERT_EQ(LumSkip(s.table, 1), 0u);
+        }
+        // Being edited: the pending value counts, not the stored one.
+        ASSERT_EQ(LumGotoTop(s.table), 0u);
+        ASSERT_EQ(LumSetString(s.table, "B", "y", 1), 0u) << lastErrorText();
+        UNSIGNED16 empty = 2;
+        ASSERT_EQ(LumIsEmpty(s.table, "B", &empty), 0u) << lastErrorText();
+        EXPECT_EQ(empty, 0);
+        LumCancelUpdate(s.table);
     }
 }
