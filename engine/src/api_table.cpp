@@ -76,6 +76,7 @@ UNSIGNED32 LumOpenTable90(LUMHANDLE hConnect, const char* pucName, const char*, 
         options.checkRights = usCheckRights != kIgnoreRights;
         options.collation = pucCollation ? pucCollation : "";
         options.connection = conn;
+        options.writerGeneration = conn->writerGenerationCounter();
         auto openLock = OpenLock::take(store->path(), (ulOptions & Cursor::kExclusive) != 0);
         auto cursor = std::make_shared<Cursor>(store, options);
         cursor->setOpenLock(std::move(openLock));

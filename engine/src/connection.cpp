@@ -23,7 +23,7 @@ std::shared_ptr<WritableTable> Connection::writableTable(const std::string& file
     RecordLocks locks(LockFile::open(store->path(), true), store->path());
     auto table = std::make_shared<WritableTable>(std::move(store), std::move(locks));
     writables_.emplace(file, table);
-    writerGeneration_.fetch_add(1, std::memory_order_release);
+    writerGeneration_->fetch_add(1, std::memory_order_release);
     return table;
 }
 
@@ -121,7 +121,7 @@ void Connection::releaseFileForRename(const std::string& file) {
             fail(kErrLocked, "Table " + file + " is open; close it before renaming it");
         }
     }
-    if (writables_.erase(file) != 0) writerGeneration_.fetch_add(1, std::memory_order_release);
+    if (writables_.erase(file) != 0) writerGeneration_->fetch_add(1, std::memory_order_release);
 }
 
 void closeCursorHandle(std::uint32_t h) {

@@ -67,7 +67,10 @@ public:
     // The writer of a file if the connection has one; the generation counts
     // the writers made, so a cursor looks again only when it changed.
     std::shared_ptr<WritableTable> findWritable(const std::string& file) const;
-    std::uint64_t writerGeneration() const { return writerGeneration_.load(std::memory_order_acquire); }
+    std::uint64_t writerGeneration() const { return writerGeneration_->load(std::memory_order_acquire); }
+    // The counter itself, for a cursor to watch at every call without
+    // taking the connection.
+    std::shared_ptr<const std::atomic<std::uint64_t>> writerGenerationCounter() const { return writerGeneration_; }
 
     // The SQL time-out in milliseconds (0: none). It also bounds the wait for
     // another program's lock on the dictionary and on the files opened
@@ -90,7 +93,7 @@ private:
     std::set<std::uint32_t> children_;
     std::uint32_t sqlTimeout_ = 0;
     std::map<std::string, std::shared_ptr<WritableTable>> writables_;  // by file path
-    std::atomic<std::uint64_t> writerGeneration_{0};
+    std::shared_ptr<std::atomic<std::uint64_t>> writerGeneration_ = std::make_shared<std::atomic<std::uint64_t>>(0);
     Transactions transactions_;
     std::string applicationId_;
 };

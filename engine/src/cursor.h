@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -50,6 +51,8 @@ public:
         bool sqlResult = false;
         bool checkRights = true;  // column permissions are enforced on writes
         std::weak_ptr<Connection> connection;
+        // The connection's count of writers made (Connection::writerGenerationCounter).
+        std::shared_ptr<const std::atomic<std::uint64_t>> writerGeneration;
     };
     // Bits of openOptions.
     static constexpr std::uint32_t kExclusive = 1, kReadOnly = 2, kMayUpdate = 0x20, kMayInsert = 0x40;

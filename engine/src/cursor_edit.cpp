@@ -88,10 +88,13 @@ void Cursor::beforeMove() {
 // reads through the writer, so it sees the connection's own writes also
 // inside its transaction (read-only handles still may not write).
 void Cursor::followWriter() {
-    if (writer_ || options_.sqlResult) return;
+    // Every call passes here: the counter is read without taking the connection.
+    if (writer_ || options_.sqlResult || !options_.writerGeneration) return;
+    const std::uint64_t generation = options_.writerGeneration->load(std::memory_order_acquire);
+    if (generation == seenWriterGeneration_) return;
     const auto conn = options_.connection.lock();
-    if (!conn || conn->writerGeneration() == seenWriterGeneration_) return;
-    seenWriterGeneration_ = conn->writerGeneration();
+    if (!conn) return;
+    seenWriterGeneration_ = generation;
     if (auto table = conn->findWritable(store_->path())) switchStore(table->store());
 }
 
