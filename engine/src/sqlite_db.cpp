@@ -267,9 +267,14 @@ std::string Stmt::text(int col) const {
     return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col))) : std::string();
 }
 
+// A row read is kept while the statement stands on it: also not once the
+// statement was reset behind this object's back (a read's end resets every
+// statement of the connection).
+bool Stmt::keeps(std::uint64_t readAt) const { return readAt == generation_ && sqlite3_stmt_busy(stmt_.get()); }
+
 std::string_view Stmt::blob(int col) const {
     const bool kept = col >= 0 && col < kReadColumns;
-    if (kept && read_[col].bytesOf == generation_) return read_[col].bytes;
+    if (kept && keeps(read_[col].bytesOf)) return read_[col].bytes;
     const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_.get(), col));
     const std::string_view bytes =
         p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col))) : std::string_view();
@@ -282,7 +287,7 @@ std::string_view Stmt::blob(int col) const {
 
 int Stmt::type(int col) const {
     const bool kept = col >= 0 && col < kReadColumns;
-    if (kept && read_[col].typeOf == generation_) return read_[col].type;
+    if (kept && keeps(read_[col].typeOf)) return read_[col].type;
     const int t = sqlite3_column_type(stmt_.get(), col);
     if (kept) {
         read_[col].typeOf = generation_;

@@ -128,6 +128,7 @@ private:
     };
     static constexpr std::uint64_t kNever = ~std::uint64_t{0};
     static constexpr int kReadColumns = 4;
+    bool keeps(std::uint64_t readAt) const;
     void forget(int col) const {
         if (col >= 0 && col < kReadColumns) read_[col] = ReadColumn{};
     }
