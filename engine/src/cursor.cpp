@@ -743,20 +743,24 @@ std::string Cursor::textKey(std::size_t order, std::string_view text) const {
     return key;
 }
 
-bool Cursor::fieldIsEmpty(std::size_t c) const {
-    const auto blank = [](std::string_view bytes) { return bytes.find_first_not_of(' ') == std::string_view::npos; };
-    const ColumnLayout& column = store_->layout().columns()[c];
-    if (!isBlobType(column.def.type) || edit_) {
-        const Value v = fieldValue(c);
-        if (v.isNull()) return true;
-        const auto kind = v.kind;
-        return (kind == Value::Kind::Text || kind == Value::Kind::Memo || kind == Value::Kind::Binary) && blank(v.text);
-    }
-    if (store_->layout().isNull(image(), c)) return true;
-    const auto lease = store_->reading();
-    Stmt& q = statement("SELECT " + quoteIdent(column.def.name) + " FROM records WHERE __recno = ?1");
+Stmt* Cursor::storedBlob(std::size_t c) const {
+    Stmt& q = statement(store_->blobSql(c));
     q.bind(1, recno_);
-    return !q.step() || q.isNull(0) || blank(q.blob(0));
+    return q.step() ? &q : nullptr;
+}
+
+bool Cursor::fieldIsEmpty(std::size_t c) const {
+    const RecordLayout& layout = store_->layout();
+    if (isBlobType(layout.columns()[c].def.type) && !edit_) {
+        if (layout.isNull(image(), c)) return true;
+        const auto lease = store_->reading();
+        const Stmt* q = storedBlob(c);
+        return !q || q->isNull(0) || q->blob(0).find_first_not_of(' ') == std::string_view::npos;
+    }
+    const Value v = fieldValue(c);
+    if (v.isNull()) return true;
+    return (v.kind == Value::Kind::Text || v.kind == Value::Kind::Memo || v.kind == Value::Kind::Binary) &&
+           v.text.find_first_not_of(' ') == std::string::npos;
 }
 
 Value Cursor::fieldValue(std::size_t c) const {
@@ -767,8 +771,12 @@ Value Cursor::fieldValue(std::size_t c) const {
         if (it != edit_->blobs.end()) return it->second;
         if (edit_->append) return Value::null();
     }
-    if (isBlobType(layout.columns()[c].def.type))
-        return layout.isNull(img, c) ? Value::null() : store_->blobValue(recno_, c);
+    if (isBlobType(layout.columns()[c].def.type)) {
+        if (layout.isNull(img, c)) return Value::null();
+        const auto lease = store_->reading();
+        const Stmt* q = storedBlob(c);
+        return q ? store_->blobOf(*q, c) : Value::null();
+    }
     return layout.decode(img, c);
 }
 

@@ -130,7 +130,7 @@ public:
 
     // Whether column c of the current record is empty: null, or text and
     // bytes of blanks only. A memo or binary value is looked at where it is
-    // stored, through a statement kept for it, without a copy.
+    // stored, without a copy.
     bool fieldIsEmpty(std::size_t c) const;
     Value fieldValue(std::size_t column) const;  // current record
 
@@ -274,6 +274,10 @@ private:
     bool sourceValid() const;
     // The stored image of the current record; needs a read lease.
     std::string_view packedImage() const;
+    // The current record's row of the statement kept for reading memo or
+    // blob column c (TableStore::blobSql), null when it has none; needs a
+    // read lease.
+    Stmt* storedBlob(std::size_t c) const;
     [[noreturn]] void damaged() const;
     bool stepStream();
     void startStream(std::size_t order, Dir dir, bool fromCurrent);

@@ -1,9 +1,9 @@
-// Packed record images held in memory one after another, numbered from 0:
-// a query's result while it is read in record order (table_store.h). They
-// go into chunks of a fixed capacity, so a result growing to hundreds of
-// thousands of records never copies what it holds (a single buffer doubling
-// would, holding both copies for a moment); each record costs its image and
-// eight bytes of position.
+// Record images (packed, or as they are when small) held in memory one after
+// another, numbered from 0: a query's result while it is read in record
+// order (table_store.h). They go into chunks of a fixed capacity, so a
+// result growing to hundreds of thousands of records never copies what it
+// holds (a single buffer doubling would, holding both copies for a moment);
+// each record costs its image and eight bytes of position.
 #pragma once
 
 #include <algorithm>

@@ -1049,15 +1049,21 @@ void TableStore::rollback() {
     nextAutoInc_.reset();
 }
 
+std::string TableStore::blobSql(std::size_t c) const {
+    return "SELECT " + quoteIdent(layout_.columns()[c].def.name) + " FROM records WHERE __recno = ?1";
+}
+
+Value TableStore::blobOf(const Stmt& read, std::size_t c) const {
+    if (read.isNull(0)) return Value::null();
+    if (kindOf(layout_.columns()[c].def.type) == Value::Kind::Memo) return Value::ofMemo(read.text(0));
+    return Value::ofBinary(std::string(read.blob(0)));
+}
+
 Value TableStore::blobValue(std::int64_t recno, std::size_t c) const {
     const auto lease = reading();
-    const ColumnDef& d = layout_.columns()[c].def;
-    Stmt q(db_, "SELECT " + quoteIdent(d.name) + " FROM records WHERE __recno = ?1");
+    Stmt q(db_, blobSql(c));
     q.bind(1, recno);
-    if (!q.step() || q.isNull(0)) return Value::null();
-    if (kindOf(d.type) == Value::Kind::Memo) return Value::ofMemo(q.text(0));
-    const auto b = q.blob(0);
-    return Value::ofBinary(std::string(b));
+    return q.step() ? blobOf(q, c) : Value::null();
 }
 
 void TableStore::fillColumnsFromImages() {

@@ -118,7 +118,7 @@ public:
     std::int64_t append(const Row& row);
     // Fills a new in-memory result with `count` rows; `next` puts row i's
     // values into the row it is given. A result without memo or blob columns
-    // is kept as packed images in memory (see memoryRows), anything else goes
+    // is kept as record images in memory (see memoryRows), anything else goes
     // into SQL in one transaction.
     void fill(std::size_t count, const std::function<void(std::size_t, Row&)>& next);
     // A result read in record order only (as a search reads its query) is
@@ -141,6 +141,10 @@ public:
     std::string keyFor(std::size_t i, const Row& normalized) const;
     // The value of a memo or blob column of a record.
     Value blobValue(std::int64_t recno, std::size_t c) const;
+    // The statement that reads it (the record number as ?1), and the value
+    // from a row of that statement.
+    std::string blobSql(std::size_t c) const;
+    Value blobOf(const Stmt& read, std::size_t c) const;
     Row decodeRow(std::int64_t recno, std::string_view image) const;
     std::int64_t rowCount() const;
     // Unpacks a stored record image; a damaged one fails naming the record.
