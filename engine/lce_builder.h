@@ -249,7 +249,10 @@ public:
     std::int64_t append(const Row& row);
 
     // All appends between begin and commit are one transaction: all or nothing.
-    // A Transaction left without commit() rolls back when destroyed.
+    // A Transaction left without commit() rolls back when destroyed. A
+    // transaction filling a table this TableFile created writes its rows on
+    // a second thread while the caller goes on: a failure to write one is
+    // thrown by a later append or by commit().
     class Transaction {
     public:
         explicit Transaction(TableFile& table);

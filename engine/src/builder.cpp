@@ -2,6 +2,7 @@
 // stores.
 #include "engine/lce_builder.h"
 
+#include "engine/src/bulk_append.h"
 #include "engine/src/dictionary_store.h"
 #include "engine/src/error.h"
 #include "engine/src/record_locks.h"
@@ -53,17 +54,26 @@ struct TableFile::Impl {
     // Appending to a table the engine's users may be editing: the table lock
     // for as long as it is open, so no record another holds is written past.
     std::unique_ptr<LockFile> locks;
+    // While a transaction fills the new table, its appends (see bulk_append.h).
+    std::unique_ptr<BulkAppend> bulk;
+    // Everything else on the table waits for the rows queued.
+    TableStore& settled() {
+        if (bulk) bulk->finish();
+        return *store;
+    }
 };
 
 TableFile::TableFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 TableFile::TableFile(TableFile&&) noexcept = default;
 TableFile& TableFile::operator=(TableFile&&) noexcept = default;
 TableFile::~TableFile() {
-    if (impl_ && impl_->store && impl_->store->inTransaction()) impl_->store->rollback();
+    if (!impl_) return;
+    impl_->bulk.reset();
+    if (impl_->store && impl_->store->inTransaction()) impl_->store->rollback();
 }
 
 TableFile TableFile::create(const std::string& path, const TableSchema& schema) {
-    return TableFile(std::make_unique<Impl>(Impl{TableStore::create(path, schema), nullptr}));
+    return TableFile(std::make_unique<Impl>(Impl{TableStore::create(path, schema), nullptr, nullptr}));
 }
 TableFile TableFile::openForAppend(const std::string& path) {
     auto store = TableStore::open(path, true);
@@ -73,18 +83,20 @@ TableFile TableFile::openForAppend(const std::string& path) {
         fail(kErrLocked, "Table " + store->path() +
                              " is open exclusively or has records locked by another user; try again when they have "
                              "finished with it");
-    return TableFile(std::make_unique<Impl>(Impl{std::move(store), std::move(locks)}));
+    return TableFile(std::make_unique<Impl>(Impl{std::move(store), std::move(locks), nullptr}));
 }
 TableFile TableFile::openForReading(const std::string& path) {
-    return TableFile(std::make_unique<Impl>(Impl{TableStore::open(path, false), nullptr}));
+    return TableFile(std::make_unique<Impl>(Impl{TableStore::open(path, false), nullptr, nullptr}));
 }
 const TableSchema& TableFile::schema() const { return impl_->store->schema(); }
 const std::string& TableFile::path() const { return impl_->store->path(); }
-std::int64_t TableFile::append(const Row& row) { return impl_->store->append(row); }
-std::int64_t TableFile::rowCount() const { return impl_->store->rowCount(); }
+std::int64_t TableFile::append(const Row& row) {
+    return impl_->bulk ? impl_->bulk->append(row) : impl_->store->append(row);
+}
+std::int64_t TableFile::rowCount() const { return impl_->settled().rowCount(); }
 
 void TableFile::forEachRow(const std::function<bool(std::int64_t, const Row&)>& visit) const {
-    const TableStore& store = *impl_->store;
+    const TableStore& store = impl_->settled();
     const auto lease = store.reading();
     Stmt q(store.db(), "SELECT __recno, __rec FROM lce_images ORDER BY __recno");
     std::string image;
@@ -95,18 +107,37 @@ void TableFile::forEachRow(const std::function<bool(std::int64_t, const Row&)>& 
     }
 }
 
-TableFile::Transaction::Transaction(TableFile& table) : table_(&table) { table.impl_->store->begin(); }
+TableFile::Transaction::Transaction(TableFile& table) : table_(&table) {
+    TableStore& store = *table.impl_->store;
+    store.begin();
+    try {
+        if (store.bulkLoading()) table.impl_->bulk = std::make_unique<BulkAppend>(store);
+    } catch (...) {
+        store.rollback();
+        throw;
+    }
+}
 TableFile::Transaction::~Transaction() {
-    if (open_) table_->impl_->store->rollback();
+    if (open_) rollback();
 }
 void TableFile::Transaction::commit() {
     if (!open_) fail(kErrTransaction, "The transaction has ended already");
     open_ = false;
-    table_->impl_->store->commit();
+    Impl& impl = *table_->impl_;
+    try {
+        impl.settled();
+    } catch (...) {
+        impl.bulk.reset();
+        impl.store->rollback();
+        throw;
+    }
+    impl.bulk.reset();
+    impl.store->commit();
 }
 void TableFile::Transaction::rollback() {
     if (!open_) return;
     open_ = false;
+    table_->impl_->bulk.reset();
     table_->impl_->store->rollback();
 }
 

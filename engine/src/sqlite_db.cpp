@@ -157,8 +157,26 @@ bool describeFileFailure(int rc, const std::string& path, FileKind kind, std::ch
     }
 }
 
+namespace {
+
+// SQLite counts the memory it holds under one lock of the whole process,
+// which every allocation takes: connections working on two threads at once
+// (a load's writers) spent most of their time waiting for each other on
+// it. The engine never reads those counts. Settable only before SQLite
+// starts; later it stays as it is.
+void configureOnce() {
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    (void)configured;
+}
+
+}  // namespace
+
 Db::Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait, FileKind kind)
     : path_(path), lockWait_(lockWait), kind_(kind) {
+    configureOnce();
     sqlite3* raw = nullptr;
     int flags = SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
     switch (mode) {

@@ -450,6 +450,21 @@ std::string TableStore::sqlIndexes(bool create) const {
     return sql;
 }
 
+// SQLite sorts each index's keys within the cache's budget. A budget of a
+// few pages of keys lets it sort them in runs on its worker threads, which
+// took a third off building the indexes of a million records against
+// sorting them all in one run in memory, and it bounds the memory used.
+void TableStore::buildIndexes() {
+    db_.exec("PRAGMA cache_size=-2048; PRAGMA threads=2");
+    try {
+        createSqlIndexes();
+    } catch (...) {
+        sqlite3_exec(db_.get(), kWriteCache, nullptr, nullptr, nullptr);
+        throw;
+    }
+    db_.exec(kWriteCache);
+}
+
 void TableStore::createSqlIndexes() {
     const std::string sql = sqlIndexes(true);
     if (!sql.empty()) db_.exec(sql);
@@ -847,19 +862,20 @@ void TableStore::normalizeInto(const Row& input, Row& row) {
 // A null auto-increment value takes the next number; a given one moves the
 // next number past it. The first append starts after the greatest stored.
 void TableStore::autoIncrement(const ColumnDef& def, Value& value) {
-    if (!nextAutoInc_) {
-        Stmt max(db_, "SELECT max(" + quoteIdent(def.name) + ") FROM records");
-        max.step();
-        std::int64_t next = max.isNull(0) ? 1 : max.integer(0) + 1;
-        // Numbers of records since deleted are not given again.
-        Stmt given(db_, "SELECT value FROM lce_meta WHERE key = 'next_autoinc'");
-        if (given.step()) next = std::max(next, parseInteger(given.text(0)).value_or(0));
-        nextAutoInc_ = next;
-    }
+    if (!nextAutoInc_) nextAutoInc_ = firstAutoIncrement(def);
     if (value.isNull())
         value = Value::ofInteger((*nextAutoInc_)++);
     else if (value.integer >= *nextAutoInc_)
         nextAutoInc_ = value.integer + 1;
+}
+
+std::int64_t TableStore::firstAutoIncrement(const ColumnDef& def) const {
+    Stmt max(db_, "SELECT max(" + quoteIdent(def.name) + ") FROM records");
+    max.step();
+    const std::int64_t next = max.isNull(0) ? 1 : max.integer(0) + 1;
+    // Numbers of records since deleted are not given again.
+    Stmt given(db_, "SELECT value FROM lce_meta WHERE key = 'next_autoinc'");
+    return given.step() ? std::max(next, parseInteger(given.text(0)).value_or(0)) : next;
 }
 
 std::string TableStore::recordImage(const Row& row) const {
@@ -887,13 +903,12 @@ void TableStore::recordImageInto(const Row& row, std::string& image) const {
 // image, the index keys, and the clearing of a key whose condition the
 // record does not meet.
 void TableStore::prepareAppend() {
-    std::string sql = "INSERT INTO records(";
-    std::string values;
-    int n = 1;
+    std::string sql = "INSERT INTO records(__recno";
+    std::string values = "?1";
+    int n = 2;
     for (const ColumnLayout& c : layout_.columns()) {
-        sql += (n == 1 ? "" : ", ") + quoteIdent(c.def.name);
-        values += (n == 1 ? "?" : ", ?") + std::to_string(n);
-        ++n;
+        sql += ", " + quoteIdent(c.def.name);
+        values += ", ?" + std::to_string(n++);
     }
     insert_ = Stmt(db_, sql + ") VALUES(" + values + ")");
     boundNull_.assign(layout_.columns().size(), false);
@@ -919,20 +934,41 @@ void TableStore::prepareAppend() {
 // Writes the record's field columns, its packed image and its index keys;
 // returns its record number.
 std::int64_t TableStore::insertRecord(const Row& row, const std::string& packed) {
+    appendKeys(row, appendKeys_, keyEnds_);
+    return writeRows(0, row, packed, appendKeys_, keyEnds_);
+}
+
+// All the record's keys in one buffer, bound once it is complete (it may
+// move while it grows).
+void TableStore::appendKeys(const Row& row, std::string& keys, std::vector<std::size_t>& ends) const {
+    keys.clear();
+    ends.resize(indexes_.size());
+    for (std::size_t i = 0; i < indexes_.size(); ++i) {
+        appendKey(keys, indexes_[i], row);
+        ends[i] = keys.size();
+    }
+}
+
+std::int64_t TableStore::writeRows(std::int64_t recno, const Row& row, std::string_view packed, std::string_view keys,
+                                   const std::vector<std::size_t>& keyEnds) {
     resetKeepingBindings(insert_);
     if (!imagesOnly_) {
+        if (recno != 0)
+            insert_.bind(1, recno);
+        else
+            insert_.bindNull(1);
         // Most fields of a wide table stay null from one record to the next:
         // a null bound already is left as it is.
         for (std::size_t c = 0; c < row.size(); ++c) {
             const bool null = row[c].isNull();
-            if (!(null && boundNull_[c])) bindColumnValue(insert_, static_cast<int>(c) + 1, row[c], true);
+            if (!(null && boundNull_[c])) bindColumnValue(insert_, static_cast<int>(c) + 2, row[c], true);
             boundNull_[c] = null;
         }
     }
-    std::int64_t recno = 0;
     try {
         if (imagesOnly_) {
-            recno = ++lastRecno_;
+            recno = recno != 0 ? recno : lastRecno_ + 1;
+            lastRecno_ = recno;
         } else {
             insert_.step();
             recno = sqlite3_last_insert_rowid(db_.get());
@@ -942,21 +978,12 @@ std::int64_t TableStore::insertRecord(const Row& row, const std::string& packed)
         bindInPlace(insertImage_, 2, packed, false);
         insertImage_.step();
         if (insertKeys_) {
-            // All the record's keys in one buffer, bound once it is complete
-            // (it may move while it grows).
-            appendKeys_.clear();
-            keyEnds_.resize(indexes_.size());
-            for (std::size_t i = 0; i < indexes_.size(); ++i) {
-                appendKey(appendKeys_, indexes_[i], row);
-                keyEnds_[i] = appendKeys_.size();
-            }
             resetKeepingBindings(insertKeys_);
             insertKeys_.bind(1, recno);
             std::size_t start = 0;
             for (std::size_t i = 0; i < indexes_.size(); ++i) {
-                bindInPlace(insertKeys_, static_cast<int>(i) + 2,
-                            std::string_view(appendKeys_).substr(start, keyEnds_[i] - start), false);
-                start = keyEnds_[i];
+                bindInPlace(insertKeys_, static_cast<int>(i) + 2, keys.substr(start, keyEnds[i] - start), false);
+                start = keyEnds[i];
             }
             insertKeys_.step();
         }
@@ -964,6 +991,31 @@ std::int64_t TableStore::insertRecord(const Row& row, const std::string& packed)
         fail(e.code(), std::string("Cannot append to table ") + path_ + ": " + e.what());
     }
     return recno;
+}
+
+std::int64_t TableStore::beginBulkAppend() {
+    if (!bulkLoading()) fail(kErrTransaction, "No load of a new table is in progress on table " + path_);
+    if (!insert_) prepareAppend();
+    // The numbers the records table would give, and the first automatic
+    // value, found while the caller's thread alone uses the connection.
+    for (const ColumnLayout& c : layout_.columns())
+        if (c.def.type == kAutoIncrement && !nextAutoInc_) nextAutoInc_ = firstAutoIncrement(c.def);
+    Stmt last(db_, imagesOnly_ ? "SELECT max(__recno) FROM lce_images" : "SELECT max(__recno) FROM records");
+    last.step();
+    return std::max<std::int64_t>(last.isNull(0) ? 0 : last.integer(0), imagesOnly_ ? lastRecno_ : 0);
+}
+
+void TableStore::prepareRecord(const Row& input, std::int64_t recno, PreparedRecord& out) {
+    normalizeInto(input, out.row);
+    recordImageInto(out.row, out.image);
+    out.packed = packImage(out.image);
+    appendKeys(out.row, out.keys, out.keyEnds);
+    out.recno = recno;
+}
+
+void TableStore::writeRecord(const PreparedRecord& record) {
+    writeRows(record.recno, record.row, record.packed, record.keys, record.keyEnds);
+    applyIndexConditions(record.recno);
 }
 
 void TableStore::applyIndexConditions(std::int64_t recno) {
@@ -980,13 +1032,10 @@ void TableStore::applyIndexConditions(std::int64_t recno) {
 // and journals only in memory (a rollback still works).
 void TableStore::bulkPragmas(bool on) {
     if (on) {
-        // The cache also bounds the sorter that builds each index at commit.
-        db_.exec("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-65536; PRAGMA threads=2");
+        db_.exec("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF");
     } else {
-        sqlite3_exec(
-            db_.get(),
-            "PRAGMA journal_mode=DELETE; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-65536; PRAGMA temp_store=0",
-            nullptr, nullptr, nullptr);
+        sqlite3_exec(db_.get(), "PRAGMA journal_mode=DELETE; PRAGMA synchronous=NORMAL; PRAGMA temp_store=0", nullptr,
+                     nullptr, nullptr);
     }
 }
 
@@ -1022,7 +1071,7 @@ void TableStore::commit() {
             insertImage_ = Stmt();
             insertKeys_ = Stmt();
             conditionUpdates_.clear();
-            createSqlIndexes();
+            buildIndexes();
         }
         db_.exec("COMMIT");
     } catch (...) {

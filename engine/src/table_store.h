@@ -136,6 +136,26 @@ public:
     void rollback();
     bool inTransaction() const { return inTransaction_; }
 
+    // A transaction filling a table this process created, empty at its
+    // start: the indexes are built at commit, so no append meets a key.
+    // Its appends may run on two threads (see bulk_append.h).
+    bool bulkLoading() const { return bulk_ && rebuildIndexesAtCommit_; }
+    // A record ready to be written: its normalized values, packed image and
+    // keys (one after the other, each index's ending at keyEnds[i]).
+    struct PreparedRecord {
+        std::int64_t recno = 0;
+        Row row;
+        std::string image, packed, keys;
+        std::vector<std::size_t> keyEnds;
+    };
+    // Readies a bulk load's appends; returns the last record number given.
+    std::int64_t beginBulkAppend();
+    // The two halves of a bulk load's append: all but SQLite, then the
+    // record's rows. Only the first touches the store's own state, only the
+    // second its connection.
+    void prepareRecord(const Row& input, std::int64_t recno, PreparedRecord& out);
+    void writeRecord(const PreparedRecord& record);
+
     // Key of a row of normalized values for index i (before inversion of a
     // descending index: the returned key is final).
     std::string keyFor(std::size_t i, const Row& normalized) const;
@@ -220,6 +240,7 @@ private:
     std::int64_t pragmaInteger(const std::string& name, const std::string& notOurs) const;
     void prepareIndexes();
     void createSqlIndexes();
+    void buildIndexes();  // at the commit of a load into an empty table
     void dropSqlIndexes();
     std::string sqlIndexes(bool create) const;
     void endRead() const;
@@ -229,6 +250,7 @@ private:
     Row normalizedRow(const Row& input);
     void normalizeInto(const Row& input, Row& row);
     void autoIncrement(const ColumnDef& def, Value& value);
+    std::int64_t firstAutoIncrement(const ColumnDef& def) const;
     std::string recordImage(const Row& row) const;
     void recordImageInto(const Row& row, std::string& image) const;
     // The input normalized into appendRow_ and its image, as it is and packed.
@@ -236,6 +258,10 @@ private:
     std::string packRecord(const Row& input);
     void prepareAppend();
     std::int64_t insertRecord(const Row& row, const std::string& packed);
+    void appendKeys(const Row& row, std::string& keys, std::vector<std::size_t>& ends) const;
+    // recno 0: the records table numbers the record.
+    std::int64_t writeRows(std::int64_t recno, const Row& row, std::string_view packed, std::string_view keys,
+                           const std::vector<std::size_t>& keyEnds);
     void applyIndexConditions(std::int64_t recno);
 
     Db db_;

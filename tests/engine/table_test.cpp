@@ -622,3 +622,122 @@ TEST(EngineBuilder, EachAppendedRecordKeepsItsOwnValuesAndKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rows of the three tables of a file, in record order, as text.
+std::vector<std::string> storedRows(const std::string& path) {
+    sqlite3* raw = nullptr;
+    EXPECT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+    std::vector<std::string> out;
+    for (const char* sql : {"SELECT __recno, quote(Id), quote(N), quote(Name) FROM records ORDER BY __recno",
+                            "SELECT __recno, hex(__rec) FROM lce_images ORDER BY __recno",
+                            "SELECT __recno, hex(__k1), hex(__k2) FROM lce_keys ORDER BY __recno"}) {
+        sqlite3_stmt* q = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(raw, sql, -1, &q, nullptr), SQLITE_OK) << sql;
+        while (q && sqlite3_step(q) == SQLITE_ROW) {
+            std::string row;
+            for (int i = 0; i < sqlite3_column_count(q); ++i) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(q, i));
+                row += std::string(text ? text : "NULL") + "|";
+            }
+            out.push_back(std::move(row));
+        }
+        sqlite3_finalize(q);
+    }
+    sqlite3_close(raw);
+    return out;
+}
+
+lce::TableSchema loadSchema() {
+    lce::TableSchema schema;
+    schema.columns = {col("Id", 15), col("N", 11), col("Name", 4, 20)};
+    lce::IndexDef byName;
+    byName.name = "ByName";
+    byName.fields = {"Name", "N"};
+    lce::IndexDef byId = byName;
+    byId.name = "ById";
+    byId.fields = {"Id"};
+    byId.unique = true;
+    schema.indexes = {byName, byId};
+    return schema;
+}
+
+lce::Row loadRow(int i) {
+    return {Value::null(), i % 7 == 0 ? Value::null() : Value::ofInteger(i % 13),
+            i % 5 == 0 ? Value::null() : Value::ofText("name " + std::to_string(i % 31))};
+}
+
+// Loading a new table in one transaction writes its rows on a second thread
+// through a ring of a few hundred records. Every record must come out as the
+// same rows appended one at a time give: its number, values, image and keys,
+// over several turns of the ring, while the caller counts and reads the
+// table midway.
+TEST(EngineBuilder, ALoadWritesWhatAppendsOneByOneWrite) {
+    TempDir dir;
+    constexpr int kRows = 600;
+    {
+        auto one = lce::TableFile::create(dir.path("ONE.LDT"), loadSchema());
+        for (int i = 0; i < kRows; ++i) EXPECT_EQ(one.append(loadRow(i)), i + 1);
+    }
+    auto loaded = lce::TableFile::create(dir.path("LOAD.LDT"), loadSchema());
+    lce::TableFile::Transaction tx(loaded);
+    for (int i = 0; i < kRows; ++i) {
+        ASSERT_EQ(loaded.append(loadRow(i)), i + 1);
+        if (i == 300) {
+            EXPECT_EQ(loaded.rowCount(), 301);
+            std::int64_t last = 0;
+            loaded.forEachRow([&](std::int64_t recno, const lce::Row& row) {
+                last = recno;
+                EXPECT_EQ(row[0], Value::ofInteger(recno));
+                return true;
+            });
+            EXPECT_EQ(last, 301);
+        }
+    }
+    tx.commit();
+    const auto expected = storedRows(dir.path("ONE.LDT"));
+    ASSERT_EQ(expected.size(), 3u * kRows);
+    EXPECT_EQ(storedRows(dir.path("LOAD.LDT")), expected);
+}
+
+// A record the worker cannot write (here another program's trigger refuses
+// it) fails the load: a later append or the commit throws, and nothing of it
+// stays in the table. A load given up with records still queued leaves the
+// table empty too.
+TEST(EngineBuilder, ALoadThatCannotWriteARecordFailsWhole) {
+    TempDir dir;
+    auto t = lce::TableFile::create(dir.path("F.LDT"), loadSchema());
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(dir.path("F.LDT").c_str(), &raw), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(raw,
+                               "CREATE TRIGGER refuse BEFORE INSERT ON records WHEN NEW.Name = 'refused' "
+                               "BEGIN SELECT RAISE(ABORT, 'refused'); END",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(raw);
+    }
+    std::string message;
+    try {
+        lce::TableFile::Transaction tx(t);
+        for (int i = 0; i < 1000; ++i)
+            t.append(i == 300 ? lce::Row{Value::null(), Value::null(), Value::ofText("refused")} : loadRow(i));
+        tx.commit();
+    } catch (const lce::Error& e) {
+        message = e.what();
+    }
+    EXPECT_NE(message.find("Cannot append to table"), std::string::npos) << message;
+    EXPECT_EQ(t.rowCount(), 0);
+    {
+        lce::TableFile::Transaction tx(t);
+        for (int i = 0; i < 100; ++i) t.append(loadRow(i));
+    }  // given up
+    EXPECT_EQ(t.rowCount(), 0);
+    lce::TableFile::Transaction tx(t);
+    for (int i = 0; i < 10; ++i) t.append(loadRow(i));
+    tx.commit();
+    EXPECT_EQ(t.rowCount(), 10);
+}
+
+}  // namespace
