@@ -4,11 +4,12 @@
 // this process is filled in one transaction (its indexes are built at
 // commit, so no append can fail on a duplicate key), the caller's thread
 // does the first half of each record and hands it to a worker that does the
-// second, a few dozen records behind.
+// second, up to a few hundred records behind.
 // The worker alone uses the table's connection while it runs: the owner
 // calls finish() before anything else reads or writes the table. A failure
-// of the worker is thrown by the next append or by finish(); the records
-// after it are not written, and the transaction is to be rolled back.
+// of the worker is thrown by a later append (the next one that waits for
+// room) or by finish(); the records after it are not written, and the
+// transaction is to be rolled back.
 #pragma once
 
 #include <condition_variable>
