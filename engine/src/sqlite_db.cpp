@@ -146,6 +146,11 @@ bool describeFileFailure(int rc, const std::string& path, FileKind kind, std::ch
                 kErrDamaged,
                 what + " is damaged; restore it from the practice's backup or have the practice's software repair it"};
             return true;
+        case SQLITE_FULL:
+            out = {
+                kErrWriteFailed,
+                what + " could not be written: the disk that holds it is full; free some space on it, then try again"};
+            return true;
         case SQLITE_IOERR:
             out = {
                 kErrDamaged,

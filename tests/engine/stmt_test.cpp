@@ -4,8 +4,11 @@
 // the connection).
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
 
+#include "engine/src/error.h"
 #include "engine/src/sqlite_db.h"
 
 namespace {
@@ -31,6 +34,41 @@ TEST(Statement, ARowsValuesAreItsOwnAndGoWithTheRow) {
     s.reset();
     ASSERT_TRUE(s.step());
     EXPECT_EQ(s.blob(0), "aa");
+}
+
+}  // namespace
+
+namespace {
+
+// A write that finds the disk full says so in the engine's words, naming the
+// file, whether it fails in a statement's step or in a script. The file may
+// grow by only a few pages here, as on a disk with no room left.
+TEST(Statement, AFullDiskIsNamedInTheEnginesWords) {
+    const std::string path = testing::TempDir() + "full_disk_test.LDT";
+    std::remove(path.c_str());
+    {
+        lce::Db db(path, lce::Db::Mode::Create);
+        db.exec("PRAGMA page_size=4096; CREATE TABLE t(b BLOB); PRAGMA max_page_count=8");
+        lce::Stmt insert(db, "INSERT INTO t VALUES(zeroblob(3000))");
+        const auto check = [&](const std::function<void()>& write) {
+            try {
+                for (int i = 0; i < 100; ++i) write();
+                ADD_FAILURE() << "the writes did not fail";
+            } catch (const lce::Error& e) {
+                const std::string text = e.what();
+                EXPECT_EQ(e.code(), lce::kErrWriteFailed);
+                EXPECT_NE(text.find(path + " could not be written: the disk that holds it is full"), std::string::npos)
+                    << text;
+                EXPECT_EQ(text.find("database or disk is full"), std::string::npos) << text;
+            }
+        };
+        check([&] {
+            insert.reset();
+            insert.step();
+        });
+        check([&] { db.exec("INSERT INTO t VALUES(zeroblob(3000))"); });
+    }
+    std::remove(path.c_str());
 }
 
 }  // namespace
