@@ -168,10 +168,10 @@ std::string Cursor::scopeClause(std::size_t order, const std::string& k) const {
 void Cursor::bindScope(Stmt& stmt, std::size_t order) const {
     const Order& o = orders_[order];
     if (o.top)
-        stmt.bindBlob(3, o.top->data(), o.top->size());
+        stmt.bindKey(3, *o.top);
     else
-        stmt.bindBlob(3, "", 0);
-    if (!o.bottomEnd.empty()) stmt.bindBlob(4, o.bottomEnd.data(), o.bottomEnd.size());
+        stmt.bindKey(3, "");
+    if (!o.bottomEnd.empty()) stmt.bindKey(4, o.bottomEnd);
 }
 
 void Cursor::noteSource(Stmt& stmt, int keyColumn) {
@@ -254,7 +254,7 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
     Stmt& stmt = order == 0 ? statement(sql) : streamStatement(order, fwd, fromCurrent);
     if (order != 0) bindScope(stmt, order);
     if (fromCurrent) {
-        if (key) stmt.bindBlob(1, key->data(), key->size());
+        if (key) stmt.bindKey(1, *key);
         stmt.bind(2, recno_);
     }
     stream_ = Stream{order, dir, 0, &stmt, store_->readEpoch(), false, false, fwd && order != 0};
@@ -630,8 +630,8 @@ std::int64_t Cursor::keyNumber(std::size_t order, std::uint16_t mode) {
     if (m == 1 || m == 3)
         bindScope(q, order);
     else
-        q.bindBlob(3, "", 0);
-    q.bindBlob(1, key->data(), key->size());
+        q.bindKey(3, "");
+    q.bindKey(1, *key);
     q.bind(2, recno_);
     q.step();
     return q.integer(0);

@@ -152,7 +152,7 @@ std::int64_t Cursor::filteredKeyNumber(std::size_t order) {
         scopeClause(order, "k." + k) + " AND (k." + k + ", k.__recno) <= (?1, ?2) AND " + filters_.condition());
     bindScope(q, order);
     filters_.bind(q);
-    q.bindBlob(1, key->data(), key->size());
+    q.bindKey(1, *key);
     q.bind(2, recno_);
     q.step();
     const std::int64_t n = q.integer(0);

@@ -19,7 +19,7 @@ bool Cursor::seek(std::size_t order, const std::string& key, bool hard) {
     bindScope(stmt, order);
     const std::optional<std::string>& top = orders_[order].top;
     const std::string& from = top && key < *top ? *top : key;
-    stmt.bindBlob(3, from.data(), from.size());
+    stmt.bindKey(3, from);
     stream_ = Stream{order, Dir::Forward, 0, &stmt, store_->readEpoch()};
     if (!stepStream()) {
         gotoEOF();

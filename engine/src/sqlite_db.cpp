@@ -284,6 +284,26 @@ void Stmt::bindBlob(int i, const void* data, std::size_t size) {
     sqlite3_bind_blob(stmt_.get(), i, size ? data : &empty, static_cast<int>(size), SQLITE_TRANSIENT);
 }
 
+void Stmt::bindKey(int i, std::string_view key) {
+    static const char empty = 0;
+    const char* data = key.empty() ? &empty : key.data();
+    const int size = static_cast<int>(key.size());
+    if (db_->textKeys())
+        sqlite3_bind_text(stmt_.get(), i, data, size, SQLITE_TRANSIENT);
+    else
+        sqlite3_bind_blob(stmt_.get(), i, data, size, SQLITE_TRANSIENT);
+}
+
+void Stmt::bindKeyInPlace(int i, std::string_view key) {
+    static const char empty = 0;
+    const char* data = key.empty() ? &empty : key.data();
+    const int size = static_cast<int>(key.size());
+    if (db_->textKeys())
+        sqlite3_bind_text(stmt_.get(), i, data, size, SQLITE_STATIC);
+    else
+        sqlite3_bind_blob(stmt_.get(), i, data, size, SQLITE_STATIC);
+}
+
 std::string Stmt::text(int col) const {
     forget(col);
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));

@@ -59,6 +59,12 @@ public:
     std::chrono::milliseconds lockWait() const { return lockWait_; }
     void setLockWait(std::chrono::milliseconds wait);
     FileKind kind() const { return kind_; }
+    // How the table's index keys are stored: as text (files of this
+    // engine's version) or as blobs (files of the version before). A key
+    // compares only with keys of its own storage class, so every key bound
+    // to a statement goes as the file stores them (Stmt::bindKey).
+    bool textKeys() const { return textKeys_; }
+    void setTextKeys(bool text) { textKeys_ = text; }
 
     void exec(const std::string& sql) const;
     // Throws an error whose text is "what" + SQLite's message + the file, or
@@ -76,6 +82,7 @@ private:
     std::string path_, uri_;
     std::chrono::milliseconds lockWait_ = kLockWait;
     FileKind kind_ = FileKind::Table;
+    bool textKeys_ = false;
 };
 
 class Stmt {
@@ -97,6 +104,11 @@ public:
     void bind(int i, double v);
     void bindText(int i, std::string_view v);
     void bindBlob(int i, const void* data, std::size_t size);
+    // An index key, copied, stored as its connection's file stores keys.
+    void bindKey(int i, std::string_view key);
+    // The same, the key's bytes read in place: they must stay unchanged
+    // until the statement has stepped.
+    void bindKeyInPlace(int i, std::string_view key);
 
     std::int64_t integer(int col) const {
         forget(col);

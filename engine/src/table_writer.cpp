@@ -283,7 +283,7 @@ void WritableTable::writeImageAndKeys(std::int64_t recno, const Row& row, bool d
     for (std::size_t i = 0; i < store_->indexes().size(); ++i) {
         const auto key = conditionalKey(i, recno, row);
         if (key)
-            upsertKeys_.bindBlob(static_cast<int>(i + 2), key->data(), key->size());
+            upsertKeys_.bindKey(static_cast<int>(i + 2), *key);
         else
             upsertKeys_.bindNull(static_cast<int>(i + 2));
     }
@@ -313,7 +313,7 @@ void WritableTable::checkUnique(std::int64_t recno, const Row& row) {
         if (!probe) continue;
         const std::string key = store_->keyFor(i, row);
         probe.reset();
-        probe.bindBlob(1, key.data(), key.size());
+        probe.bindKey(1, key);
         probe.bind(2, recno);
         if (probe.step()) {
             const std::int64_t other = probe.integer(0);
@@ -333,7 +333,7 @@ void WritableTable::duplicate(std::int64_t recno, const Row& row, const Error& c
         const auto key = conditionalKey(i, recno, row);
         if (!key) continue;
         Stmt q(store_->db(), "SELECT __recno FROM lce_keys WHERE " + ix.keyColumn + " = ?1 AND __recno <> ?2 LIMIT 1");
-        q.bindBlob(1, key->data(), key->size());
+        q.bindKey(1, *key);
         q.bind(2, recno);
         if (q.step()) failDuplicate(i, q.integer(0), row);
     }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <set>
 
 #include "tests/engine/fixture.h"
 
@@ -183,8 +184,42 @@ TEST(EngineRecords, OemCharactersAreConvertedToAnsi) {
     EXPECT_EQ(charType, 2);
 }
 
-// A table whose index on N has ties and nulls: N = 3, null, 1, 3, null, 2.
-class IndexedTable : public ::testing::Test {
+// How a file stores its index keys: as text (this engine's files), or as
+// blobs (files of the format version before, still read and written).
+enum class StoredKeys { Text, Blob };
+
+// Turns a table file of this engine into one of the version before: its
+// keys blobs, its version 3.
+void storeKeysAsBlobs(const std::string& path, int indexes) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+    std::string sql = "UPDATE lce_meta SET value = '3' WHERE key = 'version'; UPDATE lce_keys SET ";
+    for (int i = 1; i <= indexes; ++i)
+        sql += (i > 1 ? ", " : "") + std::string("__k") + std::to_string(i) + " = CAST(__k" + std::to_string(i) +
+               " AS BLOB)";
+    EXPECT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+    sqlite3_close(raw);
+}
+
+// The storage classes of the keys of a table file ("blob", "text", "null").
+std::set<std::string> keyStorage(const std::string& path, int indexes) {
+    sqlite3* raw = nullptr;
+    EXPECT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+    std::set<std::string> out;
+    for (int i = 1; i <= indexes; ++i) {
+        sqlite3_stmt* q = nullptr;
+        const std::string sql = "SELECT DISTINCT typeof(__k" + std::to_string(i) + ") FROM lce_keys";
+        EXPECT_EQ(sqlite3_prepare_v2(raw, sql.c_str(), -1, &q, nullptr), SQLITE_OK);
+        while (q && sqlite3_step(q) == SQLITE_ROW) out.insert(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)));
+        sqlite3_finalize(q);
+    }
+    sqlite3_close(raw);
+    return out;
+}
+
+// A table whose index on N has ties and nulls: N = 3, null, 1, 3, null, 2;
+// its keys stored either way.
+class IndexedTable : public ::testing::TestWithParam<StoredKeys> {
 protected:
     void SetUp() override {
         lce::TableSchema schema;
@@ -209,6 +244,7 @@ protected:
                                                       {"B2", Value::ofInteger(1)}, {"C", Value::ofInteger(3)},
                                                       {"", Value::null()},         {"B1", Value::ofInteger(2)}};
         for (const auto& [code, n] : rows) t.append({Value::ofText(code), n});
+        if (GetParam() == StoredKeys::Blob) storeKeysAsBlobs(dir.path("IX.LDT"), 4);
         openFolder(dir, "IX", 3, o);
         for (const char* name : {"BYN", "BYNDESC", "BYCODE", "SMALL"}) {
             LUMHANDLE h = 0;
@@ -242,7 +278,27 @@ protected:
     std::vector<LUMHANDLE> ix;
 };
 
-TEST_F(IndexedTable, IndexOrderPutsNullsFirstAndTiesInRecordOrder) {
+INSTANTIATE_TEST_SUITE_P(Keys, IndexedTable, ::testing::Values(StoredKeys::Text, StoredKeys::Blob),
+                         [](const ::testing::TestParamInfo<StoredKeys>& info) {
+                             return info.param == StoredKeys::Text ? std::string("AsText") : std::string("AsBlobs");
+                         });
+
+// A record appended to the file goes into its key order, its keys stored as
+// the file stores the others.
+TEST_P(IndexedTable, AnAppendedRecordKeepsTheFilesKeyStorage) {
+    const std::set<std::string> stored{GetParam() == StoredKeys::Text ? "text" : "blob", "null"};
+    EXPECT_EQ(keyStorage(dir.path("IX.LDT"), 4), stored);
+    {
+        auto t = lce::TableFile::openForAppend(dir.path("IX.LDT"));
+        t.append({Value::ofText("B15"), Value::ofInteger(2)});
+    }
+    EXPECT_EQ(keyStorage(dir.path("IX.LDT"), 4), stored);
+    EXPECT_EQ(recordNumbers(o.table, ix[0]), (std::vector<UNSIGNED32>{2, 5, 3, 6, 7, 1, 4}));
+    EXPECT_EQ(recordNumbers(o.table, ix[2]), (std::vector<UNSIGNED32>{5, 2, 6, 1, 7, 3, 4}));
+    EXPECT_EQ(recordNumbers(o.table, ix[3]), (std::vector<UNSIGNED32>{3, 6, 7}));
+}
+
+TEST_P(IndexedTable, IndexOrderPutsNullsFirstAndTiesInRecordOrder) {
     EXPECT_EQ(recordNumbers(o.table, o.table), (std::vector<UNSIGNED32>{1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(recordNumbers(o.table, ix[0]), (std::vector<UNSIGNED32>{2, 5, 3, 6, 1, 4}));
     EXPECT_EQ(recordNumbers(o.table, ix[1]), (std::vector<UNSIGNED32>{1, 4, 6, 3, 2, 5}));
@@ -269,7 +325,7 @@ TEST_F(IndexedTable, IndexOrderPutsNullsFirstAndTiesInRecordOrder) {
     EXPECT_EQ(rec, 2u);
 }
 
-TEST_F(IndexedTable, ScopesRestrictNavigationVisibilityAndCounting) {
+TEST_P(IndexedTable, ScopesRestrictNavigationVisibilityAndCounting) {
     struct Case {
         const char* label;
         Value n;
@@ -321,7 +377,7 @@ TEST_F(IndexedTable, ScopesRestrictNavigationVisibilityAndCounting) {
     EXPECT_EQ(LumGetScope(ix[0], 2, buf, &len), 5038u);
 }
 
-TEST_F(IndexedTable, TextScopeKeyIsAPrefixOfTheFirstSegment) {
+TEST_P(IndexedTable, TextScopeKeyIsAPrefixOfTheFirstSegment) {
     const char* b = "B";
     ASSERT_EQ(LumSetScope(ix[2], 1, reinterpret_cast<const UNSIGNED8*>(b), 1, 2), 0u) << lastErrorText();
     ASSERT_EQ(LumSetScope(ix[2], 2, reinterpret_cast<const UNSIGNED8*>(b), 1, 2), 0u);
@@ -331,7 +387,7 @@ TEST_F(IndexedTable, TextScopeKeyIsAPrefixOfTheFirstSegment) {
     EXPECT_EQ(recordNumbers(o.table, ix[2]), (std::vector<UNSIGNED32>{6, 1}));
 }
 
-TEST_F(IndexedTable, BookmarksAndRecordNumbers) {
+TEST_P(IndexedTable, BookmarksAndRecordNumbers) {
     ASSERT_EQ(LumGotoTop(ix[0]), 0u);
     LumSkip(ix[0], 2);  // record 3
     UNSIGNED32 len = 0;
@@ -371,7 +427,7 @@ TEST_F(IndexedTable, BookmarksAndRecordNumbers) {
     EXPECT_EQ(rec, 4u);
 }
 
-TEST_F(IndexedTable, IndexDescriptionsAndTheToleratedCodes) {
+TEST_P(IndexedTable, IndexDescriptionsAndTheToleratedCodes) {
     UNSIGNED16 n = 0;
     ASSERT_EQ(LumGetNumIndexes(o.table, &n), 0u);
     EXPECT_EQ(n, 4);
@@ -484,7 +540,7 @@ TEST(EngineErrors, BrokenFilesAndWrongTypesAreClearErrors) {
                           {"CDX.DBF", 3, 5030, "CDX.DBF"},
                           {"MISSING.LDT", 3, 7008, "MISSING.LDT"},
                           {"sub\\GOOD.LDT", 3, 7008, "sub/GOOD.LDT"},
-                          {"OLD.LDT", 3, 7016, "OLD.LDT has format version 2; this engine reads version 3"}};
+                          {"OLD.LDT", 3, 7016, "OLD.LDT has format version 2; this engine reads versions 3 and 4"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LUMHANDLE t = 0;
