@@ -284,24 +284,18 @@ void Stmt::bindBlob(int i, const void* data, std::size_t size) {
     sqlite3_bind_blob(stmt_.get(), i, size ? data : &empty, static_cast<int>(size), SQLITE_TRANSIENT);
 }
 
-void Stmt::bindKey(int i, std::string_view key) {
-    static const char empty = 0;
-    const char* data = key.empty() ? &empty : key.data();
-    const int size = static_cast<int>(key.size());
-    if (db_->textKeys())
-        sqlite3_bind_text(stmt_.get(), i, data, size, SQLITE_TRANSIENT);
-    else
-        sqlite3_bind_blob(stmt_.get(), i, data, size, SQLITE_TRANSIENT);
-}
+void Stmt::bindKey(int i, std::string_view key) { bindKeyAs(i, key, SQLITE_TRANSIENT); }
 
-void Stmt::bindKeyInPlace(int i, std::string_view key) {
+void Stmt::bindKeyInPlace(int i, std::string_view key) { bindKeyAs(i, key, SQLITE_STATIC); }
+
+void Stmt::bindKeyAs(int i, std::string_view key, sqlite3_destructor_type copy) {
     static const char empty = 0;
     const char* data = key.empty() ? &empty : key.data();
     const int size = static_cast<int>(key.size());
     if (db_->textKeys())
-        sqlite3_bind_text(stmt_.get(), i, data, size, SQLITE_STATIC);
+        sqlite3_bind_text(stmt_.get(), i, data, size, copy);
     else
-        sqlite3_bind_blob(stmt_.get(), i, data, size, SQLITE_STATIC);
+        sqlite3_bind_blob(stmt_.get(), i, data, size, copy);
 }
 
 std::string Stmt::text(int col) const {

@@ -124,6 +124,8 @@ public:
     int type(int col) const;
 
 private:
+    // copy: SQLITE_TRANSIENT (copied) or SQLITE_STATIC (read in place).
+    void bindKeyAs(int i, std::string_view key, sqlite3_destructor_type copy);
     struct Finalize {
         void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
     };
