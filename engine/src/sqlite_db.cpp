@@ -280,23 +280,24 @@ void Stmt::bindText(int i, std::string_view v) {
     sqlite3_bind_text(stmt_.get(), i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
 }
 void Stmt::bindBlob(int i, const void* data, std::size_t size) {
-    static const char empty = 0;
-    sqlite3_bind_blob(stmt_.get(), i, size ? data : &empty, static_cast<int>(size), SQLITE_TRANSIENT);
+    bindBytes(i, std::string_view(static_cast<const char*>(data), size), false, false);
 }
 
-void Stmt::bindKey(int i, std::string_view key) { bindKeyAs(i, key, SQLITE_TRANSIENT); }
-
-void Stmt::bindKeyInPlace(int i, std::string_view key) { bindKeyAs(i, key, SQLITE_STATIC); }
-
-void Stmt::bindKeyAs(int i, std::string_view key, sqlite3_destructor_type copy) {
+void Stmt::bindBytes(int i, std::string_view bytes, bool text, bool inPlace) {
+    // An empty value needs a pointer all the same, or SQLite binds a null.
     static const char empty = 0;
-    const char* data = key.empty() ? &empty : key.data();
-    const int size = static_cast<int>(key.size());
-    if (db_->textKeys())
-        sqlite3_bind_text(stmt_.get(), i, data, size, copy);
+    const char* data = bytes.empty() ? &empty : bytes.data();
+    const int size = static_cast<int>(bytes.size());
+    const sqlite3_destructor_type keep = inPlace ? SQLITE_STATIC : SQLITE_TRANSIENT;
+    if (text)
+        sqlite3_bind_text(stmt_.get(), i, data, size, keep);
     else
-        sqlite3_bind_blob(stmt_.get(), i, data, size, copy);
+        sqlite3_bind_blob(stmt_.get(), i, data, size, keep);
 }
+
+void Stmt::bindKey(int i, std::string_view key) { bindBytes(i, key, db_->textKeys(), false); }
+
+void Stmt::bindKeyInPlace(int i, std::string_view key) { bindBytes(i, key, db_->textKeys(), true); }
 
 std::string Stmt::text(int col) const {
     forget(col);

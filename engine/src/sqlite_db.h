@@ -104,6 +104,9 @@ public:
     void bind(int i, double v);
     void bindText(int i, std::string_view v);
     void bindBlob(int i, const void* data, std::size_t size);
+    // Bytes as text or as a blob; inPlace: read where they are, so they must
+    // stay unchanged until the statement has stepped, else copied.
+    void bindBytes(int i, std::string_view bytes, bool text, bool inPlace);
     // An index key, copied, stored as its connection's file stores keys.
     void bindKey(int i, std::string_view key);
     // The same, the key's bytes read in place: they must stay unchanged
@@ -124,8 +127,6 @@ public:
     int type(int col) const;
 
 private:
-    // copy: SQLITE_TRANSIENT (copied) or SQLITE_STATIC (read in place).
-    void bindKeyAs(int i, std::string_view key, sqlite3_destructor_type copy);
     struct Finalize {
         void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
     };

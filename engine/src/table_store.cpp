@@ -84,18 +84,6 @@ private:
 
 namespace {
 
-// Binds bytes that stay where they are until the statement has stepped:
-// SQLite reads them in place instead of copying them first.
-void bindInPlace(Stmt& stmt, int i, std::string_view bytes, bool text) {
-    static const char empty = 0;
-    const char* data = bytes.empty() ? &empty : bytes.data();
-    const int size = static_cast<int>(bytes.size());
-    if (text)
-        sqlite3_bind_text(stmt.get(), i, data, size, SQLITE_STATIC);
-    else
-        sqlite3_bind_blob(stmt.get(), i, data, size, SQLITE_STATIC);
-}
-
 // An append's statements get every parameter bound again for each record:
 // a reset that keeps the old bindings spares clearing a hundred of them.
 void resetKeepingBindings(Stmt& stmt) { sqlite3_reset(stmt.get()); }
@@ -108,18 +96,8 @@ void bindColumnValue(Stmt& stmt, int i, const Value& v, bool inPlace) {
         case K::Null: stmt.bindNull(i); break;
         case K::Double: stmt.bind(i, v.real); break;
         case K::Text:
-        case K::Memo:
-            if (inPlace)
-                bindInPlace(stmt, i, v.text, true);
-            else
-                stmt.bindText(i, v.text);
-            break;
-        case K::Binary:
-            if (inPlace)
-                bindInPlace(stmt, i, v.text, false);
-            else
-                stmt.bindBlob(i, v.text.data(), v.text.size());
-            break;
+        case K::Memo: stmt.bindBytes(i, v.text, true, inPlace); break;
+        case K::Binary: stmt.bindBytes(i, v.text, false, inPlace); break;
         case K::Timestamp: stmt.bind(i, v.integer * 86400000 + static_cast<std::int64_t>(v.millis)); break;
         default: stmt.bind(i, v.integer); break;
     }
@@ -818,7 +796,7 @@ void TableStore::insertImages(std::size_t count, const std::function<std::string
             for (; r + kBatch <= count; r += kBatch) {
                 for (std::size_t i = 0; i < kBatch; ++i) {
                     batch.bind(static_cast<int>(2 * i + 1), static_cast<std::int64_t>(r + i + 1));
-                    bindInPlace(batch, static_cast<int>(2 * i + 2), image(r + i), false);
+                    batch.bindBytes(static_cast<int>(2 * i + 2), image(r + i), false, true);
                 }
                 batch.step();
                 resetKeepingBindings(batch);
@@ -827,7 +805,7 @@ void TableStore::insertImages(std::size_t count, const std::function<std::string
         Stmt single(db_, "INSERT INTO lce_images(__recno, __rec) VALUES(?1, ?2)");
         for (; r < count; ++r) {
             single.bind(1, static_cast<std::int64_t>(r + 1));
-            bindInPlace(single, 2, image(r), false);
+            single.bindBytes(2, image(r), false, true);
             single.step();
             single.reset();
         }
@@ -982,7 +960,7 @@ std::int64_t TableStore::writeRows(std::int64_t recno, const Row& row, std::stri
         }
         resetKeepingBindings(insertImage_);
         insertImage_.bind(1, recno);
-        bindInPlace(insertImage_, 2, packed, false);
+        insertImage_.bindBytes(2, packed, false, true);
         insertImage_.step();
         if (insertKeys_) {
             resetKeepingBindings(insertKeys_);
@@ -1007,9 +985,10 @@ std::int64_t TableStore::beginBulkAppend() {
     // value, found while the caller's thread alone uses the connection.
     for (const ColumnLayout& c : layout_.columns())
         if (c.def.type == kAutoIncrement && !nextAutoInc_) nextAutoInc_ = firstAutoIncrement(c.def);
-    Stmt last(db_, imagesOnly_ ? "SELECT max(__recno) FROM lce_images" : "SELECT max(__recno) FROM records");
+    // Every record has its image, so its number is in lce_images.
+    Stmt last(db_, "SELECT coalesce(max(__recno), 0) FROM lce_images");
     last.step();
-    return std::max<std::int64_t>(last.isNull(0) ? 0 : last.integer(0), imagesOnly_ ? lastRecno_ : 0);
+    return std::max(last.integer(0), lastRecno_);
 }
 
 void TableStore::prepareRecord(const Row& input, std::int64_t recno, PreparedRecord& out) {
