@@ -111,7 +111,7 @@ void BulkAppend::work() {
         const std::size_t at = first_;
         lock.unlock();
         try {
-            for (std::size_t i = 0; i < count; ++i) store_.writeRecord(slots_[(at + i) % slots_.size()]);
+            for (std::size_t i = 0; i < count; ++i) store_.writeRecord(slots_[(at + i) % slots_.size()], packed_);
         } catch (...) {
             lock.lock();
             failure_ = std::current_exception();

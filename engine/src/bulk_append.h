@@ -58,6 +58,7 @@ private:
     bool stopping_ = false;
     bool flushing_ = false;  // finish() waits for every queued record
     bool workerWaiting_ = false, callerWaiting_ = false;
+    std::string packed_;  // the worker's: the image being written, packed
     std::exception_ptr failure_;
     std::thread worker_;
 };

@@ -35,6 +35,12 @@ void fillChunks(char* dst, char byte, std::size_t n) {
 
 std::string packImage(std::string_view image) {
     std::string out;
+    packImageInto(image, out);
+    return out;
+}
+
+void packImageInto(std::string_view image, std::string& out) {
+    out.clear();
     out.reserve(image.size() / 2 + 16);
     const std::size_t size = image.size();
     std::size_t literal = 0, i = 0;
@@ -66,7 +72,6 @@ std::string packImage(std::string_view image) {
         i += left;
     }
     if (literal < size) flush(size, 0, 0);
-    return out;
 }
 
 bool unpackImage(std::string_view packed, char* dst, std::size_t expectedSize) {

@@ -18,6 +18,8 @@
 namespace lce {
 
 std::string packImage(std::string_view image);
+// The same code into out, whose storage is reused.
+void packImageInto(std::string_view image, std::string& out);
 // Unpacks into out; false when the code is damaged or does not give exactly
 // expectedSize bytes.
 bool unpackImage(std::string_view packed, std::size_t expectedSize, std::string& out);

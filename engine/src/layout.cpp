@@ -108,21 +108,49 @@ int RecordLayout::find(std::string_view name) const {
 }
 
 Value RecordLayout::normalize(std::size_t c, const Value& v) const {
-    const ColumnDef& def = columns_[c].def;
-    if (v.isNull()) return v;
+    Value out;
+    normalizeInto(c, v, out);
+    return out;
+}
+
+// Writes into out in place: a load reuses one row for every record, so the
+// text of each column keeps its storage from the record before.
+void RecordLayout::normalizeInto(std::size_t c, const Value& v, Value& out) const {
     using K = Value::Kind;
-    const K want = kindOf(def.type);
-    auto mismatch = [&]() -> Value {
+    const auto set = [&out](K kind, std::int64_t integer = 0, double real = 0, std::uint32_t millis = 0) {
+        out.kind = kind;
+        out.integer = integer;
+        out.real = real;
+        out.millis = millis;
+        out.text.clear();
+    };
+    const auto setBytes = [&out](K kind, std::string_view bytes) {
+        out.kind = kind;
+        out.integer = 0;
+        out.real = 0;
+        out.millis = 0;
+        out.text.assign(bytes);
+    };
+    if (v.isNull()) {
+        out = v;
+        return;
+    }
+    const ColumnDef& def = columns_[c].def;
+    const auto mismatch = [&]() {
         fail(kErrInvalidArgument,
              "Value does not fit " + columnText(def.name) + " of type " + std::to_string(def.type));
     };
-    switch (want) {
+    switch (kindOf(def.type)) {
         case K::Logical:
-            if (v.kind == K::Logical) return v;
-            if (v.kind == K::Integer) return Value::ofLogical(v.integer != 0);
-            return mismatch();
+            if (v.kind == K::Logical)
+                out = v;
+            else if (v.kind == K::Integer)
+                set(K::Logical, v.integer != 0 ? 1 : 0);
+            else
+                mismatch();
+            return;
         case K::Double: {
-            double d;
+            double d = 0;
             if (v.kind == K::Double)
                 d = v.real;
             else if (v.kind == K::Integer)
@@ -130,46 +158,47 @@ Value RecordLayout::normalize(std::size_t c, const Value& v) const {
             else if (v.kind == K::Scaled)
                 d = static_cast<double>(v.integer) / 10000.0;
             else
-                return mismatch();
-            if (!std::isfinite(d)) return mismatch();
+                mismatch();
+            if (!std::isfinite(d)) mismatch();
             if (def.type == kNumeric) {
                 const std::string text = formatFixed(d, def.decimals);
                 if (text.size() > def.length)
                     fail(kErrInvalidArgument, "Numeric value " + text + " does not fit " + columnText(def.name));
             }
-            return Value::ofDouble(d);
+            set(K::Double, 0, d);
+            return;
         }
         case K::Date:
-            if (v.kind == K::Date || v.kind == K::Timestamp) {
-                if (v.integer <= 0 || v.integer > 0x7FFFFFFF) return mismatch();
-                return Value::ofDate(v.integer);
-            }
-            return mismatch();
+            if ((v.kind != K::Date && v.kind != K::Timestamp) || v.integer <= 0 || v.integer > 0x7FFFFFFF) mismatch();
+            set(K::Date, v.integer);
+            return;
         case K::Text: {
-            if (v.kind != K::Text && v.kind != K::Memo) return mismatch();
-            std::string text = v.text;
-            if (def.type != kVarChar) text = std::string(trimTrailingBlanks(text));
+            if (v.kind != K::Text && v.kind != K::Memo) mismatch();
+            const std::string_view text = def.type == kVarChar ? std::string_view(v.text) : trimTrailingBlanks(v.text);
             if (text.size() > def.length)
                 fail(kErrInvalidArgument, "Text of " + std::to_string(text.size()) + " characters is longer than " +
                                               columnText(def.name) + " (" + std::to_string(def.length) + ")");
-            return Value::ofText(std::move(text));
+            setBytes(K::Text, text);
+            return;
         }
         case K::Memo:
-            if (v.kind == K::Memo || v.kind == K::Text) return Value::ofMemo(v.text);
-            return mismatch();
+            if (v.kind != K::Memo && v.kind != K::Text) mismatch();
+            setBytes(K::Memo, v.text);
+            return;
         case K::Binary:
-            if (v.kind != K::Binary && v.kind != K::Text) return mismatch();
+            if (v.kind != K::Binary && v.kind != K::Text) mismatch();
             if ((def.type == kRaw || def.type == kVarBinary) && v.text.size() > def.length)
                 fail(kErrInvalidArgument, "Value is longer than " + columnText(def.name));
-            return Value::ofBinary(v.text);
+            setBytes(K::Binary, v.text);
+            return;
         case K::Integer: {
-            std::int64_t i;
+            std::int64_t i = 0;
             if (v.kind == K::Integer)
                 i = v.integer;
             else if (v.kind == K::Double && std::nearbyint(v.real) == v.real && std::fabs(v.real) < 9.2e18)
                 i = static_cast<std::int64_t>(v.real);
             else
-                return mismatch();
+                mismatch();
             std::int64_t lo = std::numeric_limits<std::int32_t>::min() + 1,
                          hi = std::numeric_limits<std::int32_t>::max();
             if (def.type == kShortInteger) {
@@ -187,24 +216,30 @@ Value RecordLayout::normalize(std::size_t c, const Value& v) const {
             if (i < lo || i > hi)
                 fail(kErrInvalidArgument,
                      "Integer " + std::to_string(i) + " is out of range for " + columnText(def.name));
-            return Value::ofInteger(i);
+            set(K::Integer, i);
+            return;
         }
         case K::Time:
-            if ((v.kind == K::Time || v.kind == K::Integer) && v.integer >= 0 && v.integer < 86400000)
-                return Value::ofTime(static_cast<std::uint32_t>(v.integer));
-            return mismatch();
+            if ((v.kind != K::Time && v.kind != K::Integer) || v.integer < 0 || v.integer >= 86400000) mismatch();
+            set(K::Time, v.integer);
+            return;
         case K::Timestamp:
-            if ((v.kind == K::Timestamp || v.kind == K::Date) && v.integer > 0 && v.integer <= 0x7FFFFFFF &&
-                v.millis < 86400000)
-                return Value::ofTimestamp(v.integer, v.kind == K::Timestamp ? v.millis : 0);
-            return mismatch();
+            if ((v.kind != K::Timestamp && v.kind != K::Date) || v.integer <= 0 || v.integer > 0x7FFFFFFF ||
+                v.millis >= 86400000)
+                mismatch();
+            set(K::Timestamp, v.integer, 0, v.kind == K::Timestamp ? v.millis : 0);
+            return;
         case K::Scaled:
-            if (v.kind == K::Scaled) return v;
-            if (v.kind == K::Integer) return Value::ofScaled(v.integer * 10000);
-            if (v.kind == K::Double && std::isfinite(v.real) && std::fabs(v.real) < 9.2e14)
-                return Value::ofScaled(std::llround(v.real * 10000.0));
-            return mismatch();
-        default: return mismatch();
+            if (v.kind == K::Scaled)
+                out = v;
+            else if (v.kind == K::Integer)
+                set(K::Scaled, v.integer * 10000);
+            else if (v.kind == K::Double && std::isfinite(v.real) && std::fabs(v.real) < 9.2e14)
+                set(K::Scaled, std::llround(v.real * 10000.0));
+            else
+                mismatch();
+            return;
+        default: mismatch();
     }
 }
 

@@ -39,6 +39,7 @@ public:
     // Converts a value given for column c into the column's canonical kind;
     // throws naming the column when it does not fit.
     Value normalize(std::size_t c, const Value& value) const;
+    void normalizeInto(std::size_t c, const Value& value, Value& out) const;
     void encode(std::string& image, std::size_t c, const Value& normalized) const;
     Value decode(std::string_view image, std::size_t c) const;
     // Column c's value from its bytes p (available of them) and its null

@@ -832,7 +832,7 @@ void TableStore::normalizeInto(const Row& input, Row& row) {
     row.resize(cols.size());
     for (std::size_t c = 0; c < cols.size(); ++c) {
         try {
-            row[c] = layout_.normalize(c, input[c]);
+            layout_.normalizeInto(c, input[c], row[c]);
         } catch (const Error& e) {
             fail(e.code(), std::string(e.what()) + " in table " + path_);
         }
@@ -994,13 +994,13 @@ std::int64_t TableStore::beginBulkAppend() {
 void TableStore::prepareRecord(const Row& input, std::int64_t recno, PreparedRecord& out) {
     normalizeInto(input, out.row);
     recordImageInto(out.row, out.image);
-    out.packed = packImage(out.image);
     appendKeys(out.row, out.keys, out.keyEnds);
     out.recno = recno;
 }
 
-void TableStore::writeRecord(const PreparedRecord& record) {
-    writeRows(record.recno, record.row, record.packed, record.keys, record.keyEnds);
+void TableStore::writeRecord(const PreparedRecord& record, std::string& packed) {
+    packImageInto(record.image, packed);
+    writeRows(record.recno, record.row, packed, record.keys, record.keyEnds);
     applyIndexConditions(record.recno);
 }
 

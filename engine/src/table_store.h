@@ -140,12 +140,12 @@ public:
     // start: the indexes are built at commit, so no append meets a key.
     // Its appends may run on two threads (see bulk_append.h).
     bool bulkLoading() const { return bulk_ && rebuildIndexesAtCommit_; }
-    // A record ready to be written: its normalized values, packed image and
-    // keys (one after the other, each index's ending at keyEnds[i]).
+    // A record ready to be written: its normalized values, image and keys (one after the other, each index's ending at
+    // keyEnds[i]).
     struct PreparedRecord {
         std::int64_t recno = 0;
         Row row;
-        std::string image, packed, keys;
+        std::string image, keys;
         std::vector<std::size_t> keyEnds;
     };
     // Readies a bulk load's appends; returns the last record number given.
@@ -154,7 +154,8 @@ public:
     // record's rows. Only the first touches the store's own state, only the
     // second its connection.
     void prepareRecord(const Row& input, std::int64_t recno, PreparedRecord& out);
-    void writeRecord(const PreparedRecord& record);
+    // The image is packed here, on the writer's side: packed is its buffer.
+    void writeRecord(const PreparedRecord& record, std::string& packed);
 
     // Key of a row of normalized values for index i (before inversion of a
     // descending index: the returned key is final).
