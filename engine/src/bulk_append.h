@@ -1,6 +1,6 @@
 // Loading a new table on two threads. Appending a record is two halves of
-// about equal cost: normalizing its values, building its image and its keys
-// (ours), and writing its rows through SQLite. While a table created by
+// about equal cost: normalizing its values, building its image and its keys,
+// and packing the image and writing its rows through SQLite. While a table created by
 // this process is filled in one transaction (its indexes are built at
 // commit, so no append can fail on a duplicate key), the caller's thread
 // does the first half of each record and hands it to a worker that does the

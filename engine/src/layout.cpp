@@ -124,11 +124,8 @@ void RecordLayout::normalizeInto(std::size_t c, const Value& v, Value& out) cons
         out.millis = millis;
         out.text.clear();
     };
-    const auto setBytes = [&out](K kind, std::string_view bytes) {
-        out.kind = kind;
-        out.integer = 0;
-        out.real = 0;
-        out.millis = 0;
+    const auto setBytes = [&](K kind, std::string_view bytes) {
+        set(kind);
         out.text.assign(bytes);
     };
     if (v.isNull()) {

@@ -140,8 +140,8 @@ public:
     // start: the indexes are built at commit, so no append meets a key.
     // Its appends may run on two threads (see bulk_append.h).
     bool bulkLoading() const { return bulk_ && rebuildIndexesAtCommit_; }
-    // A record ready to be written: its normalized values, image and keys (one after the other, each index's ending at
-    // keyEnds[i]).
+    // A record ready to be written: its normalized values, its image and its
+    // keys (one after the other, each index's ending at keyEnds[i]).
     struct PreparedRecord {
         std::int64_t recno = 0;
         Row row;
