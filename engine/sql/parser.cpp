@@ -233,8 +233,10 @@ private:
             const bool all = AcceptWord("ALL");
             sql += all ? " UNION ALL " : " UNION ";
             sql += SelectCore(false);
+            out_.split.reset();
         }
         if (AcceptWord("ORDER")) {
+            out_.split.reset();
             ExpectWord("BY");
             sql += " ORDER BY " + OrderList();
         }
@@ -259,7 +261,8 @@ private:
             limit = " LIMIT " + Cur().text;
             Next();
         }
-        if (AcceptWord("DISTINCT")) {
+        const bool distinct = AcceptWord("DISTINCT");
+        if (distinct) {
             sql += "DISTINCT ";
         } else {
             AcceptWord("ALL");
@@ -268,10 +271,28 @@ private:
         if (AcceptWord("FROM")) {
             sql += " FROM " + FromList(firstCore);
         }
-        if (AcceptWord("WHERE")) sql += " WHERE " + Expression().sql;
+        GroupSplit split;
+        if (AcceptWord("WHERE")) {
+            sql += " WHERE ";
+            split.hasWhere = true;
+            split.whereBegin = sql.size();
+            sql += Expression().sql;
+        }
         if (AcceptWord("GROUP")) {
             ExpectWord("BY");
-            sql += " GROUP BY " + ExpressionList();
+            split.groupByAt = sql.size();
+            const Expr first = Expression();
+            std::string list = first.sql;
+            while (AcceptSymbol(",")) list += ", " + Expression().sql;
+            sql += " GROUP BY " + list;
+            // Only the statement's own first SELECT can be split; a later
+            // UNION or ORDER BY takes the chance away again (Select).
+            if (firstCore && !distinct && limit.empty() && first.kind == ItemKind::Column) {
+                split.column = first.column;
+                split.columnSql = first.sql;
+                split.groupBy = std::move(list);
+                out_.split = std::move(split);
+            }
         }
         if (AcceptWord("HAVING")) sql += " HAVING " + Expression().sql;
         if (!limit.empty()) {
@@ -836,13 +857,18 @@ private:
         for (std::size_t i = 0; i < out_.sources.size(); ++i) {
             if (out_.sources[i].outer) outer.emplace_back(i, UpperAscii(out_.sources[i].alias));
         }
-        for (SelectItem& item : out_.columns) {
-            if (!item.hasColumn) continue;
-            const std::string qualifier = UpperAscii(item.column.qualifier);
+        const auto candidates = [&](const ColumnRef& column) {
+            std::vector<std::size_t> found;
+            const std::string qualifier = UpperAscii(column.qualifier);
             for (const auto& [index, alias] : outer) {
-                if (qualifier.empty() || alias == qualifier) item.candidates.push_back(index);
+                if (qualifier.empty() || alias == qualifier) found.push_back(index);
             }
+            return found;
+        };
+        for (SelectItem& item : out_.columns) {
+            if (item.hasColumn) item.candidates = candidates(item.column);
         }
+        if (out_.split) out_.split->candidates = candidates(out_.split->column);
     }
 
     const std::vector<Token>& tokens_;

@@ -19,6 +19,20 @@ Translation Translate(std::string_view text, const TableResolver& resolver) {
     return ParseStatement(tokens, &resolved);
 }
 
+std::string SplitHalf(const Translation& t, const std::string& boundLiteral, bool lower) {
+    const GroupSplit& g = *t.split;
+    const std::string condition = lower ? "(" + g.columnSql + " < " + boundLiteral + " OR " + g.columnSql + " IS NULL)"
+                                        : g.columnSql + " >= " + boundLiteral;
+    std::string sql;
+    if (g.hasWhere) {
+        sql = t.sql.substr(0, g.whereBegin) + "(" + t.sql.substr(g.whereBegin, g.groupByAt - g.whereBegin) + ") AND " +
+              condition;
+    } else {
+        sql = t.sql.substr(0, g.groupByAt) + " WHERE " + condition;
+    }
+    return sql + t.sql.substr(g.groupByAt) + " ORDER BY " + g.groupBy;
+}
+
 std::vector<std::string> ScanParameters(std::string_view text) {
     std::vector<std::string> names;
     for (const Token& token : TokenizeLenient(text)) {

@@ -42,6 +42,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -115,6 +116,21 @@ struct SelectItem {
     std::vector<std::size_t> candidates;
 };
 
+// How a grouped SELECT can be run as two halves, each over the rows on one
+// side of a value of its first grouping term: set for a single SELECT (no
+// UNION, ORDER BY, TOP or DISTINCT) whose first GROUP BY term is a plain
+// column. Every group lies wholly in one half, so the halves' rows together
+// are the statement's rows.
+struct GroupSplit {
+    ColumnRef column;                     // the first grouping term
+    std::vector<std::size_t> candidates;  // outer sources that may hold it, as for SelectItem
+    std::string columnSql;                // its SQLite text
+    std::string groupBy;                  // the GROUP BY list's SQLite text
+    std::size_t whereBegin = 0;           // offset in sql of the WHERE condition (hasWhere)
+    std::size_t groupByAt = 0;            // offset in sql of " GROUP BY"
+    bool hasWhere = false;
+};
+
 struct Translation {
     std::string sql;  // SQLite SQL text
     StatementKind kind = StatementKind::Select;
@@ -122,7 +138,13 @@ struct Translation {
     std::vector<std::string> tables;      // distinct table names (case-insensitive), first spelling
     std::vector<std::string> parameters;  // marker names in order, without ':'; "" for '?'
     std::vector<SelectItem> columns;      // select list of the outermost SELECT (empty otherwise)
+    std::optional<GroupSplit> split;
 };
+
+// The SQLite text of one half of a split statement: the rows whose first
+// grouping term is below the literal bound (or null), or the rest, each
+// half ordered by the grouping terms so the lower half's rows come first.
+std::string SplitHalf(const Translation& t, const std::string& boundLiteral, bool lower);
 
 // Called once per distinct table name; returns the SQLite table expression.
 using TableResolver = std::function<std::string(const std::string& tableName)>;

@@ -49,7 +49,26 @@ void ResultRows::add(sqlite3_stmt* raw) {
     }
 }
 
+void ResultRows::append(ResultRows&& tail) {
+    if (tail_) {
+        tail_->append(std::move(tail));
+    } else {
+        tail_ = std::make_unique<ResultRows>(std::move(tail));
+    }
+    for (std::size_t c = 0; c < columns_ && c < tail_->stats_.size(); ++c) {
+        Stats& st = stats_[c];
+        const Stats& more = tail_->stats_[c];
+        st.anyReal |= more.anyReal;
+        st.anyText |= more.anyText;
+        st.anyBlob |= more.anyBlob;
+        st.anyInt |= more.anyInt;
+        st.wide |= more.wide;
+        st.maxLen = std::max(st.maxLen, more.maxLen);
+    }
+}
+
 Cell ResultRows::cell(std::size_t row, std::size_t column) const {
+    if (row >= own()) return tail_->cell(row - own(), column);
     const Stored& s = cells_[row * columns_ + column];
     Cell c;
     c.type = s.type;

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,7 +29,10 @@ public:
 
     // Copies the statement's current row.
     void add(sqlite3_stmt* raw);
-    std::size_t size() const { return columns_ == 0 ? 0 : cells_.size() / columns_; }
+    // Puts the rows of another result of the same columns after these,
+    // without copying them (the halves of a split statement).
+    void append(ResultRows&& tail);
+    std::size_t size() const { return own() + (tail_ ? tail_->size() : 0); }
     Cell cell(std::size_t row, std::size_t column) const;
     // The type of a column from its values alone: raw where any is a blob,
     // character (as wide as the widest) where any is text, else double,
@@ -49,10 +53,13 @@ private:
         bool anyReal = false, anyText = false, anyBlob = false, anyInt = false, wide = false;
         std::size_t maxLen = 1;
     };
+    std::size_t own() const { return columns_ == 0 ? 0 : cells_.size() / columns_; }
+
     std::size_t columns_;
     std::vector<Stored> cells_;
     std::string bytes_;
     std::vector<Stats> stats_;
+    std::unique_ptr<ResultRows> tail_;
 };
 
 }  // namespace lce

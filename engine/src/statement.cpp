@@ -8,11 +8,14 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <optional>
+#include <thread>
 
 #include "engine/sql/functions.h"
 #include "engine/sql/translate.h"
 #include "engine/src/cursor.h"
 #include "engine/src/error.h"
+#include "engine/src/group_split.h"
 #include "engine/src/layout.h"
 #include "engine/src/record_locks.h"
 #include "engine/src/result_rows.h"
@@ -175,18 +178,36 @@ void createView(const Db& db, const TableStore& store, const std::string& schema
     db.exec(view + " FROM " + schema + ".records");
 }
 
+// The schema a table of the statement is attached as: t1, t2, ... in the
+// order the statement first names them.
+std::string schemaOf(std::size_t i) { return "t" + std::to_string(i + 1); }
+
+// Attaches the opened tables to a connection of the statement, each under
+// its schema and a view named as the table.
+void attachStores(const Db& db, const std::vector<std::string>& tables, const Stores& stores, const std::string& text) {
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        const TableStore& store = *stores.at(upper(tables[i]));
+        attachTable(db, store, schemaOf(i), tables[i], text);
+        createView(db, store, schemaOf(i), tables[i]);
+    }
+}
+
 Stores attachTables(const Db& db, const Connection& conn, const std::vector<std::string>& tables,
                     std::chrono::milliseconds lockWait, const std::string& text) {
     Stores stores;
-    int n = 0;
-    for (const std::string& name : tables) {
-        std::shared_ptr<TableStore> store = openTable(conn, name, lockWait, text);
-        const std::string schema = "t" + std::to_string(++n);
-        attachTable(db, *store, schema, name, text);
-        createView(db, *store, schema, name);
-        stores[upper(name)] = store;
-    }
+    for (const std::string& name : tables) stores[upper(name)] = openTable(conn, name, lockWait, text);
+    attachStores(db, tables, stores, text);
     return stores;
+}
+
+// A connection for a SELECT: an in-memory database with the practice's functions.
+Db selectDb(std::chrono::milliseconds lockWait) {
+    Db db("", Db::Mode::Memory, lockWait);
+    // A name in double quotes is always a column: SQLite would otherwise read
+    // an unknown one as a text literal and answer it for every row.
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
+    return db;
 }
 
 // SQLite's own parser has a smaller stack than the dialect's nesting limit
@@ -276,6 +297,147 @@ ResultRows stepAll(const Db& db, sqlite3_stmt* raw, std::uint32_t limit, const S
     }
     return rows;
 }
+
+// ---- A grouped SELECT in two halves at once ----------------------------------
+
+struct Halves {
+    std::string lower, upper;  // the two statements' SQLite texts
+};
+
+// Ends a connection's read transaction however the statement ends.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(const Db& db) : db_(db) {}
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+    ~ReadTransaction() { end(); }
+
+    // A read transaction changes nothing: ending it cannot fail in a way that matters.
+    void end() {
+        if (open_) sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
+        open_ = false;
+    }
+
+    // Begins it and takes the shared lock of every attached table, failing
+    // as a statement that reads them would.
+    void begin(std::size_t tables, const Stores& stores, const std::string& text) {
+        db_.exec("BEGIN");
+        open_ = true;
+        std::string touch = "SELECT 0";
+        for (std::size_t i = 0; i < tables; ++i) touch += " + (SELECT count(*) FROM " + schemaOf(i) + ".sqlite_master)";
+        const PreparedStmt stmt = prepareTranslated(db_, touch, stores, text);
+        stepAll(db_, stmt.get(), 0, stores, text);
+    }
+
+private:
+    const Db& db_;
+    bool open_ = false;
+};
+
+// The second half runs on a connection of its own, on another thread. Both
+// read one state of the tables: the first connection's read transaction
+// holds every table's shared lock before the second begins its own, so no
+// writer can commit in between; when the second cannot take its locks at
+// once (a writer waits for them), the statement runs whole on the first.
+class SplitSelect {
+public:
+    SplitSelect(const Db& db, const sql::Translation& t, const Stores& stores, const std::string& text)
+        : db_(db), t_(t), stores_(stores), text_(text), read_(db) {}
+
+    std::optional<Halves> halves(std::chrono::milliseconds lockWait) {
+        if (!t_.split) return std::nullopt;
+        read_.begin(t_.tables.size(), stores_, text_);
+        // A reader of a file kept in write-ahead-log mode does not hold
+        // writers off: the second connection could see a later state.
+        for (std::size_t i = 0; i < t_.tables.size(); ++i) {
+            Stmt mode(db_, "PRAGMA " + schemaOf(i) + ".journal_mode");
+            if (mode.step() && equalsIgnoringCase(mode.text(0), "wal")) return std::nullopt;
+        }
+        const std::optional<std::string> bound = splitBound(db_, t_, [&](const std::string& name) {
+            std::optional<SplitSource> found;
+            for (std::size_t i = 0; i < t_.tables.size(); ++i)
+                if (equalsIgnoringCase(t_.tables[i], name)) found = SplitSource{schemaOf(i), stores_.at(upper(name))};
+            return found;
+        });
+        if (!bound || !openSecond(lockWait)) return std::nullopt;
+        return Halves{sql::SplitHalf(t_, *bound, true), sql::SplitHalf(t_, *bound, false)};
+    }
+
+    // Steps the lower half (stmt, on the first connection) here and the
+    // upper one on the second; the rows are the lower's, then the upper's.
+    ResultRows run(sqlite3_stmt* stmt, const Halves& halves, const std::vector<std::optional<Value>>& parameters,
+                   std::uint32_t limit) {
+        const PreparedStmt upperStmt = prepareTranslated(*second_, halves.upper, stores_, text_);
+        bindParameters(upperStmt.get(), parameters);
+        std::optional<ResultRows> upper;
+        std::exception_ptr upperFailure;
+        const auto stepUpper = [&] {
+            try {
+                upper.emplace(stepAll(*second_, upperStmt.get(), limit, stores_, text_));
+            } catch (...) {
+                upperFailure = std::current_exception();
+                sqlite3_interrupt(db_.get());
+            }
+        };
+        std::thread worker;
+        try {
+            worker = std::thread(stepUpper);
+        } catch (const std::system_error&) {
+            // No thread to be had: the halves one after the other.
+        }
+        std::optional<ResultRows> lower;
+        try {
+            lower.emplace(stepAll(db_, stmt, limit, stores_, text_));
+        } catch (...) {
+            if (worker.joinable()) {
+                sqlite3_interrupt(second_->get());
+                worker.join();
+            }
+            // The lower half was interrupted because the upper one failed: its failure is the one to tell.
+            if (upperFailure) std::rethrow_exception(upperFailure);
+            throw;
+        }
+        if (worker.joinable()) {
+            worker.join();
+        } else {
+            stepUpper();
+        }
+        if (upperFailure) std::rethrow_exception(upperFailure);
+        lower->append(std::move(*upper));
+        return std::move(*lower);
+    }
+
+    // The tables' locks are let go once the rows are read.
+    void endReads() {
+        if (secondRead_) secondRead_->end();
+        read_.end();
+    }
+
+private:
+    bool openSecond(std::chrono::milliseconds lockWait) {
+        second_.emplace(selectDb(lockWait));
+        attachStores(*second_, t_.tables, stores_, text_);
+        secondRead_.emplace(*second_);
+        second_->setLockWait(std::chrono::milliseconds(0));
+        try {
+            secondRead_->begin(t_.tables.size(), stores_, text_);
+        } catch (const Error&) {
+            secondRead_.reset();
+            second_.reset();
+            return false;
+        }
+        second_->setLockWait(lockWait);
+        return true;
+    }
+
+    const Db& db_;
+    const sql::Translation& t_;
+    const Stores& stores_;
+    const std::string& text_;
+    ReadTransaction read_;
+    std::optional<Db> second_;
+    std::optional<ReadTransaction> secondRead_;  // declared after second_: ends first
+};
 
 // The definition of the source column a select item names, looked up in the
 // tables it may come from.
@@ -616,21 +778,23 @@ std::uint32_t Statement::execute() {
     const sql::Translation t = translateOrFail(text_);
     // The statement's time-out, else the connection's, also bounds each wait
     // for another program's lock on a table it reads.
+    ranInHalves_ = false;
     const std::uint32_t limit = timeout ? timeout : conn->sqlTimeout();
     const std::chrono::milliseconds lockWait = limit ? std::chrono::milliseconds(limit) : defaultLockWait();
     if (t.kind != sql::StatementKind::Select) {
         rowCount_ = executeChange(*conn, t, limit, lockWait);
         return 0;
     }
-    Db db("", Db::Mode::Memory, lockWait);
-    // A name in double quotes is always a column: SQLite would otherwise read
-    // an unknown one as a text literal and answer it for every row.
-    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
+    const Db db = selectDb(lockWait);
     const Stores stores = attachTables(db, *conn, t.tables, lockWait, text_);
-    const PreparedStmt stmt = prepareTranslated(db, t.sql, stores, text_);
+    SplitSelect split(db, t, stores, text_);
+    const std::optional<Halves> halves = split.halves(lockWait);
+    const PreparedStmt stmt = prepareTranslated(db, halves ? halves->lower : t.sql, stores, text_);
     bindParameters(stmt.get(), parameters_);
-    const ResultRows rows = stepAll(db, stmt.get(), limit, stores, text_);
+    const ResultRows rows =
+        halves ? split.run(stmt.get(), *halves, parameters_, limit) : stepAll(db, stmt.get(), limit, stores, text_);
+    ranInHalves_ = halves.has_value();
+    split.endReads();
     if (sqlite3_column_count(stmt.get()) == 0) {
         rowCount_ = sqlite3_changes(db.get());
         return 0;

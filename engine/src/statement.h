@@ -37,6 +37,8 @@ public:
     // The auto-increment value of the last record an INSERT of this
     // statement added (0: none).
     std::int64_t lastAutoIncrement() const { return lastAutoIncrement_; }
+    // Whether the last SELECT ran as two halves at once (group_split.h).
+    bool ranInHalves() const { return ranInHalves_; }
 
     std::uint16_t tableType = 3, charType = 1, lockType = 1, rights = 1, readOnly = 1, constrain = 2, readAll = 2;
     std::string collation;
@@ -58,6 +60,7 @@ private:
     std::vector<std::optional<Value>> parameters_;
     std::optional<std::int64_t> rowCount_;
     std::int64_t lastAutoIncrement_ = 0;
+    bool ranInHalves_ = false;
 };
 
 // Message of an SQL failure, as the engine reports it under kErrSql.

@@ -207,6 +207,54 @@ TEST(Translate, SelectItemKindsAndCandidates) {
     }
 }
 
+// A grouped statement is split only where its halves together are exactly
+// its rows: one SELECT, grouped first by a plain column, with no order,
+// row limit or DISTINCT of its own.
+TEST(Translate, AGroupedSelectSaysWhereItSplitsInTwo) {
+    struct SplitCase {
+        const char* dialect;
+        const char* lower;  // nullptr: not split
+        const char* upper;
+    };
+    const SplitCase cases[] = {
+        {"Select p.[Entry Number], Sum(x.Amount) S From ZTTRN p, ZTPAX x Where p.[Entry Number] = x.Ref "
+         "Group By p.[Entry Number], p.Amount Having Count(*) > :n",
+         R"(SELECT "p"."Entry Number" AS "Entry Number", SUM("x"."Amount") AS "S" FROM "ZTTRN" AS "p", "ZTPAX" AS "x" )"
+         R"(WHERE ("p"."Entry Number" = "x"."Ref") AND ("p"."Entry Number" < 17 OR "p"."Entry Number" IS NULL) )"
+         R"(GROUP BY "p"."Entry Number", "p"."Amount" HAVING COUNT(*) > ?1 ORDER BY "p"."Entry Number", "p"."Amount")",
+         R"(SELECT "p"."Entry Number" AS "Entry Number", SUM("x"."Amount") AS "S" FROM "ZTTRN" AS "p", "ZTPAX" AS "x" )"
+         R"(WHERE ("p"."Entry Number" = "x"."Ref") AND "p"."Entry Number" >= 17 )"
+         R"(GROUP BY "p"."Entry Number", "p"."Amount" HAVING COUNT(*) > ?1 ORDER BY "p"."Entry Number", "p"."Amount")"},
+        {"Select k, Count(*) n From t Group By k",
+         R"(SELECT "k" AS "k", COUNT(*) AS "n" FROM "t" AS "t" WHERE ("k" < 17 OR "k" IS NULL) GROUP BY "k" ORDER BY "k")",
+         R"(SELECT "k" AS "k", COUNT(*) AS "n" FROM "t" AS "t" WHERE "k" >= 17 GROUP BY "k" ORDER BY "k")"},
+        {"(Select k From t Where k > (Select Max(k) From u Order By 1) Group By k)",
+         R"(SELECT "k" AS "k" FROM "t" AS "t" WHERE ("k" > (SELECT MAX("k") AS "EXPR_1" FROM "u" AS "u" ORDER BY 1)) AND ("k" < 17 OR "k" IS NULL) GROUP BY "k" ORDER BY "k")",
+         nullptr},
+        {"Select k From t Group By k Order By k", nullptr, nullptr},
+        {"Select k From t Group By k Union Select k From u", nullptr, nullptr},
+        {"(Select k From t Group By k) Union Select k From u", nullptr, nullptr},
+        {"Select Top 5 k From t Group By k", nullptr, nullptr},
+        {"Select Distinct Count(*) From t Group By k", nullptr, nullptr},
+        {"Select Count(*) From t Group By k + 1", nullptr, nullptr},
+        {"Select Count(*) From t", nullptr, nullptr},
+        {"Select k From t Where k In (Select k From u Group By k)", nullptr, nullptr},
+    };
+    for (const SplitCase& c : cases) {
+        SCOPED_TRACE(c.dialect);
+        const Translation t = Translate(c.dialect);
+        ASSERT_EQ(t.split.has_value(), c.lower != nullptr);
+        if (!c.lower) continue;
+        EXPECT_EQ(SplitHalf(t, "17", true), c.lower);
+        if (c.upper) {
+            EXPECT_EQ(SplitHalf(t, "17", false), c.upper);
+        }
+    }
+    const Translation two = Translate("Select Count(*) From ZTTRN p, ZTPAX x Group By x.Ref");
+    ASSERT_TRUE(two.split);
+    EXPECT_EQ(two.split->candidates, std::vector<std::size_t>{1});
+}
+
 TEST(ScanParameters, FindsMarkersOutsideLiteralsAndNeverThrows) {
     EXPECT_EQ(ScanParameters("Select :a, ':b', [:c], \":d\" -- :e\r\n, ?, :f /* :g */"),
               (std::vector<std::string>{"a", "", "f"}));
