@@ -1,7 +1,9 @@
-// Choosing the bound that splits a grouped SELECT in two.
+// A grouped SELECT split in two: where, and the two halves run at once.
 #include "engine/src/group_split.h"
 
 #include <cstdlib>
+#include <exception>
+#include <system_error>
 #include <thread>
 
 #include "engine/src/layout.h"
@@ -58,6 +60,107 @@ std::optional<std::string> splitBound(const Db& db, const sql::Translation& t, c
     // A value SQL wrote as text into the column sorts after every number: no middle to take.
     if (ends.type(0) != SQLITE_INTEGER || ends.type(1) != SQLITE_INTEGER) return std::nullopt;
     return integerMiddle(ends.integer(0), ends.integer(1));
+}
+
+void ReadTransaction::begin(std::size_t tables, const Stores& stores, const std::string& text) {
+    db_.exec("BEGIN");
+    open_ = true;
+    std::string touch = "SELECT 0";
+    for (std::size_t i = 0; i < tables; ++i) touch += " + (SELECT count(*) FROM " + schemaOf(i) + ".sqlite_master)";
+    const PreparedStmt stmt = prepareTranslated(db_, touch, stores, text);
+    stepAll(db_, stmt.get(), 0, stores, text);
+}
+
+void ReadTransaction::end() noexcept {
+    if (open_) sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
+    open_ = false;
+}
+
+std::optional<Halves> SplitSelect::halves(std::chrono::milliseconds lockWait) {
+    if (!t_.split) return std::nullopt;
+    read_.begin(t_.tables.size(), stores_, text_);
+    // A reader of a file kept in write-ahead-log mode does not hold
+    // writers off: the second connection could see a later state.
+    for (std::size_t i = 0; i < t_.tables.size(); ++i) {
+        Stmt mode(db_, "PRAGMA " + schemaOf(i) + ".journal_mode");
+        if (mode.step() && equalsIgnoringCase(mode.text(0), "wal")) return std::nullopt;
+    }
+    const std::optional<std::string> bound = splitBound(db_, t_, [&](const std::string& name) {
+        std::optional<SplitSource> found;
+        for (std::size_t i = 0; i < t_.tables.size(); ++i)
+            if (equalsIgnoringCase(t_.tables[i], name)) found = SplitSource{schemaOf(i), stores_.at(upper(name))};
+        return found;
+    });
+    if (!bound || !openSecond(lockWait)) return std::nullopt;
+    return Halves{sql::SplitHalf(t_, *bound, true), sql::SplitHalf(t_, *bound, false)};
+}
+
+ResultRows SplitSelect::run(sqlite3_stmt* stmt, const Halves& halves,
+                            const std::vector<std::optional<Value>>& parameters, std::uint32_t limit) {
+    const PreparedStmt upperStmt = prepareTranslated(*second_, halves.upper, stores_, text_);
+    bindParameters(upperStmt.get(), parameters);
+    std::optional<ResultRows> upper;
+    std::exception_ptr upperFailure;
+    const auto stepUpper = [&] {
+        try {
+            upper.emplace(stepAll(*second_, upperStmt.get(), limit, stores_, text_));
+        } catch (...) {
+            upperFailure = std::current_exception();
+            sqlite3_interrupt(db_.get());
+        }
+    };
+    std::thread worker;
+    try {
+        worker = std::thread(stepUpper);
+    } catch (const std::system_error&) {
+        // No thread to be had: the halves one after the other.
+    }
+    std::optional<ResultRows> lower;
+    try {
+        lower.emplace(stepAll(db_, stmt, limit, stores_, text_));
+    } catch (...) {
+        if (worker.joinable()) {
+            sqlite3_interrupt(second_->get());
+            worker.join();
+        }
+        // The lower half was interrupted because the upper one failed: its failure is the one to tell.
+        if (upperFailure) std::rethrow_exception(upperFailure);
+        throw;
+    }
+    if (worker.joinable()) {
+        worker.join();
+    } else {
+        stepUpper();
+    }
+    if (upperFailure) std::rethrow_exception(upperFailure);
+    lower->append(std::move(*upper));
+    return std::move(*lower);
+}
+
+void SplitSelect::endReads() noexcept {
+    if (secondRead_) secondRead_->end();
+    read_.end();
+}
+
+bool SplitSelect::openSecond(std::chrono::milliseconds lockWait) {
+    try {
+        second_.emplace(selectDb(lockWait));
+        attachStores(*second_, t_.tables, stores_, text_);
+        // It reads half the rows beside the first: a small page cache keeps
+        // the statement's memory where one connection had it.
+        for (std::size_t i = 0; i < t_.tables.size(); ++i) second_->exec("PRAGMA " + schemaOf(i) + ".cache_size=-512");
+        secondRead_.emplace(*second_);
+        second_->setLockWait(std::chrono::milliseconds(0));
+        secondRead_->begin(t_.tables.size(), stores_, text_);
+        second_->setLockWait(lockWait);
+        return true;
+    } catch (const Error&) {
+        // The first connection reads on alone; whatever stopped the
+        // second one it meets itself, if it matters to the statement.
+        secondRead_.reset();
+        second_.reset();
+        return false;
+    }
 }
 
 }  // namespace lce

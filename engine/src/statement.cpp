@@ -1,5 +1,5 @@
-// Running a translated statement: the table files attached read-only, parameters
-// bound, rows stepped within the time-out, and the result kept as a table.
+// Running a statement: a SELECT's rows kept as a table with the types of
+// their columns, and INSERT, UPDATE and DELETE run on their table's writer.
 #include "engine/src/statement.h"
 
 #include <algorithm>
@@ -9,7 +9,6 @@
 #include <limits>
 #include <map>
 #include <optional>
-#include <thread>
 
 #include "engine/sql/functions.h"
 #include "engine/sql/translate.h"
@@ -20,6 +19,7 @@
 #include "engine/src/record_locks.h"
 #include "engine/src/result_rows.h"
 #include "engine/src/sqlite_db.h"
+#include "engine/src/statement_run.h"
 #include "engine/src/table_store.h"
 #include "engine/src/table_writer.h"
 #include "engine/src/text.h"
@@ -27,9 +27,6 @@
 namespace lce {
 
 namespace {
-
-// The native error of an SQL failure on a missing table: the code of a missing file.
-constexpr int kNativeTableNotFound = kErrFileNotFound;
 
 std::optional<ColumnDef> parseDeclared(const char* decl) {
     if (!decl) return std::nullopt;
@@ -79,52 +76,6 @@ Value cellValue(std::uint16_t type, const Cell& c) {
     }
 }
 
-int progressAbort(void* deadline) {
-    const auto* d = static_cast<const std::chrono::steady_clock::time_point*>(deadline);
-    return std::chrono::steady_clock::now() > *d ? 1 : 0;
-}
-
-bool isFileState(std::uint32_t code) {
-    switch (code) {
-        case kErrLocked:
-        case kErrNeedsWriter:
-        case kErrDamaged:
-        case kErrNotATable:
-        case kErrFileNotFound: return true;
-        default: return false;
-    }
-}
-
-// A failure of the statement's SQLite connection that is the state of one
-// of the attached tables. SQLite does not say which one: a write left half
-// done names the table it lies beside; a lock or damage names them all.
-void failOnTables(const Db& db, const std::map<std::string, std::shared_ptr<TableStore>>& stores) {
-    const int rc = sqlite3_extended_errcode(db.get());
-    std::string files;
-    for (const auto& [name, store] : stores) {
-        FileFailure f;
-        if (!describeFileFailure(rc, store->path(), FileKind::Table, db.lockWait(), f)) continue;
-        if (f.code == kErrNeedsWriter || stores.size() == 1) fail(f.code, f.text);
-        files += (files.empty() ? "" : ", ") + store->path();
-    }
-    if (files.empty()) return;
-    if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
-        fail(kErrLocked, "One of the table files " + files + " is locked by another program (waited " +
-                             secondsText(db.lockWait()) +
-                             "); try again when the practice's software has finished writing");
-    if ((rc & 0xFF) == SQLITE_IOERR)
-        fail(kErrDamaged, "One of the table files " + files +
-                              " could not be read; check the disk or network share, then try again; if it persists, "
-                              "restore the file from the practice's backup");
-    fail(kErrDamaged, "One of the table files " + files +
-                          " is damaged; restore it from the practice's backup or have the practice's software repair "
-                          "it");
-}
-
-// The tables a statement reads, by upper-case name as written.
-using Stores = std::map<std::string, std::shared_ptr<TableStore>>;
-using PreparedStmt = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
-
 sql::Translation translateOrFail(const std::string& text) {
     try {
         return sql::Translate(text);
@@ -133,311 +84,6 @@ sql::Translation translateOrFail(const std::string& text) {
         failSql(e.nativeError(), e.what(), text);
     }
 }
-
-// Opens a table the statement names, for reading its records.
-std::shared_ptr<TableStore> openTable(const Connection& conn, const std::string& name,
-                                      std::chrono::milliseconds lockWait, const std::string& text) {
-    Connection::TableTarget target;
-    try {
-        target = conn.resolveTable(name, 0);
-        // The statement reads the records alone: their catalog is checked,
-        // the index keys are not its business.
-        return TableStore::open(target.file, false, lockWait, TableStore::Checks::Catalog);
-    } catch (const Error& e) {
-        if (e.code() == kErrNotInDictionary || (e.code() == kErrFileNotFound && findFile(target.file).empty()))
-            failSql(kNativeTableNotFound, "Table not found: " + name + " (" + e.what() + ")", text);
-        // A table's own state (locked, left mid-write, damaged, not ours) is
-        // no fault of the statement: its error says what to do.
-        if (isFileState(e.code())) throw;
-        failSql(static_cast<int>(e.code()), "Cannot open table " + name + ": " + e.what(), text);
-    }
-}
-
-void attachTable(const Db& db, const TableStore& store, const std::string& schema, const std::string& name,
-                 const std::string& text) {
-    Stmt attach(db, "ATTACH DATABASE ?1 AS " + schema);
-    // Attached the way the store opened it: nothing is created beside it.
-    attach.bindText(1, store.db().uri());
-    try {
-        attach.step();
-    } catch (const Error& e) {
-        if (isFileState(e.code())) throw;
-        failSql(SQLITE_CANTOPEN, "Cannot attach table " + name + ": " + e.what(), text);
-    }
-}
-
-// A view named as the table over its records' field columns, so the
-// translated SQL reads the table by the name the statement gave it.
-void createView(const Db& db, const TableStore& store, const std::string& schema, const std::string& name) {
-    std::string view = "CREATE TEMP VIEW " + quoteIdent(name) + " AS SELECT ";
-    bool first = true;
-    for (const ColumnLayout& c : store.layout().columns()) {
-        view += (first ? "" : ", ") + quoteIdent(c.def.name);
-        first = false;
-    }
-    db.exec(view + " FROM " + schema + ".records");
-}
-
-// The schema a table of the statement is attached as: t1, t2, ... in the
-// order the statement first names them.
-std::string schemaOf(std::size_t i) { return "t" + std::to_string(i + 1); }
-
-// Attaches the opened tables to a connection of the statement, each under
-// its schema and a view named as the table.
-void attachStores(const Db& db, const std::vector<std::string>& tables, const Stores& stores, const std::string& text) {
-    for (std::size_t i = 0; i < tables.size(); ++i) {
-        const TableStore& store = *stores.at(upper(tables[i]));
-        attachTable(db, store, schemaOf(i), tables[i], text);
-        createView(db, store, schemaOf(i), tables[i]);
-    }
-}
-
-Stores attachTables(const Db& db, const Connection& conn, const std::vector<std::string>& tables,
-                    std::chrono::milliseconds lockWait, const std::string& text) {
-    Stores stores;
-    for (const std::string& name : tables) stores[upper(name)] = openTable(conn, name, lockWait, text);
-    attachStores(db, tables, stores, text);
-    return stores;
-}
-
-// A connection for a SELECT: an in-memory database with the practice's functions.
-Db selectDb(std::chrono::milliseconds lockWait) {
-    Db db("", Db::Mode::Memory, lockWait);
-    // A name in double quotes is always a column: SQLite would otherwise read
-    // an unknown one as a text literal and answer it for every row.
-    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    if (sql::RegisterPracticeFunctions(db.get()) != SQLITE_OK) db.raise(kErrSql, "Cannot register SQL functions");
-    return db;
-}
-
-// SQLite's own parser has a smaller stack than the dialect's nesting limit
-// allows for some forms (nested EXISTS, derived tables): that refusal is said
-// in the engine's words, with what to do.
-std::string preparationFailure(const std::string& sqliteMessage) {
-    if (sqliteMessage.find("parser stack overflow") != std::string::npos ||
-        sqliteMessage.find("too many") != std::string::npos || sqliteMessage.find("too big") != std::string::npos)
-        return "the statement is too complex for the SQL engine (" + sqliteMessage +
-               "); write it with fewer nested sub-queries, derived tables or parentheses";
-    return sqliteMessage;
-}
-
-PreparedStmt prepareTranslated(const Db& db, const std::string& translated, const Stores& stores,
-                               const std::string& text) {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db.get(), translated.c_str(), static_cast<int>(translated.size()), &raw, nullptr) !=
-        SQLITE_OK) {
-        failOnTables(db, stores);
-        failSql(sqlite3_errcode(db.get()), preparationFailure(sqlite3_errmsg(db.get())), text);
-    }
-    return PreparedStmt(raw, sqlite3_finalize);
-}
-
-void bindParameter(sqlite3_stmt* raw, int i, const std::optional<Value>& v) {
-    if (!v || v->isNull()) {
-        sqlite3_bind_null(raw, i);
-        return;
-    }
-    switch (v->kind) {
-        case Value::Kind::Double: sqlite3_bind_double(raw, i, v->real); break;
-        case Value::Kind::Text:
-        case Value::Kind::Memo:
-            sqlite3_bind_text(raw, i, v->text.data(), static_cast<int>(v->text.size()), SQLITE_TRANSIENT);
-            break;
-        case Value::Kind::Binary:
-            sqlite3_bind_blob(raw, i, v->text.data(), static_cast<int>(v->text.size()), SQLITE_TRANSIENT);
-            break;
-        case Value::Kind::Timestamp: sqlite3_bind_int64(raw, i, v->integer * 86400000 + v->millis); break;
-        default: sqlite3_bind_int64(raw, i, v->integer); break;
-    }
-}
-
-// Every parameter has been given a value (execute checks it first).
-void bindParameters(sqlite3_stmt* raw, const std::vector<std::optional<Value>>& parameters) {
-    const int count = sqlite3_bind_parameter_count(raw);
-    for (int i = 1; i <= count; ++i)
-        bindParameter(raw, i, i <= static_cast<int>(parameters.size()) ? parameters[i - 1] : std::nullopt);
-}
-
-// Interrupts the statement's SQLite connection once the time-out has passed,
-// for as long as it lives; no time-out (0) sets nothing.
-class Deadline {
-public:
-    Deadline(const Db& db, std::uint32_t limit)
-        : db_(db), at_(std::chrono::steady_clock::now() + std::chrono::milliseconds(limit)), set_(limit != 0) {
-        if (set_) sqlite3_progress_handler(db_.get(), 10000, progressAbort, &at_);
-    }
-    ~Deadline() {
-        if (set_) sqlite3_progress_handler(db_.get(), 0, nullptr, nullptr);
-    }
-    Deadline(const Deadline&) = delete;
-    Deadline& operator=(const Deadline&) = delete;
-
-private:
-    const Db& db_;
-    std::chrono::steady_clock::time_point at_;
-    bool set_;
-};
-
-// Steps the statement to its end within the time-out, keeping every row.
-ResultRows stepAll(const Db& db, sqlite3_stmt* raw, std::uint32_t limit, const Stores& stores,
-                   const std::string& text) {
-    const Deadline deadline(db, limit);
-    ResultRows rows(sqlite3_column_count(raw));
-    for (;;) {
-        const int rc = sqlite3_step(raw);
-        if (rc == SQLITE_DONE) break;
-        if (rc != SQLITE_ROW) {
-            const int code = sqlite3_errcode(db.get());
-            if (code != SQLITE_INTERRUPT) failOnTables(db, stores);
-            const std::string msg =
-                code == SQLITE_INTERRUPT ? "the statement ran longer than its time-out" : sqlite3_errmsg(db.get());
-            failSql(code, msg, text);
-        }
-        rows.add(raw);
-    }
-    return rows;
-}
-
-// ---- A grouped SELECT in two halves at once ----------------------------------
-
-struct Halves {
-    std::string lower, upper;  // the two statements' SQLite texts
-};
-
-// Ends a connection's read transaction however the statement ends.
-class ReadTransaction {
-public:
-    explicit ReadTransaction(const Db& db) : db_(db) {}
-    ReadTransaction(const ReadTransaction&) = delete;
-    ReadTransaction& operator=(const ReadTransaction&) = delete;
-    ~ReadTransaction() { end(); }
-
-    // A read transaction changes nothing: ending it cannot fail in a way that matters.
-    void end() {
-        if (open_) sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
-        open_ = false;
-    }
-
-    // Begins it and takes the shared lock of every attached table, failing
-    // as a statement that reads them would.
-    void begin(std::size_t tables, const Stores& stores, const std::string& text) {
-        db_.exec("BEGIN");
-        open_ = true;
-        std::string touch = "SELECT 0";
-        for (std::size_t i = 0; i < tables; ++i) touch += " + (SELECT count(*) FROM " + schemaOf(i) + ".sqlite_master)";
-        const PreparedStmt stmt = prepareTranslated(db_, touch, stores, text);
-        stepAll(db_, stmt.get(), 0, stores, text);
-    }
-
-private:
-    const Db& db_;
-    bool open_ = false;
-};
-
-// The second half runs on a connection of its own, on another thread. Both
-// read one state of the tables: the first connection's read transaction
-// holds every table's shared lock before the second begins its own, so no
-// writer can commit in between; when the second cannot take its locks at
-// once (a writer waits for them), the statement runs whole on the first.
-class SplitSelect {
-public:
-    SplitSelect(const Db& db, const sql::Translation& t, const Stores& stores, const std::string& text)
-        : db_(db), t_(t), stores_(stores), text_(text), read_(db) {}
-
-    std::optional<Halves> halves(std::chrono::milliseconds lockWait) {
-        if (!t_.split) return std::nullopt;
-        read_.begin(t_.tables.size(), stores_, text_);
-        // A reader of a file kept in write-ahead-log mode does not hold
-        // writers off: the second connection could see a later state.
-        for (std::size_t i = 0; i < t_.tables.size(); ++i) {
-            Stmt mode(db_, "PRAGMA " + schemaOf(i) + ".journal_mode");
-            if (mode.step() && equalsIgnoringCase(mode.text(0), "wal")) return std::nullopt;
-        }
-        const std::optional<std::string> bound = splitBound(db_, t_, [&](const std::string& name) {
-            std::optional<SplitSource> found;
-            for (std::size_t i = 0; i < t_.tables.size(); ++i)
-                if (equalsIgnoringCase(t_.tables[i], name)) found = SplitSource{schemaOf(i), stores_.at(upper(name))};
-            return found;
-        });
-        if (!bound || !openSecond(lockWait)) return std::nullopt;
-        return Halves{sql::SplitHalf(t_, *bound, true), sql::SplitHalf(t_, *bound, false)};
-    }
-
-    // Steps the lower half (stmt, on the first connection) here and the
-    // upper one on the second; the rows are the lower's, then the upper's.
-    ResultRows run(sqlite3_stmt* stmt, const Halves& halves, const std::vector<std::optional<Value>>& parameters,
-                   std::uint32_t limit) {
-        const PreparedStmt upperStmt = prepareTranslated(*second_, halves.upper, stores_, text_);
-        bindParameters(upperStmt.get(), parameters);
-        std::optional<ResultRows> upper;
-        std::exception_ptr upperFailure;
-        const auto stepUpper = [&] {
-            try {
-                upper.emplace(stepAll(*second_, upperStmt.get(), limit, stores_, text_));
-            } catch (...) {
-                upperFailure = std::current_exception();
-                sqlite3_interrupt(db_.get());
-            }
-        };
-        std::thread worker;
-        try {
-            worker = std::thread(stepUpper);
-        } catch (const std::system_error&) {
-            // No thread to be had: the halves one after the other.
-        }
-        std::optional<ResultRows> lower;
-        try {
-            lower.emplace(stepAll(db_, stmt, limit, stores_, text_));
-        } catch (...) {
-            if (worker.joinable()) {
-                sqlite3_interrupt(second_->get());
-                worker.join();
-            }
-            // The lower half was interrupted because the upper one failed: its failure is the one to tell.
-            if (upperFailure) std::rethrow_exception(upperFailure);
-            throw;
-        }
-        if (worker.joinable()) {
-            worker.join();
-        } else {
-            stepUpper();
-        }
-        if (upperFailure) std::rethrow_exception(upperFailure);
-        lower->append(std::move(*upper));
-        return std::move(*lower);
-    }
-
-    // The tables' locks are let go once the rows are read.
-    void endReads() {
-        if (secondRead_) secondRead_->end();
-        read_.end();
-    }
-
-private:
-    bool openSecond(std::chrono::milliseconds lockWait) {
-        second_.emplace(selectDb(lockWait));
-        attachStores(*second_, t_.tables, stores_, text_);
-        secondRead_.emplace(*second_);
-        second_->setLockWait(std::chrono::milliseconds(0));
-        try {
-            secondRead_->begin(t_.tables.size(), stores_, text_);
-        } catch (const Error&) {
-            secondRead_.reset();
-            second_.reset();
-            return false;
-        }
-        second_->setLockWait(lockWait);
-        return true;
-    }
-
-    const Db& db_;
-    const sql::Translation& t_;
-    const Stores& stores_;
-    const std::string& text_;
-    ReadTransaction read_;
-    std::optional<Db> second_;
-    std::optional<ReadTransaction> secondRead_;  // declared after second_: ends first
-};
 
 // The definition of the source column a select item names, looked up in the
 // tables it may come from.
