@@ -1,6 +1,7 @@
 // A grouped SELECT split in two: where, and the two halves run at once.
 #include "engine/src/group_split.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <exception>
 #include <system_error>
@@ -101,12 +102,14 @@ ResultRows SplitSelect::run(sqlite3_stmt* stmt, const Halves& halves,
     bindParameters(upperStmt.get(), parameters);
     std::optional<ResultRows> upper;
     std::exception_ptr upperFailure;
+    // The first half to fail stops the other; its failure is the statement's.
+    std::atomic<bool> failed{false};
     const auto stepUpper = [&] {
         try {
             upper.emplace(stepAll(*second_, upperStmt.get(), limit, stores_, text_));
         } catch (...) {
             upperFailure = std::current_exception();
-            sqlite3_interrupt(db_.get());
+            if (!failed.exchange(true)) sqlite3_interrupt(db_.get());
         }
     };
     std::thread worker;
@@ -119,12 +122,12 @@ ResultRows SplitSelect::run(sqlite3_stmt* stmt, const Halves& halves,
     try {
         lower.emplace(stepAll(db_, stmt, limit, stores_, text_));
     } catch (...) {
+        const bool first = !failed.exchange(true);
         if (worker.joinable()) {
-            sqlite3_interrupt(second_->get());
+            if (first) sqlite3_interrupt(second_->get());
             worker.join();
         }
-        // The lower half was interrupted because the upper one failed: its failure is the one to tell.
-        if (upperFailure) std::rethrow_exception(upperFailure);
+        if (!first && upperFailure) std::rethrow_exception(upperFailure);
         throw;
     }
     if (worker.joinable()) {

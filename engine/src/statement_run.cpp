@@ -105,7 +105,6 @@ void failOnTables(const Db& db, const Stores& stores) {
                           "it");
 }
 
-
 std::shared_ptr<TableStore> openTable(const Connection& conn, const std::string& name,
                                       std::chrono::milliseconds lockWait, const std::string& text) {
     Connection::TableTarget target;

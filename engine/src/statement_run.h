@@ -51,8 +51,7 @@ void createView(const Db& db, const TableStore& store, const std::string& schema
 std::string schemaOf(std::size_t i);
 // Attaches the opened tables to a connection of the statement, each under
 // its schema and a view named as the table.
-void attachStores(const Db& db, const std::vector<std::string>& tables, const Stores& stores,
-                  const std::string& text);
+void attachStores(const Db& db, const std::vector<std::string>& tables, const Stores& stores, const std::string& text);
 // Opens the tables and attaches them.
 Stores attachTables(const Db& db, const Connection& conn, const std::vector<std::string>& tables,
                     std::chrono::milliseconds lockWait, const std::string& text);
@@ -64,7 +63,6 @@ PreparedStmt prepareTranslated(const Db& db, const std::string& translated, cons
 // Every parameter has been given a value (execute checks it first).
 void bindParameters(sqlite3_stmt* raw, const std::vector<std::optional<Value>>& parameters);
 // Steps the statement to its end within the time-out (0: none), keeping every row.
-ResultRows stepAll(const Db& db, sqlite3_stmt* raw, std::uint32_t limit, const Stores& stores,
-                   const std::string& text);
+ResultRows stepAll(const Db& db, sqlite3_stmt* raw, std::uint32_t limit, const Stores& stores, const std::string& text);
 
 }  // namespace lce

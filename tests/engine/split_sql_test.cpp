@@ -43,7 +43,7 @@ protected:
                 std::optional<int> k;
                 double v;
                 const char* t;
-            } rows[] = {{3, 1.5, "b"},  {std::nullopt, 2, "a"}, {-5, 4, "a"},         {2147483647, 8, "c"},
+            } rows[] = {{3, 1.5, "b"},  {std::nullopt, 2, "a"}, {-5, 4, "a"},           {2147483647, 8, "c"},
                         {3, 16, "a"},   {0, 32, "b"},           {-2147483647, 64, "c"}, {std::nullopt, 128, "a"},
                         {-5, 256, "a"}, {12, 512, "b"},         {3, -1, "b"},           {7, 0, "c"}};
             for (const auto& r : rows)
@@ -123,9 +123,10 @@ TEST_F(SplitSql, HalvesGiveTheRowsOfTheWholeInTheSameOrder) {
     const SplitFrom always("0");
     const Run grouped = run(cases[0].sql);
     ASSERT_TRUE(grouped.halves);
-    const std::vector<std::vector<std::string>> want = {
-        {"<null>", "2", "130"}, {"-2147483647", "1", "64"}, {"-5", "2", "260"}, {"0", "1", "32"},
-        {"3", "3", "16.5"},     {"7", "1", "0"},            {"12", "1", "512"}, {"2147483647", "1", "8"}};
+    const std::vector<std::vector<std::string>> want = {{"<null>", "2", "130"}, {"-2147483647", "1", "64"},
+                                                        {"-5", "2", "260"},     {"0", "1", "32"},
+                                                        {"3", "3", "16.5"},     {"7", "1", "0"},
+                                                        {"12", "1", "512"},     {"2147483647", "1", "8"}};
     EXPECT_EQ(grouped.rows, want);
 }
 
