@@ -1,6 +1,7 @@
 // A grouped SELECT split in two: where, and the two halves run at once.
 #include "engine/src/group_split.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <exception>
@@ -46,15 +47,18 @@ std::int64_t splitMinRecords() {
     return n && *n >= 0 && *n <= 1'000'000'000'000 ? *n : kSplitMinRecords;
 }
 
-std::optional<std::string> splitBound(const Db& db, const sql::Translation& t, const SourceLookup& sources) {
+std::optional<std::string> splitBound(const Db& db, const sql::Translation& t, const Stores& stores) {
     if (!t.split || t.split->candidates.size() != 1 || std::thread::hardware_concurrency() < 2) return std::nullopt;
     const std::size_t index = t.split->candidates.front();
     if (index >= t.sources.size()) return std::nullopt;
-    const std::optional<SplitSource> source = sources(t.sources[index].name);
+    const std::string& table = t.sources[index].name;
+    const auto named = std::find_if(t.tables.begin(), t.tables.end(),
+                                    [&](const std::string& name) { return equalsIgnoringCase(name, table); });
+    if (named == t.tables.end()) return std::nullopt;
+    const std::string schema = schemaOf(static_cast<std::size_t>(named - t.tables.begin()));
     const std::string& column = t.split->column.column;
-    if (!source || !integerColumn(*source->store, column) || !leadsAnIndex(db, source->schema, column))
-        return std::nullopt;
-    const std::string c = quoteIdent(column), records = source->schema + ".records";
+    if (!integerColumn(*stores.at(upper(*named)), column) || !leadsAnIndex(db, schema, column)) return std::nullopt;
+    const std::string c = quoteIdent(column), records = schema + ".records";
     Stmt ends(db, "SELECT (SELECT min(" + c + ") FROM " + records + "), (SELECT max(" + c + ") FROM " + records +
                       "), (SELECT max(__recno) FROM " + records + ")");
     if (!ends.step() || ends.isNull(2) || ends.integer(2) < splitMinRecords()) return std::nullopt;
@@ -78,7 +82,10 @@ void ReadTransaction::end() noexcept {
 }
 
 std::optional<Halves> SplitSelect::halves(std::chrono::milliseconds lockWait) {
-    if (!t_.split) return std::nullopt;
+    const std::optional<std::string> bound = splitBound(db_, t_, stores_);
+    if (!bound) return std::nullopt;
+    // Any bound divides the rows rightly; what both halves must share is the
+    // state of the tables, held from here on.
     read_.begin(t_.tables.size(), stores_, text_);
     // A reader of a file kept in write-ahead-log mode does not hold
     // writers off: the second connection could see a later state.
@@ -86,13 +93,7 @@ std::optional<Halves> SplitSelect::halves(std::chrono::milliseconds lockWait) {
         Stmt mode(db_, "PRAGMA " + schemaOf(i) + ".journal_mode");
         if (mode.step() && equalsIgnoringCase(mode.text(0), "wal")) return std::nullopt;
     }
-    const std::optional<std::string> bound = splitBound(db_, t_, [&](const std::string& name) {
-        std::optional<SplitSource> found;
-        for (std::size_t i = 0; i < t_.tables.size(); ++i)
-            if (equalsIgnoringCase(t_.tables[i], name)) found = SplitSource{schemaOf(i), stores_.at(upper(name))};
-        return found;
-    });
-    if (!bound || !openSecond(lockWait)) return std::nullopt;
+    if (!openSecond(lockWait)) return std::nullopt;
     return Halves{sql::SplitHalf(t_, *bound, true), sql::SplitHalf(t_, *bound, false)};
 }
 

@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,16 +27,10 @@ namespace lce {
 inline constexpr std::int64_t kSplitMinRecords = 20000;
 std::int64_t splitMinRecords();
 
-// Where the statement's table of a source is attached, and its store.
-struct SplitSource {
-    std::string schema;
-    std::shared_ptr<TableStore> store;
-};
-using SourceLookup = std::function<std::optional<SplitSource>(const std::string& tableName)>;
-
-// The bound as an SQL literal, read on db (the statement's connection, in its
-// read transaction), or nothing when the statement is better run whole.
-std::optional<std::string> splitBound(const Db& db, const sql::Translation& t, const SourceLookup& sources);
+// The bound as an SQL literal, read on db (the statement's connection, its
+// tables attached as statement_run.h attaches them), or nothing when the
+// statement is better run whole.
+std::optional<std::string> splitBound(const Db& db, const sql::Translation& t, const Stores& stores);
 
 struct Halves {
     std::string lower, upper;  // the two statements' SQLite texts
@@ -75,7 +68,7 @@ public:
         : db_(db), t_(t), stores_(stores), text_(text), read_(db) {}
 
     // The two halves' texts, or nothing: the statement runs whole. Begins
-    // the first connection's read transaction for a statement that might split.
+    // the first connection's read transaction once a bound is found.
     std::optional<Halves> halves(std::chrono::milliseconds lockWait);
     // Steps the lower half (stmt, prepared on the first connection, its
     // parameters bound) here and the upper one on the second connection;
