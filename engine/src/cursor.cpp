@@ -363,7 +363,20 @@ bool Cursor::stepStream() {
     noteSource(s, stream_->order != 0 ? 2 : -1);
     keyOrder_ = stream_->order;
     stream_->last = recno_;
+    readAheadIfLong(s);
     return true;
+}
+
+void Cursor::readAheadIfLong(Stmt& s) {
+    if (s.readAheadOffered() || !stream_->parkable || !readAhead_.due(s.steps(), s.startedAt())) return;
+    const std::size_t order = stream_->order;
+    if (orders_[order].file || !store_->canReadAhead() || s.isNull(2)) {
+        s.readAhead(nullptr);
+        return;
+    }
+    // The stream in its form that goes on after a row: the rows after the
+    // current one in the order, as the running stream would give them.
+    s.readAhead(ReadAhead::start(store_, streamSql(order, true, true), s.blob(2), s.integer(0)));
 }
 
 void Cursor::landed(bool found, Dir dir, bool fromEnd) {

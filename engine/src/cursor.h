@@ -14,6 +14,7 @@
 
 #include "engine/src/filter.h"
 #include "engine/src/handles.h"
+#include "engine/src/read_ahead.h"
 #include "engine/src/table_store.h"
 
 namespace lce {
@@ -280,6 +281,9 @@ private:
     Stmt* storedBlob(std::size_t c) const;
     [[noreturn]] void damaged() const;
     bool stepStream();
+    // A forward index stream long enough reads on ahead on another thread
+    // (read_ahead.h), from the row it stands on.
+    void readAheadIfLong(Stmt& stream);
     void startStream(std::size_t order, Dir dir, bool fromCurrent);
     // Ends the running stream, parking it when the cursor stands on the
     // record it read last in a forward index order.
@@ -342,6 +346,7 @@ private:
     std::vector<std::optional<std::string>> removedKeys_;
     Filters filters_;
     std::string lastEvaluation_;  // the statement of the expression evaluated last
+    ReadAheadRule readAhead_ = readAheadRule();
 };
 
 }  // namespace lce

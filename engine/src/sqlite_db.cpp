@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include "engine/src/error.h"
+#include "engine/src/read_ahead.h"
 #include "engine/src/text.h"
 
 namespace lce {
@@ -242,6 +244,12 @@ void Db::raise(std::uint32_t code, const std::string& what) const {
     failAs(code, what + ": " + sqlite3_errmsg(db_.get()) + " (file " + path_ + ")");
 }
 
+Stmt::Stmt() = default;
+Stmt::Stmt(Stmt&&) noexcept = default;
+Stmt& Stmt::operator=(Stmt&&) noexcept = default;
+// A read-ahead still running stops here, before the statement it read for goes.
+Stmt::~Stmt() = default;
+
 Stmt::Stmt(const Db& db, const std::string& sql) : db_(&db) {
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v3(db.get(), sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw,
@@ -252,6 +260,8 @@ Stmt::Stmt(const Db& db, const std::string& sql) : db_(&db) {
 
 bool Stmt::step() {
     ++generation_;
+    if (++steps_ == 1) startedAt_ = std::chrono::steady_clock::now();
+    if (ahead_) return ahead_->next();
     const int rc = sqlite3_step(stmt_.get());
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
@@ -269,6 +279,9 @@ bool Stmt::step() {
 }
 
 void Stmt::reset() {
+    ahead_.reset();
+    aheadOffered_ = false;
+    steps_ = 0;
     ++generation_;
     sqlite3_reset(stmt_.get());
     sqlite3_clear_bindings(stmt_.get());
@@ -299,7 +312,36 @@ void Stmt::bindKey(int i, std::string_view key) { bindBytes(i, key, db_->textKey
 
 void Stmt::bindKeyInPlace(int i, std::string_view key) { bindBytes(i, key, db_->textKeys(), true); }
 
+void Stmt::readAhead(std::unique_ptr<ReadAhead> ahead) {
+    ahead_ = std::move(ahead);
+    aheadOffered_ = true;
+}
+
+const AheadValue* Stmt::aheadValue(int col) const {
+    const ReadAhead::Row* row = ahead_->current();
+    return row && col >= 0 && col < ReadAhead::kMaxColumns ? &(*row)[static_cast<std::size_t>(col)] : nullptr;
+}
+
+const std::int64_t* Stmt::aheadInteger(int col) const {
+    const AheadValue* v = aheadValue(col);
+    if (!v) return nullptr;
+    // What SQLite gives for a value of another type is not needed of a row read ahead.
+    if (v->type != SQLITE_INTEGER && v->type != SQLITE_NULL)
+        throw std::logic_error("a value read ahead was asked for as another type");
+    return &v->integer;
+}
+
+const double* Stmt::aheadReal(int col) const {
+    const AheadValue* v = aheadValue(col);
+    if (!v) return nullptr;
+    if (v->type != SQLITE_FLOAT && v->type != SQLITE_NULL)
+        throw std::logic_error("a value read ahead was asked for as another type");
+    return &v->real;
+}
+
 std::string Stmt::text(int col) const {
+    if (ahead_) [[unlikely]]
+        if (const AheadValue* v = aheadValue(col)) return v->bytes;
     forget(col);
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));
     return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col))) : std::string();
@@ -311,6 +353,8 @@ std::string Stmt::text(int col) const {
 bool Stmt::keeps(std::uint64_t readAt) const { return readAt == generation_ && sqlite3_stmt_busy(stmt_.get()); }
 
 std::string_view Stmt::blob(int col) const {
+    if (ahead_) [[unlikely]]
+        if (const AheadValue* v = aheadValue(col)) return v->bytes;
     const bool kept = col >= 0 && col < kReadColumns;
     if (kept && keeps(read_[col].bytesOf)) return read_[col].bytes;
     const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_.get(), col));
@@ -324,6 +368,8 @@ std::string_view Stmt::blob(int col) const {
 }
 
 int Stmt::type(int col) const {
+    if (ahead_) [[unlikely]]
+        if (const AheadValue* v = aheadValue(col)) return v->type;
     const bool kept = col >= 0 && col < kReadColumns;
     if (kept && keeps(read_[col].typeOf)) return read_[col].type;
     const int t = sqlite3_column_type(stmt_.get(), col);

@@ -16,6 +16,9 @@
 
 namespace lce {
 
+class ReadAhead;
+struct AheadValue;
+
 // How long a connection waits for another program's lock on a file when no
 // SQL time-out is set: a writer of the practice's software holds its lock
 // while it commits, which is the normal case, not a failure.
@@ -87,8 +90,11 @@ private:
 
 class Stmt {
 public:
-    Stmt() = default;
+    Stmt();
     Stmt(const Db& db, const std::string& sql);
+    Stmt(Stmt&&) noexcept;
+    Stmt& operator=(Stmt&&) noexcept;
+    ~Stmt();
 
     explicit operator bool() const { return static_cast<bool>(stmt_); }
     sqlite3_stmt* get() const { return stmt_.get(); }
@@ -99,6 +105,17 @@ public:
     // Changes with every step and reset: a column value read at one
     // generation is valid while the generation stays the same.
     std::uint64_t generation() const { return generation_; }
+    // Rows stepped since the last reset, and when the first of them was.
+    std::uint64_t steps() const { return steps_; }
+    std::chrono::steady_clock::time_point startedAt() const { return startedAt_; }
+    // From the next step on, the rows come from `ahead` (read_ahead.h),
+    // which reads on from the row this statement stands on; until the next
+    // reset.
+    // A null read-ahead leaves the statement reading by itself. Either way
+    // it has been offered one until the next reset.
+    void readAhead(std::unique_ptr<ReadAhead> ahead);
+    bool readingAhead() const { return static_cast<bool>(ahead_); }
+    bool readAheadOffered() const { return aheadOffered_; }
     void bindNull(int i);
     void bind(int i, std::int64_t v);
     void bind(int i, double v);
@@ -114,10 +131,14 @@ public:
     void bindKeyInPlace(int i, std::string_view key);
 
     std::int64_t integer(int col) const {
+        if (ahead_) [[unlikely]]
+            if (const std::int64_t* v = aheadInteger(col)) return *v;
         forget(col);
         return sqlite3_column_int64(stmt_.get(), col);
     }
     double real(int col) const {
+        if (ahead_) [[unlikely]]
+            if (const double* v = aheadReal(col)) return *v;
         forget(col);
         return sqlite3_column_double(stmt_.get(), col);
     }
@@ -144,6 +165,11 @@ private:
     static constexpr std::uint64_t kNever = ~std::uint64_t{0};
     static constexpr int kReadColumns = 4;
     bool keeps(std::uint64_t readAt) const;
+    // The current row's value read ahead, or null when the row is this
+    // statement's own (no read-ahead, or none taken from it yet).
+    const AheadValue* aheadValue(int col) const;
+    const std::int64_t* aheadInteger(int col) const;
+    const double* aheadReal(int col) const;
     void forget(int col) const {
         if (col >= 0 && col < kReadColumns) read_[col] = ReadColumn{};
     }
@@ -151,7 +177,11 @@ private:
     std::unique_ptr<sqlite3_stmt, Finalize> stmt_;
     const Db* db_ = nullptr;
     std::uint64_t generation_ = 0;
+    std::uint64_t steps_ = 0;
+    std::chrono::steady_clock::time_point startedAt_;
     mutable std::array<ReadColumn, kReadColumns> read_{};
+    std::unique_ptr<ReadAhead> ahead_;
+    bool aheadOffered_ = false;
 };
 
 // Quotes an identifier for SQL ("Entry Number" -> "\"Entry Number\"").

@@ -9,6 +9,7 @@
 #include "engine/src/error.h"
 #include "engine/src/image_codec.h"
 #include "engine/src/keys.h"
+#include "engine/src/read_ahead.h"
 #include "engine/src/read_reaper.h"
 #include "engine/src/text.h"
 
@@ -1178,7 +1179,22 @@ TableStore::ReadLease TableStore::reading() const {
     return lease;
 }
 
+void TableStore::addReadAhead(ReadAhead* ahead) const {
+    const std::lock_guard lock(readAheadsMutex_);
+    readAheads_.push_back(ahead);
+}
+
+void TableStore::removeReadAhead(ReadAhead* ahead) const noexcept {
+    const std::lock_guard lock(readAheadsMutex_);
+    std::erase(readAheads_, ahead);
+}
+
 void TableStore::endRead() const {
+    {
+        // Their reads end first: the writers this read let in wait for none.
+        const std::lock_guard lock(readAheadsMutex_);
+        for (ReadAhead* ahead : readAheads_) ahead->cancel();
+    }
     sqlite3* db = db_.get();
     resetRunningStatements();
     if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)

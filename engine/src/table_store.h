@@ -203,6 +203,13 @@ public:
     bool writing() const { return writing_; }
     void noteWrite();
     std::uint64_t writeEpoch() const { return writeEpoch_; }
+    // Whether a stream of this table may be read ahead (read_ahead.h): a
+    // table file read in a read transaction the calling thread holds (under
+    // reading()), not being written.
+    bool canReadAhead() const { return leased_ && readHeld_ && !writing_ && memory_.empty(); }
+    // The read-aheads of this table's streams, cancelled when its read ends.
+    void addReadAhead(ReadAhead* ahead) const;
+    void removeReadAhead(ReadAhead* ahead) const noexcept;
     ~TableStore();
 
     // The index of a definition over this table's fields, its keys in
@@ -325,6 +332,8 @@ private:
     bool writing_ = false;
     std::uint64_t writeEpoch_ = 0;
     mutable std::chrono::steady_clock::time_point readSince_, readLastUse_;
+    mutable std::mutex readAheadsMutex_;
+    mutable std::vector<ReadAhead*> readAheads_;
 };
 
 }  // namespace lce
