@@ -72,7 +72,7 @@ std::unique_ptr<ReadAhead> ReadAhead::start(std::shared_ptr<const TableStore> st
             Stmt mode(*db, "PRAGMA journal_mode");
             if (mode.step() && equalsIgnoringCase(mode.text(0), "wal")) return nullptr;
         }
-        db->exec("PRAGMA cache_size=-1024");
+        db->exec("PRAGMA cache_size=-512");
         // Begun while the table's own read holds the file's shared lock: no
         // writer commits in between, so both read one state.
         db->exec("BEGIN");
