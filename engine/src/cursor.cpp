@@ -265,6 +265,9 @@ bool Cursor::boundedInSql(std::size_t order, bool forward) const {
 }
 
 void Cursor::parkStream() {
+    // The reaper may end the table's read (and reset its statements) between
+    // two calls: the stream is read with the reaper kept off.
+    const auto use = store_->exclusiveUse();
     if (stream_ && stream_->parkable && !orders_[stream_->order].file && onRecord_ && stream_->last == recno_ &&
         stream_->epoch == store_->readEpoch() && sourceValid() && source_.stmt == stream_->stmt &&
         !stream_->stmt->isNull(2)) {
@@ -541,7 +544,9 @@ const std::string& Cursor::image() const {
     if (edit_) return edit_->image;
     syncWrites();
     if (!imageReady_) {
-        if (!sourceValid() && store_->memoryRows() > 0) {
+        // Only a table in memory (which has no read to end) is asked about
+        // its statement outside a read.
+        if (store_->memoryRows() > 0 && !sourceValid()) {
             if (!store_->memoryRecord(recno_, image_)) damaged();
         } else {
             const auto lease = store_->reading();

@@ -88,8 +88,7 @@ std::unique_ptr<ReadAhead> ReadAhead::start(std::shared_ptr<const TableStore> st
         return ahead;
     } catch (const Error&) {
     } catch (const std::system_error&) {
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) {}
     // Whatever stopped it, the cursor's own statement meets it if it matters.
     return nullptr;
 }
@@ -111,9 +110,7 @@ void ReadAhead::cancel() noexcept {
     if (cancelled_) return;
     cancelled_ = true;
     stop_.store(true);
-    {
-        std::lock_guard lock(mutex_);
-    }
+    { std::lock_guard lock(mutex_); }
     wake_.notify_all();
     if (reader_.joinable()) reader_.join();
 }

@@ -150,8 +150,7 @@ TEST_F(ReadAheadTest, ItsReadEndsWithTheTables) {
     // into them; the statement, asked anyway, refuses past those read.
     EXPECT_THROW(
         {
-            while (s.step()) {
-            }
+            while (s.step()) {}
         },
         std::logic_error);
 }
