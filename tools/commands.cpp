@@ -4,11 +4,8 @@
 
 #include <charconv>
 #include <chrono>
-#include <exception>
 #include <iostream>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 
 #include "tools/cells.h"
 #include "tools/csv.h"
@@ -375,29 +372,8 @@ DemoSummary FillDemo(const fs::path& folder, const PracticeLayout& layout, const
     lce::TableFile::Transaction txTransactions(transactions);
     lce::TableFile::Transaction txApplications(applications);
     const DemoSummary summary = GenerateDemo(options, transactions.schema(), applications.schema(), sink);
-    // Committing builds each table's indexes; the two files are built side
-    // by side, the applications' on a thread of their own.
-    std::exception_ptr applicationsFailure;
-    std::thread applicationsCommit;
-    try {
-        applicationsCommit = std::thread([&] {
-            try {
-                txApplications.commit();
-            } catch (...) {
-                applicationsFailure = std::current_exception();
-            }
-        });
-    } catch (const std::system_error&) {
-        txApplications.commit();  // no thread to be had: one after the other
-    }
-    try {
-        txTransactions.commit();
-    } catch (...) {
-        if (applicationsCommit.joinable()) applicationsCommit.join();
-        throw;
-    }
-    if (applicationsCommit.joinable()) applicationsCommit.join();
-    if (applicationsFailure) std::rethrow_exception(applicationsFailure);
+    txTransactions.commit();
+    txApplications.commit();
     return summary;
 }
 
