@@ -64,8 +64,7 @@ std::unique_ptr<ReadAhead> ReadAhead::start(std::shared_ptr<const TableStore> st
     try {
         // No wait for a lock: a writer waiting for the file now would have
         // to wait for this reader too.
-        auto db = std::make_unique<Db>(store->path(), Db::Mode::ReadOnly, std::chrono::milliseconds(0));
-        db->setTextKeys(store->db().textKeys());
+        auto db = std::make_unique<Db>(store->db(), std::chrono::milliseconds(0));
         // A reader of a file in write-ahead-log mode does not hold writers
         // off: this one could see a later state than the table's.
         {

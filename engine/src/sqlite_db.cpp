@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstddef>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "engine/src/error.h"
 #include "engine/src/read_ahead.h"
@@ -46,10 +48,29 @@ std::string kindText(FileKind kind) {
 }
 
 // Byte 18 of an SQLite file's header is 2 in write-ahead-log mode.
+// The header is read through SQLite's own file layer: closing a descriptor
+// of the file any other way would let go of every lock this process holds
+// on it (another connection's read, say), where SQLite keeps the descriptor
+// open until those locks end.
 bool inWalMode(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+    if (!vfs) return false;
+    struct FreeName {
+        void operator()(const char* name) const { sqlite3_free_filename(name); }
+    };
+    const std::unique_ptr<const char, FreeName> name(sqlite3_create_filename(path.c_str(), "", "", 0, nullptr));
+    if (!name) return false;
+    std::vector<std::max_align_t> storage(static_cast<std::size_t>(vfs->szOsFile) / sizeof(std::max_align_t) + 1);
+    auto* file = reinterpret_cast<sqlite3_file*>(storage.data());
+    int opened = 0;
+    if (vfs->xOpen(vfs, name.get(), file, SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB, &opened) != SQLITE_OK) {
+        if (file->pMethods) file->pMethods->xClose(file);
+        return false;
+    }
     char header[20] = {};
-    return in.read(header, sizeof header) && header[18] == 2;
+    const int rc = file->pMethods->xRead(file, header, sizeof header, 0);
+    file->pMethods->xClose(file);
+    return rc == SQLITE_OK && header[18] == 2;
 }
 
 bool folderWritable(const std::string& path) {
@@ -204,6 +225,7 @@ Db::Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait, F
             uri_ = ":memory:";
             break;
     }
+    flags_ = flags;
     const int rc = sqlite3_open_v2(uri_.c_str(), &raw, flags, nullptr);
     db_.reset(raw);
     if (rc != SQLITE_OK) {
@@ -213,6 +235,20 @@ Db::Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait, F
         FileFailure f;
         if (describeFileFailure(ext, path, kind, lockWait, f)) fail(f.code, f.text);
         fail(rc == SQLITE_CANTOPEN ? kErrFileNotFound : kErrDamaged, "Cannot open file " + path + ": " + msg);
+    }
+    sqlite3_extended_result_codes(raw, 0);
+    setLockWait(lockWait);
+}
+
+Db::Db(const Db& other, std::chrono::milliseconds lockWait)
+    : path_(other.path_), uri_(other.uri_), flags_(other.flags_), kind_(other.kind_), textKeys_(other.textKeys_) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(uri_.c_str(), &raw, flags_, nullptr);
+    db_.reset(raw);
+    if (rc != SQLITE_OK) {
+        const std::string msg = raw ? sqlite3_errmsg(raw) : "out of memory";
+        db_.reset();
+        fail(kErrDamaged, "Cannot open file " + path_ + ": " + msg);
     }
     sqlite3_extended_result_codes(raw, 0);
     setLockWait(lockWait);

@@ -53,6 +53,10 @@ public:
     // lockWait bounds every wait for another program's lock.
     Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait = defaultLockWait(),
        FileKind kind = FileKind::Table);
+    // A second connection to the file `other` has open, opened as it was.
+    // Nothing reads the file outside SQLite meanwhile: closing a descriptor
+    // of a file lets go of every lock the process holds on it, other's too.
+    Db(const Db& other, std::chrono::milliseconds lockWait);
 
     sqlite3* get() const { return db_.get(); }
     explicit operator bool() const { return static_cast<bool>(db_); }
@@ -83,6 +87,7 @@ private:
     };
     std::unique_ptr<sqlite3, Close> db_;
     std::string path_, uri_;
+    int flags_ = 0;  // as opened
     std::chrono::milliseconds lockWait_ = kLockWait;
     FileKind kind_ = FileKind::Table;
     bool textKeys_ = false;

@@ -6,6 +6,8 @@
 //   stop-mid-write FILE  dies inside a write: a hot rollback journal stays
 //   stop-mid-wal FILE    commits in write-ahead-log mode and dies: -wal and -shm stay
 //   wal-mode FILE        switches the file to write-ahead-log mode and closes it
+//   try-lock FILE        takes the exclusive lock at once and lets it go: exit 0,
+//                        or 3 when another program holds the file
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -57,6 +59,10 @@ int main(int argc, char** argv) {
         _exit(0);
     } else if (mode == "wal-mode") {
         run(db, "PRAGMA journal_mode=WAL");
+    } else if (mode == "try-lock") {
+        sqlite3_busy_timeout(db, 0);
+        if (sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) return 3;
+        run(db, "ROLLBACK");
     } else {
         return 2;
     }

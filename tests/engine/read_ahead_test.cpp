@@ -13,6 +13,7 @@
 #include "engine/src/read_ahead.h"
 #include "engine/src/table_store.h"
 #include "tests/engine/fixture.h"
+#include "tests/engine/second_process.h"
 
 using namespace lcetest;
 using lce::Value;
@@ -123,11 +124,9 @@ TEST_F(ReadAheadTest, AFailureComesWhereTheStatementMeetsIt) {
     EXPECT_EQ(ahead, own);
 }
 
-TEST_F(ReadAheadTest, ItsReadEndsWithTheTables) {
+TEST_F(ReadAheadTest, ItsReadHoldsTheFileAndEndsWithTheTables) {
     auto store = lce::TableStore::open(path(), false);
     lce::Stmt s(store->db(), kStream);
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(path().c_str(), &other), SQLITE_OK);
     {
         // Held, the lease keeps the reaper from ending the read meanwhile.
         const auto lease = store->reading();
@@ -138,14 +137,14 @@ TEST_F(ReadAheadTest, ItsReadEndsWithTheTables) {
         s.readAhead(lce::ReadAhead::start(store, kStream, s.blob(2), s.integer(0)));
         ASSERT_TRUE(s.readingAhead());
         ASSERT_TRUE(s.step());
-        EXPECT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_BUSY);
+        // Another program cannot write the file while it is read: starting
+        // the read-ahead let go of no lock of the table's.
+        EXPECT_EQ(tryLock(path()), 3);
     }
     // The table's read ends (as the reaper ends an idle one): the reader's
     // with it, so a writer gets in at once.
     EXPECT_TRUE(store->endReadIfIdle(std::chrono::steady_clock::now() + std::chrono::hours(1)));
-    EXPECT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    EXPECT_EQ(tryLock(path()), 0);
     // Its rows belong to a read that has ended: the cursor never steps on
     // into them; the statement, asked anyway, refuses past those read.
     EXPECT_THROW(

@@ -6,7 +6,9 @@
 #include <thread>
 
 #include "engine/src/image_codec.h"
+#include "engine/src/table_store.h"
 #include "tests/engine/fixture.h"
+#include "tests/engine/second_process.h"
 
 using namespace lcetest;
 using lce::Value;
@@ -101,6 +103,24 @@ TEST(EngineReadLock, ADamagedStoredImageIsAClearError) {
     EXPECT_EQ(LumGetRecord(table, image, &len), 0u) << lastErrorText();
     LumCloseTable(table);
     LumDisconnect(conn);
+}
+
+// Opening a table reads its file's header; a descriptor of the file closed
+// outside SQLite would let go of the locks this process holds on it, so
+// another program could write under a read in progress.
+TEST(EngineReadLock, OpeningATableAgainKeepsTheLocksOfAReadInProgress) {
+    TempDir dir;
+    {
+        auto t = lce::TableFile::create(dir.path("T.LDT"), numberedSchema());
+        for (int n : {1, 2, 3}) t.append({Value::ofInteger(n), Value::ofText("x")});
+    }
+    auto first = lce::TableStore::open(dir.path("T.LDT"), false);
+    const auto lease = first->reading();
+    lce::Stmt read(first->db(), "SELECT count(*) FROM lce_images");
+    ASSERT_TRUE(read.step());
+    ASSERT_EQ(tryLock(dir.path("T.LDT")), 3);
+    auto second = lce::TableStore::open(dir.path("T.LDT"), false);
+    EXPECT_EQ(tryLock(dir.path("T.LDT")), 3);
 }
 
 // Navigation only notes where the current record's image is stored; it is

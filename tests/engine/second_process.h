@@ -5,6 +5,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -49,6 +50,13 @@ private:
 inline bool runWriter(const std::string& mode, const std::string& file) {
     const std::string cmd = shellQuoted(LCE_TEST_WRITER) + " " + mode + " " + shellQuoted(file);
     return std::system(cmd.c_str()) == 0;
+}
+
+// Whether another program can take a file's exclusive lock at once: 0 yes,
+// 3 no (the second program's exit status), -1 when it did not run.
+inline int tryLock(const std::string& file) {
+    const int status = std::system((shellQuoted(LCE_TEST_WRITER) + " try-lock " + shellQuoted(file)).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // Every file of a folder with its bytes.
