@@ -61,8 +61,10 @@ int main(int argc, char** argv) {
         run(db, "PRAGMA journal_mode=WAL");
     } else if (mode == "try-lock") {
         sqlite3_busy_timeout(db, 0);
-        if (sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) return 3;
-        run(db, "ROLLBACK");
+        const bool locked = sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+        if (locked) run(db, "ROLLBACK");
+        sqlite3_close(db);
+        return locked ? 0 : 3;
     } else {
         return 2;
     }
