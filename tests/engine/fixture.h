@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,27 @@ lce::ColumnDef col(const std::string& name, std::uint16_t type, std::uint32_t le
 lce::TableSchema numberedSchema();
 std::string lastErrorText();
 UNSIGNED32 lastErrorCode();
+
+// Sets an environment variable for as long as it lives, then puts back what was there.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        ::setenv(name, value, 1);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
 
 // Opens a table of a free-table connection; fails the test on error.
 LUMHANDLE openTable(LUMHANDLE conn, const std::string& name, UNSIGNED16 type = LUM_LDT);

@@ -154,22 +154,13 @@ TEST_F(ReadAheadTest, ItsReadHoldsTheFileAndEndsWithTheTables) {
         std::logic_error);
 }
 
-// Sets LCE_READ_AHEAD_AFTER for as long as it lives.
-class ReadAheadAfter {
-public:
-    explicit ReadAheadAfter(const char* rows) { ::setenv("LCE_READ_AHEAD_AFTER", rows, 1); }
-    ~ReadAheadAfter() { ::unsetenv("LCE_READ_AHEAD_AFTER"); }
-    ReadAheadAfter(const ReadAheadAfter&) = delete;
-    ReadAheadAfter& operator=(const ReadAheadAfter&) = delete;
-};
-
 // A detail cursor's scopes one after another, as a master's rows set them,
 // with a record written between two of them (so the read ends and the
 // stream starts again): the same records read ahead (after two rows) as
 // without.
 TEST_F(ReadAheadTest, ADetailFollowingItsMasterReadsTheSameRecords) {
     const auto follow = [&](const char* after) {
-        const ReadAheadAfter setting(after);
+        const ScopedEnv setting("LCE_READ_AHEAD_AFTER", after);
         const std::string name = std::string("F") + after + ".LDT";
         std::filesystem::copy_file(path(), dir.path(name));
         LUMHANDLE conn = 0, table = 0, byN = 0;

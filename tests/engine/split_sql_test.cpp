@@ -13,13 +13,9 @@ using lce::Value;
 
 namespace {
 
-// Sets LCE_SPLIT_MIN_RECORDS for as long as it lives.
-class SplitFrom {
-public:
-    explicit SplitFrom(const char* records) { ::setenv("LCE_SPLIT_MIN_RECORDS", records, 1); }
-    ~SplitFrom() { ::unsetenv("LCE_SPLIT_MIN_RECORDS"); }
-    SplitFrom(const SplitFrom&) = delete;
-    SplitFrom& operator=(const SplitFrom&) = delete;
+// The least size of a table split, for as long as it lives.
+struct SplitFrom : ScopedEnv {
+    explicit SplitFrom(const char* records) : ScopedEnv("LCE_SPLIT_MIN_RECORDS", records) {}
 };
 
 class SplitSql : public ::testing::Test {
