@@ -3,6 +3,7 @@
 #include "engine/src/read_ahead.h"
 
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 
