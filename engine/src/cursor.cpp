@@ -252,6 +252,7 @@ void Cursor::startStream(std::size_t order, Dir dir, bool fromCurrent) {
     }
     parked_.reset();
     Stmt& stmt = order == 0 ? statement(sql) : streamStatement(order, fwd, fromCurrent);
+    streamStartedAt_ = std::chrono::steady_clock::now();
     if (order != 0) bindScope(stmt, order);
     if (fromCurrent) {
         if (key) stmt.bindKey(1, *key);
@@ -265,10 +266,11 @@ bool Cursor::boundedInSql(std::size_t order, bool forward) const {
 }
 
 void Cursor::parkStream() {
+    if (!stream_) return;
     // The reaper may end the table's read (and reset its statements) between
     // two calls: the stream is read with the reaper kept off.
     const auto use = store_->exclusiveUse();
-    if (stream_ && stream_->parkable && !orders_[stream_->order].file && onRecord_ && stream_->last == recno_ &&
+    if (stream_->parkable && !orders_[stream_->order].file && onRecord_ && stream_->last == recno_ &&
         stream_->epoch == store_->readEpoch() && sourceValid() && source_.stmt == stream_->stmt &&
         !stream_->stmt->isNull(2)) {
         Stmt& s = *stream_->stmt;
@@ -371,7 +373,7 @@ bool Cursor::stepStream() {
 }
 
 void Cursor::readAheadIfLong(Stmt& s) {
-    if (s.readAheadOffered() || !stream_->parkable || !readAhead_.due(s.steps(), s.startedAt())) return;
+    if (s.readAheadOffered() || !stream_->parkable || !readAhead_.due(s.steps(), streamStartedAt_)) return;
     const std::size_t order = stream_->order;
     if (orders_[order].file || !store_->canReadAhead() || s.isNull(2)) {
         s.readAhead(nullptr);

@@ -347,6 +347,7 @@ private:
     Filters filters_;
     std::string lastEvaluation_;  // the statement of the expression evaluated last
     ReadAheadRule readAhead_ = readAheadRule();
+    std::chrono::steady_clock::time_point streamStartedAt_;  // when the running stream started
 };
 
 }  // namespace lce

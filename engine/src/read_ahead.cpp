@@ -31,16 +31,15 @@ void readValue(sqlite3_stmt* stmt, int column, ReadAhead::Value& v) {
     switch (v.type) {
         case SQLITE_INTEGER: v.integer = sqlite3_column_int64(stmt, column); break;
         case SQLITE_FLOAT: v.real = sqlite3_column_double(stmt, column); break;
+        case SQLITE_TEXT:
+        case SQLITE_BLOB: {
+            const auto* p = v.type == SQLITE_BLOB ? static_cast<const char*>(sqlite3_column_blob(stmt, column))
+                                                  : reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+            v.bytes.assign(p ? p : "", p ? static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)) : 0);
+            break;
+        }
         default: break;
     }
-    if (v.type == SQLITE_NULL) {
-        v.bytes.clear();
-        return;
-    }
-    // A number's bytes are its text, as the statement would give them.
-    const auto* p = v.type == SQLITE_BLOB ? static_cast<const char*>(sqlite3_column_blob(stmt, column))
-                                          : reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    v.bytes.assign(p ? p : "", p ? static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)) : 0);
 }
 
 }  // namespace

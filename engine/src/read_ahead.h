@@ -36,7 +36,7 @@ namespace lce {
 class TableStore;
 
 // One value of a row read ahead as SQLite typed it; bytes hold a text or
-// blob, and a number's text as SQLite would give it.
+// blob (a row's values are read back as the types they have).
 struct AheadValue {
     int type = SQLITE_NULL;
     std::int64_t integer = 0;

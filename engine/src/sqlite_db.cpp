@@ -205,7 +205,6 @@ void configureOnce() {
 Db::Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait, FileKind kind)
     : path_(path), lockWait_(lockWait), kind_(kind) {
     configureOnce();
-    sqlite3* raw = nullptr;
     int flags = SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
     switch (mode) {
         case Mode::ReadOnly:
@@ -226,32 +225,33 @@ Db::Db(const std::string& path, Mode mode, std::chrono::milliseconds lockWait, F
             break;
     }
     flags_ = flags;
-    const int rc = sqlite3_open_v2(uri_.c_str(), &raw, flags, nullptr);
+    open();
+}
+
+Db::Db(const Db& other, std::chrono::milliseconds lockWait)
+    : path_(other.path_),
+      uri_(other.uri_),
+      flags_(other.flags_),
+      lockWait_(lockWait),
+      kind_(other.kind_),
+      textKeys_(other.textKeys_) {
+    open();
+}
+
+void Db::open() {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(uri_.c_str(), &raw, flags_, nullptr);
     db_.reset(raw);
     if (rc != SQLITE_OK) {
         const std::string msg = raw ? sqlite3_errmsg(raw) : "out of memory";
         const int ext = raw ? sqlite3_extended_errcode(raw) : rc;
         db_.reset();
         FileFailure f;
-        if (describeFileFailure(ext, path, kind, lockWait, f)) fail(f.code, f.text);
-        fail(rc == SQLITE_CANTOPEN ? kErrFileNotFound : kErrDamaged, "Cannot open file " + path + ": " + msg);
+        if (describeFileFailure(ext, path_, kind_, lockWait_, f)) fail(f.code, f.text);
+        fail(rc == SQLITE_CANTOPEN ? kErrFileNotFound : kErrDamaged, "Cannot open file " + path_ + ": " + msg);
     }
     sqlite3_extended_result_codes(raw, 0);
-    setLockWait(lockWait);
-}
-
-Db::Db(const Db& other, std::chrono::milliseconds lockWait)
-    : path_(other.path_), uri_(other.uri_), flags_(other.flags_), kind_(other.kind_), textKeys_(other.textKeys_) {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(uri_.c_str(), &raw, flags_, nullptr);
-    db_.reset(raw);
-    if (rc != SQLITE_OK) {
-        const std::string msg = raw ? sqlite3_errmsg(raw) : "out of memory";
-        db_.reset();
-        fail(kErrDamaged, "Cannot open file " + path_ + ": " + msg);
-    }
-    sqlite3_extended_result_codes(raw, 0);
-    setLockWait(lockWait);
+    setLockWait(lockWait_);
 }
 
 void Db::setLockWait(std::chrono::milliseconds wait) {
@@ -296,7 +296,7 @@ Stmt::Stmt(const Db& db, const std::string& sql) : db_(&db) {
 
 bool Stmt::step() {
     ++generation_;
-    if (++steps_ == 1) startedAt_ = std::chrono::steady_clock::now();
+    ++steps_;
     if (ahead_) return ahead_->next();
     const int rc = sqlite3_step(stmt_.get());
     if (rc == SQLITE_ROW) return true;
@@ -358,26 +358,29 @@ const AheadValue* Stmt::aheadValue(int col) const {
     return row && col >= 0 && col < ReadAhead::kMaxColumns ? &(*row)[static_cast<std::size_t>(col)] : nullptr;
 }
 
-const std::int64_t* Stmt::aheadInteger(int col) const {
+// A value read ahead is read as the type it has (or as null): what SQLite
+// would convert it to is not needed of a stream's rows.
+const AheadValue* Stmt::aheadValueAs(int col, int type) const {
     const AheadValue* v = aheadValue(col);
-    if (!v) return nullptr;
-    // What SQLite gives for a value of another type is not needed of a row read ahead.
-    if (v->type != SQLITE_INTEGER && v->type != SQLITE_NULL)
+    if (v && v->type != type && v->type != SQLITE_NULL && !(type == SQLITE_BLOB && v->type == SQLITE_TEXT) &&
+        !(type == SQLITE_TEXT && v->type == SQLITE_BLOB))
         throw std::logic_error("a value read ahead was asked for as another type");
-    return &v->integer;
+    return v;
+}
+
+const std::int64_t* Stmt::aheadInteger(int col) const {
+    const AheadValue* v = aheadValueAs(col, SQLITE_INTEGER);
+    return v ? &v->integer : nullptr;
 }
 
 const double* Stmt::aheadReal(int col) const {
-    const AheadValue* v = aheadValue(col);
-    if (!v) return nullptr;
-    if (v->type != SQLITE_FLOAT && v->type != SQLITE_NULL)
-        throw std::logic_error("a value read ahead was asked for as another type");
-    return &v->real;
+    const AheadValue* v = aheadValueAs(col, SQLITE_FLOAT);
+    return v ? &v->real : nullptr;
 }
 
 std::string Stmt::text(int col) const {
     if (ahead_) [[unlikely]]
-        if (const AheadValue* v = aheadValue(col)) return v->bytes;
+        if (const AheadValue* v = aheadValueAs(col, SQLITE_TEXT)) return v->bytes;
     forget(col);
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));
     return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col))) : std::string();
@@ -390,7 +393,7 @@ bool Stmt::keeps(std::uint64_t readAt) const { return readAt == generation_ && s
 
 std::string_view Stmt::blob(int col) const {
     if (ahead_) [[unlikely]]
-        if (const AheadValue* v = aheadValue(col)) return v->bytes;
+        if (const AheadValue* v = aheadValueAs(col, SQLITE_BLOB)) return v->bytes;
     const bool kept = col >= 0 && col < kReadColumns;
     if (kept && keeps(read_[col].bytesOf)) return read_[col].bytes;
     const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_.get(), col));

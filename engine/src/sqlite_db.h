@@ -85,6 +85,9 @@ private:
     struct Close {
         void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
     };
+    // Opens uri_ with flags_; a failure says what state the file is in.
+    void open();
+
     std::unique_ptr<sqlite3, Close> db_;
     std::string path_, uri_;
     int flags_ = 0;  // as opened
@@ -110,9 +113,8 @@ public:
     // Changes with every step and reset: a column value read at one
     // generation is valid while the generation stays the same.
     std::uint64_t generation() const { return generation_; }
-    // Rows stepped since the last reset, and when the first of them was.
+    // Rows stepped since the last reset.
     std::uint64_t steps() const { return steps_; }
-    std::chrono::steady_clock::time_point startedAt() const { return startedAt_; }
     // From the next step on, the rows come from `ahead` (read_ahead.h),
     // which reads on from the row this statement stands on; until the next
     // reset.
@@ -173,6 +175,7 @@ private:
     // The current row's value read ahead, or null when the row is this
     // statement's own (no read-ahead, or none taken from it yet).
     const AheadValue* aheadValue(int col) const;
+    const AheadValue* aheadValueAs(int col, int type) const;
     const std::int64_t* aheadInteger(int col) const;
     const double* aheadReal(int col) const;
     void forget(int col) const {
@@ -183,7 +186,6 @@ private:
     const Db* db_ = nullptr;
     std::uint64_t generation_ = 0;
     std::uint64_t steps_ = 0;
-    std::chrono::steady_clock::time_point startedAt_;
     mutable std::array<ReadColumn, kReadColumns> read_{};
     std::unique_ptr<ReadAhead> ahead_;
     bool aheadOffered_ = false;
